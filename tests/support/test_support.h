@@ -1,0 +1,58 @@
+// Shared test fixtures: temporary folders, a child-process runner and environment overrides.
+#pragma once
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace test {
+
+// A fresh folder under $TMPDIR (or /tmp), removed with everything in it when the object goes.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    // The folder, without a trailing '/'.
+    const std::string& path() const { return path_; }
+    // path() + "/" + rel
+    std::string file(const std::string& rel) const { return path_ + "/" + rel; }
+
+  private:
+    std::string path_;
+};
+
+struct ChildResult {
+    int exit_code = -1; // exit status, or 128 + signal number
+    std::string out;
+    std::string err;
+};
+
+// Runs argv[0] (searched in PATH when it has no '/') with the environment of this process changed by
+// `env`: a value sets the variable, std::nullopt removes it. Standard input is /dev/null. Waits at most
+// `timeout_s` seconds, then kills the child (exit code 128 + SIGKILL).
+ChildResult run_child(const std::vector<std::string>& argv,
+                      const std::map<std::string, std::optional<std::string>>& env = {}, int timeout_s = 60);
+
+// Sets (or with std::nullopt unsets) an environment variable for the lifetime of the object.
+class ScopedEnv {
+  public:
+    ScopedEnv(const std::string& name, const std::optional<std::string>& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    std::string name_;
+    std::optional<std::string> old_;
+};
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& bytes);
+// Runs a shell command line (for test tools such as zip and 7z); returns its exit status.
+int shell(const std::string& command);
+// The shared corpus folder beside the project, or "" when it is absent.
+std::string corpus_dir();
+
+} // namespace test
