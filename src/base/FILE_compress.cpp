@@ -74,13 +74,12 @@ mode_t current_umask() {
 
 // The entry name normalised, or false (with a log line) when it could lead outside the folder.
 bool accept_name(const std::string& raw, std::string& name) {
-    name = raw;
-    if (name.find('\0') == std::string::npos)
-        FILE_normalize_path(name);
-    if (name.find('\0') != std::string::npos || !FILE_is_safe_relative(name)) {
+    if (!FILE_is_safe_relative(raw)) {
         log_line("Refused the archive entry \"" + printable(raw) + "\": its name leads outside the folder.");
         return false;
     }
+    name = raw;
+    FILE_normalize_path(name);
     return true;
 }
 

@@ -102,7 +102,7 @@ class CompressTest : public testing::Test {
                 quoted_name += "\\x" + hex(c);
             for (char c : data)
                 quoted_data += "\\x" + hex(c);
-            script += "i = zipfile.ZipInfo('" + quoted_name + "')\n";
+            script += "i = zipfile.ZipInfo(b'" + quoted_name + "'.decode('utf-8'))\n";
             if (mode)
                 script += "i.create_system = 3\ni.external_attr = " + std::to_string(mode) + " << 16\n";
             script += "z.writestr(i, b'" + quoted_data + "')\n";
