@@ -332,6 +332,7 @@ TEST(XmapDeathTest, PathRuleAndTypeAlertsAreFatal) {
     EXPECT_EXIT(
         {
             unsetenv("DISPLAY");
+            test::route_log_to_stderr();
             FILE_sim_root = "/games/sim/";
             xmap_file f("x/games/sim/a.txt");
         },
@@ -339,6 +340,7 @@ TEST(XmapDeathTest, PathRuleAndTypeAlertsAreFatal) {
     EXPECT_EXIT(
         {
             unsetenv("DISPLAY");
+            test::route_log_to_stderr();
             xmap_file f("a\\b.txt");
         },
         testing::ExitedWithCode(1), "bad dirchar.*a.b\\.txt.*xmap.*172");
@@ -346,12 +348,14 @@ TEST(XmapDeathTest, PathRuleAndTypeAlertsAreFatal) {
     EXPECT_EXIT(
         {
             unsetenv("DISPLAY");
+            test::route_log_to_stderr();
             xmap_file f("resource:Test_Resource.TXT");
         },
         testing::ExitedWithCode(1), "bad dirchar.*resource:Test_Resource\\.TXT.*xmap.*172");
     EXPECT_EXIT(
         {
             unsetenv("DISPLAY");
+            test::route_log_to_stderr();
             xmap_file f("RESOURCE:Test_Resource.TXT");
             check_file(f, 3, kV1, nullptr, nullptr);
         },
@@ -359,6 +363,7 @@ TEST(XmapDeathTest, PathRuleAndTypeAlertsAreFatal) {
     EXPECT_EXIT(
         {
             unsetenv("DISPLAY");
+            test::route_log_to_stderr();
             x_ofstream out;
             ouf_open(out, "/nonexistent-folder/o.txt", 7, 1, "no-copyright-string");
         },
@@ -418,6 +423,7 @@ TEST(XmapDeathTest, OufOpenWarnsWhenAFileStandsWhereItsFolderShouldBe) {
     EXPECT_EXIT(
         {
             unsetenv("DISPLAY");
+            test::route_log_to_stderr();
             x_ofstream out;
             const bool ok = ouf_open(out, "Output/X.prf", kText, 10, "no-copyright-string");
             std::filesystem::remove_all(dir.path());
