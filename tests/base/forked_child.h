@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <functional>
+#include <optional>
 #include <string>
 #include <sys/wait.h>
 #include <time.h>
@@ -71,5 +73,32 @@ inline ForkResult run_forked(const std::function<int()>& body, int timeout_ms = 
     r.err = read_file(err_path);
     return r;
 }
+
+// A folder shared by a death test (EXPECT_EXIT) and its child: the child is this program executed again,
+// and runs the test body again up to the death statement; it finds the parent's folder in the environment.
+class DeathTestDir {
+  public:
+    DeathTestDir() {
+        if (const char* shared = std::getenv(variable)) {
+            path_ = shared;
+        } else {
+            owned_.emplace();
+            path_ = owned_->path();
+            setenv(variable, path_.c_str(), 1);
+        }
+    }
+    ~DeathTestDir() {
+        if (owned_)
+            unsetenv(variable);
+    }
+    DeathTestDir(const DeathTestDir&) = delete;
+    DeathTestDir& operator=(const DeathTestDir&) = delete;
+    std::string file(const std::string& rel) const { return path_ + "/" + rel; }
+
+  private:
+    static constexpr const char* variable = "AERIVON_DEATH_TEST_DIR";
+    std::optional<TempDir> owned_;
+    std::string path_;
+};
 
 } // namespace test

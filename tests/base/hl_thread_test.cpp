@@ -312,6 +312,7 @@ TEST_F(ThreadExceptionTest, AlertThrownInPoolTaskArrivesOnFatalQueueAsKindThree)
     EXPECT_EQ(e->line, 7);
     EXPECT_EQ(THREAD_queue_pop(THREAD_exception_queue(0), 0), nullptr);
     // The worker ended with its task: the call never comes back and THREAD_exit still joins.
+    THREAD_exit();
     delete call;
 }
 
@@ -369,7 +370,6 @@ TEST_F(ThreadExceptionTest, ThreadsEndedMidTaskStillJoin) {
     THREAD_call* call = THREAD_call_start(add_one, &value);
     ASSERT_TRUE(THREAD_call_wait(call, 5000));
     EXPECT_EQ(THREAD_call_finish(call), 2);
-    delete ended;
 
     // A fatal alert ends its thread through THREAD_post_exception; a warning lets it go on.
     UTL_thread_handle h = 0, copy = 0;
@@ -385,6 +385,7 @@ TEST_F(ThreadExceptionTest, ThreadsEndedMidTaskStillJoin) {
     THREAD_rethrow_posted(0);
     EXPECT_EQ(THREAD_exception_queue(0)->count, 1);
     THREAD_exit(); // joins the worker that ended, and deletes the queued warning
+    delete ended;
 }
 
 TEST_F(ThreadExceptionTest, ExceptionCopiesKeepEveryField) {
