@@ -18,22 +18,14 @@
 #include "base/OPT_options.h"
 #include "base/UTL_work_queue.h"
 #include "base/exce_class.h"
-#include "base/forked_child.h"
 #include "base/hl_thread.h"
+#include "base/thread_test_support.h"
 
 namespace {
 
-using std::chrono::milliseconds;
+using test::eventually;
 
-template <class F> bool eventually(F condition) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(milliseconds(1));
-    }
-    return true;
-}
+using std::chrono::milliseconds;
 
 // Counts its runs; optionally waits for a gate to open first.
 struct CountingTask : UTL_work_task {
@@ -166,7 +158,7 @@ struct AlertingTask : UTL_work_task {
 // is gone, so only the posted alert can end the wait. Ends with 3 when nothing ended the program, and is
 // killed by the alarm when it hangs.
 [[noreturn]] void run_alerting_task(bool qa_script, bool wait, const std::string& log_path) {
-    alarm(20);
+    test::time_box_child();
     OPT_parse_only(qa_script ? "--qa_script" : "");
     LOG_init();
     FILE_open_ofstream(LOG_stream, log_path, std::ios_base::out, 0);

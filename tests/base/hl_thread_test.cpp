@@ -17,22 +17,14 @@
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
 #include "base/exce_class.h"
-#include "base/forked_child.h"
 #include "base/hl_thread.h"
+#include "base/thread_test_support.h"
 
 namespace {
 
-using std::chrono::milliseconds;
+using test::eventually;
 
-template <class F> bool eventually(F condition) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(milliseconds(1));
-    }
-    return true;
-}
+using std::chrono::milliseconds;
 
 // Every case starts and ends with the thread module stopped, threaded OpenGL off and default hooks.
 class ThreadModule : public testing::Test {
@@ -388,50 +380,42 @@ TEST_F(ThreadExceptionTest, ThreadsEndedMidTaskStillJoin) {
     delete ended;
 }
 
-TEST_F(ThreadExceptionTest, ExceptionCopiesKeepEveryField) {
-    THREAD_init();
-    exce_class original("one", "two", "three", "four", "x.cpp", 7, 1);
-    THREAD_post_exception(original);
-    original.line1 = "changed";
-    auto* copy = static_cast<exce_class*>(THREAD_queue_pop(THREAD_exception_queue(0), 0));
-    ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(copy->line1, "one");
-    EXPECT_EQ(copy->line2, "two");
-    EXPECT_EQ(copy->line3, "three");
-    EXPECT_EQ(copy->line4, "four");
-    EXPECT_STREQ(copy->file, "x.cpp");
-    EXPECT_EQ(copy->line, 7);
-    EXPECT_EQ(copy->kind, 1);
-    delete copy;
-    exce_class chooser("", "", "", "", "x.cpp", 1, 0);
-    THREAD_post_exception(chooser);
-    EXPECT_EQ(THREAD_exception_queue(0)->count + THREAD_exception_queue(1)->count, 0);
-}
-
 void* report_on_worker(void*) {
     exce_class e("Line one", "Line two", "Line three", "Line four", "x.cpp", 7, 2);
     e.report();
     return nullptr;
 }
 
+[[noreturn]] void report_from_a_worker(const std::string& log_path) {
+    test::time_box_child();
+    FILE_open_ofstream(LOG_stream, log_path, std::ios_base::out, 0);
+    THREAD_init();
+    UTL_thread_handle h = 0, copy = 0;
+    UTL_create_thread(report_on_worker, nullptr, &h, nullptr, &copy);
+    UTL_join_thread(h, copy);
+    _exit(5);
+}
+
 TEST_F(ThreadExceptionTest, ReportOnAWorkerLogsItAndEndsTheProgramWithZero) {
-    test::TempDir dir;
+    test::DeathTestDir dir;
     const std::string log_path = dir.file("log.txt");
-    auto r = test::run_forked([&] {
-        FILE_open_ofstream(LOG_stream, log_path, std::ios_base::out, 0);
-        THREAD_init();
-        UTL_thread_handle h = 0, copy = 0;
-        UTL_create_thread(report_on_worker, nullptr, &h, nullptr, &copy);
-        UTL_join_thread(h, copy);
-        return 5;
-    });
-    EXPECT_FALSE(r.timed_out);
-    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EXIT(report_from_a_worker(log_path), testing::ExitedWithCode(0), "");
     std::string log = test::read_file(log_path);
     EXPECT_NE(log.find("EXCEPTION REPORTED FROM THREAD!!  File: x.cpp, line 7.\n"
                        "Line one\nLine two\nLine three\nLine four\n"),
               std::string::npos)
         << log;
+}
+
+[[noreturn]] void start_and_stop_threads(const std::string& log_path) {
+    test::time_box_child();
+    FILE_open_ofstream(LOG_stream, log_path, std::ios_base::out, 0);
+    OPT_parse_only("--lock_main_thread");
+    THREAD_init();
+    THREAD_start_workers();
+    THREAD_exit();
+    LOG_stream.close();
+    _exit(0);
 }
 
 TEST_F(ThreadModule, StartAndExitAreLogged) {
@@ -441,22 +425,12 @@ TEST_F(ThreadModule, StartAndExitAreLogged) {
     for (int cpu = 0; cpu < 64; ++cpu)
         if (CPU_ISSET(cpu, &set))
             mask |= uint64_t{1} << cpu;
-    test::TempDir dir;
+    test::DeathTestDir dir;
     const std::string log_path = dir.file("log.txt");
-    auto r = test::run_forked([&] {
-        FILE_open_ofstream(LOG_stream, log_path, std::ios_base::out, 0);
-        OPT_parse_only("--lock_main_thread");
-        THREAD_init();
-        THREAD_start_workers();
-        THREAD_exit();
-        LOG_stream.close();
-        return 0;
-    });
-    EXPECT_EQ(r.exit_code, 0);
-    std::string expected = "Thread affinity was " + std::to_string(mask) +
-                           " is now 1.\nCPU count        : " + std::to_string(UTL_cpu_count()) +
-                           "\nClean exit from threads.\n";
-    EXPECT_EQ(test::read_file(log_path), expected);
+    EXPECT_EXIT(start_and_stop_threads(log_path), testing::ExitedWithCode(0), "");
+    EXPECT_EQ(test::read_file(log_path),
+              "Thread affinity was " + std::to_string(mask) + " is now 1.\nCPU count        : " +
+                  std::to_string(UTL_cpu_count()) + "\nClean exit from threads.\n");
 }
 
 } // namespace
