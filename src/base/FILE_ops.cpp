@@ -29,10 +29,10 @@
 #include "base/STR_utf.h"
 
 // Module state. FILE_sim_root: written on the main thread while no worker uses it, read by any thread.
-// The error site: written by any thread whose delete or folder creation fails, read for reports.
+// The error site: per thread, written by a failing delete or folder creation, read by that thread's caller.
 std::string FILE_sim_root;
-const char* FILE_error_site_file = "";
-int FILE_error_site_line = 0;
+thread_local const char* FILE_error_site_file = "";
+thread_local int FILE_error_site_line = 0;
 
 namespace {
 

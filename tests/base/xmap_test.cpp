@@ -296,9 +296,11 @@ TEST_F(XmapTest, RefusedMappingRunsTheHookAndLogsTheError) {
     if (st.st_size == 0)
         GTEST_SKIP() << "this file system gives folders no size, so no mapping is tried";
     hook_calls = 0;
+    void (*memory_report)() = XMAP_mapping_failed_hook;
+    EXPECT_NE(memory_report, nullptr);
     XMAP_mapping_failed_hook = [] { ++hook_calls; };
     xmap_file f("folder");
-    XMAP_mapping_failed_hook = nullptr;
+    XMAP_mapping_failed_hook = memory_report;
     EXPECT_EQ(f.base, nullptr);
     EXPECT_EQ(hook_calls, 1);
     EXPECT_NE(log_text().find("Mem file error.  Err=19, file=" + dir_.file("folder") + "\n"),
