@@ -448,16 +448,11 @@ TEST_F(LangTest, EachShippedTranslationLoadsCleanAndTranslatesEveryText) {
     };
     for (const cmnd_row& row : CMND_builtin)
         texts.push_back(row.description);
-    struct Shipped {
-        int row;
-        const char* file;
-    } shipped[] = {{1, "French.txt"}, {2, "German.txt"}, {3, "Russian.txt"}};
-    for (const Shipped& s : shipped) {
-        SCOPED_TRACE(s.file);
+    for (int row : {1, 2, 3}) { // the embedded French.txt, German.txt and Russian.txt
+        SCOPED_TRACE(row);
         take_log();
-        LANG_load_file(s.row, std::string(AERIVON_SOURCE_DIR) + "/resources/text/" + s.file);
-        EXPECT_EQ(take_log(),
-                  " ==== CHANGING LANGUAGE TO: " + LANG_display_name(s.row).substr(1) + ". ====\n");
+        LANG_load(row);
+        EXPECT_EQ(take_log(), " ==== CHANGING LANGUAGE TO: " + LANG_display_name(row).substr(1) + ". ====\n");
         for (const std::string& english : texts) {
             std::string translated = tr(english);
             EXPECT_NE(translated, english);
