@@ -9,6 +9,7 @@
 #include "base/FILE_special.h"
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
+#include "base/PREF_file.h"
 
 namespace {
 
@@ -84,6 +85,11 @@ int main(int argc, char** argv) {
         LOG_stream << std::fixed;
         write_log_header();
     }
-    APP_quit(0);
+    // The installer preferences: loaded now, saved by the exit (not in an automated run).
+    PREF_load_save(11, 0);
+    APP_alert_hooks hooks;
+    hooks.save_settings = [] { PREF_load_save(11, 1); };
+    APP_set_alert_hooks(hooks);
+    APP_quit(1);
     return 0;
 }
