@@ -108,11 +108,13 @@ TEST(SocketTest, WrittenBytesArriveAndAnIdleOpenConnectionSaysSo) {
 TEST(SocketTest, AResetGivesClosedAndMinusOne) {
     test::LoopbackServer server;
     ASSERT_TRUE(server.ok());
-    server.accept().reset();
+    // The reset comes only once the client has seen the connection made and said so.
+    server.accept().read_request().reset();
     server.start();
     PCSBSocket s(0, false);
     ASSERT_EQ(s.connect(loopback, server.port()), 0);
     ASSERT_EQ(poll_until_settled(s), 3);
+    EXPECT_EQ(s.write("go\r\n\r\n", 6), 6);
     ASSERT_TRUE(server.wait_done());
     int last = 0;
     read_bytes(s, 1, &last);

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include "base/APP_clock.h"
@@ -433,31 +434,56 @@ TEST_F(HttpConcurrentLookupTest, LookUpsOnPoolWorkersKeepTheFrameGoing) {
     OPT_parse_only("");
 }
 
-TEST(HttpDeathTest, ADirCharAtTheEndOfTheServerNameIsFatal) {
+namespace {
+
+// A dirchar alert ends the program (kind 3) with its lines in the box and its source in the log block.
+// The death-test child runs the test body again: it writes its log where the parent said (an inherited
+// environment variable, removed at the end of the test) and makes no folder of its own.
+void expect_dirchar_alert(const std::string& log_path, const std::string& server, const std::string& path,
+                          const std::string& box, const std::string& source) {
     OPT_parse_only("");
     HTTP_clear();
     HTTP_manager().proxy_host = "127.0.0.1";
     HTTP_manager().port = 1;
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
-    EXPECT_EXIT(net_check(1, "www.aerivon.example/", "/a", "x"), testing::ExitedWithCode(1),
-                "net_check error! You have a dirchar at the end of the server name!\nYou should not!\n"
-                "Our convention is that a server name is simply a server name... with no slash!\n"
-                "www.aerivon.example/");
-    EXPECT_EXIT(net_check(1, "www.aerivon.example\\", "/a", "x"), testing::ExitedWithCode(1),
-                "dirchar at the end of the server name");
+    EXPECT_EXIT(
+        {
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            LOG_init();
+            FILE_open_ofstream(LOG_stream, log_path, std::ios_base::out, 0x40);
+            net_check(1, server, path, "x");
+        },
+        testing::ExitedWithCode(1), box);
+    EXPECT_NE(test::read_file(log_path).find("| " + source + "\n"), std::string::npos)
+        << test::read_file(log_path);
+    HTTP_manager().proxy_host.clear();
 }
 
-TEST(HttpDeathTest, APathWithoutALeadingDirCharIsFatal) {
-    OPT_parse_only("");
-    HTTP_clear();
-    HTTP_manager().proxy_host.clear();
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
-    EXPECT_EXIT(net_check(1, "127.0.0.1", "a/b.zip", "x"), testing::ExitedWithCode(1),
-                "net_check error! You do not have a dirchar at the beginning of the directory name!\nYou "
-                "should!\nOur convention is that a directory name does start with a slash because it must "
-                "include the hard drive,which is a dir char on unix!\na/b.zip");
+} // namespace
+
+TEST(HttpDeathTest, DirCharsInTheWrongPlaceAreFatal) {
+    const char* variable = "AERIVON_HTTP_DEATH_LOG";
+    std::unique_ptr<test::TempDir> dir;
+    if (!std::getenv(variable)) {
+        dir = std::make_unique<test::TempDir>();
+        setenv(variable, dir->file("log.txt").c_str(), 1);
+    }
+    const std::string log = std::getenv(variable);
+    expect_dirchar_alert(
+        log, "www.aerivon.example/", "/a",
+        "net_check error! You have a dirchar at the end of the server name!\nYou should not!\n"
+        "Our convention is that a server name is simply a server name... with no slash!\n"
+        "www.aerivon.example/",
+        "(http:373)");
+    expect_dirchar_alert(log, "www.aerivon.example\\", "/a", "dirchar at the end of the server name",
+                         "(http:373)");
+    expect_dirchar_alert(
+        log, "127.0.0.1", "a/b.zip",
+        "net_check error! You do not have a dirchar at the beginning of the directory name!\nYou "
+        "should!\nOur convention is that a directory name does start with a slash because it must "
+        "include the hard drive,which is a dir char on unix!\na/b.zip",
+        "(http:374)");
+    unsetenv(variable);
 }
 
 TEST(HttpTest, Base64) {
