@@ -37,7 +37,10 @@ void PREF_open(pref_file& f, const std::string& path, int mode, int mark_unsafe)
                     XMAP_read_line(file, &value);
                     f.values[word] = value;
                 } else {
-                    XMAP_read_line(file, nullptr); // an empty word (a NUL byte): the line is skipped
+                    // An empty word (a NUL byte where a key belongs): the whole line is skipped.
+                    while (file.cursor < file.end && *file.cursor != '\n' && *file.cursor != '\r')
+                        ++file.cursor;
+                    XMAP_read_line(file, nullptr);
                 }
                 if (file.cursor == before)
                     ++file.cursor; // the reader always moves on

@@ -173,7 +173,7 @@ TEST_F(PreferencesTest, TheUnsafeMarkStaysUntilTheFileIsWrittenAgain) {
         pref_file f;
         PREF_open(f, path, 0, 0);
         EXPECT_EQ(f.unsafe, 0);
-        EXPECT_EQ(f.values.size(), 1u);
+        EXPECT_EQ(f.values.size(), 1u) << f.values.begin()->first << "=" << f.values.begin()->second;
         PREF_close(f);
     }
     PREF_load_save(11, 1);
