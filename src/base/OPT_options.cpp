@@ -102,8 +102,8 @@ std::string cmnds_listing(const std::string& value) {
 const char usage_text[] = R"usage(
 Usage: Aerivon [options...]
 
-Options are flags given on the command line, each as --flag or, when it takes a value, as
---flag=value. A value that holds blanks is written in double quotes: --flag="some value".
+Options are flags given on the command line. Each is written --flag, or --flag=value when it
+takes a value; a value that holds blanks is written in double quotes: --flag="some value".
 Flags are read once at start-up; a flag given twice keeps its last value, and a flag that the
 program does not use is accepted and ignored.
 
