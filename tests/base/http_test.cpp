@@ -502,12 +502,3 @@ TEST(HttpTest, Base64) {
         EXPECT_EQ(HTTP_base64(c.in), c.out) << c.in;
     EXPECT_EQ(HTTP_base64(std::string("\xff\xfe\x00", 3)), "//4A");
 }
-
-TEST(HttpTest, PercentComplete) {
-    http_connection c;
-    EXPECT_FLOAT_EQ(HTTP_percent_complete(&c), -1.0f);
-    c.content_length = 400;
-    c.bytes_received = 100;
-    EXPECT_FLOAT_EQ(HTTP_percent_complete(&c), 25.0f);
-    EXPECT_EQ(HTTP_conn_state(&c), 0);
-}
