@@ -136,7 +136,9 @@ bool WIN_create_window(int i) {
         return false;
     table.windows[i] = w;
     if (s.fullscreen && i == 0) {
+        // A switch asked before the window existed: what the switch does to an existing window.
         WIN_set_window_mode(w, 2);
+        WIN_set_client_rect(w, 0, 0, plan.drawable_width, plan.drawable_height);
         WIN_set_window_fullscreen(w, true);
     }
 

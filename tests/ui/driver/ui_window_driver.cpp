@@ -2,9 +2,9 @@
 // printing every input callback on stdout. The window tests drive it with xdotool and signals.
 //
 // Switches (besides the program's own options, which reach OPT_store): --log_path=FILE, --window_size=WxH,
-// --aa=LEVEL (anti-aliasing request), --hint=N (idle hint of each frame, default 1), --run_ms=N (ask to quit
-// once N ms have passed).
-// Output lines: "ready", one line per callback, then "frames N" and "loop ended" when the loop returns.
+// --aa=LEVEL (anti-aliasing request), --fullscreen (desktop-mode full screen), --hint=N (idle hint of each
+// frame, default 1), --run_ms=N (ask to quit once N ms have passed). Output lines: "ready", one line per
+// callback, then "frames N" and "loop ended" when the loop returns.
 #include <GL/gl.h>
 #include <cstdarg>
 #include <cstdio>
@@ -91,6 +91,8 @@ int main(int argc, char** argv) {
     };
     WIN_set_platform_callbacks(&view);
     WIN_set_input_callbacks_maker(make_callbacks);
+    if (OPT_has("--fullscreen"))
+        WIN_set_fullscreen(2); // before window 0 exists: it takes effect at the window's creation
     if (!WIN_create_window(0)) {
         std::fprintf(stderr, "could not create window 0\n");
         return 2;
