@@ -325,8 +325,7 @@ void OGL_capabilities_record::OGL_probe() {
 
     // Switches.
     if (OPT_has("--num_units")) {
-        long n = std::strtol(OPT_get("--num_units").c_str(), nullptr, 10);
-        max_tex_units = n > INT_MAX ? INT_MAX : n < 0 ? 0 : static_cast<int32_t>(n);
+        max_tex_units = clamp_int(std::strtol(OPT_get("--num_units").c_str(), nullptr, 10));
     }
     if (OPT_has("--limited_glsl"))
         first_gen_shaders = 1;
