@@ -92,7 +92,10 @@ void INST_scan_installed_scenery(int defaults) {
     }
     if (INST_install_folder.empty())
         return;
-    for (const std::string& scenery : find_any_case(INST_install_folder, "Global Scenery")) {
+    std::string root = INST_install_folder;
+    if (root.back() != '/')
+        root += '/';
+    for (const std::string& scenery : find_any_case(root, "Global Scenery")) {
         std::vector<std::string> packs;
         std::vector<int> types;
         FILE_list_folder(scenery, 0, packs, types);
