@@ -43,8 +43,8 @@ bool server_is_usable(const server_record& s) {
 // Appends a usable server while the list has room. `origin` names where it came from, for the log.
 void add_server(server_list& list, const server_record& s, const char* origin, long long* capped) {
     if (!server_is_usable(s)) {
-        LOG_stream << "Server list: skipped the server from " << origin << " with host \"" << printable(s.host)
-                   << "\" and base path \"" << printable(s.base_path)
+        LOG_stream << "Server list: skipped the server from " << origin << " with host \""
+                   << printable(s.host) << "\" and base path \"" << printable(s.base_path)
                    << "\": it needs a host and a base path that begins with '/'.\n";
         return;
     }
