@@ -33,7 +33,9 @@ std::string source_text(const char* file, int line) {
     for (const char* p = name; *p; ++p)
         if (*p == '/' || *p == '\\')
             name = p + 1;
-    return "(" + std::string(name) + ":" + std::to_string(line) + ")";
+    std::string text = "(";
+    text.append(name).append(":").append(std::to_string(line)).append(")");
+    return text;
 }
 
 void log_block(const std::string& line1, const std::string& line2, const std::string& line3,

@@ -53,76 +53,74 @@ const cmnd_row CMND_builtin[CMND_COUNT] = {
 
 namespace {
 
-// The command registry: filled by the static initialiser below before main runs, read-only afterwards, so
-// any thread may read it during the run.
-struct cmnd_registry {
+// The command registry and the action list. The arrays are filled by this file's static initialiser and
+// read-only afterwards, so any thread may read them during the run. The action list is written during
+// static initialisation and by start-up on the main thread; it is constant-initialised so that actions of
+// other files may register before this file's initialisers run.
+struct cmnd_state {
     std::vector<std::string> names, paths, descriptions;
     std::vector<int> kinds;
     std::vector<int> int_slots;
     std::vector<float> float_slots;
-} registry;
-
-// The action list: written during static initialisation and by start-up on the main thread.
-struct action_list {
-    CMND_action* head = nullptr;
-    int next_id = 1;
-    bool ready = false;
+    CMND_action* actions = nullptr;
+    int next_action_id = 1;
+    bool actions_ready = false;
 };
-constinit action_list actions;
+constinit cmnd_state state;
 
 struct registry_lifetime {
     registry_lifetime() { CMND_registry_init(); }
     ~registry_lifetime() { CMND_registry_destroy(); }
 } lifetime;
 
-bool valid_index(int index) { return index >= 0 && static_cast<size_t>(index) < registry.paths.size(); }
+bool valid_index(int index) { return index >= 0 && static_cast<size_t>(index) < state.paths.size(); }
 
 } // namespace
 
 void CMND_registry_init() {
-    registry.names.assign(CMND_COUNT, std::string());
-    registry.paths.assign(CMND_COUNT, std::string());
-    registry.descriptions.assign(CMND_COUNT, std::string());
-    registry.kinds.assign(CMND_COUNT, 0);
-    registry.int_slots.assign(CMND_COUNT, 0);
-    registry.float_slots.assign(CMND_COUNT, -1.0f);
+    state.names.assign(CMND_COUNT, std::string());
+    state.paths.assign(CMND_COUNT, std::string());
+    state.descriptions.assign(CMND_COUNT, std::string());
+    state.kinds.assign(CMND_COUNT, 0);
+    state.int_slots.assign(CMND_COUNT, 0);
+    state.float_slots.assign(CMND_COUNT, -1.0f);
     for (int i = 0; i < CMND_COUNT; ++i) {
-        registry.names[i] = CMND_builtin[i].enum_name;
-        registry.paths[i] = CMND_builtin[i].path;
-        registry.descriptions[i] = CMND_builtin[i].description;
-        registry.kinds[i] = CMND_builtin[i].kind;
+        state.names[i] = CMND_builtin[i].enum_name;
+        state.paths[i] = CMND_builtin[i].path;
+        state.descriptions[i] = CMND_builtin[i].description;
+        state.kinds[i] = CMND_builtin[i].kind;
     }
 }
 
 void CMND_registry_destroy() {
-    registry.names.clear();
-    registry.paths.clear();
-    registry.descriptions.clear();
-    registry.kinds.clear();
-    registry.int_slots.clear();
-    registry.float_slots.clear();
+    state.names.clear();
+    state.paths.clear();
+    state.descriptions.clear();
+    state.kinds.clear();
+    state.int_slots.clear();
+    state.float_slots.clear();
 }
 
 int CMND_find(const std::string& path) {
-    for (size_t i = 0; i < registry.paths.size(); ++i)
-        if (registry.paths[i] == path)
+    for (size_t i = 0; i < state.paths.size(); ++i)
+        if (state.paths[i] == path)
             return static_cast<int>(i);
     return 0;
 }
 
-std::string CMND_path_at(int index) { return valid_index(index) ? registry.paths[index] : std::string(); }
+std::string CMND_path_at(int index) { return valid_index(index) ? state.paths[index] : std::string(); }
 
 std::string CMND_description_at(int index) {
-    if (!valid_index(index) || registry.descriptions[index].empty())
+    if (!valid_index(index) || state.descriptions[index].empty())
         return std::string();
     std::string out;
-    LANG_translate(out, registry.descriptions[index], 0);
+    LANG_translate(out, state.descriptions[index], 0);
     return out;
 }
 
 void CMND_list_children(const std::string& prefix, std::vector<std::string>& out) {
     out.clear();
-    for (const std::string& path : registry.paths) {
+    for (const std::string& path : state.paths) {
         if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0)
             continue;
         size_t slash = path.find('/', prefix.size());
@@ -138,13 +136,13 @@ void CMND_fire(int index) { (void)index; }
 void CMND_add_action(CMND_action* node, const char* label, void (*callback)()) {
     node->callback = callback;
     node->label = label;
-    node->id = actions.next_id++;
-    node->next = actions.head;
-    actions.head = node;
+    node->id = state.next_action_id++;
+    node->next = state.actions;
+    state.actions = node;
 }
 
-void CMND_actions_ready() { actions.ready = true; }
+void CMND_actions_ready() { state.actions_ready = true; }
 
-bool CMND_actions_are_ready() { return actions.ready; }
+bool CMND_actions_are_ready() { return state.actions_ready; }
 
-CMND_action* CMND_first_action() { return actions.head; }
+CMND_action* CMND_first_action() { return state.actions; }

@@ -74,13 +74,12 @@ mode_t current_umask() {
 
 // The entry name normalised, or false (with a log line) when it could lead outside the folder.
 bool accept_name(const std::string& raw, std::string& name) {
-    name = raw;
-    if (name.find('\0') == std::string::npos)
-        FILE_normalize_path(name);
-    if (name.find('\0') != std::string::npos || !FILE_is_safe_relative(name)) {
+    if (!FILE_is_safe_relative(raw)) {
         log_line("Refused the archive entry \"" + printable(raw) + "\": its name leads outside the folder.");
         return false;
     }
+    name = raw;
+    FILE_normalize_path(name);
     return true;
 }
 
@@ -406,8 +405,9 @@ int FILE_7z_to_folder(const std::string& archive_path, const std::string& folder
         return errno != 0 ? errno : ENOENT;
 
     // Entry names come as UTF-16; libarchive converts them to the thread's locale, which must be UTF-8.
-    locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-    locale_t previous = utf8 ? uselocale(utf8) : static_cast<locale_t>(0);
+    // The locale object is made once and lives as long as the process.
+    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    const locale_t previous = utf8 ? uselocale(utf8) : static_cast<locale_t>(0);
 
     int result = 0;
     struct archive* a = archive_read_new();
@@ -446,9 +446,7 @@ int FILE_7z_to_folder(const std::string& archive_path, const std::string& folder
     }
     archive_read_free(a);
     std::fclose(input->file);
-    if (utf8) {
+    if (utf8)
         uselocale(previous);
-        freelocale(utf8);
-    }
     return result;
 }

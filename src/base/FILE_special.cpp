@@ -22,7 +22,7 @@
 
 #include "base/FILE_ops.h"
 
-int FILE_case_sensitive = 0;
+std::atomic<int> FILE_case_sensitive{0};
 
 namespace {
 

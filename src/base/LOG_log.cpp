@@ -1,13 +1,90 @@
-// LOG_log: interim log that writes straight through.
+// LOG_log: the time-stamped log in four memory chunks, and the direct log stream.
 #include "base/LOG_log.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
-x_ofstream LOG_stream;
+#include "base/APP_clock.h"
+#include "base/UTL_memory.h"
+
+namespace {
+
+constexpr int chunk_size = 16384;
+constexpr int line_size = 4096;
+
+struct LOG_chunk {
+    char data[chunk_size];
+    int32_t written; // bytes filled
+    int32_t flushed; // bytes already handed to LOG_stream; flushed <= written <= chunk_size
+};
+
+const char* const level_text[4] = {"D/", "I/", "W/", "E/"};
+
+} // namespace
+
+// The log lock. Declared before LOG_stream so that it outlives it.
 static std::recursive_mutex log_lock;
 
-void LOG_init() {}
+x_ofstream LOG_stream(&log_lock);
+
+// Log state: any thread, under log_lock; `ready` is read without it.
+static struct {
+    std::atomic<bool> ready{false};
+    LOG_chunk* chunks[4] = {}; // oldest text first
+    char line[line_size];
+} log_state;
+
+using lock_guard = std::lock_guard<std::recursive_mutex>;
+
+void LOG_init() {
+    lock_guard g(log_lock);
+    if (log_state.ready.load(std::memory_order_relaxed))
+        return;
+    for (LOG_chunk*& c : log_state.chunks) {
+        c = static_cast<LOG_chunk*>(MEM_checked_malloc(sizeof(LOG_chunk)));
+        c->written = 0;
+        c->flushed = 0;
+    }
+    log_state.ready.store(true, std::memory_order_release);
+}
+
+static void hand_to_stream(LOG_chunk* c) {
+    if (c->written > c->flushed)
+        LOG_stream.write(c->data + c->flushed, c->written - c->flushed);
+    c->flushed = c->written;
+}
+
+void LOG_append(const char* begin, const char* end) {
+    if (!log_state.ready.load(std::memory_order_acquire))
+        return;
+    lock_guard g(log_lock);
+    LOG_chunk** chunks = log_state.chunks;
+    for (LOG_chunk* c : log_state.chunks) {
+        if (begin == end)
+            break;
+        const int n = static_cast<int>(std::min<ptrdiff_t>(chunk_size - c->written, end - begin));
+        std::memcpy(c->data + c->written, begin, static_cast<size_t>(n));
+        c->written += n;
+        begin += n;
+    }
+    while (begin != end) {
+        LOG_chunk* oldest = chunks[0];
+        hand_to_stream(oldest);
+        oldest->written = 0;
+        oldest->flushed = 0;
+        std::rotate(chunks, chunks + 1, chunks + 4);
+        const int n = static_cast<int>(std::min<ptrdiff_t>(chunk_size, end - begin));
+        std::memcpy(oldest->data, begin, static_cast<size_t>(n));
+        oldest->written = n;
+        begin += n;
+    }
+    if (LOG_stream.good())
+        LOG_stream.flush();
+}
 
 void LOG_write(int level, const char* tag, const char* format, ...) {
     va_list args;
@@ -17,12 +94,29 @@ void LOG_write(int level, const char* tag, const char* format, ...) {
 }
 
 void LOG_vwrite(int level, const char* tag, const char* format, va_list args) {
-    static const char* levels[] = {"D/", "I/", "W/", "E/"};
-    char line[4096];
-    int n = std::snprintf(line, sizeof line, "0:00:00.000 %s%s: ", levels[level & 3], tag);
-    std::vsnprintf(line + n, sizeof line - n, format, args);
-    std::lock_guard<std::recursive_mutex> g(log_lock);
-    LOG_stream << line << '\n';
+    if (!log_state.ready.load(std::memory_order_acquire))
+        return;
+    lock_guard g(log_lock);
+    float hours, minutes, seconds;
+    APP_seconds_to_hms(APP_elapsed_seconds(), &hours, &minutes, &seconds);
+    char* line = log_state.line;
+    int n = std::snprintf(line, line_size, "%d:%02d:%06.3f %s%s: ", static_cast<int>(hours),
+                          static_cast<int>(minutes), static_cast<double>(seconds),
+                          level_text[std::clamp(level, 0, 3)], tag ? tag : "");
+    n = std::clamp(n, 0, line_size - 1);
+    const int m = std::vsnprintf(line + n, static_cast<size_t>(line_size - n), format, args);
+    // Prefix and message take at most 4,095 bytes; the line feed makes at most 4,096.
+    int len = m < 0 ? n : std::min(n + m, line_size - 1);
+    if (len == 0 || line[len - 1] != '\n')
+        line[len++] = '\n';
+    LOG_append(line, line + len);
 }
 
-void LOG_flush() { LOG_stream.flush(); }
+void LOG_flush() {
+    if (!log_state.ready.load(std::memory_order_acquire))
+        return;
+    lock_guard g(log_lock);
+    for (LOG_chunk* c : log_state.chunks)
+        hand_to_stream(c);
+    LOG_stream.flush();
+}

@@ -1,16 +1,30 @@
 // LOG_log: the time-stamped log, kept in four memory chunks, and the direct log stream.
+//
+// DESIGN: two ways in. LOG_write builds one line "h:mm:ss.sss L/tag: message\n" and appends it to a ring
+// of four 16,384-byte chunks; a chunk reaches LOG_stream when it is reused or at LOG_flush, so up to
+// 65,536 bytes of the newest lines wait in memory. Text written straight to LOG_stream goes to the file
+// at once and therefore stands before any chunk text still waiting. One recursive lock, the log lock,
+// guards the line buffer and the chunks, and is also the lock of LOG_stream's buffer, so any thread may
+// use either way in.
 #pragma once
 #include <cstdarg>
 
 #include "base/x_ofstream.h"
 
-// Text written here goes to the log file at once, without a time stamp.
+// Text written here goes to the log file at once, without a time stamp. Start-up opens it on the log
+// file; the exit routine closes it.
 extern x_ofstream LOG_stream;
 
-// Creates the log lock and the four chunks. Before it, LOG_write and LOG_flush do nothing.
+// Creates the four chunks (with MEM_checked_malloc; never freed). Later calls do nothing. Before it,
+// LOG_write and LOG_flush do nothing at all.
 void LOG_init();
-// One line "h:mm:ss.sss L/tag: message\n" (levels 0 D, 1 I, 2 W, 3 E) into the chunks.
+// One line into the chunks: the frame clock's elapsed time, the level text (0 "D/", 1 "I/", 2 "W/",
+// 3 "E/"), the tag and the message, cut to 4,096 bytes with its line feed; a message that already ends
+// with a line feed gets no second one. Any thread.
 void LOG_write(int level, const char* tag, const char* format, ...) __attribute__((format(printf, 3, 4)));
 void LOG_vwrite(int level, const char* tag, const char* format, va_list args);
-// Hands every unflushed chunk byte to LOG_stream and flushes it.
+// Hands every unflushed chunk byte to LOG_stream, oldest first, and flushes it. Any thread.
 void LOG_flush();
+// Copies [begin, end) into the chunks, handing the oldest chunk to LOG_stream when all four are full.
+// Internal to the log; nothing before LOG_init.
+void LOG_append(const char* begin, const char* end);

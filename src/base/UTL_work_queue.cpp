@@ -10,7 +10,7 @@ namespace {
 // How long the main thread sleeps on the done queue before it looks at posted fatal alerts again.
 constexpr int wait_slice_ms = 100;
 
-void* work_queue_worker(void* p) {
+THREAD_CATCHES_FORCED_UNWIND void* work_queue_worker(void* p) {
     auto* queue = static_cast<UTL_work_queue*>(p);
     for (;;) {
         auto* task = static_cast<UTL_work_task*>(THREAD_queue_pop(queue->input, -1));

@@ -198,7 +198,7 @@ void THREAD_spawn(THREAD_routine routine, void* argument, UTL_thread_handle* han
         state.gl.make_current(block.context);
 }
 
-void* THREAD_entry(void* p) {
+THREAD_CATCHES_FORCED_UNWIND void* THREAD_entry(void* p) {
     auto* block = static_cast<spawn_block*>(p);
     THREAD_queue* start_queue = block->start_queue;
     bool starter_waiting = true;
@@ -226,7 +226,7 @@ void* THREAD_entry(void* p) {
     return nullptr;
 }
 
-void THREAD_post_unhandled() {
+THREAD_CATCHES_FORCED_UNWIND void THREAD_post_unhandled() {
     try {
         throw;
     } catch (abi::__forced_unwind&) {

@@ -15,6 +15,10 @@
 
 class exce_class;
 
+// For functions that catch abi::__forced_unwind: that unwind carries no exception object, and UBSan's
+// null check would take the handler's reference binding for a null reference.
+#define THREAD_CATCHES_FORCED_UNWIND __attribute__((no_sanitize("null")))
+
 // Threaded OpenGL: the pool gets workers and threads may share window 0's context only while it is on.
 // Off by default; the OpenGL probe sets it, and a failed context setup turns it off.
 extern std::atomic<bool> threaded_avail;

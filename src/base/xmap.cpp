@@ -11,13 +11,15 @@
 #include "base/APP_alert.h"
 #include "base/FILE_ops.h"
 #include "base/LOG_log.h"
+#include "base/UTL_memory.h"
 #include "platform/WIN_resource.h"
 
 // Module state. Written once at start-up (granularity) or by the memory module's set-up (hook) before
 // any mapping; read by every thread that maps a file.
 static struct { size_t granularity = static_cast<size_t>(sysconf(_SC_PAGESIZE)); } xmap_state;
 
-void (*XMAP_mapping_failed_hook)() = nullptr;
+static void report_memory_on_failed_mapping() { MEM_dump_info("a file could not be mapped into memory"); }
+void (*XMAP_mapping_failed_hook)() = report_memory_on_failed_mapping;
 
 // One whole line on the log stream, in one write so that lines of other threads cannot cut into it.
 static void log_line(const std::string& text) {

@@ -52,8 +52,8 @@ int XMAP_close(xmap_file& f);
 // Alignment of mapping offsets; the page size until set (once, at start-up, before any open).
 void XMAP_set_granularity(int granularity);
 
-// Called on a refused mapping, before the "Mem file error" line: the memory module installs its
-// memory report here. Null means no report.
+// Called on a refused mapping, before the "Mem file error" line; by default it writes the memory report
+// (MEM_dump_info). Tests may replace it; null means no report.
 extern void (*XMAP_mapping_failed_hook)();
 
 // Checks the header from the start of the data. `type` is XMAP_TYPE_TEXT or XMAP_TYPE_BINARY (any other

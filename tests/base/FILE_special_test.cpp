@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <latch>
 #include <sys/stat.h>
+#include <thread>
 
 #include "base/FILE_ops.h"
 #include "base/FILE_special.h"
@@ -33,7 +35,7 @@ TEST(FileSpecialTest, ExecutablePathAndFolderAreWhole) {
     std::string path;
     APP_get_exe_path(path, 1);
     EXPECT_EQ(path, exe);
-    EXPECT_EQ(FILE_case_sensitive, 0);
+    EXPECT_EQ(FILE_case_sensitive.load(), 0);
     if (!file_layer_cuts_paths())
         GTEST_SKIP() << "FILE_parent_folder does not cut the last component yet";
     const std::string folder = exe.substr(0, exe.rfind('/') + 1);
@@ -224,6 +226,48 @@ TEST(FileSpecialDeathTest, WorkFolderIsPrivateMadeOnceAndRemovedWhenLeftEmpty) {
     remove_on_exit r3{in_tmp.tmpdir};
     EXPECT_EQ(in_tmp.folder.rfind("/tmp/aerivon-installer-", 0), 0u) << in_tmp.folder;
     EXPECT_FALSE(fs::exists(in_tmp.folder));
+}
+
+// Runs in a child: eight threads ask for the work folder and the executable's path at once. Returns the
+// number of threads whose answers differ from the first thread's.
+int concurrent_requests_child() {
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpdir = std::string(base && *base ? base : "/tmp") + "/aerivon-special-XXXXXX";
+    if (!mkdtemp(tmpdir.data()))
+        return 90;
+    setenv("TMPDIR", tmpdir.c_str(), 1);
+    std::vector<std::string> work(8), exe(8);
+    std::latch start(8);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 8; ++i)
+        threads.emplace_back([&, i] {
+            start.arrive_and_wait();
+            work[i] = special(4);
+            exe[i] = special(1);
+        });
+    for (std::thread& t : threads)
+        t.join();
+    std::fprintf(stderr, "<<%s|%s>>", tmpdir.c_str(), work[0].c_str());
+    int differing = 0;
+    for (int i = 1; i < 8; ++i)
+        differing += work[i] != work[0] || exe[i] != exe[0];
+    return differing;
+}
+
+TEST(FileSpecialDeathTest, ConcurrentRequestsShareOneWorkFolder) {
+    std::string err;
+    EXPECT_EXIT(std::exit(concurrent_requests_child()), testing::ExitedWithCode(0),
+                testing::Truly([&err](const std::string& e) {
+                    err = e;
+                    return true;
+                }));
+    size_t at = err.find("<<"), bar = err.find('|', at);
+    if (at != std::string::npos && bar != std::string::npos) {
+        remove_on_exit r{err.substr(at + 2, bar - at - 2)};
+        EXPECT_TRUE(fs::is_empty(r.folder)) << "one folder made, and removed at exit";
+    } else {
+        ADD_FAILURE() << err;
+    }
 }
 
 TEST(FileSpecialDeathTest, WorkFolderThatCannotBeMadeIsTheDrivePlaceholder) {

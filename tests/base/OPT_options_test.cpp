@@ -2,11 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <sstream>
-#include <unistd.h>
 
 #include "base/OPT_options.h"
 
@@ -151,74 +147,6 @@ TEST(OptionsTest, UsageTextNamesEveryOptionInGroupOrder) {
         EXPECT_LE(line.size(), 100u);
         previous = line;
     }
-}
-
-// Runs OPT_parse in a death-test child with standard output sent to stderr; returns what it printed.
-std::string early_output(const char* text, int expected_code) {
-    std::string printed;
-    EXPECT_EXIT(
-        {
-            dup2(2, 1);
-            OPT_parse(text);
-            std::fflush(stdout);
-            std::_Exit(77);
-        },
-        testing::ExitedWithCode(expected_code), testing::Truly([&printed](const std::string& err) {
-            printed = err;
-            return true;
-        }));
-    return printed;
-}
-
-TEST(OptionsDeathTest, EarlyCommandsPrintAndExit) {
-    const std::string version = "Aerivon Demo Installer 3.22r1\n";
-    const std::pair<const char*, std::string> cases[] = {
-        {"--version", version},
-        {"-h --version", version},
-        {"--help --version", version},
-        {"--cmnds=sim/", "general\nnone\noperation\n"},
-        {"--cmnds", "sim\n"},
-        {"--version --cmnds", "sim\n"},
-        {"--cmnds=sim/operation/", "quicktime_record_toggle\nquit\nscreenshot\n"},
-        {"--cmnds=nowhere/", ""},
-        {"-h", OPT_usage_text()},
-        {"--help", OPT_usage_text()},
-    };
-    for (const auto& [text, printed] : cases) {
-        SCOPED_TRACE(text);
-        EXPECT_EQ(early_output(text, 0), printed);
-    }
-    // Without an early command OPT_parse returns.
-    EXPECT_EQ(early_output("--lang=fr --cmnd", 77), "");
-}
-
-TEST(OptionsDeathTest, CmndsAllListsEveryCommandWithItsDescription) {
-    const std::string all = early_output("--cmnds=all", 0);
-    std::istringstream lines(all);
-    std::string line;
-    int count = 0;
-    while (std::getline(lines, line)) {
-        SCOPED_TRACE(line);
-        ++count;
-        if (line.size() <= 51) {
-            ADD_FAILURE() << "short line";
-            continue;
-        }
-        EXPECT_EQ(line.rfind("sim/", 0), 0u);
-        size_t path_end = line.find(' ');
-        EXPECT_LE(path_end, 50u);
-        EXPECT_EQ(line.find_first_not_of(' ', path_end), 51u); // padded to 50 columns, then one blank
-    }
-    EXPECT_EQ(count, 40);
-    EXPECT_EQ(all.rfind("sim/none/none" + std::string(37, ' ') + " Do nothing at all!\n", 0), 0u);
-    EXPECT_NE(all.find("\nsim/general/rot_right_slow" + std::string(24, ' ') +
-                       " General command: pan right slow.\n"),
-              std::string::npos);
-
-    const std::string leaves = early_output("--cmnds=sim/general/", 0);
-    EXPECT_EQ(std::count(leaves.begin(), leaves.end(), '\n'), 36);
-    EXPECT_EQ(leaves.rfind("backward\nbackward_fast\nbackward_slow\ndown\n", 0), 0u);
-    EXPECT_EQ(leaves.find('/'), std::string::npos);
 }
 
 } // namespace

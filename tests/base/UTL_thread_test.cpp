@@ -5,6 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <fcntl.h>
 #include <fstream>
 #include <mutex>
 #include <pthread.h>
@@ -16,9 +17,11 @@
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
 #include "base/UTL_thread.h"
-#include "base/forked_child.h"
+#include "base/thread_test_support.h"
 
 namespace {
+
+using test::eventually;
 
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
@@ -30,17 +33,6 @@ constexpr int stress_items = 1000000;
 #endif
 
 void* item(uintptr_t n) { return reinterpret_cast<void*>(n); }
-
-// Polls until the condition holds or five seconds pass; the caller asserts on the result.
-template <class F> bool eventually(F condition) {
-    auto until = steady_clock::now() + std::chrono::seconds(5);
-    while (!condition()) {
-        if (steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(milliseconds(1));
-    }
-    return true;
-}
 
 struct Queue {
     THREAD_queue* q = THREAD_queue_create();
@@ -261,25 +253,6 @@ TEST(ThreadPrimitiveTest, JoinGivesExitCodeAndLogsAFailedWait) {
     EXPECT_NE(log.find("Wait on thread for cleanup failed with 3.\n"), std::string::npos) << log;  // ESRCH
 }
 
-TEST(ThreadPrimitiveTest, CriticalSectionReentersOnItsOwnThreadOnly) {
-    UTL_crit crit;
-    UTL_init_crit(&crit);
-    UTL_enter_crit(&crit);
-    UTL_enter_crit(&crit);
-    bool other_got_in = true;
-    std::thread([&] { other_got_in = crit.mutex->try_lock(); }).join();
-    EXPECT_FALSE(other_got_in);
-    UTL_leave_crit(&crit);
-    UTL_leave_crit(&crit);
-    std::thread([&] {
-        other_got_in = crit.mutex->try_lock();
-        if (other_got_in)
-            crit.mutex->unlock();
-    }).join();
-    EXPECT_TRUE(other_got_in);
-    UTL_delete_crit(&crit);
-}
-
 uint64_t low_mask(const cpu_set_t& set) {
     uint64_t mask = 0;
     for (int cpu = 0; cpu < 64; ++cpu)
@@ -295,22 +268,23 @@ void* report_affinity(void* out) {
     return nullptr;
 }
 
+[[noreturn]] void lock_main_thread_then_start_one(uint64_t before) {
+    test::time_box_child();
+    int error = -1;
+    uint64_t previous = UTL_lock_to_first_cpu(&error);
+    cpu_set_t now;
+    sched_getaffinity(0, sizeof now, &now);
+    uint64_t worker = 0;
+    UTL_thread_handle h, c;
+    UTL_create_thread(report_affinity, &worker, &h, nullptr, &c);
+    UTL_join_thread(h, c);
+    _exit(error == 0 && previous == before && low_mask(now) == 1 && worker == before ? 0 : 1);
+}
+
 TEST(ThreadPrimitiveTest, LockedMainThreadLeavesNewThreadsTheirAffinity) {
     cpu_set_t set;
     ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
-    const uint64_t before = low_mask(set);
-    auto r = test::run_forked([&] {
-        int error = -1;
-        uint64_t previous = UTL_lock_to_first_cpu(&error);
-        cpu_set_t now;
-        sched_getaffinity(0, sizeof now, &now);
-        uint64_t worker = 0;
-        UTL_thread_handle h, c;
-        UTL_create_thread(report_affinity, &worker, &h, nullptr, &c);
-        UTL_join_thread(h, c);
-        return error == 0 && previous == before && low_mask(now) == 1 && worker == before ? 0 : 1;
-    });
-    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EXIT(lock_main_thread_then_start_one(low_mask(set)), testing::ExitedWithCode(0), "");
 }
 
 void* wait_for_stop(void* queue) { return THREAD_queue_pop(static_cast<THREAD_queue*>(queue), -1); }
@@ -322,34 +296,39 @@ uint64_t address_space_in_use() {
     return pages * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
 }
 
+// Whatever the alert shows or logs lands in `shown`.
+[[noreturn]] void make_threads_without_address_space(const std::string& shown) {
+    test::time_box_child();
+    OPT_parse_only("--qa_script");
+    LOG_init();
+    FILE_open_ofstream(LOG_stream, shown, std::ios_base::out | std::ios_base::app, 0);
+    int fd = open(shown.c_str(), O_WRONLY | O_APPEND);
+    if (fd < 0 || dup2(fd, 2) < 0)
+        _exit(90);
+    // A few MiB above what is mapped: no room for a thread's stack.
+    rlimit limit = {address_space_in_use() + (4u << 20), RLIM_INFINITY};
+    if (setrlimit(RLIMIT_AS, &limit) != 0)
+        _exit(91);
+    // Stacks of threads that ended earlier are kept for reuse: the first few creations may take those.
+    THREAD_queue* stop = THREAD_queue_create();
+    for (int i = 0; i < 64; ++i) {
+        UTL_thread_handle h = 1, c = 1;
+        UTL_create_thread(wait_for_stop, stop, &h, nullptr, &c);
+    }
+    _exit(92);
+}
+
 TEST(ThreadPrimitiveTest, ThreadThatCannotBeMadeRaisesFatalAlert) {
 #ifdef AERIVON_SANITIZED
     GTEST_SKIP() << "sanitizer shadow memory needs the address space that RLIMIT_AS takes away";
 #endif
-    test::TempDir dir;
-    const std::string log_path = dir.file("log.txt");
-    auto r = test::run_forked([&] {
-        OPT_parse_only("--qa_script");
-        LOG_init();
-        FILE_open_ofstream(LOG_stream, log_path, std::ios_base::out, 0);
-        // A few MiB above what is mapped: no room for a thread's stack.
-        rlimit limit = {address_space_in_use() + (4u << 20), RLIM_INFINITY};
-        if (setrlimit(RLIMIT_AS, &limit) != 0)
-            return 90;
-        // Stacks of threads that ended earlier are kept for reuse: the first few creations may take those.
-        THREAD_queue* stop = THREAD_queue_create();
-        for (int i = 0; i < 64; ++i) {
-            UTL_thread_handle h = 1, c = 1;
-            UTL_create_thread(wait_for_stop, stop, &h, nullptr, &c);
-        }
-        return 91;
-    });
-    EXPECT_EQ(r.exit_code, 1) << r.err;
-    // The alert's text, wherever this build's alert routine shows it.
-    std::string shown = test::read_file(log_path) + r.err;
-    EXPECT_NE(shown.find("\"CreateThread\" OS error"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("err=11.000000"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("(UTL_thread:109)"), std::string::npos) << shown;
+    test::DeathTestDir dir;
+    const std::string shown = dir.file("shown.txt");
+    EXPECT_EXIT(make_threads_without_address_space(shown), testing::ExitedWithCode(1), "");
+    std::string text = test::read_file(shown);
+    EXPECT_NE(text.find("\"CreateThread\" OS error"), std::string::npos) << text;
+    EXPECT_NE(text.find("err=11.000000"), std::string::npos) << text;
+    EXPECT_NE(text.find("(UTL_thread:109)"), std::string::npos) << text;
 }
 
 } // namespace

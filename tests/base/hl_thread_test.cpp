@@ -17,22 +17,14 @@
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
 #include "base/exce_class.h"
-#include "base/forked_child.h"
 #include "base/hl_thread.h"
+#include "base/thread_test_support.h"
 
 namespace {
 
-using std::chrono::milliseconds;
+using test::eventually;
 
-template <class F> bool eventually(F condition) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > until)
-            return false;
-        std::this_thread::sleep_for(milliseconds(1));
-    }
-    return true;
-}
+using std::chrono::milliseconds;
 
 // Every case starts and ends with the thread module stopped, threaded OpenGL off and default hooks.
 class ThreadModule : public testing::Test {
@@ -210,16 +202,12 @@ TEST_F(PoolTest, TaskAskingForDeletionIsDeletedByTheWorker) {
     UTL_pool_destroy(pool);
 }
 
-// The OpenGL steps of thread start, seen through the hooks.
+// The OpenGL steps of thread start, seen through the hooks (steps run one at a time: each hands over to
+// the next through the thread start).
 struct GlRecord {
-    std::mutex m;
-    std::vector<std::string> steps;
+    std::string steps;
     void* current = nullptr; // the starter's current context
     bool worker_context_ok = true;
-    void add(const std::string& s) {
-        std::lock_guard<std::mutex> g(m);
-        steps.push_back(s);
-    }
 };
 GlRecord* gl;
 int fake_context_storage;
@@ -227,47 +215,31 @@ void* fake_context() { return &fake_context_storage; }
 void* no_context() { return nullptr; }
 void record_make_current(void* c) {
     gl->current = c;
-    gl->add(c ? "make_current(main)" : "make_current(null)");
+    gl->steps += c ? "current(main) " : "current(null) ";
 }
 int record_worker_context(void* c) {
-    gl->add(std::string("init_worker(") + (c == &fake_context_storage ? "main" : "?") + ")" +
-            (gl->current ? " while starter holds it" : ""));
+    gl->steps += c == &fake_context_storage && !gl->current ? "worker(main) " : "worker(?) ";
     return gl->worker_context_ok ? 1 : 0;
 }
 void record_failed_dialog() {
-    gl->add("failed_dialog");
+    gl->steps += "failed ";
     threaded_avail = false;
 }
-int thread_body(void*) {
-    gl->add("body");
-    return 0;
-}
+int thread_body(void*) { return 0; }
 
 TEST_F(ThreadSpawnTest, SharedContextRoadFollowsItsSteps) {
     const struct {
         const char* name;
         bool threaded, has_context, worker_ok;
         int want_gl;
-        std::vector<std::string> steps;
+        const char* steps;
         bool threaded_after;
     } cases[] = {
-        {"shared",
-         true,
-         true,
-         true,
-         1,
-         {"make_current(null)", "init_worker(main)", "body", "make_current(main)"},
-         true},
-        {"worker context fails",
-         true,
-         true,
-         false,
-         1,
-         {"make_current(null)", "init_worker(main)", "body", "failed_dialog", "make_current(main)"},
-         false},
-        {"no window context", true, false, true, 1, {"failed_dialog", "body"}, false},
-        {"not wanted", true, true, true, 0, {"body"}, true},
-        {"threaded off", false, true, true, 1, {"body"}, false},
+        {"shared", true, true, true, 1, "current(null) worker(main) current(main) ", true},
+        {"worker fails", true, true, false, 1, "current(null) worker(main) failed current(main) ", false},
+        {"no window context", true, false, true, 1, "failed ", false},
+        {"not wanted", true, true, true, 0, "", true},
+        {"threaded off", false, true, true, 1, "", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -282,18 +254,9 @@ TEST_F(ThreadSpawnTest, SharedContextRoadFollowsItsSteps) {
         THREAD_set_gl_hooks(hooks);
         threaded_avail = c.threaded;
         UTL_thread_handle h = 0, copy = 0;
-        unsigned long id = 0;
-        THREAD_spawn(thread_body, nullptr, &h, &id, &copy, c.want_gl);
+        THREAD_spawn(thread_body, nullptr, &h, nullptr, &copy, c.want_gl);
         EXPECT_EQ(UTL_join_thread(h, copy), 0);
-        // The body may still be running when spawn returns: it is recorded before the join.
-        std::vector<std::string> steps = record.steps;
-        auto body = std::find(steps.begin(), steps.end(), "body");
-        auto expected_body = std::find(c.steps.begin(), c.steps.end(), "body");
-        ASSERT_NE(body, steps.end());
-        steps.erase(body);
-        std::vector<std::string> expected = c.steps;
-        expected.erase(expected.begin() + (expected_body - c.steps.begin()));
-        EXPECT_EQ(steps, expected);
+        EXPECT_EQ(record.steps, c.steps);
         EXPECT_EQ(threaded_avail.load(), c.threaded_after);
     }
 }
@@ -312,6 +275,7 @@ TEST_F(ThreadExceptionTest, AlertThrownInPoolTaskArrivesOnFatalQueueAsKindThree)
     EXPECT_EQ(e->line, 7);
     EXPECT_EQ(THREAD_queue_pop(THREAD_exception_queue(0), 0), nullptr);
     // The worker ended with its task: the call never comes back and THREAD_exit still joins.
+    THREAD_exit();
     delete call;
 }
 
@@ -369,7 +333,6 @@ TEST_F(ThreadExceptionTest, ThreadsEndedMidTaskStillJoin) {
     THREAD_call* call = THREAD_call_start(add_one, &value);
     ASSERT_TRUE(THREAD_call_wait(call, 5000));
     EXPECT_EQ(THREAD_call_finish(call), 2);
-    delete ended;
 
     // A fatal alert ends its thread through THREAD_post_exception; a warning lets it go on.
     UTL_thread_handle h = 0, copy = 0;
@@ -385,26 +348,7 @@ TEST_F(ThreadExceptionTest, ThreadsEndedMidTaskStillJoin) {
     THREAD_rethrow_posted(0);
     EXPECT_EQ(THREAD_exception_queue(0)->count, 1);
     THREAD_exit(); // joins the worker that ended, and deletes the queued warning
-}
-
-TEST_F(ThreadExceptionTest, ExceptionCopiesKeepEveryField) {
-    THREAD_init();
-    exce_class original("one", "two", "three", "four", "x.cpp", 7, 1);
-    THREAD_post_exception(original);
-    original.line1 = "changed";
-    auto* copy = static_cast<exce_class*>(THREAD_queue_pop(THREAD_exception_queue(0), 0));
-    ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(copy->line1, "one");
-    EXPECT_EQ(copy->line2, "two");
-    EXPECT_EQ(copy->line3, "three");
-    EXPECT_EQ(copy->line4, "four");
-    EXPECT_STREQ(copy->file, "x.cpp");
-    EXPECT_EQ(copy->line, 7);
-    EXPECT_EQ(copy->kind, 1);
-    delete copy;
-    exce_class chooser("", "", "", "", "x.cpp", 1, 0);
-    THREAD_post_exception(chooser);
-    EXPECT_EQ(THREAD_exception_queue(0)->count + THREAD_exception_queue(1)->count, 0);
+    delete ended;
 }
 
 void* report_on_worker(void*) {
@@ -413,24 +357,36 @@ void* report_on_worker(void*) {
     return nullptr;
 }
 
+[[noreturn]] void report_from_a_worker(const std::string& log_path) {
+    test::time_box_child();
+    FILE_open_ofstream(LOG_stream, log_path, std::ios_base::out, 0);
+    THREAD_init();
+    UTL_thread_handle h = 0, copy = 0;
+    UTL_create_thread(report_on_worker, nullptr, &h, nullptr, &copy);
+    UTL_join_thread(h, copy);
+    _exit(5);
+}
+
 TEST_F(ThreadExceptionTest, ReportOnAWorkerLogsItAndEndsTheProgramWithZero) {
-    test::TempDir dir;
+    test::DeathTestDir dir;
     const std::string log_path = dir.file("log.txt");
-    auto r = test::run_forked([&] {
-        FILE_open_ofstream(LOG_stream, log_path, std::ios_base::out, 0);
-        THREAD_init();
-        UTL_thread_handle h = 0, copy = 0;
-        UTL_create_thread(report_on_worker, nullptr, &h, nullptr, &copy);
-        UTL_join_thread(h, copy);
-        return 5;
-    });
-    EXPECT_FALSE(r.timed_out);
-    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EXIT(report_from_a_worker(log_path), testing::ExitedWithCode(0), "");
     std::string log = test::read_file(log_path);
     EXPECT_NE(log.find("EXCEPTION REPORTED FROM THREAD!!  File: x.cpp, line 7.\n"
                        "Line one\nLine two\nLine three\nLine four\n"),
               std::string::npos)
         << log;
+}
+
+[[noreturn]] void start_and_stop_threads(const std::string& log_path) {
+    test::time_box_child();
+    FILE_open_ofstream(LOG_stream, log_path, std::ios_base::out, 0);
+    OPT_parse_only("--lock_main_thread");
+    THREAD_init();
+    THREAD_start_workers();
+    THREAD_exit();
+    LOG_stream.close();
+    _exit(0);
 }
 
 TEST_F(ThreadModule, StartAndExitAreLogged) {
@@ -440,22 +396,12 @@ TEST_F(ThreadModule, StartAndExitAreLogged) {
     for (int cpu = 0; cpu < 64; ++cpu)
         if (CPU_ISSET(cpu, &set))
             mask |= uint64_t{1} << cpu;
-    test::TempDir dir;
+    test::DeathTestDir dir;
     const std::string log_path = dir.file("log.txt");
-    auto r = test::run_forked([&] {
-        FILE_open_ofstream(LOG_stream, log_path, std::ios_base::out, 0);
-        OPT_parse_only("--lock_main_thread");
-        THREAD_init();
-        THREAD_start_workers();
-        THREAD_exit();
-        LOG_stream.close();
-        return 0;
-    });
-    EXPECT_EQ(r.exit_code, 0);
-    std::string expected = "Thread affinity was " + std::to_string(mask) +
-                           " is now 1.\nCPU count        : " + std::to_string(UTL_cpu_count()) +
-                           "\nClean exit from threads.\n";
-    EXPECT_EQ(test::read_file(log_path), expected);
+    EXPECT_EXIT(start_and_stop_threads(log_path), testing::ExitedWithCode(0), "");
+    EXPECT_EQ(test::read_file(log_path),
+              "Thread affinity was " + std::to_string(mask) + " is now 1.\nCPU count        : " +
+                  std::to_string(UTL_cpu_count()) + "\nClean exit from threads.\n");
 }
 
 } // namespace

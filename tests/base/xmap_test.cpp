@@ -296,9 +296,11 @@ TEST_F(XmapTest, RefusedMappingRunsTheHookAndLogsTheError) {
     if (st.st_size == 0)
         GTEST_SKIP() << "this file system gives folders no size, so no mapping is tried";
     hook_calls = 0;
+    void (*memory_report)() = XMAP_mapping_failed_hook;
+    EXPECT_NE(memory_report, nullptr);
     XMAP_mapping_failed_hook = [] { ++hook_calls; };
     xmap_file f("folder");
-    XMAP_mapping_failed_hook = nullptr;
+    XMAP_mapping_failed_hook = memory_report;
     EXPECT_EQ(f.base, nullptr);
     EXPECT_EQ(hook_calls, 1);
     EXPECT_NE(log_text().find("Mem file error.  Err=19, file=" + dir_.file("folder") + "\n"),
@@ -332,6 +334,7 @@ TEST(XmapDeathTest, PathRuleAndTypeAlertsAreFatal) {
     EXPECT_EXIT(
         {
             unsetenv("DISPLAY");
+            test::route_log_to_stderr();
             FILE_sim_root = "/games/sim/";
             xmap_file f("x/games/sim/a.txt");
         },
@@ -339,6 +342,7 @@ TEST(XmapDeathTest, PathRuleAndTypeAlertsAreFatal) {
     EXPECT_EXIT(
         {
             unsetenv("DISPLAY");
+            test::route_log_to_stderr();
             xmap_file f("a\\b.txt");
         },
         testing::ExitedWithCode(1), "bad dirchar.*a.b\\.txt.*xmap.*172");
@@ -346,12 +350,14 @@ TEST(XmapDeathTest, PathRuleAndTypeAlertsAreFatal) {
     EXPECT_EXIT(
         {
             unsetenv("DISPLAY");
+            test::route_log_to_stderr();
             xmap_file f("resource:Test_Resource.TXT");
         },
         testing::ExitedWithCode(1), "bad dirchar.*resource:Test_Resource\\.TXT.*xmap.*172");
     EXPECT_EXIT(
         {
             unsetenv("DISPLAY");
+            test::route_log_to_stderr();
             xmap_file f("RESOURCE:Test_Resource.TXT");
             check_file(f, 3, kV1, nullptr, nullptr);
         },
@@ -359,6 +365,7 @@ TEST(XmapDeathTest, PathRuleAndTypeAlertsAreFatal) {
     EXPECT_EXIT(
         {
             unsetenv("DISPLAY");
+            test::route_log_to_stderr();
             x_ofstream out;
             ouf_open(out, "/nonexistent-folder/o.txt", 7, 1, "no-copyright-string");
         },
@@ -418,6 +425,7 @@ TEST(XmapDeathTest, OufOpenWarnsWhenAFileStandsWhereItsFolderShouldBe) {
     EXPECT_EXIT(
         {
             unsetenv("DISPLAY");
+            test::route_log_to_stderr();
             x_ofstream out;
             const bool ok = ouf_open(out, "Output/X.prf", kText, 10, "no-copyright-string");
             std::filesystem::remove_all(dir.path());
