@@ -11,7 +11,9 @@
 #include "base/FILE_ops.h"
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
+#include "base/http.h"
 #include "base/xmap.h"
+#include "installer/INST_globals.h"
 
 namespace {
 
@@ -162,6 +164,18 @@ bool is_sign(char c) { return c == '+' || c == '-'; }
 } // namespace
 
 // ---- server list
+
+int UTL_fetch_server_list(server_list& list) {
+    const std::string local = INST_work_path(UTL_SERVER_LIST_NAME);
+    switch (net_check(0, UTL_MAKER_HOST, UTL_SERVER_LIST_PATH, local)) {
+    case 0:
+        return 2;
+    case 1:
+        return UTL_read_server_list(local, list);
+    default:
+        return 4;
+    }
+}
 
 int UTL_read_server_list(const std::string& path, server_list& list) {
     list.version = 0;
