@@ -25,18 +25,14 @@
 #include <unistd.h>
 
 #include "base/APP_alert.h"
+#include "base/CMND_registry.h"
 #include "base/STR_utf.h"
 
-// The command registry's children of a command path (names of branches end in '/'). Declared here until
-// the registry's header is in this tree; weak, so that the file layer links without the registry, in which
-// case kind 17 lists nothing.
-void CMND_list_children(const std::string& prefix, std::vector<std::string>& out) __attribute__((weak));
-
 // Module state. FILE_sim_root: written on the main thread while no worker uses it, read by any thread.
-// The error site: written by any thread whose delete or folder creation fails, read for reports.
+// The error site: per thread, written by a failing delete or folder creation, read by that thread's caller.
 std::string FILE_sim_root;
-const char* FILE_error_site_file = "";
-int FILE_error_site_line = 0;
+thread_local const char* FILE_error_site_file = "";
+thread_local int FILE_error_site_line = 0;
 
 namespace {
 
@@ -493,8 +489,7 @@ int FILE_list_folder(const std::string& folder, int kind, std::vector<std::strin
         return 0;
     if (kind == 17) {
         std::vector<std::string> children;
-        if (CMND_list_children)
-            CMND_list_children(folder, children);
+        CMND_list_children(folder, children);
         for (std::string& c : children) {
             int type = 17;
             if (!c.empty() && is_sep(c.back())) {

@@ -10,9 +10,10 @@
 extern std::string FILE_sim_root;
 
 // Error site of the last failing delete or folder creation: "FILE_ops" and a line (146 folder delete,
-// 149 file delete, 324 folder creation). Written by whichever thread failed last; read for reports only.
-extern const char* FILE_error_site_file;
-extern int FILE_error_site_line;
+// 149 file delete, 324 folder creation). Kept per thread, so that a caller's report names its own failure
+// even while other threads fail at the same time.
+extern thread_local const char* FILE_error_site_file;
+extern thread_local int FILE_error_site_line;
 
 // Bytes that are not well-formed UTF-8 are taken as Windows-1252 and converted; then every '\' and ':'
 // becomes '/', except inside a leading drive prefix ("C:\").

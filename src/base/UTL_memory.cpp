@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/APP_alert.h"
+#include "base/CMND_registry.h"
 #include "base/FILE_ops.h"
 #include "base/LANG_localise.h"
 #include "base/LOG_log.h"
@@ -155,6 +156,12 @@ void MEM_dump_info(const std::string& reason) {
 }
 
 void MEM_dump_info_action() { MEM_dump_info("Remote command (from plugin)"); }
+
+// Registered during static initialisation; the action list's head is constant-initialised, so the order of
+// initialisers does not matter.
+static CMND_action dump_memory_action;
+static const bool dump_memory_registered =
+    (CMND_add_action(&dump_memory_action, "Dump Memory Info", MEM_dump_info_action), true);
 
 // ---- the report
 

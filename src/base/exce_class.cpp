@@ -1,9 +1,13 @@
-// exce_class: interim.
+// exce_class: an alert captured as an object.
 #include "base/exce_class.h"
 
+#include <unistd.h>
 #include <utility>
 
 #include "base/APP_alert.h"
+#include "base/LOG_log.h"
+#include "base/hl_thread.h"
+#include "platform/WIN_message.h"
 
 exce_class::exce_class(std::string l1, std::string l2, std::string l3, std::string l4, const char* f, int ln,
                        int k)
@@ -12,4 +16,16 @@ exce_class::exce_class(std::string l1, std::string l2, std::string l3, std::stri
 
 exce_class::~exce_class() = default;
 
-void exce_class::report() { APP_alert(0, line1, line2, line3, line4, kind, file, line); }
+void exce_class::report() {
+    if (THREAD_started() && !THREAD_is_main()) {
+        LOG_stream << "EXCEPTION REPORTED FROM THREAD!!  File: " << (file ? file : "") << ", line " << line
+                   << ".\n";
+        LOG_stream << line1 << "\n" << line2 << "\n" << line3 << "\n" << line4 << "\n";
+        LOG_stream.flush();
+        WIN_request_quit();
+        APP_quit(1);
+        // No static destructor may run while other threads still live.
+        _exit(0);
+    }
+    APP_alert(0, line1, line2, line3, line4, kind, file, line);
+}

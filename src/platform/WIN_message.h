@@ -1,9 +1,11 @@
 // WIN_message: the platform's message box and the quit request of the run loop.
 #pragma once
 
-// A beep, then an information box titled "Sim-Root Message"; the text always also goes to stderr. A box
-// that cannot be shown counts as dismissed.
+// Shows `text` (null counts as empty) in a modal information box titled "Sim-Root Message" and returns
+// when it is dismissed. The text always also goes to stderr, after a '\a' for the beep. A box that cannot
+// be shown (no display; under Wayland no zenity) counts as dismissed at once. Main thread only.
 void WIN_message_box(const char* text);
-// Asks the run loop to end.
+// Asks the run loop to end after the current frame. Any thread.
 void WIN_request_quit();
+// True once a quit was requested (by WIN_request_quit or by closing the window). Any thread.
 bool WIN_quit_requested();

@@ -18,12 +18,15 @@
 #include <sstream>
 #include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
+#include "base/CMND_registry.h"
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
 #include "base/UTL_memory.h"
+#include "base/xmap.h"
 #include "support/test_support.h"
 
 using testing::HasSubstr;
@@ -380,4 +383,37 @@ TEST(MemoryReportTest, ReportGoesToStandardOutputWhenTheFileCannotBeOpened) {
         testing::AllOf(testing::StartsWith("Windows Virtual Memory Info:\n"),
                        HasSubstr("\n    Summary info for all heaps:\n")));
     EXPECT_FALSE(test::read_file(folder.file("missing/MemoryLog.txt")).size());
+}
+
+TEST(MemoryReportTest, RefusedMappingWritesTheReportBeforeItsErrorLine) {
+    test::TempDir dir;
+    ASSERT_EQ(mkdir(dir.file("folder").c_str(), 0777), 0);
+    struct stat st;
+    ASSERT_EQ(stat(dir.file("folder").c_str(), &st), 0);
+    if (st.st_size == 0)
+        GTEST_SKIP() << "this file system gives folders no size, so no mapping is tried";
+    MEM_set_report_folder(dir.path() + "/");
+    FILE_open_ofstream(LOG_stream, dir.file("log.txt"), std::ios_base::out, 0);
+    {
+        xmap_file f(dir.file("folder"));
+        EXPECT_EQ(f.base, nullptr);
+    }
+    LOG_stream.close();
+    LOG_stream.clear();
+    MEM_set_report_folder("");
+    EXPECT_EQ(test::read_file(dir.file("MemoryLog.txt")).rfind("Windows Virtual Memory Info:\n", 0), 0u);
+    const std::string log = test::read_file(dir.file("log.txt"));
+    const size_t report = log.find("I am dumping information about memory to MemoryLog.txt.");
+    const size_t error = log.find("Mem file error.  Err=");
+    ASSERT_NE(report, std::string::npos);
+    ASSERT_NE(error, std::string::npos);
+    EXPECT_LT(report, error);
+}
+
+TEST(MemoryReportTest, DumpActionIsRegisteredUnderItsLabel) {
+    int found = 0;
+    for (const CMND_action* a = CMND_first_action(); a; a = a->next)
+        if (std::string(a->label) == "Dump Memory Info" && a->callback == MEM_dump_info_action)
+            ++found;
+    EXPECT_EQ(found, 1);
 }

@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "base/LOG_log.h"
 #include "base/hl_string.h"
 #include "support/test_support.h"
 
@@ -140,8 +141,14 @@ TEST(StringDeathTest, CheckLengthAlertsFrom500Bytes) {
     const std::string ok(499, 's');
     STR_check_length(ok.c_str());
     const std::string long_text(500, 's');
-    EXPECT_EXIT(STR_check_length(long_text.c_str()), testing::ExitedWithCode(1),
-                "String too long!.*\\(hl_string:186\\)");
+    // The log block carries the source text; the child's log goes to stderr so the matcher sees it.
+    auto alert_with_log_on_stderr = [&] {
+        LOG_init();
+        FILE_open_ofstream(LOG_stream, "/dev/stderr", std::ios_base::out, 0x40);
+        STR_check_length(long_text.c_str());
+    };
+    EXPECT_EXIT(alert_with_log_on_stderr(), testing::ExitedWithCode(1),
+                "String too long!.*\\| \\(hl_string:186\\)");
 }
 
 } // namespace

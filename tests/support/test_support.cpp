@@ -1,6 +1,8 @@
 // Shared test fixtures.
 #include "support/test_support.h"
 
+#include "base/LOG_log.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -169,6 +171,11 @@ int shell(const std::string& command) {
     if (status == -1)
         return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+void route_log_to_stderr() {
+    LOG_init();
+    FILE_open_ofstream(LOG_stream, "/dev/stderr", std::ios_base::out, 0x40);
 }
 
 std::string corpus_dir() {

@@ -52,6 +52,9 @@ std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 // Runs a shell command line (for test tools such as zip and 7z); returns its exit status.
 int shell(const std::string& command);
+// Opens the log (LOG_init) on this process's stderr, so that a death test's matcher sees the alert's log
+// block with its source text.
+void route_log_to_stderr();
 // The shared corpus folder beside the project, or "" when it is absent.
 std::string corpus_dir();
 

@@ -1,0 +1,99 @@
+// FILE_error_text: error codes to sentences.
+#include "base/FILE_error_text.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct error_row {
+    int code;
+    const char* text;
+};
+
+// Read-only after static initialisation; any thread may read it.
+const error_row error_table[] = {
+    {20001, "We were unable to open a zip file. It may be missing or damaged"},
+    {20002, "We were unable to read from a zip file (short-read error). It may be missing or damaged"},
+    {20003, "We were unable to create a zip file"},
+    {20004, "We were unable to write to a zip file. It may be missing or damaged"},
+    {20005,
+     "We cannot compress a zip file because its source file resource fork is more than 2 GB. The source "
+     "file is probably damaged"},
+    {20006, "We could not open a file to read from it"},
+    {20007, "We were unable to connct to the network due to an internal reconnect error"},
+    {20008, "We wre unable to connect to the network due to a bad state error"},
+    {20009, "We could not allocate a connection to the network"},
+    {20010, "We could not write the incoming file from the web to disk"},
+    {20011, "We could not find the server over the network"},
+    {20012, "Part of the downloaded zip file is corrupted (the resource fork header is bad)"},
+    // Keyed by name: the numbers differ from one C library to the next.
+    {EAGAIN, "Resource temporarily unavailable"},
+    {EDEADLK, "Resource deadlock avoided"},
+    {ENAMETOOLONG, "File name too long"},
+    {ENOSYS, "Function not implemented"},
+    {ENOTEMPTY, "Directory not empty"},
+    {EILSEQ, "Wide character encoding error"},
+    {E2BIG, "Argument list too long"},
+    {EACCES, "Permission denied. Perhaps you do not have access to a directory or file system"},
+    {EBADF, "Bad file descriptor"},
+    {EBUSY, "Device busy"},
+    {ECHILD, "No child processes"},
+    {EDOM, "Numerical argument out of domain"},
+    {EEXIST, "File exists"},
+    {EFAULT, "Bad address"},
+    {EFBIG, "File too large"},
+    {EINTR, "Interrupted system call"},
+    {EINVAL, "Invalid argument"},
+    {EIO, "Input/output error"},
+    {EISDIR, "Is a directory"},
+    {EMFILE, "Too many open files"},
+    {EMLINK, "Too many links"},
+    {ENFILE, "Too many open files in system"},
+    {ENODEV, "Operation not supported by device"},
+    {ENOENT, "No such file or directory"},
+    {ENOEXEC, "Exec format error"},
+    {ENOLCK, "No locks available"},
+    {ENOMEM, "Out of memory"},
+    {ENOSPC, "No space left on device. Perhaps your hard drive is full"},
+    {ENOTDIR, "Not a directory"},
+    {ENOTTY, "Inappropriate ioctl for device"},
+    {ENXIO, "Device not configured"},
+    {EPERM, "Operation not permitted. Perhaps you do not have access to a directory or file system"},
+    {EPIPE, "Broken pipe"},
+    {ERANGE, "Result too large"},
+    {EROFS, "The destination file system is read-only"},
+    {ESPIPE, "Illegal seek"},
+    {ESRCH, "No such process"},
+    {EXDEV, "Cross-device link"},
+};
+
+// strerror_r comes in two shapes; both end up as a pointer to the message.
+[[maybe_unused]] const char* message_of(int result, const char* buffer) { return result == 0 ? buffer : ""; }
+[[maybe_unused]] const char* message_of(const char* result, const char*) { return result ? result : ""; }
+
+} // namespace
+
+void FILE_error_text(std::string& out, int code) {
+    out.clear();
+    if (code == 0)
+        return;
+    for (const error_row& row : error_table) {
+        if (row.code == code) {
+            out = row.text;
+            return;
+        }
+    }
+    if (code > 0) {
+        char buffer[256] = "";
+        const char* message = message_of(strerror_r(code, buffer, sizeof buffer), buffer);
+        if (message[0] != '\0' && std::strncmp(message, "Unknown error", 13) != 0) {
+            out = message;
+            return;
+        }
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "Error code %d", code);
+    out = text;
+}

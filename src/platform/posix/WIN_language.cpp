@@ -1,0 +1,46 @@
+// WIN_language: the interface language from the locale variables.
+#include "platform/WIN_language.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct locale_language {
+    const char* letters;
+    int language_id;
+};
+
+const locale_language languages[] = {{"en", 9},  {"fr", 12}, {"de", 7},  {"ru", 25},
+                                     {"it", 16}, {"es", 10}, {"pt", 22}, {"ja", 17}};
+
+// The locale text that decides, as gettext would read it for messages: LANGUAGE lists fallbacks
+// separated by ':', of which only the first one counts here.
+std::string locale_text() {
+    if (const char* v = std::getenv("LANGUAGE")) {
+        std::string first(v, std::strcspn(v, ":"));
+        if (!first.empty())
+            return first;
+    }
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* v = std::getenv(name);
+        if (v && *v)
+            return v;
+    }
+    return std::string();
+}
+
+} // namespace
+
+int WIN_get_user_ui_language() {
+    std::string text = locale_text();
+    std::string letters = text.substr(0, text.find_first_of("_.@"));
+    for (char& c : letters)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    for (const locale_language& l : languages)
+        if (letters == l.letters)
+            return l.language_id;
+    return -1; // unset, "C", "POSIX" or a language the table does not know
+}

@@ -1,0 +1,283 @@
+// The executable's path and the special folders, under a HOME, XDG folders and TMPDIR set by the test.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <latch>
+#include <sys/stat.h>
+#include <thread>
+
+#include "base/FILE_ops.h"
+#include "base/FILE_special.h"
+#include "support/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string special(int kind) {
+    std::string out = "stale";
+    FILE_get_special_folder(kind, out);
+    return out;
+}
+
+bool file_layer_cuts_paths() {
+    std::string parent;
+    FILE_parent_folder(parent, "/a/b/c");
+    return parent == "/a/b/";
+}
+
+TEST(FileSpecialTest, ExecutablePathAndFolderAreWhole) {
+    const std::string exe = fs::read_symlink("/proc/self/exe").string();
+    EXPECT_EQ(special(1), exe);
+    std::string path;
+    APP_get_exe_path(path, 1);
+    EXPECT_EQ(path, exe);
+    EXPECT_EQ(FILE_case_sensitive.load(), 0);
+    if (!file_layer_cuts_paths())
+        GTEST_SKIP() << "FILE_parent_folder does not cut the last component yet";
+    const std::string folder = exe.substr(0, exe.rfind('/') + 1);
+    EXPECT_EQ(special(0), folder);
+    APP_get_exe_path(path, 2);
+    EXPECT_EQ(path, folder);
+}
+
+TEST(FileSpecialTest, ExecutablePathLongerThanAnyFixedBufferIsNotCut) {
+    // A copy of this test program deep enough that its path passes 800 bytes runs the test above.
+    test::TempDir dir;
+    std::string deep = dir.path();
+    for (char c : {'a', 'b', 'c', 'd'})
+        deep += "/" + std::string(200, c);
+    fs::create_directories(deep);
+    const std::string copy = deep + "/base_tests_copy";
+    fs::copy_file("/proc/self/exe", copy);
+    fs::permissions(copy, fs::perms::owner_all);
+    ASSERT_GT(copy.size(), 800u);
+    auto r = test::run_child({copy, "--gtest_filter=FileSpecialTest.ExecutablePathAndFolderAreWhole"});
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("[==========] 1 test from 1 test suite ran."), std::string::npos) << r.out;
+}
+
+struct desktop_case {
+    const char* name;
+    std::vector<std::string> folders; // made under HOME
+    const char* user_dirs;            // contents of user-dirs.dirs, or null for none
+    bool config_in_xdg;               // user-dirs.dirs in $XDG_CONFIG_HOME (HOME/cfg) instead of HOME/.config
+    std::string expected;             // relative to HOME; "" is HOME itself
+};
+
+TEST(FileSpecialTest, DesktopFollowsUserDirsThenDesktopThenHome) {
+    const desktop_case cases[] = {
+        {"nothing", {}, nullptr, false, ""},
+        {"Desktop folder", {"Desktop"}, nullptr, false, "Desktop/"},
+        {"user-dirs", {"Desktop", "Bureau"}, "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n", false, "Bureau/"},
+        {"user-dirs names a missing folder",
+         {"Desktop"},
+         "XDG_DESKTOP_DIR=\"$HOME/Gone\"\n",
+         false,
+         "Desktop/"},
+        {"user-dirs names HOME", {"Desktop"}, "XDG_DESKTOP_DIR=\"$HOME\"\n", false, ""},
+        {"comments, blanks, other keys, last line wins",
+         {"One", "Two words", "Music"},
+         "# XDG_DESKTOP_DIR=\"$HOME/Music\"\nXDG_MUSIC_DIR=\"$HOME/Music\"\n"
+         "  XDG_DESKTOP_DIR = \"$HOME/One\"\nXDG_DESKTOP_DIR=\"$HOME/Two\\ words/\"\n",
+         false,
+         "Two words/"},
+        {"$HOME without a separator is no home",
+         {"Desktop", "HOMEx"},
+         "XDG_DESKTOP_DIR=\"$HOMEx\"\n",
+         false,
+         "Desktop/"},
+        {"XDG_CONFIG_HOME",
+         {"Schreibtisch"},
+         "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n",
+         true,
+         "Schreibtisch/"},
+        {"unclosed quote", {"Desktop", "Half"}, "XDG_DESKTOP_DIR=\"$HOME/Half\n", false, "Desktop/"},
+    };
+    for (const desktop_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir home;
+        for (const std::string& f : c.folders)
+            fs::create_directories(home.file(f));
+        if (c.user_dirs) {
+            const std::string config = home.file(c.config_in_xdg ? "cfg" : ".config");
+            fs::create_directories(config);
+            test::write_file(config + "/user-dirs.dirs", c.user_dirs);
+        }
+        test::ScopedEnv h("HOME", home.path());
+        test::ScopedEnv x("XDG_CONFIG_HOME",
+                          c.config_in_xdg ? std::optional<std::string>(home.file("cfg")) : std::nullopt);
+        const std::string expected = home.path() + "/" + c.expected;
+        EXPECT_EQ(special(2), expected);
+        EXPECT_EQ(special(3), expected);
+    }
+}
+
+TEST(FileSpecialTest, DesktopMayBeAnAbsolutePathAndConfigHomeMustBeAbsolute) {
+    test::TempDir home, elsewhere;
+    fs::create_directories(home.file(".config"));
+    fs::create_directories(elsewhere.file("desk"));
+    test::write_file(home.file(".config/user-dirs.dirs"),
+                     "XDG_DESKTOP_DIR=\"" + elsewhere.file("desk") + "/\"\n");
+    test::ScopedEnv h("HOME", home.path() + "/");
+    test::ScopedEnv x("XDG_CONFIG_HOME", "relative/cfg"); // not absolute: ignored
+    EXPECT_EQ(special(2), elsewhere.file("desk") + "/");
+    fs::remove(home.file(".config/user-dirs.dirs"));
+    EXPECT_EQ(special(2), home.path() + "/"); // one separator, though HOME ends in one
+}
+
+TEST(FileSpecialTest, DataFolderIsMadeWithItsParents) {
+    test::TempDir home;
+    test::ScopedEnv h("HOME", home.path());
+    {
+        test::ScopedEnv d("XDG_DATA_HOME", home.file("x/y/z"));
+        EXPECT_EQ(special(5), home.file("x/y/z/"));
+        EXPECT_TRUE(fs::is_directory(home.file("x/y/z")));
+    }
+    for (std::optional<std::string> unused :
+         {std::optional<std::string>(), std::optional<std::string>("rel")}) {
+        test::ScopedEnv d("XDG_DATA_HOME", unused);
+        EXPECT_EQ(special(5), home.file(".local/share/"));
+        EXPECT_TRUE(fs::is_directory(home.file(".local/share")));
+    }
+    EXPECT_EQ(special(6), "");
+    EXPECT_EQ(special(-1), "");
+}
+
+enum class tmpdir_kind { fresh, fresh_with_slash, unset, missing };
+
+// Runs in a child: sets TMPDIR (to a folder the child makes, since the child of a threadsafe death test is
+// a fresh run of the test), asks for kind 4 twice and names TMPDIR and the answer on stderr. The exit code
+// says what went wrong (0: nothing); exit() lets the clean-up at exit run.
+int work_folder_child(tmpdir_kind kind, bool leave_a_file) {
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpdir = std::string(base && *base ? base : "/tmp") + "/aerivon-special-XXXXXX";
+    if (!mkdtemp(tmpdir.data()))
+        return 90;
+    if (kind == tmpdir_kind::unset)
+        unsetenv("TMPDIR");
+    else
+        setenv("TMPDIR",
+               (tmpdir + (kind == tmpdir_kind::fresh_with_slash ? "/"
+                          : kind == tmpdir_kind::missing        ? "/missing"
+                                                                : ""))
+                   .c_str(),
+               1);
+    const std::string first = special(4);
+    const std::string second = special(4);
+    struct stat st;
+    int code = first != second ? 2 : 0;
+    if (first != "C:\\" &&
+        (stat(first.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || (st.st_mode & 0777) != 0700))
+        code = 3;
+    std::fprintf(stderr, "<<%s|%s>>", tmpdir.c_str(), first.c_str());
+    if (leave_a_file && code == 0)
+        test::write_file(first + "kept.txt", "x");
+    return code;
+}
+
+struct work_folder_answer {
+    std::string tmpdir, folder;
+};
+
+// Kind 4 is made once per process, so each case runs in a death-test child.
+work_folder_answer work_folder_in_child(tmpdir_kind kind, bool leave_a_file) {
+    std::string err;
+    EXPECT_EXIT(std::exit(work_folder_child(kind, leave_a_file)), testing::ExitedWithCode(0),
+                testing::Truly([&err](const std::string& e) {
+                    err = e;
+                    return true;
+                }));
+    size_t at = err.find("<<"), bar = err.find('|', at), end = err.find(">>", bar);
+    if (at == std::string::npos || bar == std::string::npos || end == std::string::npos)
+        return {"", err};
+    return {err.substr(at + 2, bar - at - 2), err.substr(bar + 1, end - bar - 1)};
+}
+
+// Removes the child's TMPDIR when the test ends.
+struct remove_on_exit {
+    std::string folder;
+    ~remove_on_exit() {
+        if (folder.find("/aerivon-special-") != std::string::npos)
+            fs::remove_all(folder);
+    }
+};
+
+TEST(FileSpecialDeathTest, WorkFolderIsPrivateMadeOnceAndRemovedWhenLeftEmpty) {
+    const work_folder_answer made = work_folder_in_child(tmpdir_kind::fresh, false);
+    remove_on_exit r1{made.tmpdir};
+    const std::string prefix = made.tmpdir + "/aerivon-installer-";
+    // The child of a threadsafe death test runs this function again from the top: no ASSERT may stop it
+    // before the later death tests.
+    EXPECT_EQ(made.folder.rfind(prefix, 0), 0u) << made.folder;
+    EXPECT_EQ(made.folder.size(), prefix.size() + 7);
+    EXPECT_EQ(made.folder.back(), '/');
+    EXPECT_FALSE(fs::exists(made.folder)); // empty at exit: removed
+
+    const work_folder_answer kept = work_folder_in_child(tmpdir_kind::fresh_with_slash, true);
+    remove_on_exit r2{kept.tmpdir};
+    EXPECT_EQ(kept.folder.rfind(kept.tmpdir + "/aerivon-installer-", 0), 0u) << kept.folder;
+    EXPECT_TRUE(fs::exists(kept.folder + "kept.txt"));
+
+    const work_folder_answer in_tmp = work_folder_in_child(tmpdir_kind::unset, false);
+    remove_on_exit r3{in_tmp.tmpdir};
+    EXPECT_EQ(in_tmp.folder.rfind("/tmp/aerivon-installer-", 0), 0u) << in_tmp.folder;
+    EXPECT_FALSE(fs::exists(in_tmp.folder));
+}
+
+// Runs in a child: eight threads ask for the work folder and the executable's path at once. Returns the
+// number of threads whose answers differ from the first thread's.
+int concurrent_requests_child() {
+    const char* base = std::getenv("TMPDIR");
+    std::string tmpdir = std::string(base && *base ? base : "/tmp") + "/aerivon-special-XXXXXX";
+    if (!mkdtemp(tmpdir.data()))
+        return 90;
+    setenv("TMPDIR", tmpdir.c_str(), 1);
+    std::vector<std::string> work(8), exe(8);
+    std::latch start(8);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 8; ++i)
+        threads.emplace_back([&, i] {
+            start.arrive_and_wait();
+            work[i] = special(4);
+            exe[i] = special(1);
+        });
+    for (std::thread& t : threads)
+        t.join();
+    std::fprintf(stderr, "<<%s|%s>>", tmpdir.c_str(), work[0].c_str());
+    int differing = 0;
+    for (int i = 1; i < 8; ++i)
+        differing += work[i] != work[0] || exe[i] != exe[0];
+    return differing;
+}
+
+TEST(FileSpecialDeathTest, ConcurrentRequestsShareOneWorkFolder) {
+    std::string err;
+    EXPECT_EXIT(std::exit(concurrent_requests_child()), testing::ExitedWithCode(0),
+                testing::Truly([&err](const std::string& e) {
+                    err = e;
+                    return true;
+                }));
+    size_t at = err.find("<<"), bar = err.find('|', at);
+    if (at != std::string::npos && bar != std::string::npos) {
+        remove_on_exit r{err.substr(at + 2, bar - at - 2)};
+        EXPECT_TRUE(fs::is_empty(r.folder)) << "one folder made, and removed at exit";
+    } else {
+        ADD_FAILURE() << err;
+    }
+}
+
+TEST(FileSpecialDeathTest, WorkFolderThatCannotBeMadeIsTheDrivePlaceholder) {
+    std::string placeholder = "C:\\";
+    FILE_normalize_path(placeholder);
+    if (placeholder != "C:\\")
+        GTEST_SKIP() << "FILE_normalize_path does not keep a drive prefix yet";
+    const work_folder_answer missing = work_folder_in_child(tmpdir_kind::missing, false);
+    remove_on_exit r{missing.tmpdir};
+    EXPECT_EQ(missing.folder, "C:\\");
+}
+
+} // namespace
