@@ -6,11 +6,13 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config ccache
-    libsdl2-dev
+    libsdl2-dev libgl-dev
     libminizip-dev zlib1g-dev libarchive-dev
     # tests and formatting
     libgtest-dev libgmock-dev clang-format-14 python3
     zip unzip 7zip p7zip-full libarchive-tools
+    # window tests: Mesa's software OpenGL under Xvfb, driven by xdotool
+    libgl1-mesa-dri xvfb xauth xdotool imagemagick
 )
 
 missing=()

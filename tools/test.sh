@@ -14,7 +14,9 @@ configure() { # dir, extra cmake args...
 
 configure build
 cmake --build build -j "$jobs"
-(cd build && ctest --output-on-failure -j "$jobs" --timeout 600)
+# Window tests (label gui) run on one Xvfb without a window manager, one at a time (RESOURCE_LOCK).
+SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+    ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600
 
 if [ "${CI:-}" = "true" ]; then
     echo "== format check"
@@ -24,7 +26,7 @@ if [ "${CI:-}" = "true" ]; then
 
     echo "== ASan + UBSan unit run"
     configure build-asan -DAERIVON_SANITIZE=address
-    cmake --build build-asan -j "$jobs" --target base_tests
+    cmake --build build-asan -j "$jobs" --target base_tests ui_tests
     (cd build-asan && ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 \
         ctest --output-on-failure -j "$jobs" -L unit --timeout 900)
 
