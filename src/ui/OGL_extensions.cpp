@@ -11,6 +11,7 @@
 #include "base/LANG_localise.h"
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
+#include "base/hl_thread.h"
 #include "platform/WIN_gl_proc.h"
 #include "platform/WIN_window.h"
 
@@ -366,7 +367,9 @@ void OGL_capabilities_record::OGL_probe() {
     if (OPT_has("--no_pinned"))
         pinned_avail = 0;
 
+    // Threaded OpenGL stays off in this program; the thread layer reads its own switch.
     threaded_avail = 0;
+    ::threaded_avail = false;
     if (gpu_shad4_avail && texture_rg)
         card_class = 2 + instance_avail;
     else
@@ -480,12 +483,16 @@ void OGL_capabilities_record::OGL_finish_uploads() {
     }
 }
 
-void OGL_capabilities_record::OGL_disable_threaded() { threaded_avail = 0; }
+void OGL_capabilities_record::OGL_disable_threaded() {
+    threaded_avail = 0;
+    ::threaded_avail = false;
+}
 
 void OGL_capabilities_record::OGL_setup_failed_dialog() {
     if (!threaded_avail)
         return;
     threaded_avail = 0;
+    ::threaded_avail = false;
     APP_alert(0, tr("There was a problem setting up OpenGL."),
               tr("You can still fly, but you may experience pauses during flight while scenery loads."), "",
               tr("(Please send your log.txt file to Nordvane Systems for debugging purposes.)"), 1,

@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include "base/DREF_registry.h"
 #include "ui/OGL_extensions.h"
 
 namespace {
@@ -16,7 +17,7 @@ constexpr int atlas_name = 1021;
 struct unit_cache {
     int name[cached_units];
     int mode[cached_units];
-    float kill_tex = 0.0f;
+    DREF_var* kill_tex = nullptr; // "perf/kill_tex", once registered
     unit_cache() { reset(); }
     void reset() {
         for (int i = 0; i < cached_units; ++i)
@@ -159,7 +160,7 @@ void active_unit(int unit) {
 void OGL_bind_texture_unit(int name, int unit, int mode, int target) {
     if (mode == 0)
         mode = GL_MODULATE;
-    if (units.kill_tex != 0.0f && name != atlas_name)
+    if (units.kill_tex && units.kill_tex->own_value != 0 && name != atlas_name)
         name = placeholder_name;
     bool cached = unit >= 0 && unit < cached_units;
     int no_entry = -1;
@@ -189,6 +190,8 @@ void OGL_bind_texture_unit(int name, int unit, int mode, int target) {
 
 void OGL_reset_unit_cache() { units.reset(); }
 
-void OGL_texture_unit_register_vars(void (*register_float)(const char* path, float* value)) {
-    register_float("perf/kill_tex", &units.kill_tex);
+DREF_var& OGL_texture_unit_register_vars() {
+    static DREF_var kill_tex("perf/kill_tex", 5, 0);
+    units.kill_tex = &kill_tex;
+    return kill_tex;
 }

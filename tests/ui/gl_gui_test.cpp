@@ -11,6 +11,7 @@
 #include <regex>
 #include <sstream>
 
+#include "base/DREF_registry.h"
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
 #include "gui_harness.h"
@@ -226,13 +227,10 @@ TEST_F(GlGuiTest, StateCacheFollowsRandomRequestsExactly) {
 
 TEST_F(GlGuiTest, TextureUnitBindingsFollowTheModel) {
     open_window();
-    static float* kill_tex = nullptr;
-    OGL_texture_unit_register_vars([](const char* path, float* value) {
-        if (std::string(path) == "perf/kill_tex")
-            kill_tex = value;
-    });
-    ASSERT_NE(kill_tex, nullptr);
-    EXPECT_EQ(*kill_tex, 0.0f);
+    DREF_var& kill_tex = OGL_texture_unit_register_vars();
+    EXPECT_EQ(&kill_tex, &OGL_texture_unit_register_vars());
+    EXPECT_STREQ(kill_tex.name, "perf/kill_tex");
+    EXPECT_EQ(kill_tex.own_value, 0u);
 
     const int modes[] = {0,  GL_REPLACE, GL_DECAL, GL_ADD, GL_BLEND, 0x21, 1,  2,  3,  4,  5,
                          6,  14,         15,       16,     17,       18,   19, 20, 21, 22, 23,
@@ -247,13 +245,13 @@ TEST_F(GlGuiTest, TextureUnitBindingsFollowTheModel) {
     for (int step = 0; step < 400; ++step) {
         SCOPED_TRACE(step);
         if (step == 200)
-            *kill_tex = 1.0f;
+            kill_tex.own_value = 1;
         if (rng() % 10 == 0) {
             OGL_reset_unit_cache();
         } else {
             int name = names[rng() % 5], unit = rng() % 8, mode = modes[rng() % 31];
             OGL_bind_texture_unit(name, unit, mode, GL_TEXTURE_2D);
-            model_name[unit] = (*kill_tex != 0.0f && name != 1021) ? 3 : name;
+            model_name[unit] = (kill_tex.own_value != 0 && name != 1021) ? 3 : name;
             if (mode != 0x21)
                 model_mode[unit] = mode == 0 ? GL_MODULATE : (mode < 33 ? GL_COMBINE : mode);
         }
@@ -271,7 +269,7 @@ TEST_F(GlGuiTest, TextureUnitBindingsFollowTheModel) {
         OGL_proc::glActiveTextureARB(GL_TEXTURE0);
         ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     }
-    *kill_tex = 0.0f;
+    kill_tex.own_value = 0;
 }
 
 TEST_F(GlGuiTest, CombinerRecipesGiveTheirColours) {
