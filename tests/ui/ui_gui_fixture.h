@@ -10,13 +10,16 @@
 #include <vector>
 
 #include "base/APP_clock.h"
+#include "base/LANG_localise.h"
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
 #include "gui_harness.h"
+#include "platform/WIN_resource.h"
 #include "platform/WIN_window.h"
 #include "support/test_support.h"
 #include "ui/OGL_colour_settings.h"
 #include "ui/OGL_extensions.h"
+#include "ui/OGL_font.h"
 #include "ui/OGL_state.h"
 #include "ui/OGL_texture_unit.h"
 #include "ui/OGL_view.h"
@@ -79,6 +82,20 @@ inline void clear_to_black() {
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
+// Points the fonts at the Debian files when this executable embeds no faces, and reloads them in English.
+inline void use_test_fonts() {
+    size_t size = 0;
+    if (!WIN_load_gui_resource("DejaVuSans.ttf", &size)) {
+        OGL_font_files.main[0] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+        OGL_font_files.main[1] = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+        OGL_font_files.fallback[0] = "/usr/share/fonts/truetype/vlgothic/VL-Gothic-Regular.ttf";
+    }
+    LANG_current_language() = 0;
+    OGL_get_font(0);
+    OGL_get_font(1);
+    OGL_load_font(2);
+}
+
 // Window 0 with the real probe and screen 0; each test starts from a clean input state and palette.
 class GuiFixture : public ::testing::Test {
   protected:
@@ -109,6 +126,7 @@ class GuiFixture : public ::testing::Test {
         }
         OGL_set_colour_slot(61, 1.0f, 1.0f, 1.0f);
         ui_state = ui_shared_state();
+        use_test_fonts();
         clear_to_black();
     }
     void TearDown() override {
