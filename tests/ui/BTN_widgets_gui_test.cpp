@@ -14,7 +14,7 @@
 #include "platform/APP_time.h"
 #include "ui/APP_tooltip.h"
 #include "ui/BTN_widgets.h"
-#include "ui/TMAN_interim.h"
+#include "ui/TEX_manager.h"
 #include "ui_gui_fixture.h"
 
 namespace {
@@ -83,10 +83,9 @@ class test_atlas {
             }
     }
     void load(int ref) const {
-        TMAN_scratch_image& s = TMAN_scratch();
-        std::memcpy(s.pixels, px_.data(), px_.size());
-        s.width = w_;
-        s.height = h_;
+        std::memcpy(TMAN_scratch_pixels, px_.data(), px_.size());
+        TMAN_scratch_width = w_;
+        TMAN_scratch_height = h_;
         TMAN_load_bitmap(0, ref, ref == 1022 ? 0x220242 : 0x200242, 2, "scratch_array-test_atlas");
     }
 

@@ -23,6 +23,7 @@
 #include "ui/OGL_state.h"
 #include "ui/OGL_texture_unit.h"
 #include "ui/OGL_view.h"
+#include "ui/TEX_manager.h"
 #include "ui/WIN_window_table.h"
 #include "ui/screen_state.h"
 #include "ui/widget_state.h"
@@ -114,6 +115,7 @@ class GuiFixture : public ::testing::Test {
         OGL_capabilities.OGL_probe();
         while (glGetError() != GL_NO_ERROR) {
         }
+        TMAN_make_placeholder();
         screen_state.screen_id = 0;
         OGL_setup_ui_view(0);
         screen_state.origin_x = screen_state.origin_y = 0.0f;
@@ -130,6 +132,11 @@ class GuiFixture : public ::testing::Test {
         clear_to_black();
     }
     void TearDown() override {
+        // The texture manager outlives the context: its objects of this window go with it.
+        if (WIN_table_window(0))
+            for (int ref : {TMAN_PLACEHOLDER, 1021, 1022, 1024, 1025})
+                if (TMAN_get(ref))
+                    TMAN_unload(ref);
         if (WIN_table_window(0))
             WIN_destroy_window(0);
         LOG_stream.close();
