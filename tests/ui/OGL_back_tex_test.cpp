@@ -11,6 +11,7 @@
 #include "base/OPT_options.h"
 #include "gui_harness.h"
 #include "support/test_support.h"
+#include "ui/APP_toolkit_init.h"
 #include "ui/OGL_back_tex.h"
 #include "ui/OGL_extensions.h"
 #include "ui/OGL_state.h"
@@ -129,7 +130,10 @@ class BackTexGuiTest : public ::testing::Test {
 
 TEST_F(BackTexGuiTest, TilesFollowThePictureOnlyOnTheStartUpScreen) {
     write_picture(1100, 700, 0);
-    OGL_back_tex_load();
+    // The toolkit's initialiser hands the load to the second-monitor switch.
+    APP_toolkit_init();
+    WIN_second_monitor_mode(2);
+    WIN_second_monitor_mode(1);
     expect_tiles(1100, 700, 0);
     EXPECT_EQ(TMAN_is_loaded(BACK_TEX_FIRST_REF + 4), 0); // a 2 x 2 grid
 
