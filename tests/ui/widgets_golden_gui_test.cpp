@@ -123,9 +123,9 @@ TEST_F(WidgetGoldenGuiTest, CheckBoxesAndRadios) {
 }
 
 TEST_F(WidgetGoldenGuiTest, WrappedCentredAndRightAlignedText) {
-    const char* paragraph =
-        "Text is wrapped at the last blank before the wrap width. Averyveryverylongwordthatdoesnotfitatallinthecolumn is cut "
-        "where the width is reached.\nA line feed starts a new line.";
+    const char* paragraph = "Text is wrapped at the last blank before the wrap width. "
+                            "Averyveryverylongwordthatdoesnotfitatallinthecolumn is cut "
+                            "where the width is reached.\nA line feed starts a new line.";
     OGL_draw_rect(46, 1.0f, 40, 300, 1, 280);
     OGL_draw_rect(46, 1.0f, 240, 300, 1, 280);
     const float end = OGL_draw_string(52, 40, 560, paragraph, 200, 0, 0, 1.0f);
@@ -160,6 +160,25 @@ TEST_F(WidgetGoldenGuiTest, RussianAndJapaneseText) {
         9999, 0, 0, 1.0f); // "日本語のテキスト"
     OGL_draw_string(52, 40, 430, "Missing: \xEF\xA3\xBF<", 9999, 0, 0, 1.0f);
     EXPECT_TRUE(golden::matches("international", {0, 380, 800, 600}));
+}
+
+TEST_F(WidgetGoldenGuiTest, ClosableDialogCentredInTheWindow) {
+    // The preferences screen: 700 x 380 centred, closable, with a strip under its title and a panel.
+    screen_state.screen_id = 998;
+    screen_state.view_width = 700;
+    screen_state.view_height = 380;
+    screen_state.origin_x = 50;
+    screen_state.origin_y = 110;
+    ui_state.screen_title = "Prefs";
+    BTN_dialog_frame(1, 2);
+    float right = 0, top = 0;
+    BTN_panel(0, 19, -1, -1, 300, -1, "Panel", &right, &top);
+    EXPECT_EQ(right, 320.0f);
+    EXPECT_EQ(top, 380.0f - 28.0f + 10.0f);
+    BTN_panel(40, 20, right, -1, -1, -1, "Beside it");
+    int on = 1;
+    BTN_check(200, 200, &on, "Inside the panel", 0);
+    EXPECT_TRUE(golden::matches("dialog", whole));
 }
 
 TEST_F(WidgetGoldenGuiTest, TooltipAfterASecondOfRest) {
