@@ -8,6 +8,8 @@ packages=(
     cmake ninja-build g++ pkg-config ccache
     libsdl2-dev libgl-dev
     libminizip-dev zlib1g-dev libarchive-dev
+    # images and fonts: loaders, the artwork generator and the embedded faces
+    libpng-dev libfreetype-dev libsquish-dev fonts-dejavu-core fonts-vlgothic
     # tests and formatting
     libgtest-dev libgmock-dev clang-format-14 python3
     zip unzip 7zip p7zip-full libarchive-tools
