@@ -1,150 +1,105 @@
-// Background tiles: placing pictures of any size into the scratch image (no window), and the tile textures
+// Background tiles: pictures of any size placed into the scratch image (no window), and the tile textures
 // made from a real intro.png (needs an X display; tools/test.sh runs Xvfb).
-#include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <vector>
+#include <filesystem>
 
 #include "base/FILE_ops.h"
-#include "base/LOG_log.h"
-#include "base/OPT_options.h"
-#include "gui_harness.h"
-#include "support/test_support.h"
 #include "ui/APP_toolkit_init.h"
 #include "ui/OGL_back_tex.h"
-#include "ui/OGL_extensions.h"
-#include "ui/OGL_state.h"
-#include "ui/OGL_texture_unit.h"
 #include "ui/RLE_blit.h"
-#include "ui/TEX_manager.h"
 #include "ui/TEX_obj.h"
 #include "ui/TEX_png.h"
-#include "ui/WIN_window_table.h"
-#include "ui/screen_state.h"
+#include "ui_gui_fixture.h"
 
 namespace {
 
-uint32_t pattern(int x, int y) { return 0xFF000000u | static_cast<uint32_t>(y % 251) << 12 | (x % 4093); }
+// Every fourth row is flat (its runs would cross the tile edges if the encoder let them); the others differ
+// in every pixel.
+uint32_t pattern(int x, int y) {
+    return 0xFF000000u | static_cast<uint32_t>(y % 251) << 12 | (y % 4 ? x % 4093 : 0);
+}
 
-std::vector<uint32_t> make_picture(int width, int height) {
+std::vector<uint32_t> make_picture(int width, int height, uint32_t salt = 0) {
     std::vector<uint32_t> p(static_cast<size_t>(width) * height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            p[static_cast<size_t>(y) * width + x] = pattern(x, y);
+    for (size_t i = 0; i < p.size(); ++i)
+        p[i] = pattern(static_cast<int>(i % width), static_cast<int>(i / width)) ^ salt;
     return p;
 }
 
-// Pictures wider or taller than the scratch image are cut to it (run under ASan: nothing is written past
-// the scratch image); a small one leaves zeros around it. Every tile of the scratch image is checked.
+// Tile `t` (row t / columns, column t % columns) holds the picture's crop, zeros beyond the picture.
+void expect_crop(const uint32_t* tile, int t, int columns, int width, int height, uint32_t salt) {
+    const int n = BACK_TEX_TILE;
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            const int px = t % columns * n + x, py = t / columns * n + y;
+            const uint32_t want = px < width && py < height ? pattern(px, py) ^ salt : 0;
+            ASSERT_EQ(tile[y * n + x], want) << "tile " << t << " at " << px << "," << py;
+        }
+}
+
+// Larger pictures are cut to the scratch image: under ASan nothing is written past it.
 TEST(BackTexTest, PicturesArePlacedBottomLeftAndCutToTheScratchImage) {
-    const int side = BACK_TEX_SCRATCH, tile = BACK_TEX_TILE;
-    struct {
-        int width, height;
-    } cases[] = {{2100, 2100}, {3000, 10}, {700, 600}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
-        const std::vector<uint32_t> picture = make_picture(c.width, c.height);
-        std::vector<uint32_t> scratch(static_cast<size_t>(side) * side, 0);
-        const std::vector<uint32_t> data =
-            OGL_back_tex_encode(picture.data(), c.width, c.height, scratch.data());
-        std::vector<uint32_t> out(static_cast<size_t>(tile) * tile);
-        for (int row = 0; row < side / tile; ++row)
-            for (int col = 0; col < side / tile; ++col) {
-                RLE_blit(data.data(), static_cast<long>(side) * tile * row + tile * col, side - tile, tile,
-                         tile, out.data());
-                for (int y = 0; y < tile; ++y)
-                    for (int x = 0; x < tile; ++x) {
-                        const int px = col * tile + x, py = row * tile + y;
-                        const uint32_t want = px < c.width && py < c.height ? pattern(px, py) : 0;
-                        ASSERT_EQ(out[static_cast<size_t>(y) * tile + x], want) << px << "," << py;
-                    }
-            }
+    const int side = BACK_TEX_SCRATCH, n = BACK_TEX_TILE, columns = side / n;
+    for (auto [width, height] : {std::pair{2100, 2100}, {3000, 10}, {700, 600}}) {
+        SCOPED_TRACE(testing::Message() << width << "x" << height);
+        const std::vector<uint32_t> picture = make_picture(width, height);
+        std::vector<uint32_t> scratch(static_cast<size_t>(side) * side, 0), tile(static_cast<size_t>(n) * n);
+        const std::vector<uint32_t> data = OGL_back_tex_encode(picture.data(), width, height, scratch.data());
+        for (int t = 0; t < columns * columns; ++t) {
+            RLE_blit(data.data(), static_cast<long>(side) * n * (t / columns) + n * (t % columns), side - n,
+                     n, n, tile.data());
+            expect_crop(tile.data(), t, columns, width, height, 0);
+        }
     }
 }
 
-// ---- the tile textures in a real window
-
-// Window 0 with the real probe and the placeholder, as start-up makes them, in an automated run; the
-// Sim-Root folder is a temporary folder holding Resources/bitmaps/.
-class BackTexGuiTest : public ::testing::Test {
+// An automated run in a window, with Resources/bitmaps/ in the Sim-Root folder.
+class BackTexGuiTest : public uitest::GuiFixture {
   protected:
     void SetUp() override {
-        if (!gui::have_display())
-            GTEST_SKIP() << "no X display (tools/test.sh runs the window tests under Xvfb)";
-        FILE_open_ofstream(LOG_stream, dir.file("log.txt"), std::ios_base::out, 0);
-        screen_state = screen_state_record();
-        OGL_capabilities = OGL_capabilities_record();
-        OGL_set_driver(nullptr);
-        OGL_reset_state_cache();
-        OGL_reset_unit_cache();
+        GuiFixture::SetUp();
         OPT_parse_only("--qa_script=1");
-        ASSERT_TRUE(WIN_create_window(0));
-        OGL_capabilities.OGL_probe();
-        TMAN_make_placeholder();
         FILE_sim_root = dir.path() + "/";
-        test::shell("mkdir -p '" + dir.file("Resources/bitmaps") + "'");
+        std::filesystem::create_directories(dir.file("Resources/bitmaps"));
+        screen_state.screen_id = -1;
     }
     void TearDown() override {
         FILE_sim_root.clear();
-        if (WIN_table_window(0))
-            WIN_destroy_window(0);
-        OPT_parse_only("");
-        LOG_stream.close();
+        GuiFixture::TearDown();
     }
-    // Writes intro.png: `salt` changes every pixel.
-    void write_picture(int width, int height, uint32_t salt) {
-        std::vector<uint32_t> p = make_picture(width, height);
-        for (uint32_t& v : p)
-            v ^= salt;
-        ASSERT_EQ(TEX_write_png(dir.file("Resources/bitmaps/intro.png"), width, height, 4,
-                                reinterpret_cast<const unsigned char*>(p.data())),
-                  1);
+    void write_picture(uint32_t salt) {
+        const std::vector<uint32_t> p = make_picture(1100, 700, salt);
+        ASSERT_TRUE(TEX_write_png(dir.file("Resources/bitmaps/intro.png"), 1100, 700, 4,
+                                  reinterpret_cast<const unsigned char*>(p.data())));
     }
-    // Tile `ref` against the crop of the picture that write_picture(width, height, salt) made.
-    void expect_tiles(int width, int height, uint32_t salt) {
-        const int tile = BACK_TEX_TILE;
-        std::vector<uint32_t> texels(static_cast<size_t>(tile) * tile);
-        for (int row = 0; row < 2; ++row)
-            for (int col = 0; col < 2; ++col) {
-                const int ref = BACK_TEX_FIRST_REF + 2 * row + col;
-                SCOPED_TRACE(ref);
-                ASSERT_EQ(TMAN_is_loaded(ref), 1);
-                glBindTexture(GL_TEXTURE_2D, TMAN_get(ref)->gl_name.load());
-                GLint w = 0;
-                glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-                ASSERT_EQ(w, tile);
-                glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-                for (int y = 0; y < tile; ++y)
-                    for (int x = 0; x < tile; ++x) {
-                        const int px = col * tile + x, py = row * tile + y;
-                        const uint32_t want = px < width && py < height ? pattern(px, py) ^ salt : 0;
-                        ASSERT_EQ(texels[static_cast<size_t>(y) * tile + x], want) << px << "," << py;
-                    }
-            }
+    void expect_tiles(uint32_t salt) {
+        std::vector<uint32_t> texels(static_cast<size_t>(BACK_TEX_TILE) * BACK_TEX_TILE);
+        for (int t = 0; t < 4; ++t) {
+            ASSERT_TRUE(TMAN_is_loaded(BACK_TEX_FIRST_REF + t));
+            glBindTexture(GL_TEXTURE_2D, TMAN_get(BACK_TEX_FIRST_REF + t)->gl_name.load());
+            glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+            expect_crop(texels.data(), t, 2, 1100, 700, salt);
+        }
         OGL_reset_unit_cache();
     }
-
-    test::TempDir dir;
 };
 
 TEST_F(BackTexGuiTest, TilesFollowThePictureOnlyOnTheStartUpScreen) {
-    write_picture(1100, 700, 0);
-    // The toolkit's initialiser hands the load to the second-monitor switch.
-    APP_toolkit_init();
+    write_picture(0);
+    APP_toolkit_init(); // hands the load to the second-monitor switch
     WIN_second_monitor_mode(2);
     WIN_second_monitor_mode(1);
-    expect_tiles(1100, 700, 0);
-    EXPECT_EQ(TMAN_is_loaded(BACK_TEX_FIRST_REF + 4), 0); // a 2 x 2 grid
+    expect_tiles(0);
+    EXPECT_FALSE(TMAN_is_loaded(BACK_TEX_FIRST_REF + 4)); // a 2 x 2 grid
 
-    write_picture(1100, 700, 0x00FFFF00);
+    write_picture(0x00FFFF00);
     screen_state.screen_id = 994;
     OGL_back_tex_load();
-    expect_tiles(1100, 700, 0);
-
+    expect_tiles(0);
     screen_state.screen_id = -1;
-    OGL_back_tex_load(); // the tiles exist now: their pixels are replaced in place
-    expect_tiles(1100, 700, 0x00FFFF00);
+    OGL_back_tex_load(); // the tiles exist: their pixels are replaced in place
+    expect_tiles(0x00FFFF00);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 

@@ -1,20 +1,15 @@
-// Shader programs: the include expansion over real files (no window), and compile, link, failure report
-// and reload against Mesa in a real window (needs an X display; tools/test.sh runs Xvfb).
+// Shader programs: include expansion over real files (no window); compile, failure report, reload and the
+// automated stop against Mesa (needs an X display; tools/test.sh runs Xvfb).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "base/CMND_registry.h"
-#include "base/LOG_log.h"
-#include "base/OPT_options.h"
 #include "base/xmap.h"
-#include "gui_harness.h"
-#include "support/test_support.h"
-#include "ui/OGL_extensions.h"
 #include "ui/OGL_shader.h"
-#include "ui/WIN_window_table.h"
-#include "ui/screen_state.h"
+#include "ui_gui_fixture.h"
 
 namespace {
 
@@ -25,71 +20,37 @@ size_t count_of(const std::string& text, const std::string& needle) {
     return n;
 }
 
-// A temporary folder holding Resources/shaders/, made the current folder (the Sim-Root folder is empty),
-// with the log in it.
-class shader_folder {
-  public:
-    shader_folder() {
-        char buf[4096];
-        old_cwd_ = getcwd(buf, sizeof buf) ? buf : "/";
-        test::shell("mkdir -p '" + dir_.file("Resources/shaders") + "'");
-        if (chdir(dir_.path().c_str()) != 0)
-            ADD_FAILURE() << "chdir";
-        LOG_init();
-        FILE_open_ofstream(LOG_stream, dir_.file("log.txt"), std::ios_base::out, 0);
+// Makes `dir` (with Resources/shaders/ in it) the current folder; the Sim-Root folder is empty.
+struct in_folder {
+    explicit in_folder(const test::TempDir& dir) {
+        std::filesystem::create_directories(dir.file("Resources/shaders"));
+        std::filesystem::current_path(dir.path());
     }
-    ~shader_folder() {
-        LOG_stream.close();
-        if (chdir(old_cwd_.c_str()) != 0)
-            ADD_FAILURE() << "chdir back";
+    ~in_folder() { std::filesystem::current_path(old); }
+    void write(const std::string& name, const std::string& text) const {
+        test::write_file("Resources/shaders/" + name, text);
     }
-    void write(const std::string& name, const std::string& text) {
-        test::write_file(dir_.file("Resources/shaders/" + name), text);
-    }
-    std::string log() {
-        LOG_flush();
-        LOG_stream.flush();
-        return test::read_file(dir_.file("log.txt"));
-    }
-
-  private:
-    test::TempDir dir_;
-    std::string old_cwd_;
+    std::filesystem::path old = std::filesystem::current_path();
 };
 
-std::string expand(const std::string& name) {
-    xmap_file f("Resources/shaders/" + name);
-    std::string out;
-    SHADER_expand_includes(f, out, 10);
-    return out;
-}
-
-TEST(ShaderIncludeTest, ExpandsNestedIncludesAndReportsWhatItCannot) {
-    shader_folder folder;
-    folder.write("main.glsl", "A\n#include \"mid.glsl\"\nZ\n#include \"leaf.glsl\"\n");
-    folder.write("mid.glsl", "M1\n#include \"leaf.glsl\"\nM2");
+TEST(ShaderIncludeTest, ExpandsNestedIncludesAndLogsWhatItCannot) {
+    test::TempDir dir;
+    in_folder folder(dir);
+    FILE_open_ofstream(LOG_stream, dir.file("log.txt"), std::ios_base::out, 0);
+    folder.write("main.glsl", "A\n#include \"mid.glsl\"\nZ #include \"leaf.glsl\"");
+    folder.write("mid.glsl", "M1 #include \"leaf.glsl\" M2");
     folder.write("leaf.glsl", "LEAF");
-    folder.write("self.glsl", "S\n#include \"self.glsl\"\n");
+    folder.write("self.glsl", "S #include \"self.glsl\"");
     folder.write("missing.glsl", "X #include \"nowhere.glsl\" Y #include \"leaf.glsl\"");
     folder.write("open.glsl", "#include \"leaf.glsl\" then #include \"leaf.glsl");
-    const char* loop_line =
-        "Aborted #include directive because self.glsl is part of an include-infinite loop, or at least too "
-        "many includes.\n";
-    struct {
-        const char* file;
-        std::string expected;
-        const char* log_line;
+    const struct {
+        const char *file, *expected, *log_line;
     } cases[] = {
-        {"main.glsl", "A\nM1\nLEAF\nM2\nZ\nLEAF\n", nullptr},
+        {"main.glsl", "A\nM1 LEAF M2\nZ LEAF", nullptr},
         // Ten levels are expanded; the eleventh copy keeps its directive.
-        {"self.glsl",
-         [] {
-             std::string s;
-             for (int i = 0; i < 11; ++i)
-                 s += "S\n";
-             return s + "#include \"self.glsl\"\n" + std::string(10, '\n');
-         }(),
-         loop_line},
+        {"self.glsl", "S S S S S S S S S S S #include \"self.glsl\"",
+         "Aborted #include directive because self.glsl is part of an include-infinite loop, or at least too "
+         "many includes.\n"},
         {"missing.glsl", "X #include \"nowhere.glsl\" Y LEAF",
          "Aborted #include because the file nowhere.glsl does not exist or could not be opened.\n"},
         {"open.glsl", "LEAF then #include \"leaf.glsl",
@@ -97,151 +58,102 @@ TEST(ShaderIncludeTest, ExpandsNestedIncludesAndReportsWhatItCannot) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        const std::string before = folder.log();
-        EXPECT_EQ(expand(c.file), c.expected);
-        const std::string added = folder.log().substr(before.size());
-        if (c.log_line)
-            EXPECT_EQ(count_of(added, c.log_line), 1u) << added;
-        else
-            EXPECT_EQ(added.find("Aborted"), std::string::npos) << added;
+        const size_t before = test::read_file(dir.file("log.txt")).size();
+        xmap_file f(std::string("Resources/shaders/") + c.file);
+        std::string out;
+        SHADER_expand_includes(f, out, 10);
+        EXPECT_EQ(out, c.expected);
+        LOG_stream.flush();
+        const std::string added = test::read_file(dir.file("log.txt")).substr(before);
+        EXPECT_EQ(count_of(added, c.log_line ? c.log_line : "Aborted"), c.log_line ? 1u : 0u) << added;
     }
+    LOG_stream.close();
 }
 
-TEST(ShaderIncludeTest, DefinesFollowTheProbeFlags) {
-    OGL_capabilities_record saved = OGL_capabilities;
-    OGL_capabilities.first_gen_shaders = 1;
-    OGL_capabilities.framebuffer_srgb = 0;
-    OGL_capabilities.shad_lod_avail = 1;
-    EXPECT_EQ(SHADER_common_defines(1),
-              "#define APL 0\n#define IBM 1\n#define LIN 0\n#define LIMITED 1\n"
-              "#define HAS_GSHADER 1\n#define HAS_SRGB 0\n#define HAS_SHADER_LOD 1\n");
-    OGL_capabilities.glsl_version = 110;
-    EXPECT_EQ(SHADER_stage_prologue(2), "#define VSHADER 0\n#define GSHADER 0\n#define FSHADER 1\n");
-    OGL_capabilities.glsl_version = 120;
-    EXPECT_EQ(SHADER_stage_prologue(0),
-              "#version 120\n#define VSHADER 1\n#define GSHADER 0\n#define FSHADER 0\n");
-    OGL_capabilities = saved;
-}
-
-// ---- against the real driver
-
-const char* good_vertex = "#include \"common.glsl\"\n"
-                          "attribute vec4 corner;\n"
-                          "void main() { gl_Position = corner * SCALE; }\n";
-const char* common_include = "#if IBM != 1 || VSHADER != 1\n#error wrong defines\n#endif\n";
 const char* good_fragment = "uniform vec4 tint;\nvoid main() { gl_FragColor = tint; }\n";
-const char* bad_fragment = "void main() { gl_FragColor = undeclared_thing; }\n";
 
-class ShaderGuiTest : public ::testing::Test {
+// An automated run with a vertex shader and a broken fragment shader in Resources/shaders/ of the current
+// folder.
+class ShaderGuiTest : public uitest::GuiFixture {
   protected:
     void SetUp() override {
-        if (!gui::have_display())
-            GTEST_SKIP() << "no X display (tools/test.sh runs the window tests under Xvfb)";
-        folder = std::make_unique<shader_folder>();
-        screen_state = screen_state_record();
-        OGL_capabilities = OGL_capabilities_record();
-        OGL_set_driver(nullptr);
+        GuiFixture::SetUp();
+        LOG_init();
         OPT_parse_only("--qa_script=1");
-        ASSERT_TRUE(WIN_create_window(0));
-        OGL_capabilities.OGL_probe();
-        folder->write("common.glsl", common_include);
-        folder->write("pair.vert", good_vertex);
-        folder->write("pair.frag", good_fragment);
+        folder = std::make_unique<in_folder>(dir);
+        folder->write("check.glsl", "#if IBM != 1 || VSHADER != 1\n#error defines\n#endif\n");
+        folder->write("pair.vert", "#include \"check.glsl\"\nattribute vec4 corner;\n"
+                                   "void main() { gl_Position = corner * SCALE; }\n");
+        folder->write("pair.frag", "void main() { gl_FragColor = undeclared_thing; }\n");
         program.vertex_path = "Resources/shaders/pair.vert";
         program.fragment_path = "Resources/shaders/pair.frag";
         program.prefix = "#define SCALE 0.5\n";
         program.uniform_names = {"tint", "not_there"};
         program.attrib_names = {"corner"};
+        SHADER_register(&program);
+        SHADER_register(&program); // once only
     }
     void TearDown() override {
         SHADER_unregister(&program);
-        if (WIN_table_window(0))
-            WIN_destroy_window(0);
-        OPT_parse_only("");
         folder.reset();
+        GuiFixture::TearDown();
     }
-    bool linked() {
-        GLint status = 0;
-        OGL_capabilities.glGetProgramiv(program.program, GL_LINK_STATUS, &status);
-        return status != 0;
-    }
-    static CMND_action* reload_action() {
-        SHADER_register_vars();
-        for (CMND_action* a = CMND_first_action(); a; a = a->next)
-            if (std::strcmp(a->label, "Reload Pixel Shaders...") == 0)
-                return a;
-        return nullptr;
+    std::string log() {
+        LOG_flush();
+        return test::read_file(dir.file("log.txt"));
     }
 
-    std::unique_ptr<shader_folder> folder;
+    std::unique_ptr<in_folder> folder;
     SHADER_program program;
 };
 
-TEST_F(ShaderGuiTest, PairCompilesLinksAndFindsItsLocations) {
-    SHADER_load(program, 0);
-    EXPECT_TRUE(linked());
-    ASSERT_EQ(program.uniform_locations.size(), 2u);
-    EXPECT_GE(program.uniform_locations[0], 0);
-    EXPECT_EQ(program.uniform_locations[1], -1);
-    ASSERT_EQ(program.attrib_locations.size(), 1u);
-    EXPECT_GE(program.attrib_locations[0], 0);
-    EXPECT_EQ(folder->log().find("====="), std::string::npos);
-}
-
-TEST_F(ShaderGuiTest, BrokenStageIsReportedAndAReloadAfterTheFixSucceeds) {
-    folder->write("pair.frag", bad_fragment);
-    SHADER_register(&program);
-    SHADER_register(&program); // once only
+TEST_F(ShaderGuiTest, BrokenStageIsReportedAndTheReloadActionBuildsTheFixedOne) {
+    SHADER_register_vars();
+    CMND_action* reload = CMND_first_action();
+    for (; reload && std::strcmp(reload->label, "Reload Pixel Shaders...");)
+        reload = reload->next;
+    ASSERT_NE(reload, nullptr);
     testing::internal::CaptureStdout();
-    reload_action()->callback();
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_FALSE(linked());
-
-    const std::string log = folder->log();
+    reload->callback();
+    EXPECT_EQ(testing::internal::GetCapturedStdout().rfind("Resources/shaders/pair.frag: ", 0), 0u);
     const std::string shown = SHADER_common_defines(0) + program.prefix;
-    EXPECT_NE(log.find("=====Resources/shaders/pair.frag=====\n   (prefix:\n" + shown + "end prefix)\n"),
-              std::string::npos)
-        << log;
-    EXPECT_NE(log.find("=====Resources/shaders/pair.vert+Resources/shaders/pair.frag=====\n"),
+    EXPECT_NE(log().find("=====Resources/shaders/pair.frag=====\n   (prefix:\n" + shown + "end prefix)\n"),
               std::string::npos);
-    EXPECT_EQ(out.rfind("Resources/shaders/pair.frag: ", 0), 0u) << out;
-    EXPECT_EQ(count_of(log, "| There was a problem processing a GLSL pixel shader."), 1u);
-    EXPECT_NE(log.find("| (OGL_shader:610)"), std::string::npos);
+    EXPECT_NE(log().find("=====Resources/shaders/pair.vert+Resources/shaders/pair.frag=====\n"),
+              std::string::npos);
+    EXPECT_EQ(count_of(log(), "| There was a problem processing a GLSL pixel shader."), 1u);
 
     folder->write("pair.frag", good_fragment);
-    reload_action()->callback();
-    EXPECT_TRUE(linked());
-    EXPECT_EQ(count_of(folder->log(), "| There was a problem processing a GLSL pixel shader."), 1u);
+    reload->callback();
+    GLint linked = 0;
+    OGL_capabilities.glGetProgramiv(program.program, GL_LINK_STATUS, &linked);
+    EXPECT_TRUE(linked);
+    EXPECT_EQ(count_of(log(), "(OGL_shader:610)"), 1u);
+    EXPECT_EQ(program.uniform_locations.size(), 2u);
+    EXPECT_TRUE(program.uniform_locations.at(0) >= 0 && program.uniform_locations.at(1) == -1);
+    EXPECT_TRUE(program.attrib_locations.size() == 1 && program.attrib_locations[0] >= 0);
 }
 
-// This driver lacks GL_EXT_geometry_shader4, so a stage that uses its inputs fails its compile.
-TEST_F(ShaderGuiTest, GeometryStageFailsItsPassHere) {
-    folder->write("pass.geom", "void main() {\n"
-                               "    for (int i = 0; i < gl_VerticesIn; ++i) {\n"
-                               "        gl_Position = gl_PositionIn[i];\n"
-                               "        EmitVertex();\n"
-                               "    }\n"
-                               "}\n");
-    program.has_geometry = 1;
-    program.geometry_path = "Resources/shaders/pass.geom";
-    SHADER_load(program, 1);
-    EXPECT_NE(program.geometry, 0u);
-    EXPECT_NE(
-        folder->log().find("=====Resources/shaders/pass.geom=====\n   (prefix:\n" + SHADER_common_defines(1)),
-        std::string::npos);
-}
-
-// In an automated run the alert returns at once; the reload must not start pass after pass for ever.
-TEST_F(ShaderGuiTest, AutomatedReloadOfABrokenShaderStopsAfterOnePass) {
-    folder->write("pair.frag", bad_fragment);
-    SHADER_register(&program);
+// The alert of an automated run returns at once: the reload must stop after one failed pass, not loop.
+// The second program's geometry stage uses inputs that this driver (no GL_EXT_geometry_shader4) lacks.
+TEST_F(ShaderGuiTest, AutomatedReloadStopsAfterOneFailedPassPerProgram) {
+    folder->write("pass.geom", "void main() { gl_Position = gl_PositionIn[0]; EmitVertex(); }\n");
+    folder->write("good.frag", good_fragment);
+    SHADER_program geometry = program;
+    geometry.has_geometry = 1;
+    geometry.geometry_path = "Resources/shaders/pass.geom";
+    geometry.fragment_path = "Resources/shaders/good.frag";
+    SHADER_register(&geometry);
     EXPECT_EXIT(
         {
             alarm(10);
             SHADER_reload_all(1);
-            std::exit(static_cast<int>(count_of(folder->log(), "| (OGL_shader:610)")));
+            const std::string text = log();
+            std::exit(static_cast<int>(count_of(text, "(OGL_shader:610)") * 10 +
+                                       count_of(text, "=====Resources/shaders/pass.geom=====")));
         },
-        testing::ExitedWithCode(1), "");
+        testing::ExitedWithCode(21), "");
+    SHADER_unregister(&geometry);
 }
 
 } // namespace
