@@ -11,6 +11,7 @@ packages=(
     # tests and formatting
     libgtest-dev libgmock-dev clang-format-14 python3
     zip unzip 7zip p7zip-full libarchive-tools
+    tinyproxy-bin
 )
 
 missing=()

@@ -9,6 +9,7 @@
 #include "base/FILE_special.h"
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
+#include "base/PREF_file.h"
 
 namespace {
 
@@ -83,7 +84,13 @@ int main(int argc, char** argv) {
         FILE_open_ofstream(LOG_stream, log_path, std::ios_base::out, 0x40);
         LOG_stream << std::fixed;
         write_log_header();
+        // The installer preferences: loaded now, saved by the exit (not in an automated run). Only a
+        // loaded set is saved, so a run that never read the file cannot overwrite it with defaults.
+        PREF_load_save(11, 0);
+        APP_alert_hooks hooks;
+        hooks.save_settings = [] { PREF_load_save(11, 1); };
+        APP_set_alert_hooks(hooks);
     }
-    APP_quit(0);
+    APP_quit(1);
     return 0;
 }

@@ -1,0 +1,527 @@
+// http: the polled HTTP/1.1 client (see http.h for the design).
+#include "base/http.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "base/APP_alert.h"
+#include "base/APP_clock.h"
+#include "base/APP_platform_tag.h"
+#include "base/FILE_ops.h"
+#include "base/LOG_log.h"
+#include "base/PREF_file.h"
+#include "base/hl_thread.h"
+
+namespace {
+
+const char* const product_text = "Aerivon Demo Installer 3.22r1";
+// The beta artwork is the one place that asks for credentials.
+const char* const beta_art_server = "art.aerivon.example";
+const char* const beta_art_user = "qorvintale";
+const char* const beta_art_password = "pebblerw83";
+
+// Our own codes for the report (see the error texts of the file layer).
+constexpr int err_no_socket = 20009;
+constexpr int err_short_write = 20010;
+constexpr int err_no_address = 20011;
+
+// A response head larger than this is refused.
+constexpr size_t max_head_bytes = 65536;
+// Seconds without progress before a transfer is given up.
+constexpr float idle_limit = 240.0f;
+
+float now() { return APP_elapsed_seconds(); }
+
+char lower(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch; }
+
+bool equal_nocase(const std::string& a, const char* b) {
+    size_t n = std::strlen(b);
+    if (a.size() != n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
+std::string trim_blanks(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
+        --e;
+    return s.substr(b, e - b);
+}
+
+// The look-up run as an asynchronous call; its argument is the slot's host text.
+int lookup_call(void* host) {
+    return static_cast<int>(PCSB_lookup_host(*static_cast<const std::string*>(host)));
+}
+
+// Closes the output file; a failing close (a full disk shows here) becomes the OS error when `checked`.
+void close_output(http_connection* c, bool checked) {
+    if (!c->output)
+        return;
+    errno = 0;
+    int r = std::fclose(c->output);
+    c->output = nullptr;
+    if (r != 0 && checked && c->os_error == 0)
+        c->os_error = errno ? errno : err_short_write;
+}
+
+// A new connection to (address, port): a socket whose connect has started, or none with the reason.
+std::unique_ptr<http_connection> connect_to(uint32_t address, int port) {
+    auto c = std::make_unique<http_connection>();
+    c->address = address;
+    c->port = port;
+    c->content_length = -1;
+    c->bytes_received = 0;
+    c->last_activity = now();
+    c->headers_done = false;
+    c->os_error = 0;
+    if (port < 1 || port > 65535) {
+        c->status_code = 0;
+        c->os_error = err_no_socket;
+    } else if (address != 0) {
+        c->status_code = -1;
+        c->socket = std::make_unique<PCSBSocket>(0, false);
+        c->socket->connect(address, port);
+    } else {
+        c->status_code = 0;
+        c->os_error = err_no_address;
+    }
+    return c;
+}
+
+// True when every byte is printable: above 0x20 (or from 0x20 when blanks are allowed) and not 0x7F.
+bool printable(const std::string& s, bool blanks_allowed) {
+    for (unsigned char ch : s)
+        if (ch < 0x20 || ch == 0x7F || (!blanks_allowed && ch == 0x20))
+            return false;
+    return true;
+}
+
+// A Content-Length value: decimal digits only, within 64 bits; -1 otherwise.
+int64_t parse_length(const std::string& text) {
+    if (text.empty())
+        return -1;
+    int64_t value = 0;
+    for (char ch : text) {
+        if (ch < '0' || ch > '9')
+            return -1;
+        if (value > (INT64_MAX - (ch - '0')) / 10)
+            return -1;
+        value = value * 10 + (ch - '0');
+    }
+    return value;
+}
+
+// The empty line ended a block with a final status: the body follows.
+void finish_head(http_connection* c) {
+    c->headers_done = true;
+    auto length = c->headers.find("Content-Length");
+    if (length != c->headers.end()) {
+        c->content_length = parse_length(length->second);
+        if (c->content_length < 0) {
+            c->os_error = EPROTO;
+            return;
+        }
+    }
+    if (!c->output_path.empty()) {
+        errno = 0;
+        c->output = FILE_fopen_utf8(c->output_path, "wb");
+        if (!c->output)
+            c->os_error = errno ? errno : EIO;
+    }
+}
+
+// Takes complete lines from the receive buffer while the headers are not done. Interim (1xx) blocks are
+// passed over in the same pass, so a final block that came with them is not left waiting.
+void parse_head(http_connection* c) {
+    size_t at = 0;
+    std::string& buf = c->receive_buffer;
+    while (!c->headers_done && c->os_error == 0) {
+        size_t eol = buf.find("\r\n", at);
+        if (eol == std::string::npos) {
+            if (c->head_bytes + (buf.size() - at) > max_head_bytes)
+                c->os_error = EPROTO;
+            break;
+        }
+        std::string line = buf.substr(at, eol - at);
+        c->head_bytes += eol + 2 - at;
+        at = eol + 2;
+        if (c->head_bytes > max_head_bytes) {
+            c->os_error = EPROTO;
+            break;
+        }
+        if (line.empty()) {
+            if (c->status_code >= 200)
+                finish_head(c);
+            else
+                c->head_bytes = 0; // an interim block: the next one follows
+        } else if (line.compare(0, 5, "HTTP/") == 0 && line.size() >= 12) {
+            // "HTTP/x.y NNN[ text]"
+            int code = 0;
+            for (size_t i = 9; i < 12; ++i) {
+                if (line[i] < '0' || line[i] > '9') {
+                    c->os_error = EPROTO;
+                    break;
+                }
+                code = code * 10 + (line[i] - '0');
+            }
+            c->status_code = code;
+            c->status_text = line.size() > 13 ? line.substr(13) : std::string();
+        } else {
+            size_t colon = line.find(':');
+            if (colon != std::string::npos && colon > 0) {
+                std::string name = trim_blanks(line.substr(0, colon));
+                if (!name.empty())
+                    c->headers.emplace(name, trim_blanks(line.substr(colon + 1)));
+            }
+        }
+    }
+    buf.erase(0, at);
+}
+
+// Moves waiting body bytes into the file, never past the announced length.
+void take_body(http_connection* c) {
+    std::string& buf = c->receive_buffer;
+    if (!buf.empty()) {
+        size_t take = buf.size();
+        if (c->content_length >= 0) {
+            uint64_t remaining = static_cast<uint64_t>(c->content_length - c->bytes_received);
+            if (take > remaining) {
+                take = static_cast<size_t>(remaining);
+                c->spoiled = true; // the server sent more than it announced: the stream is out of step
+            }
+        }
+        if (c->output) {
+            errno = 0;
+            size_t written = std::fwrite(buf.data(), 1, take, c->output);
+            c->bytes_received += static_cast<int64_t>(written);
+            if (written < take)
+                c->os_error = errno ? errno : err_short_write;
+        } else if (c->output_path.empty()) {
+            c->bytes_received += static_cast<int64_t>(take); // no destination: counted and dropped
+        }
+        buf.clear();
+    }
+    if (c->content_length >= 0 && c->bytes_received >= c->content_length)
+        close_output(c, true);
+}
+
+void write_timeout_report(const http_connection* c, const std::string& destination, const std::string& server,
+                          const std::string& path) {
+    LOG_stream << "Timeout for " << destination << "\n"
+               << "   server     =" << server << "\n"
+               << "   file       =" << path << "\n"
+               << "   status     =" << HTTP_conn_state(c) << "\n"
+               << "   complete   =" << HTTP_percent_complete(c) << "\n\n";
+    LOG_stream.flush();
+}
+
+void write_error_report(const http_connection* c, const std::string& destination, const std::string& server,
+                        const std::string& path, int state, bool is_err) {
+    int os_error = c->os_error;
+    if (os_error == 0)
+        os_error = c->socket ? c->socket->get_error() : err_no_socket;
+    LOG_stream << "HTTP Error for " << destination << "\n"
+               << "   server     =" << server << "\n"
+               << "   file       =" << path << "\n"
+               << "   IsDone     =" << (state == 3 ? 1 : 0) << "\n"
+               << "   IsComplete =" << (c->bytes_received == c->content_length ? 1 : 0) << "\n"
+               << "   IsErr      =" << (is_err ? 1 : 0) << "\n"
+               << "   GetStat    =" << state << "\n"
+               << "   GetOSErr   =" << os_error << "\n"
+               << "   response   =" << c->status_text << " (#" << c->status_code << ")\n\n";
+    LOG_stream.flush();
+}
+
+// Waits for a pending look-up so that nothing runs on a slot that is going away.
+void drop_resolver(http_transfer_slot& slot) {
+    if (!slot.resolver)
+        return;
+    while (!THREAD_call_wait(slot.resolver, 100)) {
+    }
+    THREAD_call_finish(slot.resolver);
+    slot.resolver = nullptr;
+}
+
+} // namespace
+
+bool http_name_less::operator()(const std::string& a, const std::string& b) const {
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        char x = lower(a[i]), y = lower(b[i]);
+        if (x != y)
+            return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+    }
+    return a.size() < b.size();
+}
+
+http_connection::~http_connection() { close_output(this, false); }
+
+http_manager::~http_manager() {
+    // At exit the thread module may be gone: a look-up still pending is left to the process's end.
+    for (auto& [key, slot] : slots)
+        slot->resolver = nullptr;
+}
+
+// The one client; main thread only.
+static http_manager manager;
+
+http_manager& HTTP_manager() { return manager; }
+
+void HTTP_clear() {
+    for (auto& [key, slot] : manager.slots)
+        drop_resolver(*slot);
+    manager.slots.clear();
+    manager.host_cache.clear();
+}
+
+std::string HTTP_base64(const std::string& in) {
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((in.size() + 2) / 3 * 4);
+    size_t i = 0;
+    for (; i + 2 < in.size(); i += 3) {
+        uint32_t v = static_cast<uint32_t>(static_cast<unsigned char>(in[i])) << 16 |
+                     static_cast<uint32_t>(static_cast<unsigned char>(in[i + 1])) << 8 |
+                     static_cast<unsigned char>(in[i + 2]);
+        out += alphabet[v >> 18];
+        out += alphabet[(v >> 12) & 63];
+        out += alphabet[(v >> 6) & 63];
+        out += alphabet[v & 63];
+    }
+    if (i < in.size()) {
+        uint32_t v = static_cast<uint32_t>(static_cast<unsigned char>(in[i])) << 16;
+        if (i + 1 < in.size())
+            v |= static_cast<uint32_t>(static_cast<unsigned char>(in[i + 1])) << 8;
+        out += alphabet[v >> 18];
+        out += alphabet[(v >> 12) & 63];
+        out += i + 1 < in.size() ? alphabet[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+float HTTP_percent_complete(const http_connection* c) {
+    if (c->content_length < 0)
+        return -1.0f;
+    if (c->content_length == 0)
+        return 100.0f;
+    return static_cast<float>(static_cast<double>(c->bytes_received) * 100.0 /
+                              static_cast<double>(c->content_length));
+}
+
+float HTTP_key_percent(int key) {
+    auto& slot = manager.slots[key];
+    if (!slot)
+        slot = std::make_unique<http_transfer_slot>();
+    if (!slot->connection)
+        return 0.0f;
+    return HTTP_percent_complete(slot->connection.get());
+}
+
+int HTTP_conn_state(const http_connection* c) {
+    if (!c->socket)
+        return 0;
+    switch (c->socket->get_state()) {
+    case 1:
+    case 2:
+        return 1;
+    case 4:
+        return 3;
+    case 5:
+        return 2;
+    default:
+        break;
+    }
+    if (!c->send_buffer.empty())
+        return 4;
+    // Once the peer ended the stream nothing more can come: every byte that did was parsed in the pass
+    // that read it, so a head still open or an unannounced body is over.
+    if (!c->headers_done)
+        return c->socket->is_eof() ? 3 : 6;
+    if (c->bytes_received == c->content_length)
+        return 3;
+    if (c->socket->is_eof() && c->receive_buffer.empty())
+        return 3;
+    return 5;
+}
+
+bool HTTP_conn_reusable(http_connection* c, uint32_t ipv4, int port) {
+    auto connection = c->headers.find("Connection");
+    if (connection != c->headers.end() && equal_nocase(connection->second, "close"))
+        return false;
+    if (c->spoiled || c->address != ipv4 || c->port != port || !c->socket || c->socket->get_state() != 3 ||
+        c->socket->is_eof())
+        return false;
+    // A server may have closed the idle connection since; a request sent into it would fail.
+    return c->socket->is_idle_and_open();
+}
+
+std::string HTTP_status_text(const http_connection* c) { return c->status_text; }
+
+void HTTP_send_request(http_connection* c, const std::string& path, bool with_body,
+                       const std::map<std::string, std::string>& headers, const char* body, int body_length,
+                       const std::string& output_path) {
+    c->send_buffer.clear();
+    c->receive_buffer.clear();
+    c->headers.clear();
+    c->content_length = -1;
+    c->status_code = 0;
+    c->status_text.clear();
+    c->bytes_received = 0;
+    c->headers_done = false;
+    c->head_bytes = 0;
+    c->os_error = 0;
+    close_output(c, false);
+    c->last_activity = now();
+    c->output_path = output_path;
+    if (!c->output_path.empty())
+        FILE_make_absolute(c->output_path);
+
+    // Control bytes in anything that goes into the request would let it carry lines of its own.
+    auto host = headers.find("Host");
+    bool safe = printable(path, true) && (host == headers.end() || printable(host->second, false));
+    for (const auto& [name, value] : headers)
+        safe = safe && printable(name, false) && printable(value, true);
+    if (!safe) {
+        c->os_error = EINVAL;
+        return;
+    }
+
+    std::string request = with_body ? "POST " : "GET ";
+    request += "http://";
+    if (host != headers.end())
+        request += host->second;
+    for (char ch : path) {
+        if (ch == ' ')
+            request += "%20";
+        else
+            request += ch;
+    }
+    request += " HTTP/1.1\r\n";
+    for (const auto& [name, value] : headers)
+        request += name + ": " + value + "\r\n";
+    if (with_body)
+        request += "Content-Length: " + std::to_string(body_length > 0 ? body_length : 0) + "\r\n";
+    request += "\r\n";
+    c->send_buffer = request;
+    if (with_body && body && body_length > 0)
+        c->send_buffer.append(body, static_cast<size_t>(body_length));
+}
+
+void HTTP_pump(http_connection* c) {
+    if (!c->socket)
+        return;
+    int state = c->socket->poll_state();
+    if (state == 4 || state == 5) {
+        close_output(c, false);
+        return;
+    }
+    if (state != 3)
+        return;
+    if (!c->send_buffer.empty()) {
+        int sent = c->socket->write(c->send_buffer.data(), static_cast<int>(c->send_buffer.size()));
+        if (sent > 0)
+            c->send_buffer.erase(0, static_cast<size_t>(sent));
+    }
+    // One buffer for every connection: all pumping happens on the main thread.
+    static char incoming[65536];
+    int got = c->socket->read(incoming, sizeof incoming);
+    if (got <= 0)
+        return;
+    c->receive_buffer.append(incoming, static_cast<size_t>(got));
+    if (!c->headers_done)
+        parse_head(c);
+    if (c->headers_done && c->os_error == 0) {
+        c->last_activity = now();
+        take_body(c);
+    }
+}
+
+int net_check(int key, const std::string& server, const std::string& path, const std::string& destination) {
+    auto& slot_ptr = manager.slots[key];
+    if (!slot_ptr)
+        slot_ptr = std::make_unique<http_transfer_slot>();
+    http_transfer_slot& slot = *slot_ptr;
+    std::string server_name = server, file = path;
+    for (char& ch : server_name)
+        if (ch == '\\')
+            ch = '/';
+    for (char& ch : file)
+        if (ch == '\\')
+            ch = '/';
+
+    http_connection* c = slot.connection.get();
+    if (!c || c->bytes_received == c->content_length) {
+        // A new request. The address is the proxy's when one is set.
+        const std::string host = manager.proxy_host.empty() ? server : manager.proxy_host;
+        if (!slot.resolver && manager.host_cache.find(host) == manager.host_cache.end()) {
+            slot.resolving = host;
+            slot.resolver = THREAD_call_start(lookup_call, &slot.resolving);
+        }
+        if (slot.resolver && THREAD_call_wait(slot.resolver, 0)) {
+            int address = THREAD_call_finish(slot.resolver);
+            slot.resolver = nullptr;
+            manager.host_cache[slot.resolving] = static_cast<uint32_t>(address);
+        }
+        auto cached = manager.host_cache.find(host);
+        if (cached == manager.host_cache.end())
+            return 0; // still looking up; a finished earlier transfer is not this one
+        if (cached->second == 0)
+            return 2;
+        slot.address = cached->second;
+
+        if (!server.empty() && (server.back() == '/' || server.back() == '\\'))
+            APP_alert(0, "net_check error! You have a dirchar at the end of the server name!",
+                      "You should not!",
+                      "Our convention is that a server name is simply a server name... with no slash!",
+                      server, 3, "http", 373);
+        if (path.empty() || (path[0] != '/' && path[0] != '\\'))
+            APP_alert(0, "net_check error! You do not have a dirchar at the beginning of the directory name!",
+                      "You should!",
+                      "Our convention is that a directory name does start with a slash because it must "
+                      "include the hard drive,which is a dir char on unix!",
+                      path, 3, "http", 374);
+
+        std::map<std::string, std::string> headers;
+        headers["Host"] = server_name;
+        headers["User-agent"] =
+            std::string(product_text) + (PREF_installer.get_beta ? "-beta-" : "-final-") + APP_platform_tag();
+        if (server_name == beta_art_server && file.find("/art/beta") != std::string::npos)
+            headers["Authorization"] =
+                "Basic " + HTTP_base64(std::string(beta_art_user) + ":" + beta_art_password);
+
+        // Direct requests go to port 80; only the proxy has a port of its own.
+        int port = 80;
+        if (!manager.proxy_host.empty() && manager.port != 0)
+            port = manager.port;
+        if (slot.connection && !HTTP_conn_reusable(slot.connection.get(), slot.address, port))
+            slot.connection.reset();
+        if (!slot.connection)
+            slot.connection = connect_to(slot.address, port);
+        c = slot.connection.get();
+        HTTP_send_request(c, file, false, headers, nullptr, 0, destination);
+    }
+
+    HTTP_pump(c);
+    int state = HTTP_conn_state(c);
+    bool complete = c->bytes_received == c->content_length;
+    bool is_err = c->os_error != 0 || state == 0 || state == 2;
+    if (!(state == 3 || complete || is_err)) {
+        if (now() - c->last_activity > idle_limit) {
+            write_timeout_report(c, destination, server_name, file);
+            slot.connection.reset();
+            return 2;
+        }
+        return 0;
+    }
+    if (c->status_code >= 200 && c->status_code <= 299 && complete && !is_err)
+        return 1;
+    write_error_report(c, destination, server_name, file, state, is_err);
+    slot.connection.reset();
+    return 2;
+}

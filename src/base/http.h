@@ -1,0 +1,132 @@
+// http: the polled HTTP/1.1 client that fetches every remote file into a local file.
+//
+// DESIGN: the caller polls net_check once per frame on the main thread with the same arguments until the
+// result is no longer 0; nothing here ever waits. Each caller key owns a transfer slot that keeps its
+// connection (and so a kept-alive socket) for the run. Host look-ups are asynchronous calls of the thread
+// module; their results are cached for the run by the host actually looked up (the proxy when one is set,
+// else the server), 0 meaning "not found". Only GET requests with an absolute URI are sent, directly or
+// through a proxy; a 2xx body with a Content-Length goes straight into the destination file. A failure
+// writes a report to LOG_stream, drops the connection and returns 2; a partly written file stays.
+//
+// A transfer on one key, from net_check's view:
+// | phase              | HTTP_conn_state              | next                                    |
+// |--------------------|------------------------------|-----------------------------------------|
+// | resolving          | (no connection)              | connecting; 2 when the host is unknown  |
+// | connecting         | 1                            | sending; 2 on a socket failure          |
+// | sending            | 4                            | waiting for headers                     |
+// | waiting for headers| 6                            | receiving; 2 on a bad or huge head      |
+// | receiving          | 5                            | done (3): 1 when 2xx and whole, else 2  |
+// | any                | 240 s without progress       | 2 with the time-out report              |
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "base/PCSB_socket.h"
+
+class THREAD_call;
+
+// Header names compare ignoring ASCII case.
+struct http_name_less {
+    bool operator()(const std::string& a, const std::string& b) const;
+};
+
+// One connection and the request/response it carries. Owned by its transfer slot.
+struct http_connection {
+    uint32_t address = 0; // IPv4, network order
+    int port = 0;
+    std::unique_ptr<PCSBSocket> socket;
+    std::string send_buffer;
+    std::string receive_buffer;
+    bool headers_done = false;
+    int status_code = -1; // -1 until a status line is read; 0 when no socket was made
+    std::string status_text;
+    std::map<std::string, std::string, http_name_less> headers; // the first value of each name
+    FILE* output = nullptr;
+    std::string output_path;
+    int os_error = 0;            // errno value, or 20009 (no socket), 20010 (short write), 20011 (no address)
+    int64_t content_length = -1; // -1: unknown
+    int64_t bytes_received = 0;
+    float last_activity = 0.0f; // the frame clock's elapsed seconds at the last progress
+    size_t head_bytes = 0;      // bytes of the current header block taken so far
+    bool spoiled = false;       // the stream held bytes beyond the body: never carry another request
+
+    http_connection() = default;
+    http_connection(const http_connection&) = delete;
+    http_connection& operator=(const http_connection&) = delete;
+    ~http_connection(); // closes the file (unchecked: the transfer is being dropped) and the socket
+};
+
+// The transfer of one caller key; made on the key's first use and kept for the run.
+struct http_transfer_slot {
+    std::unique_ptr<http_connection> connection;
+    THREAD_call* resolver = nullptr; // the pending look-up
+    std::string resolving;           // the host it looks up (read by the look-up while it runs)
+    uint32_t address = 0;
+};
+
+// The client's state: main thread only (look-ups read only their slot's `resolving`).
+struct http_manager {
+    std::string proxy_host; // empty: no proxy
+    std::string proxy_port; // the proxy port as the user typed it
+    int port = 0;           // the proxy port number; 0 means 80
+    std::map<int, std::unique_ptr<http_transfer_slot>> slots;
+    std::map<std::string, uint32_t> host_cache; // host looked up -> IPv4 (0: not found)
+
+    http_manager() = default;
+    http_manager(const http_manager&) = delete;
+    http_manager& operator=(const http_manager&) = delete;
+    ~http_manager();
+};
+
+// The one client of the program. The preferences and the general-preferences dialog set its proxy
+// fields; main thread only.
+http_manager& HTTP_manager();
+
+// Destroys every slot (waiting for a pending look-up first) and empties the host cache; the proxy fields
+// stay. The manager's destructor does the same at exit.
+void HTTP_clear();
+
+// One poll of the transfer of `key`: GET `path` (beginning with '/' or '\') from `server` (a host name,
+// optionally ":port", without a trailing '/' or '\') into `destination` (made absolute against the
+// Sim-Root folder). 0 while it runs, 1 when the whole 2xx body is in the file, 2 when it failed (the
+// report is in the log). A server ending in '/' or '\' or a path not beginning with one is a programming
+// error: a fatal alert (kind 3, "http" 373 or 374).
+int net_check(int key, const std::string& server, const std::string& path, const std::string& destination);
+
+// The percent of `key`'s transfer: 0 with no connection, else HTTP_percent_complete (-1 when unknown).
+float HTTP_key_percent(int key);
+
+// bytes received * 100 / content length; -1 when the length is unknown.
+float HTTP_percent_complete(const http_connection* c);
+
+// | 0 | no socket                                  |
+// | 1 | connecting                                 |
+// | 2 | socket error                               |
+// | 3 | socket closed, body complete, or the peer ended the stream and every byte was taken |
+// | 4 | request bytes still to send                |
+// | 6 | waiting for the response headers           |
+// | 5 | receiving the body                         |
+int HTTP_conn_state(const http_connection* c);
+
+// True when `c` may carry the next request to `ipv4`:`port`: no "Connection: close", same address and
+// port, connected, no end of stream, nothing unread, and the peer has not closed the idle connection.
+bool HTTP_conn_reusable(http_connection* c, uint32_t ipv4, int port);
+
+std::string HTTP_status_text(const http_connection* c);
+
+// Resets the connection's response state and queues "GET" (or "POST" with a body) of the absolute URI
+// "http://" + Host header + path (blanks as "%20") with `headers` in name order. The output file is
+// `output_path` made absolute (none when empty). A path with a control byte (below 0x20, or 0x7F), or a
+// Host with a blank or control byte, or any header holding CR or LF, queues nothing and sets OS error 22.
+void HTTP_send_request(http_connection* c, const std::string& path, bool with_body,
+                       const std::map<std::string, std::string>& headers, const char* body, int body_length,
+                       const std::string& output_path);
+
+// One pass: send what is queued, read at most 65,536 bytes, parse the header blocks and write the body.
+void HTTP_pump(http_connection* c);
+
+// Base64 (standard alphabet, '=' padding).
+std::string HTTP_base64(const std::string& in);

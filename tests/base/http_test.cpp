@@ -1,0 +1,504 @@
+// The HTTP client against the scripted loopback server: exact request bytes, response parsing, reuse,
+// failures and their reports.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+#include "base/APP_clock.h"
+#include "base/APP_platform_tag.h"
+#include "base/LOG_log.h"
+#include "base/OPT_options.h"
+#include "base/PREF_file.h"
+#include "base/hl_thread.h"
+#include "base/http.h"
+#include "platform/APP_time.h"
+#include "support/loopback_server.h"
+#include "support/test_support.h"
+
+namespace {
+
+std::string response(const std::string& status, const std::string& headers, const std::string& body) {
+    return "HTTP/1.1 " + status + "\r\n" + headers + "\r\n" + body;
+}
+
+std::string ok(const std::string& body, const std::string& extra = "") {
+    return response("200 OK", "Content-Length: " + std::to_string(body.size()) + "\r\n" + extra, body);
+}
+
+const std::string user_agent = "User-agent: Aerivon Demo Installer 3.22r1-";
+const std::string credentials = "cW9ydmludGFsZTpwZWJibGVydzgz";
+
+class HttpClientTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        OPT_parse_only("");
+        HTTP_clear();
+        http_manager& m = HTTP_manager();
+        m.proxy_host.clear();
+        m.proxy_port.clear();
+        m.port = 0;
+        PREF_installer.get_beta = 0;
+        APP_clock = frame_clock{};
+        set_clock(0.0);
+        dest = dir.file("out.bin");
+        log_path = dir.file("log.txt");
+        FILE_open_ofstream(LOG_stream, log_path, std::ios_base::out, 0x40);
+    }
+    void TearDown() override {
+        HTTP_clear();
+        LOG_stream.close();
+        APP_clear_injected_microseconds();
+    }
+
+    // The frame clock through its timer seam: one frame at `seconds` of injected time.
+    static void set_clock(double seconds) {
+        APP_inject_microseconds(static_cast<int64_t>(seconds * 1e6));
+        APP_frame_clock(APP_clock);
+    }
+
+    void use_proxy(int port) {
+        HTTP_manager().proxy_host = "127.0.0.1";
+        HTTP_manager().port = port;
+    }
+
+    // Polls as frames would until the result is not 0. The frame clock stands still, so a transfer that
+    // stalls gives 0 after `wall_ms`.
+    int fetch(int key, const std::string& server, const std::string& path, int wall_ms = 3000) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(wall_ms);
+        int r = 0;
+        while ((r = net_check(key, server, path, dest)) == 0 && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        return r;
+    }
+
+    std::string log() {
+        LOG_stream.flush();
+        return test::read_file(log_path);
+    }
+
+    test::TempDir dir;
+    std::string dest;
+    std::string log_path;
+};
+
+} // namespace
+
+TEST_F(HttpClientTest, RequestThroughTheProxyIsExactAndNamesTheBetaOnlyWhenAsked) {
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    server.accept().read_request().send(ok("abc")).read_request().send(ok("abcd")).start();
+    use_proxy(server.port());
+
+    EXPECT_EQ(fetch(1, "www.aerivon.example", "/a b/c.zip"), 1);
+    EXPECT_EQ(test::read_file(dest), "abc");
+    PREF_installer.get_beta = 1;
+    EXPECT_EQ(fetch(1, "www.aerivon.example", "\\a b\\c.zip"), 1);
+    EXPECT_EQ(test::read_file(dest), "abcd");
+    ASSERT_TRUE(server.wait_done()) << server.error();
+
+    const std::string head = "GET http://www.aerivon.example/a%20b/c.zip HTTP/1.1\r\n"
+                             "Host: www.aerivon.example\r\n" +
+                             user_agent;
+    EXPECT_EQ(server.received(), head + "final-" + APP_platform_tag() + "\r\n\r\n" + head + "beta-" +
+                                     APP_platform_tag() + "\r\n\r\n");
+    EXPECT_EQ(server.connections(), 1); // the kept connection carried the second request
+}
+
+TEST_F(HttpClientTest, AuthorizationGoesOnlyToTheBetaArtServerForBetaArt) {
+    struct {
+        const char* server;
+        const char* path;
+        bool authorized;
+    } cases[] = {
+        {"art.aerivon.example", "/art/beta/tiles.zip", true},
+        {"art.aerivon.example", "/art/release/tiles.zip", false},
+        {"www.aerivon.example", "/art/beta/tiles.zip", false},
+        {"ART.aerivon.example", "/art/beta/tiles.zip", false},
+    };
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    server.accept();
+    for (size_t i = 0; i < std::size(cases); ++i)
+        server.read_request().send(i + 1 < std::size(cases) ? ok("x") : response("404 Not Found", "", ""));
+    server.close().start();
+    use_proxy(server.port());
+
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(std::string(cases[i].server) + cases[i].path);
+        EXPECT_EQ(fetch(2, cases[i].server, cases[i].path), i + 1 < std::size(cases) ? 1 : 2);
+        ASSERT_TRUE(server.wait_steps(2 + 2 * i)) << server.error();
+        std::string all = server.received();
+        std::string request = all.substr(all.rfind("GET "));
+        std::string first_header = request.substr(request.find("\r\n") + 2);
+        EXPECT_EQ(first_header.rfind("Authorization: Basic " + credentials + "\r\nHost: ", 0) == 0,
+                  cases[i].authorized);
+        EXPECT_EQ(request.find("Authorization") != std::string::npos, cases[i].authorized);
+    }
+    // The last case failed and wrote its report; no line of the log carries the credentials.
+    EXPECT_NE(log().find("HTTP Error for "), std::string::npos);
+    EXPECT_EQ(log().find(credentials), std::string::npos);
+    EXPECT_EQ(log().find("pebblerw83"), std::string::npos);
+}
+
+TEST_F(HttpClientTest, ConnectionCloseInAnyCaseMakesTheNextRequestUseANewConnection) {
+    for (const char* close_header : {"Connection: Close\r\n", "connection: CLOSE\r\n"}) {
+        SCOPED_TRACE(close_header);
+        test::LoopbackServer server;
+        ASSERT_TRUE(server.ok());
+        server.accept().read_request().send(ok("one", close_header)).accept().read_request().send(ok("two"));
+        server.start();
+        use_proxy(server.port());
+        EXPECT_EQ(fetch(3, "www.aerivon.example", "/one"), 1);
+        EXPECT_EQ(fetch(3, "www.aerivon.example", "/two"), 1);
+        EXPECT_EQ(test::read_file(dest), "two");
+        ASSERT_TRUE(server.wait_done()) << server.error();
+        EXPECT_EQ(server.connections(), 2);
+        HTTP_clear();
+    }
+}
+
+TEST_F(HttpClientTest, ResponsesThatSucceed) {
+    struct {
+        const char* name;
+        std::string bytes;
+        std::string body;
+        size_t piece; // 0: one send
+    } cases[] = {
+        {"zero length", response("200 OK", "Content-Length: 0\r\n", ""), "", 0},
+        {"body in small pieces", ok("0123456789abcdefghij"), "0123456789abcdefghij", 7},
+        {"interim block in an earlier piece",
+         "HTTP/1.1 100 Continue\r\nX-Interim: 1\r\n\r\n" + ok("after the interim block"),
+         "after the interim block", 40},
+        {"interim block in the same piece", "HTTP/1.1 100 Continue\r\n\r\n" + ok("ok"), "ok", 0},
+        {"status line without a reason", "HTTP/1.1 200\r\nContent-Length: 2\r\n\r\nok", "ok", 0},
+        {"name case and no blank", response("200 OK", "content-length:5\r\n", "hello"), "hello", 0},
+        {"blanks around the value", response("200 OK", "Content-Length:  5 \r\n", "hello"), "hello", 0},
+        {"repeated name keeps the first",
+         response("200 OK", "Content-Length: 5\r\nContent-Length: 9\r\n", "hello"), "hello", 0},
+        {"bytes beyond the length", ok("hello") + "EXTRA", "hello", 0},
+        {"206 is success", response("206 Partial Content", "Content-Length: 3\r\n", "abc"), "abc", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::LoopbackServer server;
+        ASSERT_TRUE(server.ok());
+        server.accept().read_request();
+        if (c.piece)
+            server.send_pieces(c.bytes, c.piece, 20);
+        else
+            server.send(c.bytes);
+        server.pause(300).start();
+        use_proxy(server.port());
+        // The frame clock stands still: a transfer that waited for bytes that never come would give 0.
+        EXPECT_EQ(fetch(4, "www.aerivon.example", "/f.zip", 2000), 1);
+        EXPECT_EQ(test::read_file(dest), c.body);
+        EXPECT_FLOAT_EQ(HTTP_key_percent(4), 100.0f);
+        HTTP_clear();
+    }
+}
+
+TEST_F(HttpClientTest, ResponsesThatFailWithTheirReport) {
+    struct {
+        const char* name;
+        std::string bytes;
+        bool close;
+        std::string report_part;
+    } cases[] = {
+        {"not found", response("404 Not Found", "Content-Length: 9\r\n", "not found"), false,
+         "   IsErr      =0\n   GetStat    =3\n   GetOSErr   =0\n   response   =Not Found (#404)\n\n"},
+        {"no length, then the close", response("200 OK", "", "a body of unknown length"), true,
+         "   IsDone     =1\n   IsComplete =0\n   IsErr      =0\n   GetStat    =3\n   GetOSErr   =0\n"
+         "   response   =OK (#200)\n\n"},
+        {"close inside the head", "HTTP/1.1 200 OK\r\nContent-Le", true,
+         "   GetStat    =3\n   GetOSErr   =0\n   response   =OK (#200)\n\n"},
+        {"close inside the body", ok("0123456789").substr(0, 45), true, "   IsComplete =0\n"},
+        {"length with a letter", response("200 OK", "Content-Length: 12a\r\n", "0123456789ab"), false,
+         "   GetOSErr   =71\n"},
+        {"length that is no number", response("200 OK", "Content-Length: -5\r\n", ""), false,
+         "   GetOSErr   =71\n"},
+        {"status that is no number", "HTTP/1.1 2x0 OK\r\n\r\n", false, "   GetOSErr   =71\n"},
+        {"head without an end", "HTTP/1.1 200 OK\r\n" + std::string(70 * 1024, 'h'), false,
+         "   GetOSErr   =71\n"},
+        {"head of endless lines",
+         [] {
+             std::string s = "HTTP/1.1 200 OK\r\n";
+             while (s.size() < 70 * 1024)
+                 s += "X-Filler: " + std::string(90, 'f') + "\r\n";
+             return s;
+         }(),
+         false, "   GetOSErr   =71\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::LoopbackServer server;
+        ASSERT_TRUE(server.ok());
+        server.accept().read_request().send(c.bytes);
+        if (c.close)
+            server.close();
+        else
+            server.pause(1000);
+        server.start();
+        use_proxy(server.port());
+        EXPECT_EQ(fetch(5, "www.aerivon.example", "/f.zip", 1000), 2);
+        std::string text = log();
+        size_t report = text.rfind("HTTP Error for " + dest +
+                                   "\n   server     =www.aerivon.example\n"
+                                   "   file       =/f.zip\n");
+        ASSERT_NE(report, std::string::npos) << text;
+        EXPECT_NE(text.find(c.report_part, report), std::string::npos) << text;
+        // A failed transfer leaves nothing in the slot but the address.
+        EXPECT_FLOAT_EQ(HTTP_key_percent(5), 0.0f);
+        HTTP_clear();
+    }
+}
+
+TEST_F(HttpClientTest, BytesBeyondTheLengthSpoilTheConnectionForReuse) {
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    server.accept().read_request().send(ok("hello") + "EXTRA").accept().read_request().send(ok("next"));
+    server.start();
+    use_proxy(server.port());
+    EXPECT_EQ(fetch(6, "www.aerivon.example", "/a"), 1);
+    EXPECT_EQ(test::read_file(dest), "hello");
+    EXPECT_EQ(fetch(6, "www.aerivon.example", "/b"), 1);
+    EXPECT_EQ(test::read_file(dest), "next");
+    ASSERT_TRUE(server.wait_done()) << server.error();
+    EXPECT_EQ(server.connections(), 2);
+}
+
+TEST_F(HttpClientTest, AFileThatCannotBeClosedFailsTheTransfer) {
+    // /dev/full takes the buffered bytes and refuses them when they are flushed at the close.
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    server.accept().read_request().send(ok("hello")).pause(300).start();
+    use_proxy(server.port());
+    dest = "/dev/full";
+    EXPECT_EQ(fetch(7, "www.aerivon.example", "/a"), 2);
+    EXPECT_NE(log().find("   GetOSErr   =28\n"), std::string::npos) << log();
+}
+
+TEST_F(HttpClientTest, AKeptConnectionTheServerClosedIsNotReused) {
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    server.accept().read_request().send(ok("first")).close().accept().read_request().send(ok("second"));
+    server.start();
+    use_proxy(server.port());
+    EXPECT_EQ(fetch(8, "www.aerivon.example", "/a"), 1);
+    ASSERT_TRUE(server.wait_steps(4)) << server.error();
+    http_connection* kept = HTTP_manager().slots[8]->connection.get();
+    ASSERT_NE(kept, nullptr);
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (HTTP_conn_reusable(kept, kept->address, kept->port) && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(fetch(8, "www.aerivon.example", "/b"), 1);
+    EXPECT_EQ(test::read_file(dest), "second");
+    ASSERT_TRUE(server.wait_done()) << server.error();
+    EXPECT_EQ(server.connections(), 2);
+}
+
+TEST_F(HttpClientTest, TwoMinutesFortySecondsWithoutProgressTimeOut) {
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    server.accept().read_request().send("HTTP/1.1 200 OK\r\n").pause(5000).start();
+    use_proxy(server.port());
+    // Frames pass until the server has sent the status line and stopped.
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (!server.wait_steps(3, 1) && std::chrono::steady_clock::now() < end)
+        EXPECT_EQ(net_check(9, "www.aerivon.example", "/slow.zip", dest), 0);
+    ASSERT_TRUE(server.wait_steps(3)) << server.error();
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(net_check(9, "www.aerivon.example", "/slow.zip", dest), 0);
+    set_clock(240.0);
+    EXPECT_EQ(net_check(9, "www.aerivon.example", "/slow.zip", dest), 0);
+    set_clock(240.5);
+    EXPECT_EQ(net_check(9, "www.aerivon.example", "/slow.zip", dest), 2);
+    EXPECT_NE(log().find("Timeout for " + dest +
+                         "\n   server     =www.aerivon.example\n   file       =/slow.zip\n"
+                         "   status     =6\n   complete   =-1"),
+              std::string::npos)
+        << log();
+}
+
+TEST_F(HttpClientTest, ControlBytesInThePathOrServerSendNothing) {
+    struct {
+        const char* server;
+        const char* path;
+    } cases[] = {
+        {"www.aerivon.example", "/a\r\nX: y"}, {"www.aerivon.example", "/a\x7f"},
+        {"www.aerivon.example", "/a\tb"},      {"www.aerivon.example\r\nX: y", "/a"},
+        {"www.aerivon example", "/a"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.server + std::string(c.path));
+        test::LoopbackServer server;
+        ASSERT_TRUE(server.ok());
+        server.set_step_timeout(500);
+        server.accept().read_until_closed().start();
+        use_proxy(server.port());
+        EXPECT_EQ(fetch(10, c.server, c.path), 2);
+        server.wait_done(1000);
+        EXPECT_EQ(server.received(), "");
+        EXPECT_NE(log().find("   GetOSErr   =22\n"), std::string::npos);
+        HTTP_clear();
+    }
+}
+
+TEST_F(HttpClientTest, AHugeLengthCountsIn64Bits) {
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    const std::string mib(1 << 20, 'z');
+    server.accept()
+        .read_request()
+        .send(response("200 OK", "Content-Length: 3000000000\r\n", mib))
+        .pause(5000);
+    server.start();
+    use_proxy(server.port());
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int r = 0;
+    while (HTTP_key_percent(11) < 0.0349f && std::chrono::steady_clock::now() < end)
+        r = net_check(11, "www.aerivon.example", "/big.zip", dest);
+    EXPECT_EQ(r, 0);
+    EXPECT_NEAR(HTTP_key_percent(11), 100.0 * (1 << 20) / 3e9, 1e-4);
+    EXPECT_EQ(HTTP_manager().slots[11]->connection->content_length, 3000000000LL);
+}
+
+TEST_F(HttpClientTest, DirectRequestsGoToPort80WhateverTheProxyPortSays) {
+    test::LoopbackServer server(80);
+    if (!server.ok())
+        GTEST_SKIP() << "127.0.0.1:80 cannot be bound here";
+    server.accept().read_request().send(ok("direct")).start();
+    HTTP_manager().port = 3128; // a stale proxy port without a proxy
+    EXPECT_EQ(fetch(12, "127.0.0.1", "/direct.txt"), 1);
+    EXPECT_EQ(test::read_file(dest), "direct");
+    ASSERT_TRUE(server.wait_done()) << server.error();
+    EXPECT_EQ(server.received().rfind("GET http://127.0.0.1/direct.txt HTTP/1.1\r\nHost: 127.0.0.1\r\n", 0),
+              0u);
+}
+
+TEST_F(HttpClientTest, AProxyPortOutOfRangeFailsWithoutASocket) {
+    for (int port : {70000, -1, 65536}) {
+        SCOPED_TRACE(port);
+        use_proxy(port);
+        EXPECT_EQ(fetch(13, "www.aerivon.example", "/a"), 2);
+        EXPECT_NE(log().rfind("   GetStat    =0\n   GetOSErr   =20009\n"), std::string::npos);
+    }
+}
+
+TEST_F(HttpClientTest, ACorrectedProxyTakesEffectInTheSameRun) {
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    server.accept().read_request().send(ok("via the corrected proxy")).start();
+    HTTP_manager().proxy_host = "nonexistent.invalid";
+    HTTP_manager().port = server.port();
+    EXPECT_EQ(fetch(14, "www.aerivon.example", "/a"), 2);
+    EXPECT_EQ(fetch(14, "www.aerivon.example", "/a"), 2); // the failed look-up is remembered
+    use_proxy(server.port());
+    EXPECT_EQ(fetch(14, "www.aerivon.example", "/a"), 1);
+    EXPECT_EQ(test::read_file(dest), "via the corrected proxy");
+}
+
+TEST_F(HttpClientTest, AnUnknownServerFailsAndARefusedConnectionReports) {
+    EXPECT_EQ(fetch(15, "nonexistent.invalid", "/a"), 2);
+    use_proxy(test::free_loopback_port());
+    EXPECT_EQ(fetch(15, "www.aerivon.example", "/a"), 2);
+    EXPECT_NE(log().find("   GetStat    =3\n   GetOSErr   =111\n   response   = (#0)\n\n"), std::string::npos)
+        << log();
+}
+
+using HttpConcurrentLookupTest = HttpClientTest;
+
+TEST_F(HttpConcurrentLookupTest, LookUpsOnPoolWorkersKeepTheFrameGoing) {
+    OPT_parse_only("--num_workers=2");
+    threaded_avail = true;
+    THREAD_init();
+    THREAD_start_workers();
+    ASSERT_GT(THREAD_worker_count(), 0);
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    server.accept().read_request().send(ok("looked up on a worker")).start();
+    HTTP_manager().proxy_host = "localhost";
+    HTTP_manager().port = server.port();
+    EXPECT_EQ(fetch(16, "www.aerivon.example", "/a"), 1);
+    EXPECT_EQ(test::read_file(dest), "looked up on a worker");
+    // A look-up still running when the client is cleared is waited for, not left to touch a dead slot.
+    HTTP_manager().proxy_host = "127.0.0.2";
+    for (int key = 17; key < 25; ++key)
+        net_check(key, "www.aerivon.example", "/a", dest);
+    HTTP_clear();
+    THREAD_exit();
+    threaded_avail = false;
+    THREAD_set_gl_hooks({});
+    OPT_parse_only("");
+}
+
+namespace {
+
+// A dirchar alert ends the program (kind 3) with its lines in the box and its source in the log block.
+// The death-test child runs the test body again: it writes its log where the parent said (an inherited
+// environment variable, removed at the end of the test) and makes no folder of its own.
+void expect_dirchar_alert(const std::string& log_path, const std::string& server, const std::string& path,
+                          const std::string& box, const std::string& source) {
+    OPT_parse_only("");
+    HTTP_clear();
+    HTTP_manager().proxy_host = "127.0.0.1";
+    HTTP_manager().port = 1;
+    EXPECT_EXIT(
+        {
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            LOG_init();
+            FILE_open_ofstream(LOG_stream, log_path, std::ios_base::out, 0x40);
+            net_check(1, server, path, "x");
+        },
+        testing::ExitedWithCode(1), box);
+    EXPECT_NE(test::read_file(log_path).find("| " + source + "\n"), std::string::npos)
+        << test::read_file(log_path);
+    HTTP_manager().proxy_host.clear();
+}
+
+} // namespace
+
+TEST(HttpDeathTest, DirCharsInTheWrongPlaceAreFatal) {
+    const char* variable = "AERIVON_HTTP_DEATH_LOG";
+    std::unique_ptr<test::TempDir> dir;
+    if (!std::getenv(variable)) {
+        dir = std::make_unique<test::TempDir>();
+        setenv(variable, dir->file("log.txt").c_str(), 1);
+    }
+    const std::string log = std::getenv(variable);
+    expect_dirchar_alert(
+        log, "www.aerivon.example/", "/a",
+        "net_check error! You have a dirchar at the end of the server name!\nYou should not!\n"
+        "Our convention is that a server name is simply a server name... with no slash!\n"
+        "www.aerivon.example/",
+        "(http:373)");
+    expect_dirchar_alert(log, "www.aerivon.example\\", "/a", "dirchar at the end of the server name",
+                         "(http:373)");
+    expect_dirchar_alert(
+        log, "127.0.0.1", "a/b.zip",
+        "net_check error! You do not have a dirchar at the beginning of the directory name!\nYou "
+        "should!\nOur convention is that a directory name does start with a slash because it must "
+        "include the hard drive,which is a dir char on unix!\na/b.zip",
+        "(http:374)");
+    unsetenv(variable);
+}
+
+TEST(HttpTest, Base64) {
+    struct {
+        const char* in;
+        const char* out;
+    } cases[] = {{"", ""},
+                 {"f", "Zg=="},
+                 {"fo", "Zm8="},
+                 {"foo", "Zm9v"},
+                 {"foob", "Zm9vYg=="},
+                 {"fooba", "Zm9vYmE="},
+                 {"foobar", "Zm9vYmFy"},
+                 {"\xff\xfe\x00", "//4="}};
+    for (const auto& c : cases)
+        EXPECT_EQ(HTTP_base64(c.in), c.out) << c.in;
+    EXPECT_EQ(HTTP_base64(std::string("\xff\xfe\x00", 3)), "//4A");
+}
