@@ -6,12 +6,14 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config ccache
-    libsdl2-dev
+    libsdl2-dev libgl-dev
     libminizip-dev zlib1g-dev libarchive-dev
     # tests and formatting
     libgtest-dev libgmock-dev clang-format-14 python3
     zip unzip 7zip p7zip-full libarchive-tools
     tinyproxy-bin
+    # window tests: Mesa's software OpenGL under Xvfb, driven by xdotool
+    libgl1-mesa-dri xvfb xauth xdotool imagemagick
 )
 
 missing=()

@@ -14,7 +14,9 @@ configure() { # dir, extra cmake args...
 
 configure build
 cmake --build build -j "$jobs"
-(cd build && ctest --output-on-failure -j "$jobs" --timeout 600)
+# Window tests (label gui) run on one Xvfb without a window manager, one at a time (RESOURCE_LOCK).
+SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+    ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600
 
 if [ "${CI:-}" = "true" ]; then
     echo "== format check"
@@ -24,13 +26,13 @@ if [ "${CI:-}" = "true" ]; then
 
     echo "== ASan + UBSan unit run"
     configure build-asan -DAERIVON_SANITIZE=address
-    cmake --build build-asan -j "$jobs" --target base_tests
+    cmake --build build-asan -j "$jobs" --target base_tests ui_tests installer_tests
     (cd build-asan && ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 \
         ctest --output-on-failure -j "$jobs" -L unit --timeout 900)
 
     echo "== TSan run"
     configure build-tsan -DAERIVON_SANITIZE=thread
-    cmake --build build-tsan -j "$jobs" --target base_tests
+    cmake --build build-tsan -j "$jobs" --target base_tests installer_tests
     (cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
         ctest --output-on-failure -j "$jobs" -L tsan --timeout 900)
 fi

@@ -11,7 +11,9 @@
 #include "base/FILE_ops.h"
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
+#include "base/http.h"
 #include "base/xmap.h"
+#include "installer/INST_globals.h"
 
 namespace {
 
@@ -43,8 +45,8 @@ bool server_is_usable(const server_record& s) {
 // Appends a usable server while the list has room. `origin` names where it came from, for the log.
 void add_server(server_list& list, const server_record& s, const char* origin, long long* capped) {
     if (!server_is_usable(s)) {
-        LOG_stream << "Server list: skipped the server from " << origin << " with host \"" << printable(s.host)
-                   << "\" and base path \"" << printable(s.base_path)
+        LOG_stream << "Server list: skipped the server from " << origin << " with host \""
+                   << printable(s.host) << "\" and base path \"" << printable(s.base_path)
                    << "\": it needs a host and a base path that begins with '/'.\n";
         return;
     }
@@ -162,6 +164,18 @@ bool is_sign(char c) { return c == '+' || c == '-'; }
 } // namespace
 
 // ---- server list
+
+int UTL_fetch_server_list(server_list& list) {
+    const std::string local = INST_work_path(UTL_SERVER_LIST_NAME);
+    switch (net_check(0, UTL_MAKER_HOST, UTL_SERVER_LIST_PATH, local)) {
+    case 0:
+        return 2;
+    case 1:
+        return UTL_read_server_list(local, list);
+    default:
+        return 4;
+    }
+}
 
 int UTL_read_server_list(const std::string& path, server_list& list) {
     list.version = 0;

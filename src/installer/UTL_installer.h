@@ -28,13 +28,13 @@ struct server_record {
 
 // What the server list says, with the command-line overrides applied.
 struct server_list {
-    int version = 0;                 // header version of the last read (1000); 0 before, or after a failure
-    std::string beta_name;           // install name of the beta versions (BETA)
-    std::string final_name;          // install name of the final versions (FINAL)
-    int beta_version = 0;            // BETA_VERSION (stored, not read)
-    int final_version = 0;           // FINAL_VERSION (stored, not read)
-    std::string beta_installer[2];   // BETA_INSTALLER_WIN: its word, then the rest of the line
-    std::string final_installer[2];  // FINAL_INSTALLER_WIN: the same
+    int version = 0;                // header version of the last read (1000); 0 before, or after a failure
+    std::string beta_name;          // install name of the beta versions (BETA)
+    std::string final_name;         // install name of the final versions (FINAL)
+    int beta_version = 0;           // BETA_VERSION (stored, not read)
+    int final_version = 0;          // FINAL_VERSION (stored, not read)
+    std::string beta_installer[2];  // BETA_INSTALLER_WIN: its word, then the rest of the line
+    std::string final_installer[2]; // FINAL_INSTALLER_WIN: the same
     std::vector<server_record> servers;
 };
 
@@ -46,10 +46,10 @@ struct file_record {
     int extra = 0;        // stored and copied, never read
     float download_kb = 0.0f;
     float expanded_kb = 0.0f;
-    std::string sig_want; // MD5 in hex the installed file must have, or "GONE"
-    std::string path;     // relative to the install folder; passes FILE_is_safe_relative
-    int dvd = -1;         // disc that holds the package
-    int has_tile = 0;     // 1 for a scenery record covering x0..x1 by y0..y1
+    std::string sig_want;               // MD5 in hex the installed file must have, or "GONE"
+    std::string path;                   // relative to the install folder; passes FILE_is_safe_relative
+    int dvd = -1;                       // disc that holds the package
+    int has_tile = 0;                   // 1 for a scenery record covering x0..x1 by y0..y1
     int x0 = 0, y0 = 0, x1 = 0, y1 = 0; // inclusive, inside the grid; x0 > x1 or y0 > y1 covers nothing
     std::string sig_have; // the local file's MD5, "NONE" when absent, "UNREADABLE"; empty until scanned
     int matches = 0;      // sig_have == sig_want

@@ -93,14 +93,14 @@ TEST_F(ServerListTest, ByteOrderMarkAndEveryLineEndReadAlike) {
 TEST_F(ServerListTest, RecordsFollowTheirKeywordRules) {
     server_list list;
     list.beta_name = "kept";
-    ASSERT_EQ(read(list_header + "BETA\n"                             // BETA alone: skipped
-                                 "  FINAL  Aerivon10Demo  \n"         // value keeps its trailing blanks
-                                 "BETA_VERSION 1012 beta\n"           // the rest of the line is ignored
-                                 "FINAL_VERSION\t-7\n"                //
+    ASSERT_EQ(read(list_header + "BETA\n"                               // BETA alone: skipped
+                                 "  FINAL  Aerivon10Demo  \n"           // value keeps its trailing blanks
+                                 "BETA_VERSION 1012 beta\n"             // the rest of the line is ignored
+                                 "FINAL_VERSION\t-7\n"                  //
                                  "BETA_INSTALLER_WIN setup.exe  a b \n" // a word, then the rest
-                                 "FINAL_INSTALLER_WIN\n"              // a word and rest both empty
-                                 "SERVERS not.a.server\n/x/\nx/x/\n"  // SERVERS is no SERVER record
-                                 "BETAX something\n"                  // BETA must be followed by a blank
+                                 "FINAL_INSTALLER_WIN\n"                // a word and rest both empty
+                                 "SERVERS not.a.server\n/x/\nx/x/\n"    // SERVERS is no SERVER record
+                                 "BETAX something\n"                    // BETA must be followed by a blank
                                  "SERVER mirror1.test\n\n\n  /pub/\nmirror1.test/pub/\n\n"
                                  "SERVER\tmirror2.test\n/pub/\nmirror2.test/pub/\n"
                                  "ENDOFLIST\n"
@@ -178,7 +178,8 @@ TEST_F(ServerListTest, ServersWithoutAHostOrAnAbsoluteBasePathAreSkippedInOrder)
                                  "SERVER good3.test\n/pub/\ngood3.test/pub/\n",
                    list),
               0);
-    EXPECT_EQ(hosts(list), (std::vector<std::string>{"good1.test/pub/", "good2.test/pub/", "good3.test/pub/"}));
+    EXPECT_EQ(hosts(list),
+              (std::vector<std::string>{"good1.test/pub/", "good2.test/pub/", "good3.test/pub/"}));
     const std::string text = log.text();
     EXPECT_EQ(count_of(text, "Server list: skipped the server"), 5) << text;
     EXPECT_EQ(count_of(text, "Server list: ignored --add_server=\"nohost\""), 1) << text;
@@ -275,9 +276,10 @@ TEST_F(DirectoryFileTest, FlagWordsSplitIntoOsTileFlagsAndArchiveKind) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.word);
-        ASSERT_EQ(read(directory(1004, "FILE " + std::to_string(c.word) +
-                                           " 9 1 2 3 4 120 340 0123456789abcdef0123456789abcdef Aerivon.exe\n")),
-                  0);
+        ASSERT_EQ(
+            read(directory(1004, "FILE " + std::to_string(c.word) +
+                                     " 9 1 2 3 4 120 340 0123456789abcdef0123456789abcdef Aerivon.exe\n")),
+            0);
         const file_record& r = only();
         EXPECT_EQ(r.os, c.os);
         EXPECT_EQ(r.has_tile, c.has_tile);
@@ -305,10 +307,12 @@ TEST_F(DirectoryFileTest, Version1000ClampsTheOsAndFindsGlobalScenery) {
         {"FILE 1 -2 0 10 20 sig Resources/a.txt", 0, 0, 0, 0x40, 0, 0, "Resources/a.txt"},
         {"FILE 1 2 0 10 20 sig Global Scenery/X/Earth nav data/+40-130/+47-123.dsf", 2, 1, 0x30, 0, 5, 13,
          "Global Scenery/X/Earth nav data/+40-130/+47-123.dsf"},
-        {"FILE 1 2 0 10 20 sig Global Scenery/X/readme.txt", 2, 0, 0x30, 0, 0, 0, "Global Scenery/X/readme.txt"},
+        {"FILE 1 2 0 10 20 sig Global Scenery/X/readme.txt", 2, 0, 0x30, 0, 0, 0,
+         "Global Scenery/X/readme.txt"},
         {"FILE 1 1 0 10 20 sig Custom/-global terrain-/+00+000.ter", 1, 1, 0x30, 0, 18, 9,
          "Custom/-global terrain-/+00+000.ter"},
-        {"FILE 1 0 0 10 20 sig global scenery/+47-123.dsf", 0, 0, 0, 0x40, 0, 0, "global scenery/+47-123.dsf"},
+        {"FILE 1 0 0 10 20 sig global scenery/+47-123.dsf", 0, 0, 0, 0x40, 0, 0,
+         "global scenery/+47-123.dsf"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -379,11 +383,11 @@ TEST_F(DirectoryFileTest, RefusedOrMissingFilesLeaveTheListEmpty) {
 
 TEST_F(DirectoryFileTest, RecordsWhosePathLeavesTheInstallFolderAreDroppedAndLogged) {
     const char* hostile[] = {"../../.bashrc", "a/../../x", "/etc/x", "C:/x", "c:x",  "a\\b",
-                             "..\\x",          "a/./b",     "./x",    "a//b", "a/..", ".."};
+                             "..\\x",         "a/./b",     "./x",    "a//b", "a/..", ".."};
     std::string body = "FILE 0 0 0 0 0 0 1 1 s good/first.txt\n";
     for (const char* path : hostile)
         body += "FILE 0 0 0 0 0 0 1 1 s " + std::string(path) + "\n";
-    body += "FILE 0 0 0 0 0 0 1 1 s\n";              // no path at all
+    body += "FILE 0 0 0 0 0 0 1 1 s\n";            // no path at all
     body += "DIR ../\nFILE 0 0 0 0 0 0 1 1 s x\n"; // the prefix escapes
     body += "DIR good/\nFILE 0 0 0 0 0 0 1 1 s last.txt\n";
     LogCapture log;
@@ -392,7 +396,9 @@ TEST_F(DirectoryFileTest, RecordsWhosePathLeavesTheInstallFolderAreDroppedAndLog
     EXPECT_EQ(out.packages[0][0].path, "good/first.txt");
     EXPECT_EQ(out.packages[1][0].path, "good/last.txt");
     const std::string text = log.text();
-    EXPECT_EQ(count_of(text, "Directory file: dropped the record of "), static_cast<int>(std::size(hostile)) + 2) << text;
+    EXPECT_EQ(count_of(text, "Directory file: dropped the record of "),
+              static_cast<int>(std::size(hostile)) + 2)
+        << text;
     for (const char* path : hostile)
         EXPECT_EQ(count_of(text, "record of \"" + std::string(path) + "\""), 1) << path;
 }
@@ -442,15 +448,17 @@ TEST(DirectoryFileDeathTest, APathEndingInASlashEndsTheProgram) {
     EXPECT_EXIT(
         {
             const std::string folder = test::child_folder_with_log();
-            test::write_file(folder + "directory.txt",
-                             directory(1004, "FILE 0 0 0 0 0 0 1 1 s Resources/\nFILE 0 0 0 0 0 0 1 1 s a\n"));
+            test::write_file(
+                folder + "directory.txt",
+                directory(1004, "FILE 0 0 0 0 0 0 1 1 s Resources/\nFILE 0 0 0 0 0 0 1 1 s a\n"));
             install_directory out;
             UTL_read_directory_file(folder + "directory.txt", out);
             std::_Exit(77);
         },
         testing::ExitedWithCode(0), test::capture(err));
-    EXPECT_THAT(err, testing::HasSubstr("I am reading the directory text file and found a path that has no "
-                                        "file!\nThis is impossible to download or delete!\nIt is:\nResources/\n"));
+    EXPECT_THAT(err,
+                testing::HasSubstr("I am reading the directory text file and found a path that has no "
+                                   "file!\nThis is impossible to download or delete!\nIt is:\nResources/\n"));
     EXPECT_THAT(test::child_log(err), testing::HasSubstr("E/SYS: | (UTL_installer:316)\n"));
 }
 

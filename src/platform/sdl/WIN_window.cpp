@@ -1,0 +1,484 @@
+// WIN_window: SDL windows with an OpenGL context, input dispatch, the run loop and the loader context.
+//
+// DESIGN: a window record hangs on its SDL window as window data, so the dispatcher finds it from an event's
+// window id. Multisampling is chosen by creating the window with each sample count in turn: a count the
+// driver cannot serve fails at creation ("Couldn't find matching GLX visual"), so no window is made twice.
+// Typed characters come from the SDL_TEXTINPUT event that SDL queues right behind its key-down.
+#include "platform/WIN_window.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/WIN_keys.h"
+#include "platform/WIN_message.h"
+#include "platform/WIN_mounts.h"
+#include "platform/sdl/WIN_sdl.h"
+
+#include <GL/glx.h>
+#include <X11/Xlib.h>
+
+struct WIN_window {
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+    WIN_input_callbacks* callbacks = nullptr;
+    int mode = 0;
+    int max_width = 0;
+    int max_height = 0;
+};
+
+namespace {
+
+constexpr const char* record_key = "WIN_window";
+
+// Platform layer state. Main thread only (the loader context reads nothing of it but the log sink).
+struct platform_state {
+    bool video_ready = false;
+    int aa_requested = 0;
+    int aa_obtained = 0;
+    bool glx_queried = false;
+    std::string glx_extensions;
+    bool have_callbacks = false;
+    platform_callbacks_view callbacks;
+    int resize_depth = 0;
+    WIN_key_state keys;
+    int cursor_counter = 0;
+    SDL_Cursor* arrow = nullptr;
+};
+platform_state platform;
+
+void log_text(const std::string& text) {
+    if (platform.have_callbacks && platform.callbacks.log_text)
+        platform.callbacks.log_text(text.c_str());
+}
+
+// The GLX extensions of the display, asked once on a connection of our own: SDL offers no display before
+// it has a window, and multisampling must be decided before the window is made.
+const std::string& glx_extension_string() {
+    if (platform.glx_queried)
+        return platform.glx_extensions;
+    platform.glx_queried = true;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver || std::strcmp(driver, "x11") != 0)
+        return platform.glx_extensions;
+    if (Display* d = XOpenDisplay(nullptr)) {
+        const char* s = glXQueryExtensionsString(d, DefaultScreen(d));
+        platform.glx_extensions = s ? s : "";
+        XCloseDisplay(d);
+    }
+    return platform.glx_extensions;
+}
+
+void set_basic_attributes() {
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 32);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+}
+
+void set_multisample_attributes(int samples) {
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 1);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, samples);
+    if (samples == 2)
+        SDL_GL_SetAttribute(SDL_GL_FRAMEBUFFER_SRGB_CAPABLE, 1);
+}
+
+Uint32 mode_flags(int mode) {
+    if (mode == 1)
+        return SDL_WINDOW_RESIZABLE;
+    if (mode == 2)
+        return SDL_WINDOW_BORDERLESS;
+    return 0;
+}
+
+WIN_window* record_of(Uint32 window_id) {
+    SDL_Window* w = SDL_GetWindowFromID(window_id);
+    return w ? static_cast<WIN_window*>(SDL_GetWindowData(w, record_key)) : nullptr;
+}
+
+WIN_input_callbacks* callbacks_of(Uint32 window_id) {
+    WIN_window* rec = record_of(window_id);
+    return rec ? rec->callbacks : nullptr;
+}
+
+void dispatch_window_event(const SDL_WindowEvent& e) {
+    switch (e.event) {
+    case SDL_WINDOWEVENT_CLOSE:
+        WIN_request_quit();
+        break;
+    case SDL_WINDOWEVENT_SIZE_CHANGED: {
+        WIN_window* rec = record_of(e.windowID);
+        if (!rec || !rec->callbacks || !rec->callbacks->resize || WIN_quit_requested() ||
+            platform.resize_depth > 0)
+            break;
+        int w = 0, h = 0;
+        SDL_GL_GetDrawableSize(rec->window, &w, &h);
+        ++platform.resize_depth;
+        rec->callbacks->resize(rec->callbacks, w, h);
+        --platform.resize_depth;
+        break;
+    }
+    case SDL_WINDOWEVENT_EXPOSED:
+        if (WIN_input_callbacks* cb = callbacks_of(e.windowID); cb && cb->refresh)
+            cb->refresh(cb);
+        break;
+    default:
+        break;
+    }
+}
+
+void dispatch_key(const SDL_KeyboardEvent& e) {
+    std::string text;
+    if (e.type == SDL_KEYDOWN) {
+        SDL_Event next;
+        if (SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1 &&
+            next.type == SDL_TEXTINPUT &&
+            SDL_PeepEvents(&next, 1, SDL_GETEVENT, SDL_TEXTINPUT, SDL_TEXTINPUT) == 1)
+            text = next.text.text;
+    }
+    WIN_input_callbacks* cb = callbacks_of(e.windowID);
+    if (!cb)
+        return;
+    WIN_key_event k;
+    if (!WIN_translate_key(platform.keys, e.keysym.sym, e.keysym.scancode, e.keysym.mod,
+                           e.type == SDL_KEYDOWN, e.repeat != 0, text.c_str(), k))
+        return;
+    if (e.type == SDL_KEYDOWN) {
+        if (cb->key_down)
+            cb->key_down(cb, k.character, k.code, k.flags);
+    } else if (cb->key_up) {
+        cb->key_up(cb, k.character, k.code, k.flags);
+    }
+}
+
+int button_index(Uint8 button) {
+    if (button == SDL_BUTTON_LEFT)
+        return 0;
+    if (button == SDL_BUTTON_RIGHT)
+        return 1;
+    return -1;
+}
+
+void dispatch(const SDL_Event& e) {
+    switch (e.type) {
+    case SDL_QUIT:
+        WIN_request_quit();
+        break;
+    case SDL_WINDOWEVENT:
+        dispatch_window_event(e.window);
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        dispatch_key(e.key);
+        break;
+    case SDL_MOUSEMOTION:
+        if (WIN_input_callbacks* cb = callbacks_of(e.motion.windowID); cb && cb->mouse_move)
+            cb->mouse_move(cb, e.motion.x, e.motion.y);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+        int b = button_index(e.button.button);
+        WIN_input_callbacks* cb = callbacks_of(e.button.windowID);
+        if (b < 0 || !cb)
+            break;
+        if (e.type == SDL_MOUSEBUTTONDOWN) {
+            if (cb->mouse_down)
+                cb->mouse_down(cb, e.button.x, e.button.y, b);
+        } else if (cb->mouse_up) {
+            cb->mouse_up(cb, e.button.x, e.button.y, b);
+        }
+        break;
+    }
+    case SDL_MOUSEWHEEL: {
+        // The pointer's window position travels with the event (not the screen position).
+        WIN_input_callbacks* cb = callbacks_of(e.wheel.windowID);
+        int delta = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+        if (cb && cb->mouse_wheel && delta != 0)
+            cb->mouse_wheel(cb, e.wheel.mouseX, e.wheel.mouseY, 0, delta);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void poll_devices() {
+    if (!platform.have_callbacks)
+        return;
+    WIN_mount_change c = WIN_mounts_poll();
+    const platform_callbacks_view& cb = platform.callbacks;
+    if (c.media_arrived && cb.media_arrived)
+        cb.media_arrived(cb.self);
+    if (c.devices_changed && cb.devices_changed)
+        cb.devices_changed(cb.self);
+}
+
+void drain_events() {
+    SDL_Event e;
+    while (SDL_PollEvent(&e))
+        dispatch(e);
+    poll_devices();
+}
+
+} // namespace
+
+bool WIN_video_ready() { return platform.video_ready; }
+
+void WIN_register_classes() {
+    if (platform.video_ready)
+        return;
+    // SDL 2.26 takes the X11 WM_CLASS from this variable when the video subsystem starts.
+    setenv("SDL_VIDEO_X11_WMCLASS", "Sim-Root", 1);
+    platform.video_ready = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+}
+
+void WIN_set_multisample(int level) {
+    WIN_register_classes();
+    platform.aa_requested = level < 0 ? 0 : level > 4 ? 4 : level;
+}
+
+int WIN_get_multisample() { return platform.aa_obtained; }
+
+void WIN_set_multisample_obtained(int level) { platform.aa_obtained = level; }
+
+void WIN_set_platform_callbacks(const platform_callbacks_view* record) {
+    platform.have_callbacks = record != nullptr;
+    platform.callbacks = record ? *record : platform_callbacks_view();
+    if (record)
+        WIN_mounts_reset();
+}
+
+WIN_window* WIN_create_window_gl(int x, int y, int width, int height, int max_width, int max_height, int mode,
+                                 WIN_window* share) {
+    WIN_register_classes();
+    if (!platform.video_ready)
+        return nullptr;
+    const std::string& ext = glx_extension_string();
+    log_text(ext + "\n");
+    bool possible = ext.find("GLX_ARB_multisample") != std::string::npos;
+
+    struct attempt {
+        int samples;
+        int level;
+    };
+    attempt attempts[5];
+    int n = 0;
+    if (platform.aa_requested > 0 && possible) {
+        const attempt chain[] = {{16, 4}, {8, 3}, {4, 2}, {2, 1}};
+        for (const attempt& a : chain)
+            if (platform.aa_requested >= a.level)
+                attempts[n++] = a;
+    }
+    attempts[n++] = {0, 0};
+
+    SDL_Window* win = nullptr;
+    SDL_GLContext ctx = nullptr;
+    for (int i = 0; i < n && !ctx; ++i) {
+        if (attempts[i].samples)
+            set_multisample_attributes(attempts[i].samples);
+        else
+            set_basic_attributes();
+        if (share) {
+            SDL_GL_MakeCurrent(share->window, share->context);
+            SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
+        }
+        win = SDL_CreateWindow("Sim-Root", x, y, width, height, SDL_WINDOW_OPENGL | mode_flags(mode));
+        if (!win)
+            continue;
+        ctx = SDL_GL_CreateContext(win);
+        if (!ctx) {
+            SDL_DestroyWindow(win);
+            win = nullptr;
+            continue;
+        }
+        platform.aa_obtained = attempts[i].level;
+    }
+    SDL_GL_ResetAttributes();
+    if (!ctx)
+        return nullptr;
+
+    auto* rec = new WIN_window;
+    rec->window = win;
+    rec->context = ctx;
+    rec->mode = mode;
+    rec->max_width = max_width;
+    rec->max_height = max_height;
+    SDL_SetWindowData(win, record_key, rec);
+    if (max_width > 0 && max_height > 0)
+        SDL_SetWindowMaximumSize(win, max_width, max_height);
+    SDL_GL_MakeCurrent(win, ctx);
+    SDL_StartTextInput();
+    return rec;
+}
+
+void WIN_set_handler(WIN_window* window, WIN_input_callbacks* callbacks) {
+    if (window)
+        window->callbacks = callbacks;
+}
+
+void WIN_destroy_window_gl(WIN_window* window) {
+    if (!window)
+        return;
+    if (SDL_GL_GetCurrentContext() == window->context)
+        SDL_GL_MakeCurrent(window->window, nullptr);
+    SDL_GL_DeleteContext(window->context);
+    SDL_SetWindowData(window->window, record_key, nullptr);
+    SDL_DestroyWindow(window->window);
+    delete window;
+}
+
+bool WIN_make_current(WIN_window* window) {
+    if (!window)
+        return SDL_GL_MakeCurrent(SDL_GL_GetCurrentWindow(), nullptr) == 0;
+    return SDL_GL_MakeCurrent(window->window, window->context) == 0;
+}
+
+void WIN_swap_buffers(WIN_window* window) {
+    if (window)
+        SDL_GL_SwapWindow(window->window);
+}
+
+void WIN_set_swap_interval(WIN_window* window, int interval) {
+    if (!window)
+        return;
+    SDL_Window* prev_win = SDL_GL_GetCurrentWindow();
+    SDL_GLContext prev_ctx = SDL_GL_GetCurrentContext();
+    if (prev_ctx != window->context)
+        SDL_GL_MakeCurrent(window->window, window->context);
+    SDL_GL_SetSwapInterval(interval);
+    if (prev_ctx != window->context)
+        SDL_GL_MakeCurrent(prev_win, prev_ctx);
+}
+
+void WIN_set_window_mode(WIN_window* window, int mode) {
+    if (!window || window->mode == mode)
+        return;
+    SDL_SetWindowBordered(window->window, mode == 2 ? SDL_FALSE : SDL_TRUE);
+    SDL_SetWindowResizable(window->window, mode == 1 ? SDL_TRUE : SDL_FALSE);
+    SDL_ShowWindow(window->window);
+    window->mode = mode;
+}
+
+void WIN_set_client_rect(WIN_window* window, int left, int top, int right, int bottom) {
+    if (!window)
+        return;
+    SDL_SetWindowPosition(window->window, left, top);
+    SDL_SetWindowSize(window->window, right - left, bottom - top);
+}
+
+void WIN_set_window_size(WIN_window* window, int width, int height) {
+    if (!window)
+        return;
+    SDL_SetWindowPosition(window->window, 0, 0);
+    SDL_SetWindowSize(window->window, width, height);
+}
+
+void WIN_set_window_fullscreen(WIN_window* window, bool on) {
+    if (!window)
+        return;
+    if (!on) {
+        SDL_SetWindowFullscreen(window->window, 0);
+        return;
+    }
+    SDL_DisplayMode m;
+    int display = SDL_GetWindowDisplayIndex(window->window);
+    if (display >= 0 && WIN_chosen_display_mode(display, m) &&
+        SDL_SetWindowDisplayMode(window->window, &m) == 0)
+        SDL_SetWindowFullscreen(window->window, SDL_WINDOW_FULLSCREEN);
+    else
+        SDL_SetWindowFullscreen(window->window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+
+SDL_Window* WIN_get_hwnd(WIN_window* window) { return window ? window->window : nullptr; }
+
+void* WIN_get_gl_context(WIN_window* window) { return window ? window->context : nullptr; }
+
+void WIN_run_loop(int (*prepare)(), void (*frame)()) {
+    while (!WIN_quit_requested()) {
+        int hint = prepare();
+        SDL_Event e;
+        if (SDL_PollEvent(&e)) {
+            dispatch(e);
+            drain_events();
+        } else if (hint > 0 && SDL_WaitEventTimeout(&e, hint * 16)) {
+            dispatch(e);
+            drain_events();
+        } else {
+            poll_devices();
+        }
+        frame();
+    }
+}
+
+int WIN_pump_once(int (*before)(), int (*after)()) {
+    before();
+    drain_events();
+    return after();
+}
+
+bool WIN_shift_down() { return (SDL_GetModState() & KMOD_SHIFT) != 0; }
+
+float WIN_double_click_time() { return 0.5f; }
+
+void WIN_hide_cursor() {
+    --platform.cursor_counter;
+    SDL_ShowCursor(platform.cursor_counter >= 0 ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void WIN_show_cursor() {
+    ++platform.cursor_counter;
+    SDL_ShowCursor(platform.cursor_counter >= 0 ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void WIN_arrow_cursor() {
+    if (!platform.arrow)
+        platform.arrow = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
+    if (platform.arrow)
+        SDL_SetCursor(platform.arrow);
+}
+
+bool WIN_init_loader_context(WIN_window* share) {
+    auto fail = [](const char* what) {
+        log_text(std::string(what) + SDL_GetError() + "\n");
+        return false;
+    };
+    if (!share)
+        return fail("Could not share lists: ");
+    set_basic_attributes();
+    SDL_Window* win = SDL_CreateWindow("Sim-Root_worker", 128, 128, 128, 128,
+                                       SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+    if (!win)
+        return fail("Failed to make worker window: ");
+    // Sharing needs the other context current here; its own thread holds none while this runs.
+    if (SDL_GL_MakeCurrent(share->window, share->context) != 0) {
+        SDL_DestroyWindow(win);
+        return fail("Could not share lists: ");
+    }
+    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 1);
+    SDL_GLContext ctx = SDL_GL_CreateContext(win);
+    SDL_GL_ResetAttributes();
+    if (!ctx) {
+        SDL_GL_MakeCurrent(share->window, nullptr);
+        SDL_DestroyWindow(win);
+        return fail("Could not make loader gl context: ");
+    }
+    if (SDL_GL_MakeCurrent(win, ctx) != 0) {
+        SDL_GL_MakeCurrent(win, nullptr);
+        SDL_GL_DeleteContext(ctx);
+        SDL_DestroyWindow(win);
+        return fail("Could not set loader ctx: ");
+    }
+    return true;
+}
