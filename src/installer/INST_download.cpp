@@ -317,6 +317,8 @@ int INST_download_step() {
                 wants_work = false;
             } else if (result == 2) {
                 INST_bench_slot(i);
+                FILE_delete(download); // what arrived of a failed transfer is of no use
+
             } else {
                 const int expanded = INST_expand_download(download, local, r.sig_want);
                 d.size_downloaded += r.download_kb;
