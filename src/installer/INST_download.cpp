@@ -1,6 +1,7 @@
 // INST_download: the per-frame download step, package expansion and the reset of the download state.
 #include "installer/INST_download.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -208,7 +209,7 @@ int INST_next_work_item(int i, int n) {
         d.retry_list.pop_front();
     } else {
         s.package_index = d.next_index;
-        d.next_index = d.next_index + 1 > n ? n : (d.next_index + 1 < 0 ? 0 : d.next_index + 1);
+        d.next_index = std::clamp(d.next_index + 1, 0, n < 0 ? 0 : n);
     }
     s.state = 0;
     return s.package_index;

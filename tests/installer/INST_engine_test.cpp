@@ -286,7 +286,6 @@ TEST_F(EngineTest, AFailingServerIsBenchedForThirtySecondsOfTheClock) {
 
 TEST_F(EngineTest, HostileDirectoryRecordsAreNeverFetchedOrWritten) {
     generate({"--hostile-records"});
-    fs::remove("/tmp/aerivon-escape.txt");
     test::DemoServer server(release);
     ASSERT_TRUE(server.ok()) << server.output();
     Engine engine(server.port(), work);

@@ -92,43 +92,20 @@ for path, p in sorted(m['packages'].items()):
     EXPECT_EQ(output_of("cd " + q(dir.file("again")) + " && " + sums), first);
 }
 
+// The variants the engine tests do not run end to end.
 TEST_F(DemoToolsTest, VariantsChangeWhatTheyName) {
     const std::string out = dir.file("variant");
-    ASSERT_TRUE(
-        test::make_sample_release(out, {"--too-new-server-list", "--too-new-directory", "--hostile-records",
-                                        "--modify", "changed", "--expand-past", "200"}));
+    ASSERT_TRUE(test::make_sample_release(
+        out, {"--too-new-server-list", "--too-new-directory", "--expand-past", "200"}));
     EXPECT_EQ(test::read_file(out + "/maker/_lookup_10_/server_list_10.txt").substr(0, 15),
               "I\n1001 version\n");
-    const std::string directory =
-        output_of("unzip -p " + q(out + "/mirror/pub/Aerivon10Demo/directory.txt.zip"));
-    EXPECT_EQ(directory.substr(0, 15), "I\n1005 version\n");
-    for (const char* hostile : {"DIR ../\n", "DIR /tmp/\n", "DIR a/../../\n", "DIR C:/\n", " a\\b.txt\n"})
-        EXPECT_NE(directory.find(hostile), std::string::npos) << hostile;
-    EXPECT_NE(
-        test::read_file(out + "/installed-v1/Instructions/Aerivon Manual.txt").find("A line the user added."),
-        std::string::npos);
-    EXPECT_GT(fs::file_size(out + "/mirror/pub/Aerivon10Demo/Resources/default data/earth_nav.dat.7z"), 0u);
-    EXPECT_NE(
-        output_of("7z l " + q(out + "/mirror/pub/Aerivon10Demo/Resources/default data/earth_nav.dat.7z")),
-        "");
+    EXPECT_EQ(output_of("unzip -p " + q(out + "/mirror/pub/Aerivon10Demo/directory.txt.zip")).substr(0, 15),
+              "I\n1005 version\n");
     const std::string listing = output_of(
         "7z l -slt " + q(out + "/mirror/pub/Aerivon10Demo/Resources/default data/earth_nav.dat.7z") +
         " | grep '^Size = '");
     EXPECT_GT(std::atoll(listing.c_str() + 7), 200000);
-
-    // Package faults: only one at a time.
-    EXPECT_FALSE(test::make_sample_release(dir.file("two"), {"--bad-crc", "--wrong-name"}));
-    ASSERT_TRUE(test::make_sample_release(dir.file("crc"), {"--bad-crc"}));
-    EXPECT_NE(test::shell("unzip -tq " +
-                          q(dir.file("crc") + "/mirror/pub/Aerivon10Demo/Instructions/Aerivon "
-                                              "Manual.txt.zip") +
-                          " >/dev/null 2>&1"),
-              0);
-    ASSERT_TRUE(test::make_sample_release(dir.file("entry"), {"--hostile-entry"}));
-    EXPECT_NE(output_of("unzip -l " + q(dir.file("entry") + "/mirror/pub/Aerivon10Demo/Instructions/Aerivon "
-                                                            "Manual.txt.zip"))
-                  .find("../../x"),
-              std::string::npos);
+    EXPECT_FALSE(test::make_sample_release(dir.file("two"), {"--bad-crc", "--wrong-name"})); // one at a time
 }
 
 TEST_F(DemoToolsTest, TheServerRoutesByHostInEveryFormARequestTakes) {
@@ -264,19 +241,6 @@ TEST_F(DemoToolsTest, EveryFaultModeMisbehavesAsAsked) {
     for (const test::demo_request& r : server.requests())
         failed += r.status != 200;
     EXPECT_EQ(failed, 6);
-}
-
-TEST_F(DemoToolsTest, HelpDocumentsTheCommandLine) {
-    const std::string help = output_of("python3 " + q(test::tools_dir() + "/demo_server.py") + " --help");
-    for (const char* word : {"--root", "--port-file", "--fault", "--log", "control.test", "slow=N", "drop=N",
-                             "stall", "short", "wronglen=N", "corrupt", "@LIMIT", "127.0.0.1"})
-        EXPECT_NE(help.find(word), std::string::npos) << word;
-    const std::string gen =
-        output_of("python3 " + q(test::tools_dir() + "/make_sample_release.py") + " --help");
-    for (const char* word :
-         {"--bad-crc", "--wrong-bytes", "--wrong-name", "--expand-past", "--hostile-records",
-          "--hostile-entry", "--too-new-server-list", "--too-new-directory", "--modify"})
-        EXPECT_NE(gen.find(word), std::string::npos) << word;
 }
 
 } // namespace
