@@ -202,7 +202,10 @@ int INST_next_work_item(int i, int n) {
         d.slots.push_back(fresh);
     }
     download_slot& s = d.slots[static_cast<size_t>(i)];
-    if (s.state == 0)
+    // A slot that ran out of packages still takes a waiting retry: otherwise a package whose server keeps
+    // failing is only ever retried by that server, and the install never ends.
+    const bool idle_with_retry_waiting = s.package_index >= n && !d.retry_list.empty();
+    if (s.state == 0 && !idle_with_retry_waiting)
         return s.package_index;
     if (!d.retry_list.empty()) {
         s.package_index = d.retry_list.front();

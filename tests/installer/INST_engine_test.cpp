@@ -218,10 +218,9 @@ TEST_F(EngineTest, AFailingServerIsBenchedForThirtySecondsOfTheClock) {
     const struct {
         const char* name;
         const char* fault;
-        // Faults run out after a request or two: a server that never answers keeps its package on the
-        // retry list, which a slot already handed the entry count never takes (the install waits on).
     } cases[] = {
         {"503", "mirror2.test=503@2"},
+        {"503 for ever", "mirror2.test=503"},
         {"dropped connection", "mirror2.test=drop=10@1"},
         {"short body", "mirror2.test=short@1"},
         {"more announced than sent", "mirror2.test=wronglen=500@1"},
