@@ -49,17 +49,7 @@ TEST(PreferencesProgramTest, AFileWhereTheDataFolderBelongsGivesTheSaveAlert) {
     s.start(AERIVON_EXE, {"--log_path=" + log});
     ASSERT_FALSE(s.window().empty());
     s.process->signal(SIGTERM);
-    // The alert is drawn in the window (graphics are up until the exit's last steps): its title band shows
-    // before Return dismisses it.
-    ASSERT_TRUE(shell::wait_until(
-        [&] {
-            const shell::image img = s.screenshot();
-            if (img.empty())
-                return false;
-            const auto band = img.at(400, 600 - 170 - 250);
-            return band[0] + band[1] + band[2] > 150;
-        },
-        10000));
+    ASSERT_TRUE(s.wait_for_alert()); // drawn: graphics are up until the exit's last steps
     s.key("Return");
     EXPECT_EQ(s.process->wait_exit(10000), 0);
     const std::string text = test::read_file(log);

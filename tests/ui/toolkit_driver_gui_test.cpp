@@ -6,10 +6,10 @@
 
 namespace {
 
-// Window 800 x 600; the alert's 420 x 260 view has its origin at (190, 170). A view point (x, y) is the
-// window pixel (190 + x, 600 - 170 - y).
-constexpr int alert_x(float x) { return 190 + static_cast<int>(x); }
-constexpr int alert_y(float y) { return 430 - static_cast<int>(y); }
+// The alert's 420 x 260 view has its origin at (190, 170) of the 800 x 600 window: its buttons stand at
+// view y 18, "Understood" at x 210 alone or 280 beside "Learn More" at 140.
+constexpr int button_y = 600 - 170 - 18;
+constexpr int alert_x(int x) { return 190 + x; }
 
 class ShellDriverGuiTest : public testing::Test {
   protected:
@@ -17,54 +17,51 @@ class ShellDriverGuiTest : public testing::Test {
         if (!s.have_display())
             GTEST_SKIP() << "Xvfb did not start";
     }
-    // Starts the driver with --lang=en and a log in the home folder; waits for two presented frames.
-    void run(std::vector<std::string> args) {
-        args.push_back("--lang=en");
-        args.push_back("--log_path=" + s.home.file("log.txt"));
-        s.start(TOOLKIT_DRIVER, args);
-        ASSERT_TRUE(s.process->wait_for_output("ready\n", 20000)) << s.process->errors();
-        ASSERT_FALSE(s.window().empty());
+    // Starts the driver with --lang=en and the log in the home folder; waits for two presented frames.
+    void run(shell::session& on, std::vector<std::string> args) {
+        args.insert(args.end(), {"--lang=en", "--log_path=" + on.home.file("log.txt")});
+        on.start(TOOLKIT_DRIVER, args);
+        ASSERT_TRUE(on.process->wait_for_output("ready\n", 20000)) << on.process->errors();
+        ASSERT_FALSE(on.window().empty());
     }
-    std::string log() { return test::read_file(s.home.file("log.txt")); }
+    bool returned(shell::session& on, int timeout_ms = 5000) {
+        return on.process->wait_for_output("alert returned\n", timeout_ms);
+    }
     shell::session s;
 };
 
 } // namespace
 
 TEST_F(ShellDriverGuiTest, AWarningLooksAsDrawnAndReturnDismissesIt) {
-    run({"--alert=1", "--line1=The first line of the warning.", "--line2=A second line",
-         "--line3=and a third one that is long enough to be wrapped inside the box twice over.",
-         "--line4=The end."});
-    s.screenshot("alert_kind1");
+    run(s, {"--alert=1", "--line1=The first line of the warning.", "--line2=A second line",
+            "--line3=and a third one that is long enough to be wrapped inside the box twice over.",
+            "--line4=The end."});
+    s.screenshot();
     shell::expect_golden(s.last_shot, "shell_alert_kind1");
     s.key("Return");
-    EXPECT_TRUE(s.process->wait_for_output("alert returned\n", 5000));
-    EXPECT_NE(log().find("| and a third one that is long enough"), std::string::npos);
-    s.process->signal(SIGTERM);
-    EXPECT_EQ(s.process->wait_exit(10000), 0);
+    EXPECT_TRUE(returned(s));
+    EXPECT_NE(test::read_file(s.home.file("log.txt")).find("| and a third one"), std::string::npos);
 }
 
 TEST_F(ShellDriverGuiTest, EscDismissesAWarningButNotTheLanguageChooser) {
-    run({"--alert=0", "--line1=-", "--line2=-", "--line3=-", "--line4=-"});
+    run(s, {"--alert=0", "--line1=-", "--line2=-", "--line3=-", "--line4=-"});
     s.key("Escape");
-    EXPECT_FALSE(s.process->wait_for_output("alert returned\n", 700));
+    EXPECT_FALSE(returned(s, 700));
     s.key("Return");
-    EXPECT_TRUE(s.process->wait_for_output("alert returned\n", 5000));
-    EXPECT_EQ(log().find("E/SYS"), std::string::npos); // the chooser is not logged
+    EXPECT_TRUE(returned(s));
+    EXPECT_EQ(test::read_file(s.home.file("log.txt")).find("E/SYS"), std::string::npos); // not logged
 
-    shell::session second;
-    second.start(TOOLKIT_DRIVER, {"--alert=1", "--line1=Warned.", "--lang=en"});
-    ASSERT_TRUE(second.process->wait_for_output("ready\n", 20000));
-    second.window();
-    second.key("Escape");
-    EXPECT_TRUE(second.process->wait_for_output("alert returned\n", 5000));
+    shell::session warning;
+    run(warning, {"--alert=1", "--line1=Warned."});
+    warning.key("Escape");
+    EXPECT_TRUE(returned(warning));
 }
 
 TEST_F(ShellDriverGuiTest, ADismissedFatalAlertEndsWithZeroAndNestedAlertsWithOne) {
-    run({"--alert=2", "--line1=Fatal."});
-    s.click(alert_x(210), alert_y(18)); // "Understood"
+    run(s, {"--alert=2", "--line1=Fatal."});
+    s.click(alert_x(210), button_y);
     EXPECT_EQ(s.process->wait_exit(10000), 0);
-    EXPECT_NE(log().find("| (toolkit_driver.cpp:99)"), std::string::npos);
+    EXPECT_NE(test::read_file(s.home.file("log.txt")).find("| (toolkit_driver.cpp:99)"), std::string::npos);
 
     shell::session nested;
     nested.start(TOOLKIT_DRIVER, {"--alert=1", "--line1=First.", "--nested", "--lang=en"});
@@ -75,39 +72,34 @@ TEST_F(ShellDriverGuiTest, ADismissedFatalAlertEndsWithZeroAndNestedAlertsWithOn
 TEST_F(ShellDriverGuiTest, OnlyALinkLongerThanItsSchemeGetsLearnMore) {
     const std::string record = s.home.file("xdg-open.txt");
     shell::fake_program(s.home.file("bin"), "xdg-open", record);
-    run({"--alert=1", "--line1=Just text.", "--line4=http://"});
-    s.click(alert_x(140), alert_y(18)); // where "Learn More" would stand
-    EXPECT_FALSE(s.process->wait_for_output("alert returned\n", 500));
-    s.click(alert_x(210), alert_y(18)); // "Understood" in the middle
-    EXPECT_TRUE(s.process->wait_for_output("alert returned\n", 5000));
-    EXPECT_FALSE(test::read_file(record).size());
-    s.process->signal(SIGTERM);
-    s.process->wait_exit(10000);
+    run(s, {"--alert=1", "--line1=Just text.", "--line4=http://"});
+    s.click(alert_x(140), button_y); // where "Learn More" would stand
+    EXPECT_FALSE(returned(s, 500));
+    s.click(alert_x(210), button_y);
+    EXPECT_TRUE(returned(s));
 
     shell::session linked;
     shell::fake_program(linked.home.file("bin"), "xdg-open", record);
     const std::string url = "http://www.aerivon.example/help?a=1&b='two' $(x)";
-    linked.start(TOOLKIT_DRIVER, {"--alert=1", "--line1=See the page.", "--line4=" + url, "--lang=en"});
-    ASSERT_TRUE(linked.process->wait_for_output("ready\n", 20000));
-    linked.click(alert_x(140), alert_y(18));
-    EXPECT_TRUE(linked.process->wait_for_output("alert returned\n", 5000));
-    ASSERT_TRUE(shell::wait_until([&] { return !test::read_file(record).empty(); }, 5000));
-    EXPECT_EQ(test::read_file(record), "1\n" + url + "\n");
+    run(linked, {"--alert=1", "--line1=See the page.", "--line4=" + url});
+    linked.click(alert_x(140), button_y);
+    EXPECT_TRUE(returned(linked));
+    EXPECT_TRUE(shell::wait_until([&] { return test::read_file(record) == "1\n" + url + "\n"; }, 5000))
+        << test::read_file(record);
 }
 
 TEST_F(ShellDriverGuiTest, APopupLooksAsDrawnAndAClickChooses) {
-    run({"--popup=5"});
-    s.screenshot("popup");
+    run(s, {"--popup=5"});
+    s.screenshot();
     shell::expect_golden(s.last_shot, "shell_popup");
-    // Row 3 spans y 261..273 of the 800 x 600 view of screen 0; window y = 600 - y.
-    s.click(400, 600 - 267);
+    s.click(400, 600 - 267); // row 3 spans y 261..273 of screen 0's 800 x 600 view
     EXPECT_TRUE(s.process->wait_for_output("chosen 3\n", 5000)) << s.process->output();
 }
 
 TEST_F(ShellDriverGuiTest, ResizingKeepsTheAlertCentred) {
     shell::session big("1280x1024x24");
-    big.start(TOOLKIT_DRIVER, {"--alert=1", "--line1=Centred.", "--lang=en"});
-    ASSERT_TRUE(big.process->wait_for_output("origin 190 170\n", 20000));
+    run(big, {"--alert=1", "--line1=Centred."});
+    ASSERT_TRUE(big.process->wait_for_output("origin 190 170\n", 1000));
     big.xdo("windowsize " + big.window() + " 1000 800");
     EXPECT_TRUE(big.process->wait_for_output("origin 290 270\n", 5000)) << big.process->output();
 }
@@ -116,10 +108,10 @@ TEST_F(ShellDriverGuiTest, AWorkerReportEndsTheProgramWithZeroFromItsThread) {
     // The worker starts after the first frame, with the window up.
     s.start(TOOLKIT_DRIVER, {"--worker_report", "--lang=en", "--log_path=" + s.home.file("log.txt")});
     EXPECT_EQ(s.process->wait_exit(10000), 0);
-    const std::string err = s.process->errors();
-    EXPECT_EQ(err.find("X Error"), std::string::npos) << err;
-    EXPECT_EQ(err.find("GL"), std::string::npos) << err;
-    EXPECT_NE(log().find("EXCEPTION REPORTED FROM THREAD!!  File: toolkit_driver.cpp, line 7.\n"
-                         "Reported from a worker.\n"),
+    EXPECT_EQ(s.process->errors().find("X Error"), std::string::npos) << s.process->errors();
+    EXPECT_EQ(s.process->errors().find("GL"), std::string::npos) << s.process->errors();
+    EXPECT_NE(test::read_file(s.home.file("log.txt"))
+                  .find("EXCEPTION REPORTED FROM THREAD!!  File: toolkit_driver.cpp, line 7.\nReported from "
+                        "a worker.\n"),
               std::string::npos);
 }
