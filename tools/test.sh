@@ -26,13 +26,13 @@ if [ "${CI:-}" = "true" ]; then
 
     echo "== ASan + UBSan unit run"
     configure build-asan -DAERIVON_SANITIZE=address
-    cmake --build build-asan -j "$jobs" --target base_tests ui_tests
+    cmake --build build-asan -j "$jobs" --target base_tests ui_tests installer_tests
     (cd build-asan && ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 \
         ctest --output-on-failure -j "$jobs" -L unit --timeout 900)
 
     echo "== TSan run"
     configure build-tsan -DAERIVON_SANITIZE=thread
-    cmake --build build-tsan -j "$jobs" --target base_tests
+    cmake --build build-tsan -j "$jobs" --target base_tests installer_tests
     (cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
         ctest --output-on-failure -j "$jobs" -L tsan --timeout 900)
 fi

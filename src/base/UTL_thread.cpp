@@ -107,6 +107,19 @@ bool sem_cancel_wait(UTL_semaphore* sem) {
 } // namespace
 
 int UTL_cpu_count() {
+    // The processors this process may run on (the mask from before "--lock_main_thread" pinned the main
+    // thread); the online count when the mask cannot be read.
+    cpu_set_t mask;
+    CPU_ZERO(&mask);
+    if (new_thread_affinity_set.load(std::memory_order_acquire)) {
+        int n = CPU_COUNT(&new_thread_affinity);
+        if (n > 0)
+            return n;
+    } else if (sched_getaffinity(0, sizeof mask, &mask) == 0) {
+        int n = CPU_COUNT(&mask);
+        if (n > 0)
+            return n;
+    }
     long n = sysconf(_SC_NPROCESSORS_ONLN);
     return n < 1 ? 1 : static_cast<int>(n);
 }

@@ -332,3 +332,15 @@ TEST(ThreadPrimitiveTest, ThreadThatCannotBeMadeRaisesFatalAlert) {
 }
 
 } // namespace
+
+TEST(ThreadPrimitiveDeathTest, CpuCountIsTheProcessorsThisProcessMayUse) {
+    auto pinned_to_one = [] {
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(0, &one);
+        if (sched_setaffinity(0, sizeof one, &one) != 0)
+            std::_Exit(2);
+        std::_Exit(UTL_cpu_count() == 1 ? 0 : 1);
+    };
+    EXPECT_EXIT(pinned_to_one(), testing::ExitedWithCode(0), "");
+}

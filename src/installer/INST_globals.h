@@ -1,0 +1,25 @@
+// INST_globals: the installer's run-wide state that its modules share: the copy being worked on, the
+// work folder, the operating system whose files are wanted, the server list and the directory.
+//
+// Start-up sets the folders and the OS code; the pages change the install folder. Everything here is
+// written on the main thread only. Checksum tasks on worker threads read the install folder and write
+// the records of their own entries while a scan runs; nothing else changes the list's layout then.
+#pragma once
+#include <string>
+
+#include "installer/UTL_installer.h"
+
+// The copy being installed or updated, ending in '/'.
+extern std::string INST_install_folder;
+// The folder fetched files land in, ending in '/'. Empty means the private per-run temporary folder
+// (special folder 4), which INST_work_path then uses.
+extern std::string INST_work_folder;
+// Whose files are wanted: 0 every system ("--os=ALL"), 1 APL, 2 IBM (the default), 3 LIN.
+extern int INST_selected_os;
+
+// The server list and the directory of the current job.
+extern server_list INST_servers;
+extern install_directory INST_directory;
+
+// The work folder followed by `name`.
+std::string INST_work_path(const std::string& name);
