@@ -8,11 +8,16 @@
 #include <cmath>
 #include <cstring>
 
+#include <GL/gl.h>
+
 #include "base/APP_alert.h"
 #include "base/DREF_registry.h"
 #include "base/LANG_localise.h"
 #include "base/xmap.h"
 #include "platform/WIN_resource.h"
+#include "ui/OGL_state.h"
+#include "ui/TMAN_interim.h"
+#include "ui/screen_state.h"
 
 OGL_font_files_record OGL_font_files;
 
@@ -253,4 +258,98 @@ const char* OGL_fit_backward(const char* begin, const char* end, float width) {
     font_record* font = OGL_get_font(0);
     return OGL_fit_backward_with(begin, end, width,
                                  [font](uint32_t cp) { return OGL_glyph_advance(*font, cp); });
+}
+
+namespace {
+
+// Sends a dirty atlas to the texture manager as the font's manual texture. The height is checked before
+// the copy: an atlas without rows (only blanks so far) or beyond the texture limit is not sent.
+void upload_atlas(font_record& font) {
+    if (!font.dirty || font.atlas_height < 1 || font.atlas_height > 4096)
+        return;
+    const size_t bytes = static_cast<size_t>(OGL_ATLAS_WIDTH) * static_cast<size_t>(font.atlas_height);
+    TMAN_scratch_image& scratch = TMAN_scratch();
+    if (bytes > scratch.capacity)
+        return;
+    std::memcpy(scratch.pixels, font.atlas.data(), bytes);
+    scratch.width = OGL_ATLAS_WIDTH;
+    scratch.height = font.atlas_height;
+    font.dirty = 0;
+    TMAN_load_bitmap(4, font.tex_ref, 0x200203, 2, "scratch_array-fonts");
+}
+
+// One glyph inside the caller's GL_QUADS block, corners clockwise from the bottom left. Returns the advance,
+// or 0 for a tab, an uncached code point or an error record.
+float draw_glyph(const font_record& font, uint32_t cp, float pen_x, float baseline) {
+    if (cp == 9)
+        return 0.0f;
+    const glyph_record* g = OGL_find_glyph(font, cp);
+    if (!g || g->error != 0)
+        return 0.0f;
+    const float x0 = std::floor(pen_x + g->x_offset), y0 = std::floor(baseline + g->y_offset);
+    const float x1 = x0 + static_cast<float>(g->right - g->left),
+                y1 = y0 + static_cast<float>(g->bottom - g->top);
+    const float s0 = static_cast<float>(g->left) / OGL_ATLAS_WIDTH,
+                s1 = static_cast<float>(g->right) / OGL_ATLAS_WIDTH;
+    const float h = static_cast<float>(font.atlas_height);
+    const float t_bottom = static_cast<float>(g->bottom) / h, t_top = static_cast<float>(g->top) / h;
+    glTexCoord2f(s0, t_bottom);
+    glVertex2f(x0, y0);
+    glTexCoord2f(s0, t_top);
+    glVertex2f(x0, y1);
+    glTexCoord2f(s1, t_top);
+    glVertex2f(x1, y1);
+    glTexCoord2f(s1, t_bottom);
+    glVertex2f(x1, y0);
+    return g->advance;
+}
+
+int font_of_mode(int mode) { return mode >= 1 && mode <= 4 ? 1 : 0; }
+int fixed_of_mode(int mode) { return mode == 2 ? 6 : mode == 3 ? 8 : mode == 4 ? 10 : 0; }
+
+} // namespace
+
+std::vector<OGL_text_line> OGL_layout_string(std::string_view text, float wrap, int font_mode) {
+    font_record* font = OGL_get_font(font_of_mode(font_mode));
+    if (!font || text.empty())
+        return {};
+    const bool wrapping = wrap > 0.0f && wrap < 9999.0f;
+    return OGL_break_lines(text.data(), text.data() + text.size(), wrapping ? wrap : 0.0f,
+                           fixed_of_mode(font_mode),
+                           [font](uint32_t cp) { return OGL_glyph_advance(*font, cp); });
+}
+
+float OGL_draw_string(int colour, float x, float y, std::string_view text, float wrap, int font_mode,
+                      int align, float alpha) {
+    if (text.empty())
+        return y;
+    x += screen_state.origin_x;
+    y += screen_state.origin_y;
+    font_record* font = OGL_get_font(font_of_mode(font_mode));
+    const bool wrapping = wrap > 0.0f && wrap < 9999.0f;
+    const int fixed = fixed_of_mode(font_mode);
+    for (const OGL_text_line& line : OGL_layout_string(text, wrap, font_mode)) {
+        upload_atlas(*font);
+        if (font->atlas_height > 0) {
+            float pen = x;
+            if (align == 1)
+                pen -= line.width * 0.5f;
+            else if (align == 2)
+                pen -= line.width;
+            OGL_set_state(1, 1, 1, 1, 1, 1);
+            OGL_set_colour(colour, alpha);
+            TMAN_bind_ref(font->tex_ref, 0, 0);
+            glBegin(GL_QUADS);
+            for (const char* p = line.begin; p < line.end;) {
+                uint32_t cp;
+                p = OGL_utf8_next(p, line.end, &cp);
+                const float adv = draw_glyph(*font, cp, pen, y);
+                pen += fixed > 0 ? static_cast<float>(fixed) : adv;
+            }
+            glEnd();
+        }
+        if (wrapping)
+            y -= 10.0f;
+    }
+    return y - screen_state.origin_y;
 }
