@@ -352,4 +352,7 @@ text_edit_state& BTN_text_field_bind(float x, float y, float width, std::string*
 
 const text_edit_callbacks& BTN_text_field_callbacks() { return field_callbacks; }
 
-BTN_text_field_status BTN_text_field_inspect() { return {tf.scroll_x, tf.scroll_y, tf.modified}; }
+BTN_text_field_status BTN_text_field_inspect() {
+    const text_edit_state& s = edit_state();
+    return {tf.scroll_x, tf.scroll_y, tf.modified, s.sel_start, s.sel_end};
+}
