@@ -5,6 +5,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -16,7 +17,9 @@
 #include "ui/KEY_bindings.h"
 #include "ui/MENU_menus.h"
 #include "ui/TEX_manager.h"
+#include "ui/TEX_utils.h"
 #include "ui/WIN_window_table.h"
+#include "ui/hl_init.h"
 #include "ui_gui_fixture.h"
 
 namespace edittest {
@@ -37,6 +40,16 @@ class EditGuiFixture : public uitest::GuiFixture {
         MENU_init(1);
         ASSERT_EQ(TMAN_load_bitmap(4, 1021, 0x200242, 2, "RESOURCE:interface.png"), 1021);
         ASSERT_EQ(TMAN_load_bitmap(4, 1022, 0x220242, 2, "RESOURCE:elements_English.png"), 1022);
+        // The interface colours, as start-up takes them from the interface image.
+        unsigned char* px = nullptr;
+        TEX_image_info info;
+        ASSERT_EQ(TEX_load_image_file("RESOURCE:interface.png", px, 0, GL_RGBA, 0, 0, 0, info), 1);
+        float rgb[14][3];
+        const bool colours = APP_interface_colours(px, info.width, info.height, rgb);
+        std::free(px);
+        ASSERT_TRUE(colours);
+        for (int slot = 43; slot <= 56; ++slot)
+            OGL_set_colour_slot(slot, rgb[slot - 43][0], rgb[slot - 43][1], rgb[slot - 43][2]);
         BTN_push_reset();
         screen0 = nullptr;
         after_frame = nullptr;
