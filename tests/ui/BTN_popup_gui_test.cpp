@@ -1,6 +1,7 @@
-// Popup buttons and the clipboard in a real window.
+// Popup buttons, the clipboard and the event pump of the dialogs in a real window.
 #include "edit_gui_fixture.h"
 #include "platform/WIN_clipboard.h"
+#include "platform/WIN_dialog_process.h"
 #include "ui/BTN_popup.h"
 
 namespace {
@@ -38,6 +39,17 @@ TEST_F(WinClipboardGuiTest, RoundTripAndNoCallbackWhenEmpty) {
     WIN_clipboard_put("");
     WIN_clipboard_get(take, nullptr);
     EXPECT_EQ(got.size(), 1u);
+}
+
+TEST_F(WinClipboardGuiTest, WhileADialogRunsInputIsDroppedAndAQuitIsKept) {
+    key(SDL_SCANCODE_A, 0, "a");
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    WIN_pump_dropping_input();
+    EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_KEYDOWN, SDL_TEXTINPUT), 0);
+    EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT), 1) << "left for the run loop";
+    SDL_FlushEvents(SDL_QUIT, SDL_QUIT);
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 // File and folder choosers through the fake zenity and kdialog on PATH (no window): the arguments of each
-// mode and backend, the answers, the cancel rules and the order of the backends.
+// mode and backend, the answers, the cancel rules, the order of the backends and the pump while one runs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include "platform/WIN_dialog_process.h"
 #include "support/fake_dialogs.h"
 #include "ui/WIN_file_dialog.h"
 
@@ -81,6 +83,20 @@ TEST(WinFileDialogTest, HostileTextsArriveAsOneUnchangedArgumentEach) {
     std::string path;
     ASSERT_TRUE(WIN_choose_file_or_folder(2, prompt, start, path));
     EXPECT_EQ(kde.last_call(), (v{"kdialog", "--title", prompt, "--getexistingdirectory", start}));
+}
+
+TEST(WinFileDialogTest, ThePumpRunsWhileTheDialogIsOpen) {
+    test::TempDir d;
+    const std::string slow = d.file("slow");
+    test::write_file(slow, "#!/bin/sh\n/bin/sleep 0.3; echo /done\n");
+    chmod(slow.c_str(), 0755);
+    static int pumps = 0;
+    std::string out;
+    EXPECT_EQ(WIN_run_dialog_process(
+                  {slow}, [] { ++pumps; }, out),
+              WIN_DIALOG_CONFIRMED);
+    EXPECT_EQ(out, "/done");
+    EXPECT_GE(pumps, 3);
 }
 
 } // namespace

@@ -101,42 +101,31 @@ class EditGuiFixture : public uitest::GuiFixture {
         e.key.state = SDL_RELEASED;
         SDL_PushEvent(&e);
     }
-    // Letters, digits, blanks and '.', as typed on a US keyboard.
+    // Lower-case letters, digits, blanks and '.', as typed on a US keyboard.
     static void type(const std::string& s) {
         for (char c : s) {
             const char text[2] = {c, 0};
-            if (c >= 'a' && c <= 'z')
-                key(static_cast<SDL_Scancode>(SDL_SCANCODE_A + (c - 'a')), 0, text);
-            else if (c >= 'A' && c <= 'Z')
-                key(static_cast<SDL_Scancode>(SDL_SCANCODE_A + (c - 'A')), KMOD_LSHIFT, text);
-            else if (c >= '1' && c <= '9')
-                key(static_cast<SDL_Scancode>(SDL_SCANCODE_1 + (c - '1')), 0, text);
-            else if (c == '0')
-                key(SDL_SCANCODE_0, 0, text);
-            else if (c == ' ')
-                key(SDL_SCANCODE_SPACE, 0, text);
-            else if (c == '.')
-                key(SDL_SCANCODE_PERIOD, 0, text);
+            SDL_Scancode sc = c == ' '               ? SDL_SCANCODE_SPACE
+                              : c == '.'             ? SDL_SCANCODE_PERIOD
+                              : c == '0'             ? SDL_SCANCODE_0
+                              : c >= '1' && c <= '9' ? static_cast<SDL_Scancode>(SDL_SCANCODE_1 + (c - '1'))
+                                                     : static_cast<SDL_Scancode>(SDL_SCANCODE_A + (c - 'a'));
+            key(sc, 0, text);
         }
     }
     static void ctrl(char letter) {
         key(static_cast<SDL_Scancode>(SDL_SCANCODE_A + (letter - 'a')), KMOD_LCTRL);
     }
 
+    // A left-button press or release at a point of the view (y up).
     static void mouse_event(Uint32 type, float x, float y) {
         SDL_Event e{};
         e.type = type;
-        if (type == SDL_MOUSEMOTION) {
-            e.motion.windowID = window_id();
-            e.motion.x = static_cast<int>(x + screen_state.origin_x);
-            e.motion.y = screen_state.drawable_height - static_cast<int>(y + screen_state.origin_y);
-        } else {
-            e.button.windowID = window_id();
-            e.button.button = SDL_BUTTON_LEFT;
-            e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-            e.button.x = static_cast<int>(x + screen_state.origin_x);
-            e.button.y = screen_state.drawable_height - static_cast<int>(y + screen_state.origin_y);
-        }
+        e.button.windowID = window_id();
+        e.button.button = SDL_BUTTON_LEFT;
+        e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+        e.button.x = static_cast<int>(x + screen_state.origin_x);
+        e.button.y = screen_state.drawable_height - static_cast<int>(y + screen_state.origin_y);
         SDL_PushEvent(&e);
     }
     // A left click at a point of the view (y up): the press in one frame, the release in the next.
