@@ -6,6 +6,8 @@
 
 #include "base/CMND_registry.h"
 #include "base/DREF_registry.h"
+#include "ui/BTN_text_field.h"
+#include "ui/KEY_bindings.h"
 #include "ui/OGL_back_tex.h"
 #include "ui/OGL_font.h"
 #include "ui/OGL_shader.h"
@@ -68,6 +70,7 @@ void APP_toolkit_init() {
         init.vars.push_back(&v);
 
     CMND_registry_init();
+    KEY_set_focus_router(BTN_route_key);
     APP_capture_available = 0;
 }
 
