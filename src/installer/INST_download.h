@@ -1,0 +1,111 @@
+// INST_download: the download step that carries out the plan over the network, the expansion of each
+// downloaded package into place, and the reset of the download state.
+//
+// DESIGN: everything runs on the main thread, polled: the installing pages call INST_download_step once
+// (or a few times) per frame and no call blocks. There is one download slot per server of INST_servers,
+// made the first time its server is served, and each call gives every slot whose retry time has come one
+// poll of its HTTP transfer (caller key = slot index + 5). The dispenser hands out package indices in
+// order; a failed transfer benches its slot for 30 seconds and puts the package on a retry list that the
+// next slot wanting work takes first. A finished download lands in the work folder as "<slot><suffix>"
+// and is expanded at once; a failed expansion raises the alert, sets `install_failed` and ends the step at
+// the end of that call. Planned deletions are made on the way, and the folders they emptied are removed,
+// deepest first, once no slot holds work. Time is read through INST_download_clock, which tests replace.
+//
+// A slot, from the step's view:
+// | state | retry time  | package index | on the next call                                      |
+// |-------|-------------|---------------|-------------------------------------------------------|
+// | 1     | reached     | any           | takes the retry list's front, else the next index     |
+// | 0     | reached     | k < count     | polls k's transfer again                              |
+// | any   | not reached | any           | skipped (benched)                                     |
+// | 1     | reached     | count         | takes nothing more: handed the count, it stays idle   |
+#pragma once
+#include <list>
+#include <set>
+#include <string>
+#include <vector>
+
+// One server's download state; fields in this order.
+struct download_slot {
+    int package_index = 0;         // the entry worked on; the entry count once nothing is left
+    int state = 1;                 // 1 wants a new work item, 0 busy with its package
+    float size_in_progress = 0.0f; // KB of the current transfer received so far, rebuilt by every call
+    float size_finished = 0.0f;    // KB of this slot's finished transfers
+    float retry_time = 0.0f;       // the slot is served once INST_download_clock() reaches this
+    std::string status_text;       // empty, or "Server is not responding normally." after a failure
+};
+
+// The global download state; fields in this order.
+struct download_dispenser {
+    int next_index = 0;               // the next entry not yet handed to any slot
+    std::vector<download_slot> slots; // one per server, in server order, made lazily
+    float start_time = 0.0f;          // clock at the last reset; the pages compute the rate from it
+    float size_in_progress = 0.0f;    // KB: the slots' size in progress, rebuilt by every call
+    float size_downloaded = 0.0f;     // KB of every finished transfer
+    float size_expanded = 0.0f;       // expanded KB of every finished transfer
+    std::list<int> retry_list;        // package indices of failed transfers, oldest first
+};
+
+// The dispenser (main thread only; the pages read its sizes, slots and start time).
+extern download_dispenser INST_dispenser;
+
+// What the step did last, for the pages' status line (main thread only):
+// 0 deleting, 1 downloading, 2 skipped (already installed), 3 skipped (not needed).
+extern int INST_last_action;
+// The progress of the transfer polled last, 0.0 to 1.0 (-0.01 while its length is unknown).
+extern float INST_last_fraction;
+// The last component of the URL path of the item handled last.
+extern std::string INST_last_file_name;
+// 1 once an expansion failed; cleared when a plan starts (INST_plan_install_actions).
+extern int install_failed;
+
+// Folders below the install folder that deletions may have emptied, each with its trailing '/'. Grows for
+// the whole run; the step removes the empty ones when it ends.
+extern std::set<std::string> INST_emptied_folders;
+
+// The clock of the dispenser: the frame clock's elapsed seconds, unless a test installed its own source
+// (null restores the frame clock).
+float INST_download_clock();
+void INST_set_download_clock(float (*source)());
+
+// One poll of every served slot (see DESIGN). Returns 1 when the step is over: every slot handed the
+// entry count and the emptied folders removed, or an expansion failed during this call while a slot still
+// held work; 0 while work remains. A planned path that ends in '/' raises the fatal alert ("utils", 513).
+int INST_download_step();
+
+// The package index slot `i` is to work on, given `n` entries. Slots up to i are made first ({0, 1, 0, 0,
+// clock, ""}). A busy slot (state 0) keeps its package; one that wants work takes the front of the retry
+// list, else the next index (which then moves on, never past n). The slot becomes busy.
+int INST_next_work_item(int i, int n);
+
+// Slot i's transfer failed: its package goes to the back of the retry list, the slot wants work again
+// once 30 seconds of the clock have passed, and its status text says "Server is not responding normally."
+// (translated). Nothing for a slot that does not exist.
+void INST_bench_slot(int i);
+
+// The download suffix of entry `k`'s current record: ".zip" for archive kind 0x40, ".7z" for 0x80, else
+// "" (also for an index outside the package list).
+std::string INST_archive_suffix(int k);
+
+// Puts one downloaded file into place. A name ending in ".7z" (at least 4 characters) or ".zip" is
+// expanded, anything else is a plain file copied to `destination`. When `sig_want` is 32 hexadecimal
+// characters, the installed bytes must have that MD5 (a plain file is checked before the copy).
+//
+// An archive is expanded into a private folder made inside the destination's folder; only once its file
+// named like `destination` is there and checked is it renamed over the destination, so a broken package,
+// a full disk or a wrong file leaves the old file as it was. Other files the package holds are not
+// installed (logged). The private folder is removed either way.
+//
+// Returns 0, or the first error: the expansion's code (errno, 20001, 20002, 20004, minizip's), 20002 when
+// the package lacks the file or its MD5 differs, errno of the copy or rename. A failure sets
+// `install_failed` and raises the alert ("utils", 437, kind 1): "The installer cannot extract a file.",
+// "Error: " + the error text, "Compressed File: " + archive, "Destination: " + destination. With
+// "_log_actions" on, "EXPANDING file <destination>, with result=<code>." is logged. The downloaded file is
+// deleted in every case.
+int INST_expand_download(const std::string& archive, const std::string& destination,
+                         const std::string& sig_want);
+
+// Starts the download state afresh (before a download and when a page leaves one): for each slot still
+// holding a package, its HTTP transfer is dropped and its download file "<work>/<slot><suffix>" deleted
+// (nothing in the install folder is touched); then no slots, next index 0, an empty retry list, the size
+// counters 0 and the start time = the clock.
+void INST_reset_downloads();

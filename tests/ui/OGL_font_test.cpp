@@ -1,0 +1,276 @@
+// Fonts without a window: FreeType measuring, line breaking, fitting, the glyph atlas and its shelf packer,
+// the fallback face and the bounded UTF-8 stepping.
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "base/LANG_localise.h"
+#include "platform/WIN_resource.h"
+#include "ui/OGL_font.h"
+#include "ui/OGL_text_layout.h"
+
+namespace {
+
+const char* const dejavu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+const char* const dejavu_bold = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+const char* const vlgothic = "/usr/share/fonts/truetype/vlgothic/VL-Gothic-Regular.ttf";
+
+// Both fonts freshly loaded from the embedded faces (the Debian files when this executable has none), in
+// English unless told otherwise.
+void reload_fonts(int language = 0) {
+    size_t size = 0;
+    if (!WIN_load_gui_resource("DejaVuSans.ttf", &size)) {
+        OGL_font_files.main[0] = dejavu;
+        OGL_font_files.main[1] = dejavu_bold;
+        OGL_font_files.fallback[0] = vlgothic;
+    }
+    LANG_current_language() = language;
+    OGL_get_font(0);
+    OGL_get_font(1);
+    OGL_load_font(2);
+}
+
+class OglFontTest : public ::testing::Test {
+  protected:
+    void SetUp() override { reload_fonts(); }
+    void TearDown() override { reload_fonts(); }
+};
+
+// FreeType's own advance of each code point of DejaVu Sans at 10.5 points and 72 dpi, with the hinting the
+// fonts use.
+float freetype_advance_sum(const std::u32string& text) {
+    FT_Library lib;
+    EXPECT_EQ(FT_Init_FreeType(&lib), 0);
+    FT_Face face;
+    EXPECT_EQ(FT_New_Face(lib, dejavu, 0, &face), 0);
+    EXPECT_EQ(FT_Set_Char_Size(face, 0, 672, 72, 72), 0);
+    float sum = 0.0f;
+    for (char32_t c : text) {
+        if (c == U'\t')
+            continue;
+        EXPECT_EQ(FT_Load_Char(face, c, FT_LOAD_TARGET_LIGHT), 0);
+        sum += static_cast<float>(face->glyph->metrics.horiAdvance) / 64.0f;
+    }
+    FT_Done_Face(face);
+    FT_Done_FreeType(lib);
+    return sum;
+}
+
+TEST_F(OglFontTest, MeasuringSumsFreeTypeAdvancesAndTabsAddNothing) {
+    const float expected = freetype_advance_sum(U"Hello, World!");
+    EXPECT_GT(expected, 50.0f);
+    EXPECT_FLOAT_EQ(OGL_measure_string("Hello, World!"), expected);
+    EXPECT_FLOAT_EQ(OGL_measure_string("Hello,\t World!\t"), expected);
+    EXPECT_EQ(OGL_measure_string(""), 0.0f);
+    const std::string t = "abc";
+    EXPECT_EQ(OGL_measure_range(t.data() + 1, t.data() + 1), 0.0f);
+    EXPECT_FLOAT_EQ(OGL_measure_range(t.data() + 1, t.data() + 3), freetype_advance_sum(U"bc"));
+    // A tab is never cached.
+    EXPECT_EQ(OGL_find_glyph(*OGL_get_font(0), 9), nullptr);
+}
+
+// Advances of 10.25 per character and 3.5 for a blank (10 and 3 truncated): easy widths for the breaking
+// rules.
+float fake_advance(uint32_t cp) { return cp == ' ' ? 3.5f : 10.25f; }
+
+std::vector<std::string> break_text(const std::string& text, float wrap,
+                                    std::vector<float>* widths = nullptr) {
+    std::vector<std::string> out;
+    for (const OGL_text_line& l :
+         OGL_break_lines(text.data(), text.data() + text.size(), wrap, 0, fake_advance)) {
+        out.emplace_back(l.begin, l.end);
+        if (widths)
+            widths->push_back(l.width);
+    }
+    return out;
+}
+
+TEST(OglTextLayoutTest, LineBreakingRules) {
+    using V = std::vector<std::string>;
+    struct Case {
+        const char* name;
+        std::string text;
+        float wrap;
+        V lines;
+    } cases[] = {
+        {"a word longer than the wrap width is cut where the width is reached",
+         "abcdefgh",
+         35.0f,
+         {"abcd", "efgh"}},
+        {"a line ends at its last blank", "ab cd ef", 45.0f, {"ab cd", "ef"}},
+        {"CR and LF end lines, with or without wrapping", "ab\rcd\nef", 0.0f, {"ab", "cd", "ef"}},
+        {"a newline ends a line that holds blanks", "ab cd\nef gh", 1000.0f, {"ab cd", "ef gh"}},
+        {"blanks at the start of a line are skipped", "ab\n   cd\n ef", 0.0f, {"ab", "cd", "ef"}},
+        {"blanks after a wrapped line are skipped", "ab    cd", 25.0f, {"ab ", "cd"}},
+        {"two newlines give an empty line", "ab\n\ncd", 0.0f, {"ab", "", "cd"}},
+        {"a trailing newline adds no line", "ab\n", 0.0f, {"ab"}},
+        {"the first blank of the text is no break point", " abcdef", 25.0f, {" abc", "def"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(break_text(c.text, c.wrap), c.lines);
+    }
+}
+
+TEST(OglTextLayoutTest, LineWidthsAreTruncatedAdvancesOrTheFixedOne) {
+    std::vector<float> widths;
+    break_text("ab cd", 0.0f, &widths);
+    ASSERT_EQ(widths.size(), 1u);
+    EXPECT_EQ(widths[0], 10 + 10 + 3 + 10 + 10); // truncated advances
+    widths.clear();
+    break_text("ab cd ef", 45.0f, &widths);
+    EXPECT_EQ(widths, (std::vector<float>{43.0f, 20.0f})); // the width before the blank
+    int asked = 0;
+    std::string t = "abc";
+    auto lines = OGL_break_lines(t.data(), t.data() + 3, 0.0f, 8, [&](uint32_t) {
+        ++asked;
+        return 10.25f;
+    });
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].width, 24.0f);
+    EXPECT_EQ(asked, 3) << "fixed-width modes still cache their glyphs";
+}
+
+TEST_F(OglFontTest, FittingAtBothEndsOfTheRange) {
+    const std::string t = "Wide text";
+    const char* b = t.data();
+    const char* e = b + t.size();
+    const float all = OGL_measure_string(t);
+    const float w0 = OGL_measure_range(b, b + 1);
+    const float last = OGL_measure_range(e - 1, e);
+    EXPECT_EQ(OGL_fit_forward(b, b, 100.0f), b);
+    EXPECT_EQ(OGL_fit_forward(b, e, all), e);
+    EXPECT_EQ(OGL_fit_forward(b, e, w0 - 0.01f), b);
+    EXPECT_EQ(OGL_fit_forward(b, e, w0), b + 1);
+    EXPECT_EQ(OGL_fit_backward(b, b, 100.0f), b);
+    EXPECT_EQ(OGL_fit_backward(e, e, 100.0f), e);
+    EXPECT_EQ(OGL_fit_backward(b, e, all), b);
+    EXPECT_EQ(OGL_fit_backward(b, e, last), e - 1);
+    EXPECT_EQ(OGL_fit_backward(b, e, last - 0.01f), e) << "not even the last character fits: an empty tail";
+    // Whole characters only.
+    const std::string u = "a\xC3\xA9\xC3\xA9";
+    EXPECT_EQ(OGL_fit_backward(u.data(), u.data() + u.size(), OGL_measure_string("\xC3\xA9")), u.data() + 3);
+    EXPECT_EQ(OGL_fit_forward(u.data(), u.data() + u.size(), OGL_measure_string("a\xC3\xA9") + 0.01f),
+              u.data() + 3);
+}
+
+TEST(OglTextLayoutTest, Utf8SteppingStaysInsideItsRange) {
+    // Continuation bytes only: every step ends at begin, and decoding takes one byte at a time.
+    const std::string junk(5, '\x80');
+    const char* b = junk.data();
+    const char* e = b + junk.size();
+    EXPECT_EQ(STR_utf8_prev(b, e, e), b);
+    EXPECT_EQ(STR_utf8_prev(b, b + 2, e), b);
+    EXPECT_EQ(STR_utf8_prev(b, b, e), b);
+    uint32_t cp = 1;
+    EXPECT_EQ(OGL_utf8_next(b, e, &cp), b + 1);
+    EXPECT_EQ(cp, 0u);
+    EXPECT_EQ(OGL_fit_backward_with(b, e, 1000.0f, fake_advance), b);
+    EXPECT_EQ(OGL_fit_backward_with(b, b, 1000.0f, fake_advance), b);
+    // A cut sequence at the end is not read past.
+    const std::string cut = "a\xE6\x97";
+    EXPECT_EQ(OGL_utf8_next(cut.data() + 1, cut.data() + cut.size(), &cp), cut.data() + 3);
+    EXPECT_EQ(cp, 0u);
+    // From inside a character: back to its lead byte, then to the character before.
+    const std::string t = "a\xE6\x97\xA5z"; // a 日 z
+    EXPECT_EQ(STR_utf8_prev(t.data(), t.data() + 3, t.data() + t.size()), t.data());
+    EXPECT_EQ(STR_utf8_prev(t.data(), t.data() + 4, t.data() + 4), t.data() + 1);
+    EXPECT_EQ(STR_utf8_prev(t.data(), t.data() + 5, t.data() + t.size()), t.data() + 4);
+}
+
+TEST_F(OglFontTest, FontOneTracksOneAndAllMeasuringUsesFontZero) {
+    std::string text = "Measure";
+    (void)OGL_measure_string(text);
+    EXPECT_NE(OGL_find_glyph(*OGL_get_font(0), 'M'), nullptr);
+    EXPECT_EQ(OGL_find_glyph(*OGL_get_font(1), 'M'), nullptr);
+    EXPECT_EQ(OGL_get_font(0)->tex_ref, 1024);
+    EXPECT_EQ(OGL_get_font(1)->tex_ref, 1025);
+    EXPECT_EQ(OGL_get_font(2), nullptr);
+}
+
+TEST_F(OglFontTest, RussianGlyphsAreNinetyPercentAsWide) {
+    const std::string text = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 World"; // "Привет World"
+    const float english = OGL_measure_string(text);
+    reload_fonts(3);
+    const float russian = OGL_measure_string(text);
+    EXPECT_NEAR(russian, english * 0.9f, 0.01f);
+    const glyph_record* g = OGL_find_glyph(*OGL_get_font(0), 0x41F);
+    ASSERT_NE(g, nullptr);
+    reload_fonts(0);
+    (void)OGL_measure_string(text);
+    const glyph_record* wide = OGL_find_glyph(*OGL_get_font(0), 0x41F);
+    ASSERT_NE(wide, nullptr);
+    EXPECT_LE(g->right - g->left, wide->right - wide->left) << "the bitmap is narrowed too";
+}
+
+TEST_F(OglFontTest, AtlasGrowsFromNoRowsToThePowerOfTwoOfTheFirstShelf) {
+    font_record& font = *OGL_get_font(1);
+    const float before = OGL_font_tex_mem();
+    EXPECT_EQ(font.atlas_height, 0);
+    OGL_glyph_advance(font, ' ');
+    EXPECT_EQ(font.atlas_height, 0) << "a blank has no bitmap";
+    OGL_glyph_advance(font, 'A');
+    const glyph_record* a = OGL_find_glyph(font, 'A');
+    ASSERT_NE(a, nullptr);
+    const int first_shelf = font.shelf.shelf_height;
+    EXPECT_EQ(first_shelf, a->bottom - a->top);
+    EXPECT_EQ(font.atlas_height, OGL_next_power_of_two(first_shelf));
+    EXPECT_EQ(OGL_font_tex_mem(), before + static_cast<float>(font.atlas_height));
+    // The bitmap went into the atlas rows of its rectangle.
+    int ink = 0;
+    for (int y = a->top; y < a->bottom; ++y)
+        for (int x = a->left; x < a->right; ++x)
+            ink += font.atlas[static_cast<size_t>(y) * OGL_ATLAS_WIDTH + x] != 0;
+    EXPECT_GT(ink, 10);
+    // Reloading gives the rows back.
+    OGL_load_font(1);
+    EXPECT_EQ(OGL_get_font(1)->atlas_height, 0);
+    EXPECT_EQ(OGL_font_tex_mem(), before);
+}
+
+TEST(OglTextLayoutTest, ShelfPackerAndGrowth) {
+    OGL_shelf s;
+    int left = -1, top = -1;
+    EXPECT_FALSE(OGL_shelf_place(s, 1025, 5, &left, &top)) << "wider than a row";
+    EXPECT_EQ(s.pen_x, 0);
+    EXPECT_TRUE(OGL_shelf_place(s, 10, 12, &left, &top));
+    EXPECT_EQ(OGL_atlas_rows_needed(s, 0), 16);
+    EXPECT_TRUE(OGL_shelf_place(s, 1024, 7, &left, &top));
+    EXPECT_EQ(left, 0);
+    EXPECT_EQ(top, 12) << "a full-row glyph starts a new shelf";
+    EXPECT_EQ(s.pen_x, 1024);
+    EXPECT_EQ(OGL_atlas_rows_needed(s, 16), 32); // 16 + 7 rounded up
+    EXPECT_TRUE(OGL_shelf_place(s, 1, 1, &left, &top));
+    EXPECT_EQ(top, 19);
+    OGL_shelf one;
+    EXPECT_TRUE(OGL_shelf_place(one, 1, 1, &left, &top));
+    EXPECT_EQ(OGL_atlas_rows_needed(one, 0), 1);
+    EXPECT_EQ(OGL_next_power_of_two(0), 1);
+    EXPECT_EQ(OGL_next_power_of_two(2), 2);
+    EXPECT_EQ(OGL_next_power_of_two(300), 512);
+}
+
+TEST_F(OglFontTest, JapaneseComesFromTheFallbackFaceAndUnknownCodePointsAreErrors) {
+    font_record& font = *OGL_get_font(0);
+    ASSERT_EQ(font.faces.size(), 2u);
+    const float w = OGL_measure_string("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"); // 日本語
+    EXPECT_GT(w, 20.0f);
+    for (uint32_t cp : {0x65E5u, 0x672Cu, 0x8A9Eu}) {
+        const glyph_record* g = OGL_find_glyph(font, cp);
+        ASSERT_NE(g, nullptr);
+        EXPECT_EQ(g->error, 0);
+        EXPECT_GT(g->right - g->left, 4);
+    }
+    // A private-use code point that no face holds.
+    EXPECT_EQ(OGL_glyph_advance(font, 0xF8FF), 0.0f);
+    const glyph_record* none = OGL_find_glyph(font, 0xF8FF);
+    ASSERT_NE(none, nullptr);
+    EXPECT_EQ(none->error, OGL_GLYPH_NO_FACE);
+    EXPECT_EQ(none->right - none->left, 0);
+}
+
+} // namespace
