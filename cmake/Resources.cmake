@@ -3,14 +3,22 @@
 # files come or go); a generated table maps the file name (without folders) to its bytes. The platform
 # layer's WIN_load_gui_resource looks names up in that table, ignoring ASCII case, so two files whose
 # names differ only in case are refused here.
+#
+#   aerivon_embed_resources(<target> <folder>... [GENERATED <file>...] [DEPENDS <target>...])
+#
+# GENERATED names files that the build makes (full paths in the build folder, each the OUTPUT of a custom
+# command, written under its resource name); they follow the folders' files. DEPENDS names the targets
+# that make them, so that they exist before the target's resources are assembled.
 function(aerivon_embed_resources target)
+    cmake_parse_arguments(PARSE_ARGV 1 EMBED "" "" "GENERATED;DEPENDS")
     set(files "")
-    foreach(folder IN LISTS ARGN)
+    foreach(folder IN LISTS EMBED_UNPARSED_ARGUMENTS)
         file(GLOB_RECURSE found CONFIGURE_DEPENDS LIST_DIRECTORIES false "${folder}/*")
         list(FILTER found EXCLUDE REGEX "/\\.[^/]*$")
         list(SORT found)
         list(APPEND files ${found})
     endforeach()
+    list(APPEND files ${EMBED_GENERATED})
     set(asm "${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.S")
     set(tab "${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.cpp")
     set(asm_text "    .section .rodata\n")
@@ -43,4 +51,7 @@ function(aerivon_embed_resources target)
     file(CONFIGURE OUTPUT "${tab}" CONTENT "${tab_text}" @ONLY)
     set_source_files_properties("${asm}" PROPERTIES OBJECT_DEPENDS "${files}")
     target_sources(${target} PRIVATE "${asm}" "${tab}")
+    if(EMBED_DEPENDS)
+        add_dependencies(${target} ${EMBED_DEPENDS})
+    endif()
 endfunction()

@@ -12,7 +12,7 @@
 #include "ui/OGL_font.h"
 #include "ui/OGL_state.h"
 #include "ui/OGL_view.h"
-#include "ui/TMAN_interim.h"
+#include "ui/TEX_manager.h"
 #include "ui/screen_state.h"
 #include "ui/widget_state.h"
 

@@ -16,7 +16,7 @@
 #include "base/xmap.h"
 #include "platform/WIN_resource.h"
 #include "ui/OGL_state.h"
-#include "ui/TMAN_interim.h"
+#include "ui/TEX_manager.h"
 #include "ui/screen_state.h"
 
 OGL_font_files_record OGL_font_files;
@@ -268,12 +268,11 @@ void upload_atlas(font_record& font) {
     if (!font.dirty || font.atlas_height < 1 || font.atlas_height > 4096)
         return;
     const size_t bytes = static_cast<size_t>(OGL_ATLAS_WIDTH) * static_cast<size_t>(font.atlas_height);
-    TMAN_scratch_image& scratch = TMAN_scratch();
-    if (bytes > scratch.capacity)
+    if (bytes > TMAN_SCRATCH_BYTES)
         return;
-    std::memcpy(scratch.pixels, font.atlas.data(), bytes);
-    scratch.width = OGL_ATLAS_WIDTH;
-    scratch.height = font.atlas_height;
+    std::memcpy(TMAN_scratch_pixels, font.atlas.data(), bytes);
+    TMAN_scratch_width = OGL_ATLAS_WIDTH;
+    TMAN_scratch_height = font.atlas_height;
     font.dirty = 0;
     TMAN_load_bitmap(4, font.tex_ref, 0x200203, 2, "scratch_array-fonts");
 }

@@ -13,7 +13,7 @@
 #include "platform/WIN_window.h"
 #include "ui/OGL_colour_settings.h"
 #include "ui/OGL_state.h"
-#include "ui/TMAN_interim.h"
+#include "ui/TEX_manager.h"
 #include "ui/WIN_window_table.h"
 #include "ui/screen_state.h"
 

@@ -231,21 +231,6 @@ TEST_F(OglViewGuiTest, SwapSetsWhiteAdjustedLikeTheUiColours) {
 // Text drawing with the real fonts.
 class OglTextGuiTest : public uitest::GuiFixture {
   protected:
-    void SetUp() override {
-        uitest::GuiFixture::SetUp();
-        if (IsSkipped())
-            return;
-        size_t size = 0;
-        if (!WIN_load_gui_resource("DejaVuSans.ttf", &size)) {
-            OGL_font_files.main[0] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-            OGL_font_files.main[1] = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
-            OGL_font_files.fallback[0] = "/usr/share/fonts/truetype/vlgothic/VL-Gothic-Regular.ttf";
-        }
-        LANG_current_language() = 0;
-        OGL_get_font(0);
-        OGL_get_font(1);
-        OGL_load_font(2);
-    }
     // Pixels that are not background inside a box.
     static int ink(int x0, int y0, int x1, int y1) {
         uitest::frame f = uitest::read_frame();

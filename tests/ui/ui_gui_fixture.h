@@ -10,16 +10,20 @@
 #include <vector>
 
 #include "base/APP_clock.h"
+#include "base/LANG_localise.h"
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
 #include "gui_harness.h"
+#include "platform/WIN_resource.h"
 #include "platform/WIN_window.h"
 #include "support/test_support.h"
 #include "ui/OGL_colour_settings.h"
 #include "ui/OGL_extensions.h"
+#include "ui/OGL_font.h"
 #include "ui/OGL_state.h"
 #include "ui/OGL_texture_unit.h"
 #include "ui/OGL_view.h"
+#include "ui/TEX_manager.h"
 #include "ui/WIN_window_table.h"
 #include "ui/screen_state.h"
 #include "ui/widget_state.h"
@@ -79,6 +83,20 @@ inline void clear_to_black() {
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
+// Points the fonts at the Debian files when this executable embeds no faces, and reloads them in English.
+inline void use_test_fonts() {
+    size_t size = 0;
+    if (!WIN_load_gui_resource("DejaVuSans.ttf", &size)) {
+        OGL_font_files.main[0] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+        OGL_font_files.main[1] = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+        OGL_font_files.fallback[0] = "/usr/share/fonts/truetype/vlgothic/VL-Gothic-Regular.ttf";
+    }
+    LANG_current_language() = 0;
+    OGL_get_font(0);
+    OGL_get_font(1);
+    OGL_load_font(2);
+}
+
 // Window 0 with the real probe and screen 0; each test starts from a clean input state and palette.
 class GuiFixture : public ::testing::Test {
   protected:
@@ -97,6 +115,7 @@ class GuiFixture : public ::testing::Test {
         OGL_capabilities.OGL_probe();
         while (glGetError() != GL_NO_ERROR) {
         }
+        TMAN_make_placeholder();
         screen_state.screen_id = 0;
         OGL_setup_ui_view(0);
         screen_state.origin_x = screen_state.origin_y = 0.0f;
@@ -109,9 +128,15 @@ class GuiFixture : public ::testing::Test {
         }
         OGL_set_colour_slot(61, 1.0f, 1.0f, 1.0f);
         ui_state = ui_shared_state();
+        use_test_fonts();
         clear_to_black();
     }
     void TearDown() override {
+        // The texture manager outlives the context: its objects of this window go with it.
+        if (WIN_table_window(0))
+            for (int ref : {TMAN_PLACEHOLDER, 1021, 1022, 1024, 1025})
+                if (TMAN_get(ref))
+                    TMAN_unload(ref);
         if (WIN_table_window(0))
             WIN_destroy_window(0);
         LOG_stream.close();

@@ -95,8 +95,9 @@ bool write_png(const std::string& path, const canvas& c) {
     }
     png_init_io(png, f);
     png_set_compression_level(png, 6);
-    png_set_IHDR(png, info, c.width(), c.height(), 8, c.channels() == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, c.width(), c.height(), 8,
+                 c.channels() == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_gAMA_fixed(png, info, 45455);
     png_write_info(png, info);
     const uint8_t* rows = c.file_rows().data();

@@ -55,7 +55,8 @@ inked set_word(FT_Face face, const std::u32string& text, int pixel_size) {
         if (FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL))
             fail("cannot render a glyph");
         const FT_Bitmap& bm = face->glyph->bitmap;
-        int x0 = static_cast<int>(pen >> 6) + face->glyph->bitmap_left, y0 = baseline - face->glyph->bitmap_top;
+        int x0 = static_cast<int>(pen >> 6) + face->glyph->bitmap_left,
+            y0 = baseline - face->glyph->bitmap_top;
         for (unsigned y = 0; y < bm.rows; ++y) {
             for (unsigned x = 0; x < bm.width; ++x) {
                 int bx = x0 + static_cast<int>(x), by = y0 + static_cast<int>(y);
@@ -102,7 +103,8 @@ inked fit_word(FT_Face face, const char* word, int w, int h) {
 void draw_words(canvas& c, const language_words& language, FT_Face face) {
     for (int k = 0; k < word_count; ++k) {
         int s0 = language.edges[k], s1 = language.edges[k + 1];
-        int avail_w = s1 - s0 - 2 * word_margin, avail_h = word_rows[0].t1 - word_rows[0].t0 - 2 * word_margin;
+        int avail_w = s1 - s0 - 2 * word_margin,
+            avail_h = word_rows[0].t1 - word_rows[0].t0 - 2 * word_margin;
         inked set = fit_word(face, language.words[k], avail_w, avail_h);
         int left = s0 + word_margin + (avail_w - set.width) / 2;
         for (const word_row& row : word_rows) {

@@ -82,7 +82,8 @@ void draw_buttons(canvas& c) {
         double cx = (r.s0 + r.s1) / 2.0, cy = (r.t0 + r.t1) / 2.0;
         rgba face = lit ? rgba{72, 108, 156, 255} : rgba{46, 66, 98, 255};
         sdf disc = circle(cx, cy, 7.0);
-        sdf cross = unite({stroke({cx - 3, cy - 3}, {cx + 3, cy + 3}, 1.1), stroke({cx - 3, cy + 3}, {cx + 3, cy - 3}, 1.1)});
+        sdf cross = unite({stroke({cx - 3, cy - 3}, {cx + 3, cy + 3}, 1.1),
+                           stroke({cx - 3, cy + 3}, {cx + 3, cy - 3}, 1.1)});
         c.paint(r, [=](double x, double y) -> sample {
             double d = disc(x, y);
             if (d > 1.5)
@@ -123,12 +124,13 @@ void draw_cursors(canvas& c) {
     paint_cursor(c, part(13), ud);
     paint_cursor(c, part(14), ud);
     // 15 = 16 + 17: slide left or right.
-    sdf slide = unite({polygon({{266, 300}, {284, 293}, {284, 307}}), polygon({{322, 300}, {304, 293}, {304, 307}}),
-                       round_rect(284, 298.5, 304, 301.5, 1)});
+    sdf slide = unite({polygon({{266, 300}, {284, 293}, {284, 307}}),
+                       polygon({{322, 300}, {304, 293}, {304, 307}}), round_rect(284, 298.5, 304, 301.5, 1)});
     paint_cursor(c, part(16), slide);
     paint_cursor(c, part(17), slide);
     // 22: cross hair.
-    sdf aim = unite({ring(219, 270, 11, 1.3), stroke({219, 253}, {219, 287}, 1.0), stroke({202, 270}, {236, 270}, 1.0)});
+    sdf aim = unite(
+        {ring(219, 270, 11, 1.3), stroke({219, 253}, {219, 287}, 1.0), stroke({202, 270}, {236, 270}, 1.0)});
     paint_cursor(c, part(22), aim);
 
     for (const cursor_cell& cell : cursor_cells) {
@@ -137,28 +139,38 @@ void draw_cursors(canvas& c) {
         sdf shape;
         switch (cell.id) {
         case 18: // text beam
-            shape = unite({round_rect(cx - 1.2, y0 + 5, cx + 1.2, y0 + 25, 0.5), round_rect(cx - 5, y0 + 23.5, cx + 5, y0 + 26, 1),
+            shape = unite({round_rect(cx - 1.2, y0 + 5, cx + 1.2, y0 + 25, 0.5),
+                           round_rect(cx - 5, y0 + 23.5, cx + 5, y0 + 26, 1),
                            round_rect(cx - 5, y0 + 4, cx + 5, y0 + 6.5, 1)});
             break;
         case 19: // pointer, with a sheet while dragging
-            shape = polygon({{x0 + 9, y0 + 27}, {x0 + 9, y0 + 6}, {x0 + 14, y0 + 11}, {x0 + 18, y0 + 3},
-                             {x0 + 21, y0 + 4.5}, {x0 + 17, y0 + 12.5}, {x0 + 24, y0 + 12.5}});
+            shape = polygon({{x0 + 9, y0 + 27},
+                             {x0 + 9, y0 + 6},
+                             {x0 + 14, y0 + 11},
+                             {x0 + 18, y0 + 3},
+                             {x0 + 21, y0 + 4.5},
+                             {x0 + 17, y0 + 12.5},
+                             {x0 + 24, y0 + 12.5}});
             if (cell.dragging)
                 shape = unite({shape, round_rect(x0 + 18, y0 + 2, x0 + 28, y0 + 11, 1)});
             break;
         case 20: // open hand
-            shape = unite({round_rect(x0 + 8, y0 + 4, x0 + 22, y0 + 16, 4), round_rect(x0 + 8, y0 + 12, x0 + 11, y0 + 25, 1.5),
+            shape = unite({round_rect(x0 + 8, y0 + 4, x0 + 22, y0 + 16, 4),
+                           round_rect(x0 + 8, y0 + 12, x0 + 11, y0 + 25, 1.5),
                            round_rect(x0 + 11.7, y0 + 12, x0 + 14.7, y0 + 27, 1.5),
                            round_rect(x0 + 15.4, y0 + 12, x0 + 18.4, y0 + 26, 1.5),
-                           round_rect(x0 + 19.1, y0 + 12, x0 + 22.1, y0 + 23, 1.5), stroke({x0 + 9, y0 + 9}, {x0 + 4, y0 + 15}, 1.6)});
+                           round_rect(x0 + 19.1, y0 + 12, x0 + 22.1, y0 + 23, 1.5),
+                           stroke({x0 + 9, y0 + 9}, {x0 + 4, y0 + 15}, 1.6)});
             break;
         case 21: // closed hand
-            shape = unite({round_rect(x0 + 8, y0 + 4, x0 + 22, y0 + 17, 4), circle(x0 + 9.8, y0 + 17.5, 2.2),
-                           circle(x0 + 13.6, y0 + 18.5, 2.2), circle(x0 + 17.4, y0 + 18.5, 2.2),
-                           circle(x0 + 21, y0 + 17.2, 2.0), stroke({x0 + 9, y0 + 10}, {x0 + 5, y0 + 13}, 1.6)});
+            shape =
+                unite({round_rect(x0 + 8, y0 + 4, x0 + 22, y0 + 17, 4), circle(x0 + 9.8, y0 + 17.5, 2.2),
+                       circle(x0 + 13.6, y0 + 18.5, 2.2), circle(x0 + 17.4, y0 + 18.5, 2.2),
+                       circle(x0 + 21, y0 + 17.2, 2.0), stroke({x0 + 9, y0 + 10}, {x0 + 5, y0 + 13}, 1.6)});
             break;
         default: { // 23 zoom in, 24 zoom out
-            sdf lens = unite({ring(x0 + 12, y0 + 18, 7, 1.6), stroke({x0 + 17, y0 + 13}, {x0 + 25, y0 + 4}, 2.0)});
+            sdf lens =
+                unite({ring(x0 + 12, y0 + 18, 7, 1.6), stroke({x0 + 17, y0 + 13}, {x0 + 25, y0 + 4}, 2.0)});
             sdf sign = stroke({x0 + 9, y0 + 18}, {x0 + 15, y0 + 18}, 1.0);
             if (cell.id == 23)
                 sign = unite({sign, stroke({x0 + 12, y0 + 15}, {x0 + 12, y0 + 21}, 1.0)});

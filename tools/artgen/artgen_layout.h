@@ -59,12 +59,12 @@ struct frame1_spec {
     int s, t; // source origin
 };
 constexpr frame1_spec frame1_styles[] = {
-    {1, IMG_INTERFACE, 10, 100, 26, 1, 487},   {2, IMG_INTERFACE, 20, 100, 26, 102, 487},
-    {3, IMG_INTERFACE, 10, 52, 26, 304, 486},  {4, IMG_INTERFACE, 10, 52, 26, 304, 459},
-    {5, IMG_INTERFACE, 10, 28, 16, 112, 161},  {6, IMG_INTERFACE, 10, 28, 16, 83, 161},
-    {7, IMG_INTERFACE, 10, 65, 24, 240, 242},  {8, IMG_INTERFACE, 7, 16, 16, 289, 219},
-    {9, IMG_INTERFACE, 10, 51, 26, 262, 133},  {10, IMG_INTERFACE, 26, 68, 24, 357, 488},
-    {11, IMG_ELEMENTS, 16, 48, 31, 926, 96},   {12, IMG_ELEMENTS, 16, 48, 31, 975, 96},
+    {1, IMG_INTERFACE, 10, 100, 26, 1, 487},  {2, IMG_INTERFACE, 20, 100, 26, 102, 487},
+    {3, IMG_INTERFACE, 10, 52, 26, 304, 486}, {4, IMG_INTERFACE, 10, 52, 26, 304, 459},
+    {5, IMG_INTERFACE, 10, 28, 16, 112, 161}, {6, IMG_INTERFACE, 10, 28, 16, 83, 161},
+    {7, IMG_INTERFACE, 10, 65, 24, 240, 242}, {8, IMG_INTERFACE, 7, 16, 16, 289, 219},
+    {9, IMG_INTERFACE, 10, 51, 26, 262, 133}, {10, IMG_INTERFACE, 26, 68, 24, 357, 488},
+    {11, IMG_ELEMENTS, 16, 48, 31, 926, 96},  {12, IMG_ELEMENTS, 16, 48, 31, 975, 96},
     {13, IMG_ELEMENTS, 16, 48, 31, 877, 96},
 };
 struct frame2_spec {
@@ -74,10 +74,11 @@ struct frame2_spec {
     int s, t;
 };
 constexpr frame2_spec frame2_styles[] = {
-    {14, IMG_INTERFACE, 100, 1, 358},  {15, IMG_INTERFACE, 100, 102, 358}, {16, IMG_INTERFACE, 100, 203, 358},
-    {17, IMG_INTERFACE, 100, 304, 358}, {18, IMG_INTERFACE, 100, 405, 358}, {19, IMG_INTERFACE, 68, 1, 289},
-    {20, IMG_INTERFACE, 42, 70, 315},   {21, IMG_INTERFACE, 42, 113, 315},  {22, IMG_INTERFACE, 44, 440, 12},
-    {23, IMG_ELEMENTS, 41, 982, 2},
+    {14, IMG_INTERFACE, 100, 1, 358},   {15, IMG_INTERFACE, 100, 102, 358},
+    {16, IMG_INTERFACE, 100, 203, 358}, {17, IMG_INTERFACE, 100, 304, 358},
+    {18, IMG_INTERFACE, 100, 405, 358}, {19, IMG_INTERFACE, 68, 1, 289},
+    {20, IMG_INTERFACE, 42, 70, 315},   {21, IMG_INTERFACE, 42, 113, 315},
+    {22, IMG_INTERFACE, 44, 440, 12},   {23, IMG_ELEMENTS, 41, 982, 2},
 };
 
 // The look of each style: the outline, the fill and (titled frame, bars) a band along the top.
@@ -87,29 +88,29 @@ struct style_look {
     int band_height; // 0: no band
 };
 constexpr style_look style_looks[] = {
-    {1, {6, 10, 16}, {30, 42, 60}, {48, 66, 94}, 8},       // menu bar
-    {2, {6, 10, 16}, {30, 42, 60}, {48, 66, 94}, 8},       // dialog header bar
-    {3, {8, 14, 24}, {50, 82, 124}, {72, 108, 156}, 6},    // push button
-    {4, {8, 14, 24}, {28, 50, 80}, {22, 40, 66}, 6},       // push button, pressed
-    {5, {6, 10, 16}, {16, 22, 32}, {10, 14, 22}, 3},       // progress track
-    {6, {10, 40, 24}, {64, 168, 96}, {112, 208, 140}, 4},  // progress fill
-    {7, {6, 10, 16}, {40, 56, 80}, {56, 76, 106}, 5},      // tab
-    {8, {6, 10, 16}, {40, 56, 80}, {56, 76, 106}, 3},      // small knob
-    {9, {6, 10, 16}, {22, 30, 44}, {22, 30, 44}, 0},       // text well
-    {10, {6, 10, 16}, {30, 40, 56}, {30, 40, 56}, 0},      // label plate
-    {11, {12, 30, 60}, {30, 78, 138}, {38, 90, 152}, 7},   // word button
-    {12, {8, 20, 44}, {18, 50, 96}, {14, 40, 80}, 7},      // word button, held
-    {13, {20, 24, 30}, {30, 34, 42}, {30, 34, 42}, 0},     // word button, dim
-    {14, {92, 116, 150}, {26, 36, 52}, {46, 66, 98}, 30},  // titled dialog frame
-    {15, {92, 116, 150}, {26, 36, 52}, {26, 36, 52}, 0},   // dialog frame
-    {16, {70, 88, 114}, {20, 28, 40}, {20, 28, 40}, 0},    // inner panel
-    {17, {150, 140, 110}, {34, 40, 54}, {34, 40, 54}, 0},  // tooltip
-    {18, {92, 116, 150}, {20, 30, 46}, {20, 30, 46}, 0},   // start-up status box
-    {19, {6, 10, 16}, {16, 22, 32}, {16, 22, 32}, 0},      // sunken well
-    {20, {92, 116, 150}, {30, 40, 56}, {30, 40, 56}, 0},   // popup menu
-    {21, {70, 88, 114}, {24, 32, 46}, {24, 32, 46}, 0},    // group box
-    {22, {70, 88, 114}, {24, 32, 46}, {24, 32, 46}, 0},    // small panel
-    {23, {84, 108, 140}, {22, 32, 48}, {22, 32, 48}, 0},   // wizard panels
+    {1, {6, 10, 16}, {30, 42, 60}, {48, 66, 94}, 8},      // menu bar
+    {2, {6, 10, 16}, {30, 42, 60}, {48, 66, 94}, 8},      // dialog header bar
+    {3, {8, 14, 24}, {50, 82, 124}, {72, 108, 156}, 6},   // push button
+    {4, {8, 14, 24}, {28, 50, 80}, {22, 40, 66}, 6},      // push button, pressed
+    {5, {6, 10, 16}, {16, 22, 32}, {10, 14, 22}, 3},      // progress track
+    {6, {10, 40, 24}, {64, 168, 96}, {112, 208, 140}, 4}, // progress fill
+    {7, {6, 10, 16}, {40, 56, 80}, {56, 76, 106}, 5},     // tab
+    {8, {6, 10, 16}, {40, 56, 80}, {56, 76, 106}, 3},     // small knob
+    {9, {6, 10, 16}, {22, 30, 44}, {22, 30, 44}, 0},      // text well
+    {10, {6, 10, 16}, {30, 40, 56}, {30, 40, 56}, 0},     // label plate
+    {11, {12, 30, 60}, {30, 78, 138}, {38, 90, 152}, 7},  // word button
+    {12, {8, 20, 44}, {18, 50, 96}, {14, 40, 80}, 7},     // word button, held
+    {13, {20, 24, 30}, {30, 34, 42}, {30, 34, 42}, 0},    // word button, dim
+    {14, {92, 116, 150}, {26, 36, 52}, {46, 66, 98}, 30}, // titled dialog frame
+    {15, {92, 116, 150}, {26, 36, 52}, {26, 36, 52}, 0},  // dialog frame
+    {16, {70, 88, 114}, {20, 28, 40}, {20, 28, 40}, 0},   // inner panel
+    {17, {150, 140, 110}, {34, 40, 54}, {34, 40, 54}, 0}, // tooltip
+    {18, {92, 116, 150}, {20, 30, 46}, {20, 30, 46}, 0},  // start-up status box
+    {19, {6, 10, 16}, {16, 22, 32}, {16, 22, 32}, 0},     // sunken well
+    {20, {92, 116, 150}, {30, 40, 56}, {30, 40, 56}, 0},  // popup menu
+    {21, {70, 88, 114}, {24, 32, 46}, {24, 32, 46}, 0},   // group box
+    {22, {70, 88, 114}, {24, 32, 46}, {24, 32, 46}, 0},   // small panel
+    {23, {84, 108, 140}, {22, 32, 48}, {22, 32, 48}, 0},  // wizard panels
 };
 
 // Text colour slot on style: every pair the interface draws and that must stay readable.
@@ -117,19 +118,19 @@ struct contrast_rule {
     int slot, style;
 };
 constexpr contrast_rule contrast_rules[] = {
-    {52, 14}, {52, 15}, {52, 23}, {54, 9}, {54, 23}, {47, 10}, {47, 20},
-    {56, 17}, {56, 18}, {49, 14}, {52, 3},  {52, 4},
+    {52, 14}, {52, 15}, {52, 23}, {54, 9},  {54, 23}, {47, 10},
+    {47, 20}, {56, 17}, {56, 18}, {49, 14}, {52, 3},  {52, 4},
 };
 constexpr double min_contrast = 4.5;
 
 // ---- Small pieces of the interface atlas (centre and half size, or a rectangle).
-constexpr rect check_box{139, 178, 157, 196};    // look 0 box, centre (148, 187)
-constexpr rect check_tick{139, 197, 157, 215};   // look 0 tick, centre (148, 206)
-constexpr rect radio_box{83, 123, 101, 141};     // other looks, centre (92, 132)
-constexpr rect radio_dot{83, 142, 101, 160};     // centre (92, 151)
-constexpr rect corner_button{120, 178, 138, 196}; // style flag clear, centre row 187
+constexpr rect check_box{139, 178, 157, 196};         // look 0 box, centre (148, 187)
+constexpr rect check_tick{139, 197, 157, 215};        // look 0 tick, centre (148, 206)
+constexpr rect radio_box{83, 123, 101, 141};          // other looks, centre (92, 132)
+constexpr rect radio_dot{83, 142, 101, 160};          // centre (92, 151)
+constexpr rect corner_button{120, 178, 138, 196};     // style flag clear, centre row 187
 constexpr rect corner_button_lit{120, 197, 138, 215}; // style flag set, centre row 206
-constexpr rect menu_arrow{158, 178, 176, 196};   // centre (167, 187)
+constexpr rect menu_arrow{158, 178, 176, 196};        // centre (167, 187)
 
 // Cursor images: the halves that the wider cursors are made of. Cursor 3 is 4 + 5, 6 is 7 + 8, 9 is
 // 10 + 11, 12 is 13 + 14, 15 is 16 + 17.
@@ -151,7 +152,7 @@ struct cursor_cell {
     int a, b;
 };
 constexpr cursor_cell cursor_cells[] = {
-    {18, false, 4, 1}, {18, true, 5, 1}, {19, false, 4, 0}, {19, true, 5, 0},
+    {18, false, 4, 1},  {18, true, 5, 1},   {19, false, 4, 0}, {19, true, 5, 0},
     {20, false, -1, 1}, {21, false, -1, 0}, {23, false, 8, 1}, {24, false, 7, 1},
 };
 constexpr rect cell_rect(int a, int b) { return {200 + 32 * a, 293 + 32 * b, 230 + 32 * a, 323 + 32 * b}; }

@@ -35,7 +35,9 @@ const rect& region_named(const std::string& name) {
     fail("no region named " + name);
 }
 
-bool same(const rect& a, const rect& b) { return a.s0 == b.s0 && a.t0 == b.t0 && a.s1 == b.s1 && a.t1 == b.t1; }
+bool same(const rect& a, const rect& b) {
+    return a.s0 == b.s0 && a.t0 == b.t0 && a.s1 == b.s1 && a.t1 == b.t1;
+}
 
 rgb colour_of_slot(int slot) {
     for (const swatch& w : swatches)
@@ -66,7 +68,8 @@ rgb over(rgb top, double alpha, rgb below) {
 void require_texel(const canvas& c, int s, int t, rgb want, const std::string& what) {
     rgba got = c.get(s, t);
     if (got.r != want.r || got.g != want.g || got.b != want.b || got.a != 255)
-        fail(what + ": texel (" + std::to_string(s) + ", " + std::to_string(t) + ") is not the declared colour");
+        fail(what + ": texel (" + std::to_string(s) + ", " + std::to_string(t) +
+             ") is not the declared colour");
 }
 
 } // namespace
@@ -81,7 +84,8 @@ void check_layout() {
             fail(std::string(a.name) + " does not lie inside its image");
         for (size_t j = i + 1; j < n; ++j) {
             const region& b = regions[j];
-            if (a.image == b.image && a.r.s0 < b.r.s1 && b.r.s0 < a.r.s1 && a.r.t0 < b.r.t1 && b.r.t0 < a.r.t1)
+            if (a.image == b.image && a.r.s0 < b.r.s1 && b.r.s0 < a.r.s1 && a.r.t0 < b.r.t1 &&
+                b.r.t0 < a.r.t1)
                 fail(std::string(a.name) + " overlaps " + b.name);
         }
     }
@@ -95,7 +99,8 @@ void check_layout() {
             fail("frame1 style " + std::to_string(f.style) + " disagrees with its region");
     }
     for (const frame2_spec& f : frame2_styles)
-        if (!same(region_named("frame2 style " + std::to_string(f.style)), {f.s, f.t, f.s + f.side, f.t + f.side}))
+        if (!same(region_named("frame2 style " + std::to_string(f.style)),
+                  {f.s, f.t, f.s + f.side, f.t + f.side}))
             fail("frame2 style " + std::to_string(f.style) + " disagrees with its region");
     for (const cursor_part& p : cursor_parts)
         if (!same(region_named("cursor " + std::to_string(p.id)), p.r))
@@ -135,9 +140,11 @@ void check_interface(const canvas& c) {
         if (f.image != IMG_INTERFACE)
             continue;
         const style_look& look = look_of(f.style);
-        require_texel(c, f.s + f.side / 2, f.t + f.side / 2, look.fill, "fill of style " + std::to_string(f.style));
+        require_texel(c, f.s + f.side / 2, f.t + f.side / 2, look.fill,
+                      "fill of style " + std::to_string(f.style));
         if (look.band_height > 0)
-            require_texel(c, f.s + f.side / 2, f.t + f.side - 4, look.band, "band of style " + std::to_string(f.style));
+            require_texel(c, f.s + f.side / 2, f.t + f.side - 4, look.band,
+                          "band of style " + std::to_string(f.style));
     }
     for (const frame1_spec& f : frame1_styles)
         if (f.image == IMG_INTERFACE)
