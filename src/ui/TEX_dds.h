@@ -18,3 +18,19 @@ constexpr size_t TEX_DDS_HEADER_SIZE = 128;
 // the levels it takes lie inside the file.
 int TEX_read_dds_header(const xmap_file& file, const unsigned char*& data, TEX_image_info& info,
                         float& gamma);
+
+// What TEX_read_dds_levels found.
+enum TEX_dds_result {
+    TEX_DDS_LEVELS = 1,      // the levels are in `pixels`
+    TEX_DDS_REFUSED = 0,     // the header was refused, or the levels taken do not lie inside the file
+    TEX_DDS_NOT_POW2 = -1,   // a side is not a power of two
+    TEX_DDS_NO_MIPMAPS = -2, // the mip levels are not stored
+};
+
+// Reads the header, then takes the mip levels: the largest are skipped (each halving both sides) while
+// `scale` is below 1 (it doubles per skip) or a side exceeds `max_side`; the rest, down to 1 x 1, must lie
+// inside the file. They are copied into a fresh buffer from MEM_checked_malloc (the caller's, to free with
+// std::free), and `info` describes them (has_mipmaps 1). A DXT1 image with a transparent texel becomes
+// GL_COMPRESSED_RGBA_S3TC_DXT1_EXT. `pixels` stays null unless the result is TEX_DDS_LEVELS.
+TEX_dds_result TEX_read_dds_levels(const xmap_file& file, float scale, int max_side, TEX_image_info& info,
+                                   unsigned char*& pixels, float& gamma);

@@ -209,19 +209,6 @@ float scale_for(uint32_t flags) {
     return scale;
 }
 
-bool dxt1_has_transparency(const unsigned char* data, size_t bytes) {
-    for (size_t at = 0; at + 8 <= bytes; at += 8) {
-        uint16_t c0 = static_cast<uint16_t>(data[at] | data[at + 1] << 8);
-        uint16_t c1 = static_cast<uint16_t>(data[at + 2] | data[at + 3] << 8);
-        if (c0 > c1)
-            continue;
-        for (int i = 0; i < 16; ++i)
-            if ((data[at + 4 + i / 4] >> (2 * (i % 4)) & 3) == 3)
-                return true;
-    }
-    return false;
-}
-
 } // namespace
 
 // ---- construction
@@ -310,52 +297,25 @@ bool read_file(TEX_obj& t, const layout_spec& layout, float scale, image& img) {
     bool ok = false;
     img.info = TEX_image_info();
     if (std::memcmp(head, "DDS ", 4) == 0) {
-        const unsigned char* data = nullptr;
+        const int max_side = OGL_capabilities.max_tex_size > 0 ? OGL_capabilities.max_tex_size : TEX_MAX_SIDE;
         float stored_gamma = 2.2f;
-        if (!TEX_read_dds_header(file, data, img.info, stored_gamma)) {
-            ok = false;
-        } else if (!TEX_is_pow2(img.info.width) || !TEX_is_pow2(img.info.height)) {
+        TEX_dds_result r = TEX_read_dds_levels(file, scale, max_side, img.info, img.pixels, stored_gamma);
+        if (r == TEX_DDS_NOT_POW2) {
             APP_alert(0, "Error: the texture", t.name, "is DDS but its size is not power of 2.", "", 2,
                       "TEX_obj", 464);
-        } else if (!img.info.has_mipmaps) {
+        } else if (r == TEX_DDS_NO_MIPMAPS) {
             APP_alert(0, "Error: the texture", t.name, "is DDS but does not have pre-generated mipmaps.", "",
                       2, "TEX_obj", 466);
-        } else {
-            // Skip the largest levels while the scale is below 1 or a side exceeds the hardware.
-            const int max_side =
-                OGL_capabilities.max_tex_size > 0 ? OGL_capabilities.max_tex_size : TEX_MAX_SIDE;
-            TEX_image_info level = img.info;
-            level.has_mipmaps = 0;
-            size_t offset = 0;
-            while ((scale < 1.0f || level.width > max_side || level.height > max_side) &&
-                   (level.width > 1 || level.height > 1)) {
-                offset += TEX_image_size(level);
-                level.width = std::max(level.width / 2, 1);
-                level.height = std::max(level.height / 2, 1);
-                scale *= 2.0f;
+        } else if (r == TEX_DDS_LEVELS) {
+            img.owned = true;
+            img.dds = true;
+            if (!(t.flags & TEX_RAW)) {
+                if (stored_gamma == 1.8f && colour_settings.gamma != 1.8f)
+                    TEX_gamma_convert(img.info, img.pixels, colour_settings.gamma_a);
+                else if (stored_gamma == 2.2f && colour_settings.gamma != 2.2f)
+                    TEX_gamma_convert(img.info, img.pixels, colour_settings.gamma_b);
             }
-            TEX_image_info chosen = level;
-            chosen.has_mipmaps = 1;
-            const size_t bytes = TEX_image_size(chosen);
-            const size_t available =
-                static_cast<size_t>(reinterpret_cast<const unsigned char*>(file.end) - data);
-            if (bytes > 0 && offset <= available && bytes <= available - offset) {
-                img.pixels = static_cast<unsigned char*>(MEM_checked_malloc(bytes));
-                img.owned = true;
-                std::memcpy(img.pixels, data + offset, bytes);
-                img.info = chosen;
-                img.dds = true;
-                if (!(t.flags & TEX_RAW)) {
-                    if (stored_gamma == 1.8f && colour_settings.gamma != 1.8f)
-                        TEX_gamma_convert(img.info, img.pixels, colour_settings.gamma_a);
-                    else if (stored_gamma == 2.2f && colour_settings.gamma != 2.2f)
-                        TEX_gamma_convert(img.info, img.pixels, colour_settings.gamma_b);
-                }
-                if (img.info.format == GL_COMPRESSED_RGB_S3TC_DXT1_EXT &&
-                    dxt1_has_transparency(img.pixels, bytes))
-                    img.info.format = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
-                ok = true;
-            }
+            ok = true;
         }
     } else if (std::memcmp(head, "BM", 2) == 0) {
         ok = TEX_read_bmp(path, file, img.pixels, 0, layout.format, 0, 1, img.info) != 0;

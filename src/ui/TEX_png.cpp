@@ -51,7 +51,13 @@ void warning_handler(png_structp png, png_const_charp message) {
                << "\n";
 }
 
-png_voidp allocate(png_structp, png_alloc_size_t n) { return MEM_malloc_noting_failure(n); }
+// libpng's own allocations: row buffers, zlib state and ancillary chunks, all small for any image the
+// readers accept. A forged chunk length asks for up to 2 GiB at once; such a request is refused here, which
+// fails only this read (going through the memory module would mark the whole program short of memory).
+constexpr png_alloc_size_t largest_libpng_block = 16 << 20;
+png_voidp allocate(png_structp, png_alloc_size_t n) {
+    return n <= largest_libpng_block ? std::malloc(n) : nullptr;
+}
 void release(png_structp, png_voidp p) { std::free(p); }
 
 int hint_from_text(png_structp png, png_infop info) {
