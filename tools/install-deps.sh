@@ -8,10 +8,12 @@ packages=(
     cmake ninja-build g++ pkg-config ccache
     libsdl2-dev libgl-dev
     libminizip-dev zlib1g-dev libarchive-dev
+    # images and fonts: loaders, the artwork generator and the embedded faces
+    libpng-dev libfreetype-dev libsquish-dev fonts-dejavu-core fonts-vlgothic
     # tests and formatting
     libgtest-dev libgmock-dev clang-format-14 python3
     zip unzip 7zip p7zip-full libarchive-tools
-    tinyproxy-bin
+    tinyproxy-bin curl
     # window tests: Mesa's software OpenGL under Xvfb, driven by xdotool
     libgl1-mesa-dri xvfb xauth xdotool imagemagick
 )

@@ -170,21 +170,22 @@ def write(path, data):
     os.utime(path, (FIXED_EPOCH, FIXED_EPOCH))
 
 
-def zip_bytes(entries):
-    """A zip archive (made on Unix, fixed times) of (name, bytes, mode) entries."""
+def zip_bytes(entries, stored=False):
+    """A zip archive (made on Unix, fixed times) of (name, bytes, mode) entries; deflated unless `stored`."""
+    method = zipfile.ZIP_STORED if stored else zipfile.ZIP_DEFLATED
     buf = io.BytesIO()
-    with zipfile.ZipFile(buf, "w", zipfile.ZIP_DEFLATED, compresslevel=9) as z:
+    with zipfile.ZipFile(buf, "w", method, compresslevel=9) as z:
         for name, data, mode in entries:
             info = zipfile.ZipInfo(name, date_time=FIXED_TIME)
             info.create_system = 3
             info.external_attr = (0o100000 | mode) << 16
-            info.compress_type = zipfile.ZIP_DEFLATED
+            info.compress_type = method
             z.writestr(info, data, compresslevel=9)
     return buf.getvalue()
 
 
 def corrupt_zip_data(data, name):
-    """Flips one byte of the compressed data of entry `name`, so its CRC check fails."""
+    """Flips one byte of the data of entry `name`, so its CRC check fails."""
     with zipfile.ZipFile(io.BytesIO(data)) as z:
         info = z.getinfo(name)
     header = info.header_offset
@@ -237,7 +238,8 @@ def package_bytes(spec, variant):
         entries = [("Other " + name, spec.data, spec.mode)]
     elif variant == "hostile-entry":
         entries = [("../../x", b"escaped\n", 0o644)] + entries
-    data = zip_bytes(entries)
+    # A stored entry whose byte is flipped fails exactly its CRC check (a deflated one might fail to inflate).
+    data = zip_bytes(entries, stored=variant == "bad-crc")
     if variant == "bad-crc":
         data = corrupt_zip_data(data, name)
     return data

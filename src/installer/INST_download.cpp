@@ -1,6 +1,7 @@
 // INST_download: the per-frame download step, package expansion and the reset of the download state.
 #include "installer/INST_download.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -201,14 +202,17 @@ int INST_next_work_item(int i, int n) {
         d.slots.push_back(fresh);
     }
     download_slot& s = d.slots[static_cast<size_t>(i)];
-    if (s.state == 0)
+    // A slot that ran out of packages still takes a waiting retry: otherwise a package whose server keeps
+    // failing is only ever retried by that server, and the install never ends.
+    const bool idle_with_retry_waiting = s.package_index >= n && !d.retry_list.empty();
+    if (s.state == 0 && !idle_with_retry_waiting)
         return s.package_index;
     if (!d.retry_list.empty()) {
         s.package_index = d.retry_list.front();
         d.retry_list.pop_front();
     } else {
         s.package_index = d.next_index;
-        d.next_index = d.next_index + 1 > n ? n : (d.next_index + 1 < 0 ? 0 : d.next_index + 1);
+        d.next_index = std::clamp(d.next_index + 1, 0, n < 0 ? 0 : n);
     }
     s.state = 0;
     return s.package_index;
@@ -317,6 +321,8 @@ int INST_download_step() {
                 wants_work = false;
             } else if (result == 2) {
                 INST_bench_slot(i);
+                FILE_delete(download); // what arrived of a failed transfer is of no use
+
             } else {
                 const int expanded = INST_expand_download(download, local, r.sig_want);
                 d.size_downloaded += r.download_kb;

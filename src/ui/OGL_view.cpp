@@ -91,6 +91,8 @@ void OGL_view_record::ortho(float l, float r, float b, float t, float n, float f
 
 void OGL_view_record::frustum(float l, float r, float b, float t, float n, float f) {
     is_ortho = 0;
+    if (!view.kill_cull)
+        OGL_view_register_vars();
     const float mt = var_set(view.kill_clip) ? b + 0.55f * (t - b) : t;
     std::fill(projection, projection + 16, 0.0f);
     projection[0] = 2.0f * n / (r - l);

@@ -128,13 +128,16 @@ TEST_F(DispenserTest, HandsOutIndicesInOrderAndRetriesFirst) {
     EXPECT_EQ(INST_next_work_item(2, n), 4);
     EXPECT_EQ(INST_dispenser.next_index, 4);
 
-    // A slot handed the entry count takes no retries later: slot 1 fails again, slot 0 stays idle.
+    // A slot handed the entry count takes a retry that waits later: slot 1 fails again, idle slot 0 takes
+    // its package, and the benched slot then finds nothing left.
     INST_dispenser.slots[1].state = 0;
     INST_dispenser.slots[1].package_index = 3;
     INST_bench_slot(1);
-    EXPECT_EQ(INST_next_work_item(0, n), 4);
     EXPECT_EQ(INST_dispenser.retry_list, std::list<int>{3});
-    EXPECT_EQ(INST_next_work_item(1, n), 3); // the benched slot itself takes it back
+    EXPECT_EQ(INST_next_work_item(0, n), 3);
+    EXPECT_TRUE(INST_dispenser.retry_list.empty());
+    EXPECT_EQ(INST_next_work_item(0, n), 3); // busy: keeps it
+    EXPECT_EQ(INST_next_work_item(1, n), 4);
 
     INST_bench_slot(7); // no such slot: nothing happens
     EXPECT_EQ(INST_dispenser.slots.size(), 3u);

@@ -85,6 +85,28 @@ TEST(FormatTest, RatesAreWholeAndClamped) {
     }
 }
 
+TEST(FormatTest, TranslatedTextsFollowTheLanguagesPluralRule) {
+    test::LogCapture log;
+    LANG_restart_for_test("");
+    LANG_load_file(3, std::string(AERIVON_SOURCE_DIR) + "/resources/text/Russian.txt");
+    const struct {
+        float seconds;
+        const char* text;
+    } cases[] = {{1.0f, "1 секунда"},  {3.0f, "3 секунды"}, {5.0f, "5 секунд"},    {12.0f, "12 секунд"},
+                 {180.0f, "3 минуты"}, {7200.0f, "2 часа"}, {36000.0f, "10 часов"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(INST_format_time_left(c.seconds), c.text) << c.seconds;
+    EXPECT_EQ(INST_format_rate(22.0f), "22 килобайта/с");
+    EXPECT_EQ(INST_format_rate(25.0f), "25 килобайт/с");
+    LANG_load_file(1, std::string(AERIVON_SOURCE_DIR) + "/resources/text/French.txt");
+    EXPECT_EQ(INST_format_time_left(1.5f), "1 seconde");
+    EXPECT_EQ(INST_format_time_left(0.0f), "0 seconde"); // French takes 0 and 1 as singular
+    EXPECT_EQ(INST_format_rate(2.0f), "2 kilooctets/seconde");
+    EXPECT_EQ(log.text().find("ERROR"), std::string::npos) << log.text();
+    EXPECT_EQ(log.text().find("WARNING"), std::string::npos) << log.text();
+    LANG_restart_for_test("");
+}
+
 std::string head(const std::string& length_header) { return "HTTP/1.1 200 OK\r\n" + length_header + "\r\n"; }
 
 struct DownloadPercentTest : test::InstallerTest {

@@ -46,7 +46,7 @@ inline int engine_answer(const std::string& path, int gone) {
 }
 
 // The engine pointed at a demo server through the proxy preference, with `work` as its work folder.
-// Everything it changes is restored when it goes.
+// What it changes is restored when it goes, except `install_failed`, which a run leaves as it ended.
 class Engine {
   public:
     Engine(int proxy_port, const std::string& work) {
@@ -69,7 +69,6 @@ class Engine {
         INST_set_download_clock(nullptr);
         INST_set_modified_file_dialog(nullptr);
         INST_emptied_folders.clear();
-        install_failed = 0;
     }
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -138,8 +137,9 @@ class Engine {
         return done ? calls : -1;
     }
 
-    // A fresh install of the served release into `install` (simulator files only).
-    static int install(const std::string& install) {
+    // A fresh install of the served release into `install` (simulator files only); `after` as for download.
+    // download's result, or below 0 when an earlier stage failed.
+    static int install(const std::string& install, const std::function<void(int)>& after = {}) {
         INST_install_folder = install;
         INST_set_include_flags(1, 0);
         if (fetch_server_list() != 0 || fetch_directory() != 0)
@@ -148,11 +148,11 @@ class Engine {
         INST_clear_tile_selection();
         INST_compute_totals();
         const int planned = plan_and_make_folders();
-        return planned == 1 ? download() : planned - 10;
+        return planned == 1 ? download(after) : planned - 10;
     }
 
     // An update of the copy at `install` (simulator and scenery, as the update road does).
-    static int update(const std::string& install) {
+    static int update(const std::string& install, const std::function<void(int)>& after = {}) {
         INST_install_folder = install;
         INST_set_include_flags(1, 1);
         if (fetch_server_list() != 0 || fetch_directory() != 0)
@@ -161,7 +161,7 @@ class Engine {
         INST_scan_installed_scenery(0);
         INST_compute_totals();
         const int planned = plan_and_make_folders();
-        return planned == 1 ? download() : planned - 10;
+        return planned == 1 ? download(after) : planned - 10;
     }
 
     // Calls `step` until it returns true or `budget_ms` passes, sleeping briefly between calls.

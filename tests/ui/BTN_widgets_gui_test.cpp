@@ -468,19 +468,6 @@ TEST_F(AppTooltipGuiTest, TooltipWaitsForASecondOfRestAndIsAlwaysEmptied) {
     EXPECT_EQ(top - bottom + 1, 60 + 20 + 14 + 4);
 }
 
-TEST_F(AppTooltipGuiTest, TooltipStaysInsideTheWindow) {
-    tick(5.0, 790, 590);
-    tick(7.0, 790, 590);
-    ui_state.tooltip = std::string(400, 'y'); // 8 lines: (8 * 5 + 10) * 2 = 100 high
-    APP_tooltip_and_cursor(0);
-    // x = 790 - 415 = 375 (below 800 - 10 - 400), y = 600 - 20 - 100 = 480: the frame reaches x - 10 + 420 +
-    // 9 across and y - 10 + 120 + 4 up.
-    EXPECT_EQ(pixel(375 - 10 + 420 + 9 - 1, 500).r, region_colour(17, 2).r);
-    EXPECT_EQ(pixel(375 - 10 + 420 + 9, 500), uitest::background);
-    EXPECT_EQ(pixel(700, 480 - 10 + 120 + 4 - 1).r, region_colour(17, 7).r);
-    EXPECT_EQ(pixel(700, 480 - 10 + 120 + 4), uitest::background);
-}
-
 TEST_F(AppTooltipGuiTest, CursorHidesAfterTenSecondsOfRestOnTheWizardScreen) {
     auto shown = [] { return SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE; };
     tick(9.9, 400, 300);

@@ -1,0 +1,415 @@
+// The engine end to end, headless: a generated sample release served by the demo server, reached through
+// the proxy preference, fetched, scanned, planned and downloaded as the installing pages will do it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/FILE_compress.h"
+#include "base/FILE_error_text.h"
+#include "base/LANG_localise.h"
+#include "base/LOG_log.h"
+#include "base/PREF_file.h"
+#include "installer/INST_format.h"
+#include "installer_fixtures.h"
+#include "support/demo_release.h"
+#include "support/engine_harness.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test::Engine;
+
+std::string md5_of(const std::string& path) {
+    std::string out;
+    return FILE_md5_hex(path, out) == 0 ? out : "missing";
+}
+
+// One field of the manifest as "key\tvalue" lines (a map) or "value" lines (a list), read with python3.
+std::vector<std::string> manifest_lines(const std::string& root, const std::string& key) {
+    test::TempDir d;
+    const std::string script =
+        "import json,sys\nv=json.load(open(sys.argv[1]))[sys.argv[2]]\n"
+        "print('\\n'.join(k+'\\t'+str(v[k]) for k in sorted(v)) if isinstance(v,dict) else "
+        "'\\n'.join(map(str,v)))\n";
+    test::write_file(d.file("m.py"), script);
+    test::shell("python3 '" + d.file("m.py") + "' '" + root + "/manifest.json' '" + key + "' > '" +
+                d.file("out") + "'");
+    std::vector<std::string> out;
+    std::istringstream in(test::read_file(d.file("out")));
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty())
+            out.push_back(line);
+    return out;
+}
+
+std::map<std::string, std::string> manifest_map(const std::string& root, const std::string& key) {
+    std::map<std::string, std::string> out;
+    for (const std::string& line : manifest_lines(root, key)) {
+        const size_t tab = line.find('\t');
+        out[line.substr(0, tab)] = line.substr(tab + 1);
+    }
+    return out;
+}
+
+// The path a package is fetched under.
+std::string url_of(const std::string& path, const std::string& suffix) {
+    return "/pub/Aerivon10Demo/" + path + suffix;
+}
+
+std::string suffix_of(const std::string& path) {
+    if (path == "Resources/default data/earth_nav.dat")
+        return ".7z";
+    if (path == "Resources/plugins/read me.txt" || path == "Resources/win only.dll")
+        return "";
+    return ".zip";
+}
+
+struct EngineTest : test::InstallerTest {
+    test::TempDir dir;
+    test::LogCapture log;
+    test::ScopedOptions options{"--qa_script"};
+    std::string release, work, install;
+
+    void SetUp() override {
+        InstallerTest::SetUp();
+        LOG_init();
+        LANG_restart_for_test("");
+        PREF_installer.log_actions = 1;
+        release = dir.file("release");
+        work = dir.file("work/");
+        install = dir.file("Aerivon 10 Demo/");
+        fs::create_directories(work);
+    }
+    void TearDown() override {
+        PREF_installer.log_actions = 0;
+        install_failed = 0;
+        InstallerTest::TearDown();
+    }
+    void generate(const std::vector<std::string>& variant = {}) {
+        std::string report;
+        ASSERT_TRUE(test::make_sample_release(release, variant, &report)) << report;
+    }
+    // A copy of the release's installed v1 at the install folder.
+    void copy_installed_v1() { fs::copy(release + "/installed-v1", install, fs::copy_options::recursive); }
+    void expect_files(const std::string& after, const std::string& absent) {
+        for (const auto& [path, sum] : manifest_map(release, after))
+            EXPECT_EQ(md5_of(install + path), sum) << path;
+        for (const std::string& path : manifest_lines(release, absent))
+            EXPECT_FALSE(fs::exists(install + path)) << path;
+    }
+    void expect_no_slot_files() {
+        for (const auto& e : fs::directory_iterator(work)) {
+            const std::string name = e.path().filename().string();
+            EXPECT_FALSE(!name.empty() && std::isdigit(static_cast<unsigned char>(name[0]))) << name;
+        }
+    }
+};
+
+// The installs that hash the copy on the checksum queue's threads also run under TSan.
+using ConcurrentEngineTest = EngineTest;
+
+TEST_F(ConcurrentEngineTest, FreshInstallFromTwoServersMatchesTheManifest) {
+    generate();
+    test::DemoServer server(release);
+    ASSERT_TRUE(server.ok()) << server.output();
+    Engine engine(server.port(), work);
+    ASSERT_GT(Engine::install(install), 0) << log.text();
+    EXPECT_EQ(install_failed, 0);
+
+    expect_files("after_install", "absent_after_install");
+    for (const std::string& folder : manifest_lines(release, "fixed_folders"))
+        EXPECT_TRUE(fs::is_directory(install + folder)) << folder;
+    expect_no_slot_files();
+
+    // Each wanted package was fetched once, from both mirrors between them; nothing else was asked for.
+    std::set<std::string> hosts;
+    std::map<std::string, int> fetched;
+    for (const test::demo_request& r : server.requests()) {
+        EXPECT_EQ(r.status, 200) << r.path;
+        if (r.path.find("directory.txt.zip") == std::string::npos && r.host != "www.aerivon.example") {
+            hosts.insert(r.host);
+            ++fetched[r.path];
+        }
+    }
+    std::map<std::string, int> wanted;
+    for (const auto& [path, sum] : manifest_map(release, "after_install"))
+        wanted[url_of(path, suffix_of(path))] = 1;
+    EXPECT_EQ(fetched, wanted);
+    EXPECT_EQ(hosts, (std::set<std::string>{"mirror1.test", "mirror2.test"}));
+
+    const std::string text = log.text();
+    for (const auto& [path, sum] : manifest_map(release, "after_install"))
+        EXPECT_NE(text.find("EXPANDING file " + install + path + ", with result=0.\n"), std::string::npos)
+            << path;
+    EXPECT_EQ(text.find("E/SYS"), std::string::npos) << text;
+
+    // The simulator stand-in came out of its zip runnable.
+    const test::ChildResult run = test::run_child({install + "Aerivon.exe", "--fly", "a b"});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(test::read_file(install + "launch_marker.txt"), "started\narg:--fly\narg:a b\n");
+    EXPECT_EQ(INST_dispenser.size_expanded, INST_total_expanded_kb);
+    EXPECT_EQ(INST_dispenser.size_downloaded, INST_total_download_kb);
+}
+
+TEST_F(ConcurrentEngineTest, UpdateReplacesRemovesAndAddsWithoutAskingAndKeepsTheRest) {
+    generate();
+    copy_installed_v1();
+    const std::string unchanged = install + "Resources/unchanged.txt";
+    const auto old_time = fs::file_time_type::clock::now() - std::chrono::hours(48);
+    fs::last_write_time(unchanged, old_time);
+    test::DemoServer server(release);
+    ASSERT_TRUE(server.ok()) << server.output();
+    Engine engine(server.port(), work);
+    ASSERT_GT(Engine::update(install), 0) << log.text();
+    EXPECT_EQ(install_failed, 0);
+    EXPECT_TRUE(test::engine_questions.empty());
+
+    expect_files("after_update", "absent_after_update");
+    EXPECT_EQ(fs::last_write_time(unchanged), old_time);
+    EXPECT_EQ(server.count("/pub/Aerivon10Demo/Resources/unchanged.txt.zip"), 0);
+    EXPECT_EQ(server.count("/pub/Aerivon10Demo/Aerivon.exe.zip"), 0);
+    for (const std::string& folder : manifest_lines(release, "folders_removed_by_update"))
+        EXPECT_FALSE(fs::exists(install + folder)) << folder;
+    const std::string text = log.text();
+    const size_t deeper = text.find("cleanup: DELETING  file " + install + "Airfoils/old/, with result=0.\n");
+    const size_t upper = text.find("cleanup: DELETING  file " + install + "Airfoils/, with result=0.\n");
+    ASSERT_NE(deeper, std::string::npos) << text;
+    ASSERT_NE(upper, std::string::npos) << text;
+    EXPECT_LT(deeper, upper);
+    EXPECT_NE(text.find("now we want to nuke a file: DELETING  file " + install + "Airfoils/old/wing.afl"),
+              std::string::npos);
+
+    // A second plan in the same run finds nothing to fetch, delete or ask.
+    ASSERT_EQ(INST_plan_install_actions(), 1);
+    for (const package_entry& entry : INST_directory.packages)
+        EXPECT_EQ(entry.back().plan_download + entry.back().plan_delete, 0) << entry.back().path;
+    EXPECT_TRUE(test::engine_questions.empty());
+}
+
+TEST_F(EngineTest, ModifiedFilesAreAskedAbout) {
+    generate({"--modify", "changed", "--modify", "gone"});
+    copy_installed_v1();
+    const std::string mine = test::read_file(install + "Instructions/Aerivon Manual.txt");
+    test::DemoServer server(release);
+    ASSERT_TRUE(server.ok()) << server.output();
+    Engine engine(server.port(), work);
+    test::engine_answers = {2, 1}; // keep my manual; delete the file that is no longer used
+    ASSERT_GT(Engine::update(install), 0) << log.text();
+    ASSERT_EQ(test::engine_questions.size(), 2u);
+    EXPECT_EQ(test::engine_questions[0].path, install + "Instructions/Aerivon Manual.txt");
+    EXPECT_EQ(test::engine_questions[0].gone, 0);
+    EXPECT_EQ(test::engine_questions[1].path, install + "Airfoils/old/wing.afl");
+    EXPECT_EQ(test::engine_questions[1].gone, 1);
+    EXPECT_EQ(test::read_file(install + "Instructions/Aerivon Manual.txt"), mine);
+    EXPECT_EQ(server.count("/pub/Aerivon10Demo/Instructions/Aerivon Manual.txt.zip"), 0);
+    EXPECT_FALSE(fs::exists(install + "Airfoils"));
+    EXPECT_NE(log.text().find("File: " + install + "Airfoils/old/wing.afl  sig_want=GONE  sig_have="),
+              std::string::npos);
+}
+
+TEST_F(EngineTest, AFailingServerIsBenchedForThirtySecondsOfTheClock) {
+    generate();
+    const struct {
+        const char* name;
+        const char* fault;
+    } cases[] = {
+        {"503", "mirror2.test=503@2"},
+        {"503 for ever", "mirror2.test=503"},
+        {"dropped connection", "mirror2.test=drop=10@1"},
+        {"short body", "mirror2.test=short@1"},
+        {"more announced than sent", "mirror2.test=wronglen=500@1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(install);
+        InstallerTest::reset();
+        test::DemoServer server(release, {c.fault});
+        ASSERT_TRUE(server.ok()) << server.output();
+        Engine engine(server.port(), work);
+        INST_install_folder = install;
+        INST_set_include_flags(1, 0);
+        ASSERT_EQ(Engine::fetch_server_list(), 0);
+        ASSERT_EQ(Engine::fetch_directory(0), 0);
+        Engine::scan();
+        ASSERT_EQ(Engine::plan_and_make_folders(), 1);
+
+        // Run until mirror2's first transfer failed: its slot is benched.
+        auto mirror2_requests = [&] {
+            int n = 0;
+            for (const test::demo_request& r : server.requests())
+                n += r.host == "mirror2.test" && r.path.find("directory") == std::string::npos;
+            return n;
+        };
+        ASSERT_TRUE(Engine::poll([] {
+            INST_download_step();
+            return INST_dispenser.slots.size() == 2 && INST_dispenser.slots[1].retry_time > 0.0f;
+        })) << log.text();
+        EXPECT_EQ(INST_dispenser.slots[1].retry_time, 30.0f);
+        EXPECT_EQ(INST_slot_status_text(1), "Server is not responding normally.");
+        EXPECT_EQ(mirror2_requests(), 1);
+        EXPECT_NE(log.text().find("mirror2.test"), std::string::npos);
+
+        // Until the clock reaches 30 s mirror2 is left alone, while mirror1 works on (and takes the package
+        // mirror2 failed to deliver).
+        test::engine_clock_seconds = 29.9f;
+        for (int i = 0; i < 200; ++i)
+            INST_download_step();
+        EXPECT_EQ(mirror2_requests(), 1);
+
+        // Then it is served again, and the install completes with every file right.
+        ASSERT_GT(Engine::download([&](int result) {
+                      if (result == 0 && INST_download_clock() < INST_dispenser.slots[1].retry_time)
+                          test::engine_clock_seconds = INST_dispenser.slots[1].retry_time;
+                  }),
+                  0)
+            << log.text();
+        EXPECT_EQ(install_failed, 0);
+        expect_files("after_install", "absent_after_install");
+        expect_no_slot_files();
+
+        // Every package mirror1 fetched, it fetched once.
+        std::map<std::string, int> from_mirror1;
+        for (const test::demo_request& r : server.requests())
+            if (r.host == "mirror1.test")
+                ++from_mirror1[r.path];
+        for (const auto& [path, n] : from_mirror1)
+            EXPECT_EQ(n, 1) << path;
+    }
+}
+
+TEST_F(EngineTest, HostileDirectoryRecordsAreNeverFetchedOrWritten) {
+    generate({"--hostile-records"});
+    test::DemoServer server(release);
+    ASSERT_TRUE(server.ok()) << server.output();
+    Engine engine(server.port(), work);
+    ASSERT_GT(Engine::install(install), 0) << log.text();
+    expect_files("after_install", "absent_after_install");
+    for (const test::demo_request& r : server.requests())
+        EXPECT_EQ(r.path.find("escape"), std::string::npos) << r.path;
+    std::vector<std::string> beside;
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        beside.push_back(e.path().filename().string());
+    std::sort(beside.begin(), beside.end());
+    EXPECT_EQ(beside, (std::vector<std::string>{"Aerivon 10 Demo", "release", "work"}));
+    EXPECT_FALSE(fs::exists("/tmp/aerivon-escape.txt"));
+    for (const char* made : {"a", "C:", "a\\b.txt", "escape.txt"})
+        EXPECT_FALSE(fs::exists(install + made)) << made;
+}
+
+TEST_F(EngineTest, ABrokenPackageStopsTheUpdateAndKeepsTheOldFile) {
+    const struct {
+        const char* variant;
+        int code;
+    } cases[] = {
+        {"--bad-crc", -105}, {"--wrong-bytes", 20002}, {"--wrong-name", 20002}, {"--hostile-entry", 20002}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.variant);
+        fs::remove_all(install);
+        InstallerTest::reset();
+        generate({c.variant});
+        copy_installed_v1();
+        const std::string manual = install + "Instructions/Aerivon Manual.txt";
+        const std::string old_bytes = test::read_file(manual);
+        test::DemoServer server(release);
+        ASSERT_TRUE(server.ok()) << server.output();
+        Engine engine(server.port(), work);
+        const std::string before = log.text();
+        std::vector<int> results;
+        std::vector<int> failed_at;
+        ASSERT_GT(Engine::update(install,
+                                 [&](int result) {
+                                     results.push_back(result);
+                                     failed_at.push_back(install_failed);
+                                 }),
+                  0);
+        // The call that met the broken package ended the step.
+        const auto first_failed = std::find(failed_at.begin(), failed_at.end(), 1);
+        ASSERT_NE(first_failed, failed_at.end());
+        EXPECT_EQ(results[static_cast<size_t>(first_failed - failed_at.begin())], 1);
+        EXPECT_EQ(first_failed + 1, failed_at.end());
+        EXPECT_EQ(install_failed, 1);
+        EXPECT_EQ(test::read_file(manual), old_bytes);
+        EXPECT_EQ(fs::directory_iterator(install + "Instructions")->path().filename(), "Aerivon Manual.txt");
+        EXPECT_EQ(std::distance(fs::directory_iterator(install + "Instructions"), fs::directory_iterator()),
+                  1);
+        EXPECT_FALSE(fs::exists(install + "x"));
+        EXPECT_FALSE(fs::exists(dir.file("x")));
+        expect_no_slot_files();
+        const std::string block = log.text().substr(before.size());
+        std::string error;
+        FILE_error_text(error, c.code);
+        EXPECT_NE(block.find("| The installer cannot extract a file.\n"), std::string::npos) << block;
+        EXPECT_NE(block.find("| Error: " + error + "\n"), std::string::npos) << block;
+        EXPECT_NE(block.find("| Compressed File: " + work), std::string::npos) << block;
+        EXPECT_NE(block.find("| Destination: " + manual + "\n"), std::string::npos) << block;
+    }
+
+    // A good install afterwards, in the same run, is not stopped by the earlier failure.
+    fs::remove_all(install);
+    InstallerTest::reset();
+    generate();
+    test::DemoServer server(release);
+    ASSERT_TRUE(server.ok()) << server.output();
+    Engine engine(server.port(), work);
+    ASSERT_EQ(install_failed, 1);
+    ASSERT_GT(Engine::install(install), 0) << log.text();
+    EXPECT_EQ(install_failed, 0);
+    expect_files("after_install", "absent_after_install");
+}
+
+TEST_F(EngineTest, AResetInMidDownloadDeletesOnlyTheDownloadAndStartsAfresh) {
+    generate();
+    // Slot 0 takes the first package from mirror1: it comes slowly enough to be cut off in the middle.
+    test::DemoServer server(release, {"mirror1.test/Aerivon.exe.zip=slow=100"});
+    ASSERT_TRUE(server.ok()) << server.output();
+    Engine engine(server.port(), work);
+    INST_install_folder = install;
+    INST_set_include_flags(1, 0);
+    ASSERT_EQ(Engine::fetch_server_list(), 0);
+    ASSERT_EQ(Engine::fetch_directory(0), 0);
+    Engine::scan();
+    ASSERT_EQ(Engine::plan_and_make_folders(), 1);
+    // A file of the user's that is named like the package, beside the file it installs.
+    const std::string users = install + "Aerivon.exe.zip";
+    test::write_file(users, "mine\n");
+
+    ASSERT_TRUE(Engine::poll([&] {
+        INST_download_step();
+        return fs::exists(work + "0.zip") && INST_download_percent(5) > 0.0f;
+    })) << log.text();
+    INST_reset_downloads();
+    EXPECT_EQ(test::read_file(users), "mine\n");
+    expect_no_slot_files();
+    EXPECT_TRUE(INST_dispenser.slots.empty());
+
+    // Starting again fetches every package afresh, and nothing of the dropped transfer gets in the way.
+    ASSERT_TRUE(server.clear_faults());
+    ASSERT_GT(Engine::download(), 0) << log.text();
+    EXPECT_EQ(install_failed, 0);
+    expect_files("after_install", "absent_after_install");
+    expect_no_slot_files();
+    EXPECT_EQ(test::read_file(users), "mine\n");
+}
+
+TEST_F(EngineTest, TheRouteThroughTinyproxyChainedToTheDemoServerInstalls) {
+    if (!test::have_program("tinyproxy"))
+        GTEST_SKIP() << "tinyproxy is not installed";
+    generate();
+    test::DemoServer server(release);
+    ASSERT_TRUE(server.ok()) << server.output();
+    test::UpstreamTinyproxy proxy(dir.path(), server.port());
+    ASSERT_TRUE(proxy.ok());
+    Engine engine(proxy.port(), work);
+    ASSERT_GT(Engine::install(install), 0) << log.text();
+    expect_files("after_install", "absent_after_install");
+    EXPECT_EQ(server.count("/pub/Aerivon10Demo/Aerivon.exe.zip"), 1);
+    EXPECT_EQ(server.count("/_lookup_10_/server_list_10.txt", "www.aerivon.example"), 1);
+}
+
+} // namespace
