@@ -15,6 +15,7 @@
 #include "ui/MENU_menus.h"
 #include "ui/OGL_colour_settings.h"
 #include "ui/OGL_view.h"
+#include "ui/QTIM_capture.h"
 #include "ui/TEX_obj.h"
 #include "ui/WIN_resize.h"
 #include "ui/WIN_window_table.h"
@@ -185,6 +186,7 @@ void APP_frame() {
         MENU_draw_bar();
     }
     MENU_draw();
+    QTIM_frame();
     TEX_drain_deletes();
     if (hooks.atlas_update)
         hooks.atlas_update();

@@ -10,8 +10,8 @@
 // |      |                                         | focus list                                         |
 // | 3    | first call: set the screen              | wizard screens: the screen-0 frame (or the cleared |
 // |      |                                         | view), tooltip and cursor, menu bar                |
-// | 4    |                                         | open menus, texture deletions, the atlas update,   |
-// |      |                                         | then the frame is presented                        |
+// | 4    |                                         | open menus, the capture driver, texture deletions, |
+// |      |                                         | the atlas update, then the frame is presented      |
 // The input callbacks turn window events into the input state of ui_state (widget_state.h).
 #pragma once
 

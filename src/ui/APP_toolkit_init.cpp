@@ -6,10 +6,15 @@
 
 #include "base/CMND_registry.h"
 #include "base/DREF_registry.h"
+#include "ui/BTN_text_field.h"
+#include "ui/KEY_bindings.h"
+#include "ui/OGL_back_tex.h"
 #include "ui/OGL_font.h"
+#include "ui/OGL_shader.h"
 #include "ui/OGL_texture_unit.h"
 #include "ui/OGL_view.h"
 #include "ui/TEX_manager.h"
+#include "ui/WIN_window_table.h"
 
 int APP_capture_available = 0;
 
@@ -36,6 +41,8 @@ void APP_toolkit_init() {
     init.vars.push_back(&view.kill_clip);
     init.vars.push_back(&OGL_font_register_vars());
     TMAN_register_vars();
+    init.vars.push_back(&SHADER_register_vars());
+    WIN_set_second_window_hook(OGL_back_tex_load);
 
     // Objects that live for the whole run: a variable is registered with its address.
     static DREF_var own[] = {
@@ -43,7 +50,6 @@ void APP_toolkit_init() {
         {"shadow/csm/pad_near_ratio", 5, float_bits(1.0f)},
         {"memory/chunky_buffers", 0, 0},
         {"fbo/flush_per_frame", 2, 0},
-        {"shader/total_shaders", 0, 0},
         {"xdl/num_xdl_draw", 2, 0},
         {"xdl/num_xdl_vert", 2, 0},
         {"xdl/num_xdl_inst", 2, 0},
@@ -64,6 +70,7 @@ void APP_toolkit_init() {
         init.vars.push_back(&v);
 
     CMND_registry_init();
+    KEY_set_focus_router(BTN_route_key);
     APP_capture_available = 0;
 }
 

@@ -7,7 +7,7 @@
 #include "base/BTN_split_label.h"
 #include "base/STR_utf.h"
 #include "platform/WIN_clipboard.h"
-#include "platform/WIN_window.h"
+#include "ui/APP_frame.h"
 #include "ui/BTN_widgets.h"
 #include "ui/OGL_font.h"
 #include "ui/OGL_text_layout.h"
@@ -304,7 +304,7 @@ bool BTN_text_field(float x, float y, std::string& text, int max_length, const s
         s.sel_start = std::clamp(s.sel_start, 0, n);
         s.sel_end = std::clamp(s.sel_end, s.sel_start, n);
         if (clicked) {
-            TXE_click(s, in.mouse_x, in.mouse_y, WIN_shift_down());
+            TXE_click(s, in.mouse_x, in.mouse_y, APP_shift_down());
             ui_state.text_drag = 1;
         } else if (ui_state.text_drag && APP_clock.buttons[0].down) {
             TXE_drag(s, in.mouse_x, in.mouse_y);
@@ -352,4 +352,7 @@ text_edit_state& BTN_text_field_bind(float x, float y, float width, std::string*
 
 const text_edit_callbacks& BTN_text_field_callbacks() { return field_callbacks; }
 
-BTN_text_field_status BTN_text_field_inspect() { return {tf.scroll_x, tf.scroll_y, tf.modified}; }
+BTN_text_field_status BTN_text_field_inspect() {
+    const text_edit_state& s = edit_state();
+    return {tf.scroll_x, tf.scroll_y, tf.modified, s.sel_start, s.sel_end};
+}

@@ -69,9 +69,10 @@ const BTN_key_queue& BTN_text_field_queue();
 text_edit_state& BTN_text_field_bind(float x, float y, float width, std::string* text);
 // The edit callbacks the fields install.
 const text_edit_callbacks& BTN_text_field_callbacks();
-// The bound field's scroll offsets and modified flag.
+// The focused (or bound) field's scroll offsets, modified flag and selection.
 struct BTN_text_field_status {
     float scroll_x, scroll_y;
     int modified;
+    int sel_start, sel_end;
 };
 BTN_text_field_status BTN_text_field_inspect();

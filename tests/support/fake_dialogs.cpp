@@ -8,14 +8,16 @@
 
 namespace test {
 
-FakeDialogs::FakeDialogs(const std::vector<std::string>& names) {
-    std::string bin = dir_.file("bin");
+FakeDialogs::FakeDialogs(const std::vector<std::string>& names, bool own_path) {
+    bin_ = dir_.file("bin");
+    const std::string& bin = bin_;
     mkdir(bin.c_str(), 0755);
     std::string script = std::string(AERIVON_SOURCE_DIR) + "/tests/support/fake_dialog/fake_dialog.sh";
     for (const std::string& n : names)
         symlink(script.c_str(), (bin + "/" + n).c_str());
     log_ = dir_.file("calls.txt");
-    path_ = std::make_unique<ScopedEnv>("PATH", bin);
+    if (own_path)
+        path_ = std::make_unique<ScopedEnv>("PATH", bin);
     log_env_ = std::make_unique<ScopedEnv>("FAKE_DIALOG_LOG", log_);
     for (const char* v :
          {"FAKE_ZENITY_ANSWER", "FAKE_ZENITY_STATUS", "FAKE_KDIALOG_ANSWER", "FAKE_KDIALOG_STATUS"})

@@ -11,8 +11,11 @@ namespace test {
 
 class FakeDialogs {
   public:
-    // `names`: the programs to provide, e.g. {"zenity", "kdialog"}; {} gives a PATH with neither.
-    explicit FakeDialogs(const std::vector<std::string>& names);
+    // `names`: the programs to provide, e.g. {"zenity", "kdialog"}; {} gives a PATH with neither. With
+    // `own_path` false this process keeps its PATH, and path() is for the environment of a child.
+    explicit FakeDialogs(const std::vector<std::string>& names, bool own_path = true);
+    // The folder that holds the fakes: the whole PATH they need.
+    const std::string& path() const { return bin_; }
     // Sets what the fake of that name prints and its exit status.
     void answer(const std::string& name, const std::string& text, int status = 0);
     // The recorded calls: for each, "[name]" and then one line per argument.
@@ -22,7 +25,7 @@ class FakeDialogs {
 
   private:
     TempDir dir_;
-    std::string log_;
+    std::string bin_, log_;
     std::unique_ptr<ScopedEnv> path_, log_env_;
     std::vector<std::unique_ptr<ScopedEnv>> answers_;
 };

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/WIN_resource.h"
 #include "ui/BTN_text_field.h"
 #include "ui/OGL_font.h"
 #include "ui/TXE_edit.h"
@@ -27,16 +26,6 @@ void narrow_text_rect(text_edit_state& s, float r[4]) {
 
 class TxeEditTest : public ::testing::Test {
   protected:
-    // Font 0 from its embedded face, or Debian's copy when this executable has none.
-    static void SetUpTestSuite() {
-        size_t size = 0;
-        if (!WIN_load_gui_resource("DejaVuSans.ttf", &size)) {
-            OGL_font_files.main[0] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-            OGL_font_files.fallback[0] = "/usr/share/fonts/truetype/vlgothic/VL-Gothic-Regular.ttf";
-        }
-        OGL_get_font(0);
-        OGL_load_font(0);
-    }
     // A field at (100, 200), 80 wide, editing `text`.
     text_edit_state& edit(const std::string& initial, float text_width = 0.0f) {
         text = initial;
@@ -82,29 +71,24 @@ TEST_F(TxeEditTest, LayoutBreaksAtWordsCutsOverLongWordsAtCharactersAndFollowsLi
     EXPECT_EQ(state->line_starts, (std::vector<int>{0, 3, 6, 9}));
 }
 
-TEST_F(TxeEditTest, BackspaceAtStartChangesNothing) {
-    text_edit_state& s = edit("abc");
-    TXE_key(s, 8, 0);
-    EXPECT_EQ(text, "abc");
-    EXPECT_EQ(BTN_text_field_inspect().modified, 0);
-    TXE_set_selection(s, 3, 3);
-    TXE_key(s, 8, 0);
-    EXPECT_EQ(text, "ab");
-    EXPECT_EQ(BTN_text_field_inspect().modified, 1);
-}
-
-TEST_F(TxeEditTest, ShiftArrowsShrinkTheSelectionThenExtendItLeft) {
+TEST_F(TxeEditTest, BackspaceAndShiftArrows) {
     text_edit_state& s = edit("abcdef");
+    TXE_key(s, 8, 0);
+    EXPECT_EQ(text, "abcdef");
+    EXPECT_EQ(BTN_text_field_inspect().modified, 0) << "Backspace at offset 0 changes nothing";
+
     TXE_set_selection(s, 3, 3);
     TXE_key(s, 29, 1);
     EXPECT_EQ(selection(), std::make_pair(3, 4));
     TXE_key(s, 28, 1);
-    EXPECT_EQ(selection(), std::make_pair(3, 3));
+    EXPECT_EQ(selection(), std::make_pair(3, 3)) << "the selection shrinks";
     TXE_key(s, 28, 1);
-    EXPECT_EQ(selection(), std::make_pair(2, 3));
+    EXPECT_EQ(selection(), std::make_pair(2, 3)) << "then extends to the left";
     EXPECT_EQ(s.active_end, 0);
-    TXE_key(s, 29, 0); // collapses to the end
-    EXPECT_EQ(selection(), std::make_pair(3, 3));
+    TXE_key(s, 8, 0);
+    EXPECT_EQ(text, "abdef");
+    EXPECT_EQ(selection(), std::make_pair(2, 2));
+    EXPECT_EQ(BTN_text_field_inspect().modified, 1);
 }
 
 TEST_F(TxeEditTest, VerticalMovesKeepThePreferredX) {
@@ -179,12 +163,6 @@ TEST_F(TxeEditTest, DrawsSelectionThenLinesThenCaret) {
     TXE_set_selection(s, 1, 1);
     TXE_draw(s, 1);
     EXPECT_EQ(drawn, (std::vector<std::string>{"text:one\n", "caret"}));
-}
-
-TEST_F(TxeEditTest, Utf8PrefixKeepsWholeCharacters) {
-    EXPECT_EQ(TXE_utf8_prefix("a\xC3\xA9\xC3\xA9", 4), 3u);
-    EXPECT_EQ(TXE_utf8_prefix("a\xC3\xA9\xC3\xA9", 5), 5u);
-    EXPECT_EQ(TXE_utf8_prefix("\xE6\x97\xA5", 2), 0u);
 }
 
 } // namespace
