@@ -240,6 +240,12 @@ TEST_F(TexGuiTest, CompressedTexturesPreferTheDdsUnlessTheFlagSaysNo) {
         EXPECT_EQ(level_parameter(ref, 0, GL_TEXTURE_COMPRESSED), c.compressed);
         EXPECT_GT(TMAN_get(ref)->vram_bytes, 0);
     }
+    // A DDS cut short of its last level is refused, and the texture binds as the placeholder.
+    const std::string whole = teximg::make_dds("DXT1", 4, 4, true, true, teximg::dxt1_levels());
+    test::write_file(dir.file("cut.dds"), whole.substr(0, whole.size() - 1));
+    EXPECT_EQ(TMAN_load_bitmap(0, 1020, 0x2, 2, "cut.dds"), 0);
+    TMAN_bind_ref(1020, 0, 0);
+    EXPECT_EQ(bound_name(), 3);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 

@@ -118,6 +118,25 @@ TEST(ArtworkTest, EachWordHasInkOnlyInsideItsSlot) {
     }
 }
 
+TEST(ArtworkTest, BackgroundTilesWithoutASeam) {
+    decoded d = decode("background.png", GL_RGB);
+    ASSERT_EQ(d.ok, 1);
+    const int n = artgen::background_image.width;
+    auto texel = [&](int s, int t, int c) { return d.pixels[(static_cast<size_t>(t) * n + s) * 3 + c]; };
+    // The step across the wrap (last column to the first, last row to the first) is no larger than the step
+    // across the same kind of place inside the image (a grid line at 128).
+    auto seam = [&](bool columns, int before, int after) {
+        long sum = 0;
+        for (int i = 0; i < n; ++i)
+            for (int c = 0; c < 3; ++c)
+                sum += std::abs(columns ? texel(before, i, c) - texel(after, i, c)
+                                        : texel(i, before, c) - texel(i, after, c));
+        return sum;
+    };
+    EXPECT_LE(seam(true, n - 1, 0), seam(true, 127, 128) * 5 / 4);
+    EXPECT_LE(seam(false, n - 1, 0), seam(false, 127, 128) * 5 / 4);
+}
+
 TEST(ArtworkTest, TwoGeneratorRunsGiveIdenticalBytes) {
     test::TempDir dir;
     for (const char* run : {"one", "two"}) {

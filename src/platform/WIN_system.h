@@ -1,0 +1,41 @@
+// WIN_system: what the log header reports about the machine, and handing a web address to the desktop.
+#pragma once
+#include <string>
+#include <vector>
+
+// The running kernel, from uname: "Linux", the release ("6.1.0-18-amd64"), its first two numbers, the
+// kernel's version text and the machine name ("x86_64"). False (fields empty, numbers 0) when uname fails.
+struct WIN_os_info {
+    std::string sysname;
+    std::string release;
+    int major = 0;
+    int minor = 0;
+    std::string version;
+    std::string machine;
+};
+bool WIN_get_os_info(WIN_os_info& out);
+// True when the machine name is that of a 64-bit machine (x86_64, aarch64, ppc64, s390x, riscv64, ...).
+bool WIN_machine_is_64bit(const std::string& machine);
+
+// One processor of /proc/cpuinfo: its index ("processor"), its "model name" and its "cpu MHz" (the whole
+// part), each flagged when present.
+struct WIN_cpu_record {
+    int index = -1;
+    bool has_name = false;
+    std::string name;
+    bool has_mhz = false;
+    int mhz = 0;
+};
+// The records of a cpuinfo text, in file order (blocks separated by blank lines; a block without a
+// "processor" line takes the next index).
+std::vector<WIN_cpu_record> WIN_parse_cpuinfo(const std::string& text);
+// The records of this machine's /proc/cpuinfo (empty when it cannot be read).
+std::vector<WIN_cpu_record> WIN_cpu_records();
+// Processors online, at least 1.
+int WIN_processor_count();
+// The page size: the granularity of file mappings.
+int WIN_page_size();
+
+// Hands `url` to the desktop: xdg-open started with the text as its one argument (never through a shell),
+// in its own session. Not waited for; a helper thread reaps it. A start that fails is ignored.
+void WIN_open_url(std::string url);

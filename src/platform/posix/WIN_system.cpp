@@ -1,0 +1,146 @@
+// WIN_system: the machine's description for the log header, and the URL hand-off to xdg-open.
+#include "platform/WIN_system.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <spawn.h>
+#include <sstream>
+#include <sys/utsname.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+int read_number(const char*& p) {
+    int value = 0;
+    while (*p >= '0' && *p <= '9') {
+        value = value > 99999 ? 999999 : value * 10 + (*p - '0');
+        ++p;
+    }
+    return value;
+}
+
+std::string trim(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t\r");
+    if (b == std::string::npos)
+        return "";
+    size_t e = s.find_last_not_of(" \t\r");
+    return s.substr(b, e - b + 1);
+}
+
+} // namespace
+
+bool WIN_get_os_info(WIN_os_info& out) {
+    out = WIN_os_info();
+    utsname u{};
+    if (uname(&u) != 0)
+        return false;
+    out.sysname = u.sysname;
+    out.release = u.release;
+    out.version = u.version;
+    out.machine = u.machine;
+    const char* p = u.release;
+    out.major = read_number(p);
+    if (*p == '.') {
+        ++p;
+        out.minor = read_number(p);
+    }
+    return true;
+}
+
+bool WIN_machine_is_64bit(const std::string& machine) {
+    return machine.find("64") != std::string::npos || machine == "s390x";
+}
+
+std::vector<WIN_cpu_record> WIN_parse_cpuinfo(const std::string& text) {
+    std::vector<WIN_cpu_record> out;
+    WIN_cpu_record cur;
+    bool open = false;
+    auto close_block = [&] {
+        if (!open)
+            return;
+        if (cur.index < 0)
+            cur.index = out.empty() ? 0 : out.back().index + 1;
+        out.push_back(cur);
+        cur = WIN_cpu_record();
+        open = false;
+    };
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        size_t colon = line.find(':');
+        if (trim(line).empty()) {
+            close_block();
+            continue;
+        }
+        if (colon == std::string::npos)
+            continue;
+        const std::string key = trim(line.substr(0, colon));
+        const std::string value = trim(line.substr(colon + 1));
+        open = true;
+        if (key == "processor") {
+            const char* p = value.c_str();
+            if (*p >= '0' && *p <= '9')
+                cur.index = read_number(p);
+        } else if (key == "model name") {
+            cur.has_name = true;
+            cur.name = value;
+        } else if (key == "cpu MHz") {
+            const char* p = value.c_str();
+            if (*p >= '0' && *p <= '9') {
+                cur.has_mhz = true;
+                cur.mhz = read_number(p);
+            }
+        }
+    }
+    close_block();
+    return out;
+}
+
+std::vector<WIN_cpu_record> WIN_cpu_records() {
+    std::ifstream f("/proc/cpuinfo");
+    if (!f)
+        return {};
+    std::ostringstream s;
+    s << f.rdbuf();
+    return WIN_parse_cpuinfo(s.str());
+}
+
+int WIN_processor_count() {
+    long n = sysconf(_SC_NPROCESSORS_ONLN);
+    return n < 1 ? 1 : n > 4096 ? 4096 : static_cast<int>(n);
+}
+
+int WIN_page_size() {
+    long n = sysconf(_SC_PAGESIZE);
+    return n > 0 ? static_cast<int>(n) : 4096;
+}
+
+void WIN_open_url(std::string url) {
+    std::string program = "xdg-open";
+    char* argv[] = {program.data(), url.data(), nullptr};
+    // Its own session and default signal handling, whatever ours are; it may outlive us.
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t all, none;
+    sigfillset(&all);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    pid_t pid = -1;
+    int err = posix_spawnp(&pid, program.c_str(), nullptr, &attr, argv, environ);
+    posix_spawnattr_destroy(&attr);
+    if (err != 0 || pid <= 0)
+        return;
+    std::thread([pid] {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+}

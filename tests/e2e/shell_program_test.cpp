@@ -1,0 +1,105 @@
+// The program's start-up, frames and exit as a user sees them: its window on an X server of its own, the
+// log, the language chooser, the preferences, and a run without a display.
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+#include "ui/shell_harness.h"
+
+namespace {
+
+// Waits until the window shows nothing but colour 43, the swatch pixel of the interface image (texel row
+// 155 from the bottom of 512 is file row 356): the first frames of screen 0 were presented.
+bool shows_screen_0(shell::session& s) {
+    const shell::image swatch = shell::read_image(AERIVON_INTERFACE_PNG, "-crop 1x1+319+356");
+    return !swatch.empty() && shell::wait_until(
+                                  [&] {
+                                      const shell::image img = s.screenshot();
+                                      return !img.empty() &&
+                                             img.rgb.find_first_not_of(swatch.rgb) == std::string::npos;
+                                  },
+                                  10000);
+}
+
+class ShellProgramTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        if (!s.have_display())
+            GTEST_SKIP() << "Xvfb did not start";
+    }
+    shell::session s;
+    const std::string log_path = s.home.file("log.txt");
+    const std::string prefs = s.home.file(".local/share/Aerivon Installer.prf");
+};
+
+} // namespace
+
+TEST_F(ShellProgramTest, AnAutomatedRunLogsItsHeaderShowsScreenZeroAndEndsOnSigterm) {
+    s.start(AERIVON_EXE, {"--qa_script=1", "--lang=en", "--log_path=" + log_path});
+    ASSERT_FALSE(s.window().empty()) << s.process->errors();
+    EXPECT_TRUE(shows_screen_0(s)) << "the frames are not presented";
+    s.process->signal(SIGTERM);
+    EXPECT_EQ(s.process->wait_exit(10000), 0);
+    EXPECT_TRUE(test::read_file(prefs).empty());
+
+    const std::string log = test::read_file(log_path);
+    size_t at = 0;
+    for (const char* item :
+         {"Installer log.txt for Aerivon Demo Installer 3.22r1 compiled on ",
+          "\n\nThis log file is generated automatically", "\nIf you need to contact tech support",
+          "\n\nIf you got a hard system crash", "\n\nLinux ", "\nThis is a 64-bit version of Linux.\n",
+          "\nCPU type: ", "\nPhysical Memory (total for computer): ",
+          "\nMaximum Virtual Memory (for Aerivon only): ", "\nCPU 0: ",
+          "\n\nSim-Root folder:'', case sensitive=0\n\n-----",
+          "\nApplication was launched with the following command line options...\n\t'--lang'='en'\n",
+          "\t'--qa_script'='1'\n-----", "\nOpenGL Vendor    : ", "\nThis video card is: ",
+          "\nCPU count        : ", "\nClean exit from threads.\n"}) {
+        at = log.find(item, at);
+        ASSERT_NE(at, std::string::npos) << "missing or out of order: " << item << "\n" << log;
+    }
+}
+
+TEST_F(ShellProgramTest, ARunWithoutOptionsSavesThePreferencesOnSigterm) {
+    s.start(AERIVON_EXE, {});
+    ASSERT_FALSE(s.window().empty()) << s.process->errors();
+    ASSERT_TRUE(shows_screen_0(s));
+    s.process->signal(SIGTERM);
+    EXPECT_EQ(s.process->wait_exit(10000), 0);
+    const std::string log = test::read_file(s.home.file("Desktop/Aerivon Installer Log.txt"));
+    EXPECT_NE(log.find("\nSim-Root folder:'', case sensitive=0\n\n"), std::string::npos);
+    EXPECT_EQ(log.find("Application was launched"), std::string::npos);
+    EXPECT_EQ(test::read_file(prefs).rfind("I\n10 version\n", 0), 0u);
+}
+
+TEST_F(ShellProgramTest, TheLanguageChooserComesUpWhenTheLanguageIsNotAvailable) {
+    s.start(AERIVON_EXE, {"--log_path=" + log_path}, {{"LANG", "C"}});
+    ASSERT_TRUE(s.wait_for_alert());
+    shell::expect_golden(s.last_shot, "shell_chooser");
+    // "Deutsch", the third radio: centred 25 left of the middle of the 420-wide view and at its y 143,
+    // the view's origin being (190, 170) in the 800 x 600 window.
+    s.click(190 + 185, 600 - 170 - 143);
+    s.key("Return");
+    EXPECT_TRUE(shows_screen_0(s)); // start-up went on
+    s.process->signal(SIGTERM);
+    EXPECT_EQ(s.process->wait_exit(10000), 0);
+    EXPECT_NE(test::read_file(log_path).find(" ==== CHANGING LANGUAGE TO: Deutsch. ====\n"),
+              std::string::npos);
+}
+
+TEST(ShellProgramNoDisplayTest, TheWindowAlertGoesToStderrAndTheLog) {
+    for (bool automated : {false, true}) {
+        SCOPED_TRACE(automated);
+        test::TempDir home;
+        std::vector<std::string> argv = {AERIVON_EXE, "--lang=en", "--log_path=" + home.file("log.txt")};
+        if (automated)
+            argv.push_back("--qa_script=1");
+        // The X11 video driver, as everywhere in the tests: SDL would fall back to drawing off screen.
+        const test::ChildResult r = test::run_child(
+            argv, {{"HOME", home.path()}, {"DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", "x11"}}, 30);
+        const std::string first = "I could not set up the graphics for Aerivon!";
+        EXPECT_EQ(r.exit_code, automated ? 1 : 0);
+        EXPECT_EQ(r.err.find(first) != std::string::npos, !automated) << r.err;
+        const std::string log = test::read_file(home.file("log.txt"));
+        EXPECT_NE(log.find("E/SYS: | " + first), std::string::npos) << log;
+        EXPECT_NE(log.find("E/SYS: | (hl_init.cpp:900)"), std::string::npos);
+    }
+}

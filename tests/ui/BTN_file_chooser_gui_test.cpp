@@ -1,0 +1,130 @@
+// The in-window chooser (PATH holds neither zenity nor kdialog), driven by events pushed between its frames:
+// picking a folder in a temporary tree against a golden screenshot, Return and Esc, and a typed save name.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <vector>
+
+#include "edit_gui_fixture.h"
+#include "golden.h"
+#include "support/fake_dialogs.h"
+#include "ui/WIN_file_dialog.h"
+
+namespace {
+
+class BtnFileChooserGuiTest : public edittest::EditGuiFixture {
+  protected:
+    void SetUp() override {
+        edittest::EditGuiFixture::SetUp();
+        if (IsSkipped())
+            return;
+        for (const char* d : {"alpha", "beta", ".hidden"})
+            mkdir(tree.file(d).c_str(), 0755);
+        test::write_file(tree.file("file.txt"), "x");
+        symlink(tree.file("alpha").c_str(), tree.file("link").c_str());
+        root = tree.path() + "/";
+    }
+
+    // Runs the chooser with `steps` run one per frame at the end of its frames (then Esc, so that a
+    // script that misses still ends).
+    bool choose(int mode, std::string& path, std::vector<std::function<void()>> steps) {
+        script = std::move(steps);
+        next = 0;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        edittest::after_frame = [] {
+            if (next < script.size())
+                script[next]();
+            else if (next == script.size() + 30)
+                key(SDL_SCANCODE_ESCAPE);
+            ++next;
+        };
+        const int before = screen_state.screen_id;
+        bool ok = WIN_choose_file_or_folder(mode, "Pick one", root, path);
+        edittest::after_frame = nullptr;
+        EXPECT_EQ(screen_state.screen_id, before) << "the caller's screen is current again";
+        return ok;
+    }
+    // A press in one frame and its release in the next, at a point of the chooser's view (asked for when
+    // the chooser shows).
+    using where = std::function<std::pair<float, float>()>;
+    static void add_click(std::vector<std::function<void()>>& s, where at) {
+        s.push_back([=] { mouse_event(SDL_MOUSEBUTTONDOWN, at().first, at().second); });
+        s.push_back([=] { mouse_event(SDL_MOUSEBUTTONUP, at().first, at().second); });
+    }
+    // The middle of list row i (0 is the parent row), and of the OK button.
+    static where row(int i) {
+        return [i] {
+            return std::make_pair(60.0f, screen_state.view_height - 108.0f - 12.0f * static_cast<float>(i));
+        };
+    }
+    static where ok_button() {
+        return [] { return std::make_pair(screen_state.view_width / 3.0f, 18.0f); };
+    }
+
+    test::FakeDialogs no_dialogs{{}};
+    test::TempDir tree;
+    std::string root;
+    inline static std::vector<std::function<void()>> script;
+    inline static size_t next = 0;
+};
+
+// Named for tools/update-goldens.sh, which renders the *GoldenGui* tests again.
+class FileChooserGoldenGuiTest : public BtnFileChooserGuiTest {};
+
+TEST_F(FileChooserGoldenGuiTest, PickingAFolderMatchesItsGolden) {
+    std::vector<std::function<void()>> s;
+    s.push_back([] {
+        const screen_state_record& st = screen_state;
+        const int x0 = static_cast<int>(st.origin_x), y0 = static_cast<int>(st.origin_y);
+        const int w = static_cast<int>(st.view_width), h = static_cast<int>(st.view_height);
+        golden::options opt;
+        opt.masks.push_back({x0 + 15, y0 + h - 96, x0 + w - 15, y0 + h - 66}); // the path (a temporary name)
+        EXPECT_TRUE(golden::matches("folder_chooser", {x0, y0, x0 + w, y0 + h}, opt));
+    });
+    add_click(s, row(2)); // "beta/"
+    add_click(s, ok_button());
+    std::string path = "/unchanged/";
+    ASSERT_TRUE(choose(2, path, s));
+    EXPECT_EQ(path, root + "beta/");
+}
+
+TEST_F(BtnFileChooserGuiTest, ReturnTakesTheFieldAndEscCancels) {
+    std::vector<std::function<void()>> s;
+    add_click(s, row(1)); // "alpha/"
+    s.push_back([] { key(SDL_SCANCODE_RETURN); });
+    std::string path;
+    ASSERT_TRUE(choose(2, path, s));
+    EXPECT_EQ(path, root + "alpha/");
+
+    path = "/some/file";
+    EXPECT_FALSE(choose(0, path, {[] { key(SDL_SCANCODE_ESCAPE); }}));
+    EXPECT_EQ(path, "") << "a cancelled open dialog empties the path";
+
+    // Mode 0 lists the files too (the link among them, as a file): row 3 is "file.txt" after the two folders.
+    s.clear();
+    add_click(s, row(3));
+    s.push_back([] { key(SDL_SCANCODE_RETURN); });
+    ASSERT_TRUE(choose(0, path, s));
+    EXPECT_EQ(path, root + "file.txt");
+}
+
+TEST_F(BtnFileChooserGuiTest, SaveTakesATypedName) {
+    std::string path = "old.txt";
+    std::vector<std::function<void()>> s;
+    // The field shows the folder and the old name: a click at its right end, then Backspace over all of it.
+    add_click(
+        s, [] { return std::make_pair(screen_state.view_width - 40.0f, screen_state.view_height - 78.0f); });
+    for (int i = 0; i < 4; ++i)
+        s.push_back([] {
+            for (int k = 0; k < 20; ++k)
+                key(SDL_SCANCODE_BACKSPACE);
+        });
+    s.push_back([] { type("new.txt"); });
+    s.push_back([] {});
+    s.push_back([] { key(SDL_SCANCODE_RETURN); });
+    ASSERT_TRUE(choose(1, path, s));
+    EXPECT_EQ(path, root + "new.txt") << "a name without a folder is taken in the folder shown";
+}
+
+} // namespace

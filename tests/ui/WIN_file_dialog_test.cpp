@@ -1,0 +1,102 @@
+// File and folder choosers through the fake zenity and kdialog on PATH (no window): the arguments of each
+// mode and backend, the answers, the cancel rules, the order of the backends and the pump while one runs.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "platform/WIN_dialog_process.h"
+#include "support/fake_dialogs.h"
+#include "ui/WIN_file_dialog.h"
+
+namespace {
+
+using v = std::vector<std::string>;
+
+TEST(WinFileDialogTest, EachModeAndBackendGetsItsArguments) {
+    test::FakeDialogs both({"zenity", "kdialog"});
+    std::string path = "/old/dir/report.txt";
+    both.answer("zenity", "/home/u/out.txt");
+    ASSERT_TRUE(WIN_choose_file_or_folder(1, "Save it", "/srv/data", path));
+    EXPECT_EQ(both.last_call(), (v{"zenity", "--file-selection", "--title=Save it", "--save",
+                                   "--filename=/srv/data/report.txt"}));
+    EXPECT_EQ(path, "/home/u/out.txt");
+
+    ASSERT_TRUE(WIN_choose_file_or_folder(0, "Open it", "/srv/data/", path));
+    EXPECT_EQ(both.last_call(),
+              (v{"zenity", "--file-selection", "--title=Open it", "--filename=/srv/data/"}));
+
+    test::ScopedEnv home("HOME", "/home/tester");
+    both.answer("zenity", "/home/tester/games");
+    ASSERT_TRUE(WIN_choose_file_or_folder(2, "Where?", "", path));
+    EXPECT_EQ(both.last_call(),
+              (v{"zenity", "--file-selection", "--title=Where?", "--directory", "--filename=/home/tester/"}));
+    EXPECT_EQ(path, "/home/tester/games/") << "a folder gets its '/'";
+
+    both.answer("zenity", "", 2); // any status but 0 and 1: the next backend
+    both.answer("kdialog", "/mnt/x");
+    for (int mode : {0, 1, 2}) {
+        SCOPED_TRACE(mode);
+        path = "name.txt";
+        ASSERT_TRUE(WIN_choose_file_or_folder(mode, "K", "/srv", path));
+        const char* verb[] = {"--getopenfilename", "--getsavefilename", "--getexistingdirectory"};
+        EXPECT_EQ(both.last_call(),
+                  (v{"kdialog", "--title", "K", verb[mode], mode == 1 ? "/srv/name.txt" : "/srv/"}));
+        EXPECT_EQ(path, mode == 2 ? "/mnt/x/" : "/mnt/x");
+    }
+}
+
+TEST(WinFileDialogTest, MissingZenityFallsToKdialog) {
+    test::FakeDialogs kde({"kdialog"});
+    kde.answer("kdialog", "/data/Games");
+    std::string path;
+    ASSERT_TRUE(WIN_choose_file_or_folder(2, "Folder", "/data", path));
+    EXPECT_EQ(path, "/data/Games/");
+    EXPECT_EQ(kde.calls().find("[zenity]"), std::string::npos);
+}
+
+TEST(WinFileDialogTest, CancelRules) {
+    test::FakeDialogs both({"zenity", "kdialog"});
+    both.answer("zenity", "/ignored", 1);
+    both.answer("kdialog", "/must/not/be/asked");
+    struct row {
+        int mode;
+        const char* before;
+        const char* after;
+    } rows[] = {
+        {2, "/keep/this/", "/keep/this/"}, // the folder chooser leaves the path alone
+        {0, "/some/file", ""},             // the open dialog empties it
+        {1, "draft.txt", "draft.txt"},     // the save dialog keeps the name it started with
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.mode);
+        std::string path = r.before;
+        EXPECT_FALSE(WIN_choose_file_or_folder(r.mode, "No", "/tmp", path));
+        EXPECT_EQ(path, r.after);
+    }
+    EXPECT_EQ(both.calls().find("[kdialog]"), std::string::npos) << "a cancel asks no other backend";
+}
+
+TEST(WinFileDialogTest, HostileTextsArriveAsOneUnchangedArgumentEach) {
+    test::FakeDialogs kde({"kdialog"});
+    kde.answer("kdialog", "/tmp/z");
+    const std::string prompt = "Say \"hi\" 'there' $(touch /tmp/pwned) `id` ; | &";
+    const std::string start = "/tmp/a folder/$(rm -rf x)/";
+    std::string path;
+    ASSERT_TRUE(WIN_choose_file_or_folder(2, prompt, start, path));
+    EXPECT_EQ(kde.last_call(), (v{"kdialog", "--title", prompt, "--getexistingdirectory", start}));
+}
+
+TEST(WinFileDialogTest, ThePumpRunsWhileTheDialogIsOpen) {
+    test::TempDir d;
+    const std::string slow = d.file("slow");
+    test::write_file(slow, "#!/bin/sh\n/bin/sleep 0.3; echo /done\n");
+    chmod(slow.c_str(), 0755);
+    static int pumps = 0;
+    std::string out;
+    EXPECT_EQ(WIN_run_dialog_process(
+                  {slow}, [] { ++pumps; }, out),
+              WIN_DIALOG_CONFIRMED);
+    EXPECT_EQ(out, "/done");
+    EXPECT_GE(pumps, 3);
+}
+
+} // namespace
