@@ -72,6 +72,7 @@ class DemoRoadProgramTest : public testing::Test {
         expect_page("End User License Agreement");
         click(agree_box);
         click(continue_button);
+        expect_page("Check Servers");
         expect_page("Pick Install Destination for Aerivon10Demo.");
     }
     // Values of one table of the manifest: "after_install" (path -> MD5) or "absent_after_install" (path ->
@@ -208,6 +209,7 @@ TEST_F(DemoRoadProgramTest, GoingBackMidInstallThenCancellingDeletesThePartialCo
     start();
     walk_to_destination();
     click(continue_button);
+    expect_page("Installing");
     struct stat st;
     ASSERT_TRUE(shell::wait_until([&] { return stat((copy + "Aerivon.exe").c_str(), &st) == 0; }, 20000));
     click(back_button);
