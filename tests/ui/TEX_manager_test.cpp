@@ -1,12 +1,11 @@
-// The texture manager's pure parts: folding dynamic names, the progress decision, the resolution scale and
-// the rendering defaults; and the load refusals that come before any OpenGL call.
+// The texture manager's pure parts, folding dynamic names and the progress decision, and the load
+// refusals that come before any OpenGL call.
 #include <gtest/gtest.h>
 
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
 #include "support/test_support.h"
 #include "tex_test_images.h"
-#include "ui/OGL_extensions.h"
 #include "ui/TEX_manager.h"
 #include "ui/TEX_obj.h"
 
@@ -67,45 +66,6 @@ TEST(TexManagerTest, ProgressIsReportedAfterASecondForInterfaceLoadsOnly) {
     }
 }
 
-TEST(TexManagerTest, ResolutionScaleByLevel) {
-    const float want[] = {0.03125f, 0.0625f, 0.125f, 0.25f, 0.5f, 1.0f, 1.0f};
-    for (int level = 0; level <= 6; ++level) {
-        SCOPED_TRACE(level);
-        OGL_render_options.tex_res = level;
-        EXPECT_EQ(TMAN_resolution_scale(), want[level]);
-    }
-    OGL_render_options.tex_res = -1;
-    EXPECT_EQ(TMAN_resolution_scale(), 1.0f);
-    OGL_render_options.tex_res = 5;
-}
-
-TEST(TexManagerTest, RenderDefaultsFollowTheProbe) {
-    OGL_capabilities = OGL_capabilities_record();
-    OGL_capabilities.max_aniso = 16.0f;
-    OGL_default_render_options();
-    EXPECT_EQ(OGL_render_options.aniso_filter, 4);
-    EXPECT_EQ(OGL_render_options.comp_texes, 1);
-    EXPECT_EQ(OGL_render_options.draw_per_pix_liting, 1);
-    EXPECT_EQ(OGL_render_options.LOD_bias_rat, 1.0f);
-    OGL_capabilities.max_aniso = 2.5f;
-    OGL_capabilities.first_gen_shaders = 1;
-    OGL_default_render_options();
-    EXPECT_EQ(OGL_render_options.aniso_filter, 2);
-    EXPECT_EQ(OGL_render_options.draw_volume_fog01, 0);
-    EXPECT_EQ(OGL_render_options.draw_detail_apt_03, 0);
-    OGL_capabilities = OGL_capabilities_record();
-}
-
-TEST(TexManagerTest, MissingFlagsAreClaimedOnce) {
-    EXPECT_FALSE(TMAN_claim_missing_flag(0));
-    EXPECT_FALSE(TMAN_claim_missing_flag(4));
-    for (int policy = 1; policy <= 3; ++policy) {
-        SCOPED_TRACE(policy);
-        EXPECT_TRUE(TMAN_claim_missing_flag(policy));
-        EXPECT_FALSE(TMAN_claim_missing_flag(policy));
-    }
-}
-
 // Refusals of the load that come before any OpenGL call, as automated runs end them (exit code 1); the
 // child's log goes to stderr so that the alert's text can be matched.
 class TexLoadDeathTest : public ::testing::Test {
@@ -160,7 +120,5 @@ TEST_F(TexLoadDeathTest, BufferOfOddSizeWithoutFlagsIsRefused) {
     };
     EXPECT_EXIT(make(), testing::ExitedWithCode(1), "Error: texture buffer has non-power-of-2 dims");
 }
-
-TEST(TexManagerTest, EmptyNameLoadsNothing) { EXPECT_EQ(TMAN_load_bitmap(0, 1000, 0x202, 2, ""), 0); }
 
 } // namespace

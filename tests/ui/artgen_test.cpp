@@ -155,12 +155,4 @@ TEST(ArtworkTest, TwoGeneratorRunsGiveIdenticalBytes) {
     }
 }
 
-TEST(ArtworkTest, GeneratorRefusesBadArguments) {
-    test::TempDir dir;
-    EXPECT_EQ(test::run_child({AERIVON_ARTGEN}).exit_code, 2);
-    test::ChildResult r = test::run_child({AERIVON_ARTGEN, dir.file("out"), dir.file("no-such-face.ttf")});
-    EXPECT_EQ(r.exit_code, 1);
-    EXPECT_NE(r.err.find("cannot open the face"), std::string::npos) << r.err;
-}
-
 } // namespace
