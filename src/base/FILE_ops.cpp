@@ -27,6 +27,7 @@
 #include "base/APP_alert.h"
 #include "base/CMND_registry.h"
 #include "base/STR_utf.h"
+#include "platform/WIN_system.h"
 
 // Module state. FILE_sim_root: written on the main thread while no worker uses it, read by any thread.
 // The error site: per thread, written by a failing delete or folder creation, read by that thread's caller.
@@ -574,24 +575,8 @@ int FILE_shell_open(const std::string& path, const std::string& params, int quit
     } else {
         args = {"xdg-open", a};
     }
-    std::vector<char*> argv;
-    for (std::string& s : args)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
-
-    // Its own session, so it outlives us; default signal handling and an empty mask, whatever ours are.
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t all, none;
-    sigfillset(&all);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    pid_t pid;
-    int err = program ? posix_spawn(&pid, a.c_str(), nullptr, &attr, argv.data(), environ)
-                      : posix_spawnp(&pid, "xdg-open", nullptr, &attr, argv.data(), environ);
-    posix_spawnattr_destroy(&attr);
+    // Its own session, so it outlives us.
+    int err = WIN_spawn_detached(args, !program, nullptr);
     if (err != 0)
         return err;
     if (quit) {

@@ -265,6 +265,19 @@ int INST_expand_download(const std::string& archive, const std::string& destinat
     return result;
 }
 
+// Drops the transfer of every slot that is busy with a package and deletes its partial download.
+static void abandon_transfers() {
+    download_dispenser& d = INST_dispenser;
+    const int n = static_cast<int>(INST_directory.packages.size());
+    for (size_t i = 0; i < d.slots.size(); ++i) {
+        const int k = d.slots[i].package_index;
+        if (k < 0 || k >= n)
+            continue;
+        drop_transfer(static_cast<int>(i) + first_slot_key);
+        FILE_delete(INST_work_path(std::to_string(i) + INST_archive_suffix(k)));
+    }
+}
+
 int INST_download_step() {
     download_dispenser& d = INST_dispenser;
     package_list& list = INST_directory.packages;
@@ -339,8 +352,13 @@ int INST_download_step() {
     }
 
     for (const download_slot& s : d.slots)
-        if (s.package_index < n)
+        if (s.package_index < n) {
+            // A failed expansion ends the download: the other slots' transfers stop here too, and their
+            // partial files go.
+            if (install_failed)
+                abandon_transfers();
             return install_failed;
+        }
 
     remove_emptied_folders();
     return 1;
@@ -348,14 +366,7 @@ int INST_download_step() {
 
 void INST_reset_downloads() {
     download_dispenser& d = INST_dispenser;
-    const int n = static_cast<int>(INST_directory.packages.size());
-    for (size_t i = 0; i < d.slots.size(); ++i) {
-        const int k = d.slots[i].package_index;
-        if (k < 0 || k >= n)
-            continue;
-        drop_transfer(static_cast<int>(i) + first_slot_key);
-        FILE_delete(INST_work_path(std::to_string(i) + INST_archive_suffix(k)));
-    }
+    abandon_transfers();
     d.next_index = 0;
     d.retry_list.clear();
     d.slots.clear();

@@ -36,6 +36,11 @@ int WIN_processor_count();
 // The page size: the granularity of file mappings.
 int WIN_page_size();
 
+// Starts `args[0]` with the arguments `args` (never through a shell) in its own session, so that it may
+// outlive us, with default signal handling and an empty signal mask whatever ours are. `search_path`: look
+// the program up in PATH. Returns 0 and the child's pid, or the errno of the failed start.
+int WIN_spawn_detached(const std::vector<std::string>& args, bool search_path, int* pid_out);
+
 // Hands `url` to the desktop: xdg-open started with the text as its one argument (never through a shell),
 // in its own session. Not waited for; a helper thread reaps it. A start that fails is ignored.
 void WIN_open_url(std::string url);

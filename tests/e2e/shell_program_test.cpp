@@ -91,9 +91,13 @@ TEST(ShellProgramNoDisplayTest, TheWindowAlertGoesToStderrAndTheLog) {
         std::vector<std::string> argv = {AERIVON_EXE, "--lang=en", "--log_path=" + home.file("log.txt")};
         if (automated)
             argv.push_back("--qa_script=1");
-        // The X11 video driver, as everywhere in the tests: SDL would fall back to drawing off screen.
-        const test::ChildResult r = test::run_child(
-            argv, {{"HOME", home.path()}, {"DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", "x11"}}, 30);
+        // No video driver named either: the program must not fall back to SDL's invisible offscreen one.
+        const test::ChildResult r = test::run_child(argv,
+                                                    {{"HOME", home.path()},
+                                                     {"DISPLAY", std::nullopt},
+                                                     {"WAYLAND_DISPLAY", std::nullopt},
+                                                     {"SDL_VIDEODRIVER", std::nullopt}},
+                                                    30);
         const std::string first = "I could not set up the graphics for Aerivon!";
         EXPECT_EQ(r.exit_code, automated ? 1 : 0);
         EXPECT_EQ(r.err.find(first) != std::string::npos, !automated) << r.err;

@@ -121,10 +121,14 @@ int WIN_page_size() {
     return n > 0 ? static_cast<int>(n) : 4096;
 }
 
-void WIN_open_url(std::string url) {
-    std::string program = "xdg-open";
-    char* argv[] = {program.data(), url.data(), nullptr};
-    // Its own session and default signal handling, whatever ours are; it may outlive us.
+int WIN_spawn_detached(const std::vector<std::string>& args, bool search_path, int* pid_out) {
+    if (args.empty())
+        return EINVAL;
+    std::vector<std::string> copies = args;
+    std::vector<char*> argv;
+    for (std::string& a : copies)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     sigset_t all, none;
@@ -134,8 +138,17 @@ void WIN_open_url(std::string url) {
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     pid_t pid = -1;
-    int err = posix_spawnp(&pid, program.c_str(), nullptr, &attr, argv, environ);
+    int err = search_path ? posix_spawnp(&pid, argv[0], nullptr, &attr, argv.data(), environ)
+                          : posix_spawn(&pid, argv[0], nullptr, &attr, argv.data(), environ);
     posix_spawnattr_destroy(&attr);
+    if (err == 0 && pid_out)
+        *pid_out = pid;
+    return err;
+}
+
+void WIN_open_url(std::string url) {
+    int pid = -1;
+    int err = WIN_spawn_detached({"xdg-open", url}, true, &pid);
     if (err != 0 || pid <= 0)
         return;
     std::thread([pid] {

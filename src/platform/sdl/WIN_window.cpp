@@ -241,6 +241,10 @@ void WIN_register_classes() {
         return;
     // SDL 2.26 takes the X11 WM_CLASS from this variable when the video subsystem starts.
     setenv("SDL_VIDEO_X11_WMCLASS", "Sim-Root", 1);
+    // Only a real display will do: without one SDL would fall back to its invisible offscreen driver and
+    // the program would run unseen instead of saying that it cannot open its window.
+    if (!getenv("SDL_VIDEODRIVER"))
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
     platform.video_ready = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
 
