@@ -1,6 +1,8 @@
 // INST_preferences: the general-preferences dialog.
 #include "installer/INST_preferences.h"
 
+#include <string>
+
 #include "base/LANG_localise.h"
 #include "base/PREF_file.h"
 #include "base/hl_string.h"
@@ -26,9 +28,10 @@ std::string tr(const std::string& english) {
     return out;
 }
 
-} // namespace
+// The proxy port number of a port text: 0 when empty, else the integer's value (-1 for any other text).
+int proxy_port_number(const std::string& text) { return text.empty() ? 0 : STR_parse_int(text); }
 
-int INST_proxy_port_number(const std::string& text) { return text.empty() ? 0 : STR_parse_int(text); }
+} // namespace
 
 void INST_preferences_dialog() {
     APP_set_screen(preferences_screen);
@@ -57,7 +60,7 @@ void INST_preferences_dialog() {
             0);
         BTN_text_field(85.0f, 40.0f, http.proxy_host, proxy_text_limit, tr("-proxy host"), 455.0f, 1);
         BTN_text_field(85.0f, 20.0f, http.proxy_port, proxy_text_limit, tr("-proxy port"), 455.0f, 1);
-        http.port = INST_proxy_port_number(http.proxy_port);
+        http.port = proxy_port_number(http.proxy_port);
         APP_run_one_frame();
     }
 }
