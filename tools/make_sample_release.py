@@ -36,6 +36,18 @@ Variants (each changes the served release v2 or the installed copy):
   --too-new-directory     the directory file's header says version 1005
   --modify WHICH          in installed-v1, the user changed the file: "changed" (the changed file) or
                           "gone" (the GONE file); may be given twice
+
+Folder discs (the release v2 as the maker's discs, for the installer's DVD roads):
+  --discs                 also writes discs/disc0 and discs/disc1. Each disc is a folder holding
+                          dvd_version.txt (VERSION "Aerivon 10", LANG en and LANG de), then
+                          "Aerivon 10/directory.txt.zip" (the v2 directory with DISK 0 and DISK 1 records and
+                          PRODUCT_KEY 1, the same on both discs) and the packages that lie on that disc, at
+                          "Aerivon 10/<path><suffix>". The Linux-only file lies on disc 1 between files of
+                          disc 0. Disc files are read-only, as on a real disc. The variants above apply.
+  --scenery-disc          also writes discs/scenery: a scenery-only disc (PRODUCT_KEY 2, DISK 0) holding
+                          the scenery files
+  The manifest's "dvd" part names the discs, the version folder, the languages, every directory entry in
+  order (path, current signature, disc, number of records) and each package's file on its disc.
 """
 
 import argparse
@@ -258,13 +270,21 @@ def file_line(spec, sig, download_kb, expanded_kb, rest):
     return f"FILE {flag_word(spec)} 0 {x0} {y0} {x1} {y1} {download_kb} {expanded_kb} {sig} {rest}\n"
 
 
-def directory_text(entries, version_number):
+def directory_text(entries, version_number, disc_of=None, product_key=None):
     """A version-1004 directory file. `entries` is a list of (spec, [(sig, download_kb, expanded_kb)...]).
     Each path is written as a DIR prefix (its folder) and the rest of the FILE line. An empty prefix cannot
-    be written as a DIR record, so files without a folder must come before the first DIR."""
+    be written as a DIR record, so files without a folder must come before the first DIR. With `disc_of`,
+    a DISK record goes before each run of files on one disc; with `product_key`, a PRODUCT_KEY record
+    follows the header."""
     out = [f"I\n{version_number} version\nINSTALLER\n"]
+    if product_key is not None:
+        out.append(f"PRODUCT_KEY {product_key}\n")
     prefix = None
+    disc = None
     for spec, history in entries:
+        if disc_of is not None and disc_of(spec) != disc:
+            disc = disc_of(spec)
+            out.append(f"DISK {disc}\n")
         folder, _, rest = spec.path.rpartition("/")
         if folder:
             folder += "/"
@@ -297,13 +317,8 @@ def write_hosts(root):
         f.write("\n")
 
 
-def write_release(root, files, history_of, gone, args, variants):
-    """Writes hosts.json, the server list and the served release into `root`. Returns the package table."""
-    write_hosts(root)
-    write(
-        os.path.join(root, "maker", "_lookup_10_", "server_list_10.txt"),
-        server_list_text(1001 if args.get("too_new_server_list") else 1000).encode(),
-    )
+def release_entries(files, history_of, gone, args, variants):
+    """The directory entries of a release in directory order, and its packages by path."""
     packages = {}
     entries = []
     for spec in files:
@@ -321,6 +336,18 @@ def write_release(root, files, history_of, gone, args, variants):
         entries.append((FileSpec(hostile, b"escaped\n", ZIP), [(md5(b"escaped\n"), 1, 1)]))
     order = {path: i for i, path in enumerate(RELEASE_ORDER)}
     entries.sort(key=lambda e: ("/" in e[0].path, order.get(e[0].path, len(order))))
+    return entries, packages
+
+
+def write_release(root, files, history_of, gone, args, variants):
+    """Writes hosts.json, the server list and the served release into `root`. Returns the package table
+    and the directory text."""
+    write_hosts(root)
+    write(
+        os.path.join(root, "maker", "_lookup_10_", "server_list_10.txt"),
+        server_list_text(1001 if args.get("too_new_server_list") else 1000).encode(),
+    )
+    entries, packages = release_entries(files, history_of, gone, args, variants)
     text = directory_text(entries, 1005 if args.get("too_new_directory") else 1004)
     directory_zip = zip_bytes([("directory.txt", text.encode(), 0o644)])
     table = {}
@@ -341,6 +368,75 @@ def write_release(root, files, history_of, gone, args, variants):
             "role": spec.role,
         }
     return table, text
+
+
+# The folder discs: the version folder, the languages and the disc of each file's package.
+DVD_VERSION = "Aerivon 10"
+DVD_LANGS = ["en", "de"]
+DISC_OF_ROLE = {
+    "simulator": 0,
+    "changed": 0,
+    "gone": 0,
+    "unchanged": 0,
+    "linux_only": 1,
+    "windows_only": 0,
+    "compressible": 1,
+    "added": 1,
+    "scenery": 1,
+}
+
+
+def write_read_only(path, data):
+    write(path, data)
+    os.chmod(path, 0o444)
+
+
+def write_disc(folder, entries, product_key, disc_of):
+    """One folder disc: the version file, the zipped directory of `entries` and the packages on it."""
+    version_text = f"I\n1000 version\nDVD\nVERSION {DVD_VERSION}\n" + "".join(f"LANG {c}\n" for c in DVD_LANGS)
+    write_read_only(os.path.join(folder, "dvd_version.txt"), version_text.encode())
+    text = directory_text(entries, 1004, disc_of=disc_of, product_key=product_key)
+    write_read_only(
+        os.path.join(folder, DVD_VERSION, "directory.txt.zip"), zip_bytes([("directory.txt", text.encode(), 0o644)])
+    )
+    return text
+
+
+def write_discs(out, entries, packages, scenery_disc):
+    """Writes discs/disc0 and discs/disc1 (and discs/scenery); returns the manifest's "dvd" part."""
+    def disc_of(spec):
+        return DISC_OF_ROLE[spec.role] if spec.role else 0
+
+    folders = [os.path.join("discs", f"disc{n}") for n in (0, 1)]
+    for folder in folders:
+        write_disc(os.path.join(out, folder), entries, 1, disc_of)
+    table = {}
+    for path, (data, suffix, sig, spec) in packages.items():
+        file = os.path.join(folders[disc_of(spec)], DVD_VERSION, path + suffix)
+        write_read_only(os.path.join(out, file), data)
+        table[path] = {"disc": disc_of(spec), "file": file, "md5": sig, "role": spec.role}
+    listed = [
+        {"path": spec.path, "sig_want": history[-1][0], "disc": disc_of(spec), "records": len(history)}
+        for spec, history in entries
+    ]
+    part = {
+        "version": DVD_VERSION,
+        "langs": DVD_LANGS,
+        "discs": folders,
+        "entries": listed,
+        "packages": table,
+        "scenery_disc": None,
+    }
+    if scenery_disc:
+        folder = os.path.join("discs", "scenery")
+        scenery = [(spec, history) for spec, history in entries if spec.tile]
+        write_disc(os.path.join(out, folder), scenery, 2, lambda spec: 0)
+        for spec, _ in scenery:
+            data, suffix, _, _ = packages[spec.path]
+            write_read_only(os.path.join(out, folder, DVD_VERSION, spec.path + suffix), data)
+        part["scenery_disc"] = folder
+        part["scenery_entries"] = [spec.path for spec, _ in scenery]
+    return part
 
 
 def wanted_by_default(spec):
@@ -364,6 +460,8 @@ def main():
     parser.add_argument("--too-new-server-list", action="store_true")
     parser.add_argument("--too-new-directory", action="store_true")
     parser.add_argument("--modify", action="append", choices=["changed", "gone"], default=[])
+    parser.add_argument("--discs", action="store_true")
+    parser.add_argument("--scenery-disc", action="store_true")
     opts = parser.parse_args()
 
     out = os.path.abspath(opts.out)
@@ -410,6 +508,10 @@ def main():
         "hostile_paths": hostile,
     }
     v2_table, directory = write_release(out, v2, history, gone, args, variants)
+    dvd = None
+    if opts.discs or opts.scenery_disc:
+        entries, packages = release_entries(v2, history, gone, args, variants)
+        dvd = write_discs(out, entries, packages, opts.scenery_disc)
 
     # The installed copy of v1.
     installed = os.path.join(out, "installed-v1")
@@ -459,6 +561,7 @@ def main():
         ],
         "packages": v2_table,
         "v1": {"packages": v1_table, "installed": installed_md5, "installed_folder": "installed-v1"},
+        "dvd": dvd,
     }
     with open(os.path.join(out, "manifest.json"), "w") as f:
         json.dump(manifest, f, indent=2, sort_keys=True)

@@ -1,17 +1,38 @@
-// main: the entry point for now: the toolkit's start-up, its frame loop over an empty screen 0 until the
-// window is closed or SIGTERM arrives, and the orderly exit. The installer's entry point takes its place.
+// main: the program's entry. WinMain brings the installer up in its fixed order, runs the frame loop until
+// a quit is requested and shuts the application down; main hands it the command line as one text.
+//
+//   step  what                                              where
+//   1     a previous instance ends the program at once      (none on this system)
+//   2     the work folder and the executable's path         FILE_get_special_folder 4 and 1
+//   4-5   running from the maker's DVD: copy, restart, end  INST_runs_from_dvd, INST_restart_from_work_folder
+//   6     the toolkit's start-up                            hl_init
+//   7-15  atlas, folders, engine values, options, prefs,    INST_start_up
+//         command line, registration file
+//   16    the frame loop, the wizard drawn on screen 0      WIN_run_loop
+//   17    the orderly exit, saving the preferences          APP_quit
 #include <cctype>
+#include <cstdlib>
 #include <string>
 
 #include "base/APP_alert.h"
-#include "base/OPT_options.h"
-#include "base/PREF_file.h"
+#include "base/FILE_ops.h"
+#include "installer/INST_globals.h"
+#include "installer/INST_page_routines.h"
+#include "installer/INST_stand_ins.h"
+#include "installer/INST_startup.h"
+#include "installer/INST_wizard.h"
 #include "platform/WIN_window.h"
 #include "ui/APP_frame.h"
 #include "ui/APP_toolkit_init.h"
 #include "ui/hl_init.h"
 
 namespace {
+
+// What WinMain was handed, kept for the platform layer (main thread).
+struct entry_state {
+    void* instance = nullptr;
+    int show_command = 0;
+} entry;
 
 bool has_blank(const std::string& s) {
     for (char c : s)
@@ -20,8 +41,8 @@ bool has_blank(const std::string& s) {
     return false;
 }
 
-// argv[1..] joined by blanks. An option whose value holds a blank is written --key="value", so that
-// OPT_parse splits the text back into exactly the arguments.
+// argv[1..] joined by blanks. An option whose value holds a blank is written --key="value", so that the
+// option parser splits the text back into exactly the arguments.
 std::string command_line_text(int argc, char** argv) {
     std::string text;
     for (int i = 1; i < argc; ++i) {
@@ -29,7 +50,7 @@ std::string command_line_text(int argc, char** argv) {
         size_t eq = arg.find('=');
         if (i > 1)
             text += ' ';
-        if (eq != std::string::npos && eq > 0 && !has_blank(arg.substr(0, eq)) &&
+        if (arg.rfind("--", 0) == 0 && eq != std::string::npos && !has_blank(arg.substr(0, eq)) &&
             has_blank(arg.substr(eq + 1)))
             text += arg.substr(0, eq + 1) + "\"" + arg.substr(eq + 1) + "\"";
         else
@@ -40,16 +61,37 @@ std::string command_line_text(int argc, char** argv) {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    std::string text = command_line_text(argc, argv);
+int WinMain(void* instance, void* previous_instance, const char* command_line, int show_command) {
+    entry.instance = instance;
+    entry.show_command = show_command;
+    if (previous_instance)
+        return 0;
+
+    std::string temporary, executable;
+    FILE_get_special_folder(4, temporary);
+    FILE_get_special_folder(1, executable);
+    INST_work_folder = temporary;
+    std::atexit(INST_remove_work_folder);
+
+    INST_probe_path = "dvd_version.txt";
+    INST_directory.dvd_root = UTL_find_dvd_drive(INST_probe_volume);
+    if (INST_runs_from_dvd(executable, INST_directory.dvd_root))
+        INST_restart_from_work_folder(executable, temporary);
+
+    std::string text = command_line ? command_line : "";
+    char* args[] = {text.data(), nullptr};
     APP_toolkit_init();
-    char* args[1] = {text.data()};
     hl_init(1, args);
-    // The installer preferences: loaded now, saved by the exit (not in an automated run). Only a loaded set
-    // is saved, so a run that never read the file cannot overwrite it with defaults.
-    if (!OPT_is_crash_report())
-        PREF_load_save(11, 0);
+    INST_start_up(text);
+
+    APP_set_screen0_frame(INST_wizard_frame);
+    APP_set_atlas_update(INST_update_language_atlas);
     WIN_run_loop(APP_frame_prepare, APP_frame);
     APP_quit(1);
     return 0;
+}
+
+int main(int argc, char** argv) {
+    const std::string text = command_line_text(argc, argv);
+    return WinMain(nullptr, nullptr, text.c_str(), 1);
 }

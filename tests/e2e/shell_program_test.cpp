@@ -7,17 +7,16 @@
 
 namespace {
 
-// Waits until the window shows nothing but colour 43, the swatch pixel of the interface image (texel row
-// 155 from the bottom of 512 is file row 356): the first frames of screen 0 were presented.
+// Waits until the window shows screen 0, the wizard: both of its panels in their fill colour (style 23 of
+// the generated art) where no text is drawn; the window is black before its first frame.
 bool shows_screen_0(shell::session& s) {
-    const shell::image swatch = shell::read_image(AERIVON_INTERFACE_PNG, "-crop 1x1+319+356");
-    return !swatch.empty() && shell::wait_until(
-                                  [&] {
-                                      const shell::image img = s.screenshot();
-                                      return !img.empty() &&
-                                             img.rgb.find_first_not_of(swatch.rgb) == std::string::npos;
-                                  },
-                                  10000);
+    const std::array<int, 3> panel_fill = {22, 32, 48};
+    return shell::wait_until(
+        [&] {
+            const shell::image img = s.screenshot();
+            return !img.empty() && img.at(150, 530) == panel_fill && img.at(700, 400) == panel_fill;
+        },
+        10000);
 }
 
 class ShellProgramTest : public testing::Test {

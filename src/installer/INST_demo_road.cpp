@@ -1,0 +1,450 @@
+// INST_demo_road: the web demo install road, the run road and the directory fetch.
+#include "installer/INST_demo_road.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/APP_alert.h"
+#include "base/APP_clock.h"
+#include "base/FILE_error_text.h"
+#include "base/FILE_ops.h"
+#include "base/LANG_localise.h"
+#include "base/LOG_log.h"
+#include "base/PREF_file.h"
+#include "base/http.h"
+#include "installer/INST_dialogs.h"
+#include "installer/INST_directory_zip.h"
+#include "installer/INST_download.h"
+#include "installer/INST_folders.h"
+#include "installer/INST_format.h"
+#include "installer/INST_globals.h"
+#include "installer/INST_page_routines.h"
+#include "installer/INST_plan.h"
+#include "installer/INST_registration.h"
+#include "installer/INST_scan.h"
+#include "installer/INST_stand_ins.h"
+#include "installer/INST_startup.h"
+#include "installer/INST_wizard.h"
+#include "platform/APP_time.h"
+#include "ui/BTN_text_field.h"
+#include "ui/BTN_widgets.h"
+#include "ui/OGL_font.h"
+#include "ui/WIN_file_dialog.h"
+
+// The road's state (main thread).
+int INST_agreed = 0;
+int INST_download_started = 0;
+std::string INST_destination_parent;
+std::string INST_install_name;
+std::string INST_desktop_folder;
+float INST_demo_progress = 0.0f;
+int INST_chosen_server = 0;
+
+namespace {
+
+// The destination changed since the totals were last computed.
+int destination_changed = 0;
+// A refused launch was logged in this visit of the launch page.
+bool launch_refusal_logged = false;
+
+constexpr int directory_key = 1; // HTTP transfer key of the directory fetch
+constexpr size_t install_name_limit = 256;
+
+std::string tr(const std::string& english) {
+    std::string out;
+    LANG_translate(out, english);
+    return out;
+}
+std::string tr1(const std::string& english, const std::string& a1) {
+    std::string out;
+    LANG_subst1(out, tr(english), a1);
+    return out;
+}
+std::string tr2(const std::string& english, const std::string& a1, const std::string& a2) {
+    std::string out;
+    LANG_subst2(out, tr(english), a1, a2);
+    return out;
+}
+// The singular or plural form for n, translated, with the arguments put in.
+std::string count3(int n, const std::string& singular, const std::string& plural, const std::string& a1,
+                   const std::string& a2, const std::string& a3) {
+    std::string t;
+    LANG_translate_count(t, n, singular, plural);
+    std::string out;
+    LANG_subst3(out, t, a1, a2, a3);
+    return out;
+}
+
+const server_record* chosen_server() {
+    if (INST_servers.servers.empty())
+        return nullptr;
+    if (INST_chosen_server < 0 || INST_chosen_server >= static_cast<int>(INST_servers.servers.size()))
+        INST_chosen_server = 0;
+    return &INST_servers.servers[static_cast<size_t>(INST_chosen_server)];
+}
+
+void add_beta_box(float y) {
+    BTN_check(
+        250.0f, y, &PREF_installer.get_beta,
+        tr("|Get the new beta as a demo if available. Leave this off unless you want to participate in the "
+           "Aerivon beta program!"),
+        0);
+}
+
+// The directory archive arrived: unzip it (never trusting an older directory.txt) and read it.
+void take_directory_archive(const std::string& zip, const std::string& text, const std::string& work) {
+    int unzip_error = 0;
+    const int read = INST_unzip_directory_file(zip, work, INST_directory, &unzip_error, false);
+    if (unzip_error != 0) {
+        std::string message;
+        FILE_error_text(message, unzip_error);
+        APP_alert(0, tr("The installer cannot extract a file."), tr1("Error: %1:message%.", message),
+                  tr1("Compressed File  %1:file%.", zip), tr1("Destination Path: %1:file%.", work), 1, "main",
+                  597);
+    } else if (read == 0) {
+        INST_build_offered_tiles();
+    } else if (read == 3) {
+        APP_alert(0, "I tried to read a directory file that does not exist!", "The file is:", text, "", 2,
+                  "main", 582);
+    } else if (read == 5) {
+        INST_report_installer_too_old(text);
+    }
+    FILE_delete(zip);
+}
+
+// Status line of the install page for the step's last action.
+std::string install_status() {
+    const std::string& file = INST_last_file_name;
+    switch (INST_last_action) {
+    case 0:
+        return tr1("Deleting %1:file% because that file is no longer needed!", file);
+    case 1:
+        return tr2("Downloading and installing %1:file%, currently %2:progress%% done with that file.", file,
+                   INST_int_to_string(static_cast<int>(INST_last_fraction * 100.0f)));
+    case 2:
+        return tr1("Skipping %1:file% because it is already installed.", file);
+    default:
+        return tr1("Skipping %1:file% because you don't need it.", file);
+    }
+}
+
+// The install page's body: time left, rate and one line per server.
+std::string install_body() {
+    const float now = INST_download_clock();
+    const float elapsed = std::max(1.0f, now - INST_dispenser.start_time);
+    const float done = INST_dispenser.size_downloaded + INST_dispenser.size_in_progress;
+    const float remaining = std::max(0.0f, INST_total_download_kb - done);
+    const float rate = done / elapsed;
+    const int servers = static_cast<int>(INST_servers.servers.size());
+    std::string body = count3(
+        servers,
+        "About %1:time% left in the install, downloading at %2:rate% with %3:number% download stream.",
+        "About %1:time% left in the install, downloading at %2:rate% with %3:number% simultaneous servers.",
+        INST_format_time_left(remaining / rate), INST_format_rate(rate), INST_int_to_string(servers));
+    for (int i = 0; i < servers; ++i) {
+        const std::string& host = INST_servers.servers[static_cast<size_t>(i)].host;
+        const download_slot* slot = i < static_cast<int>(INST_dispenser.slots.size())
+                                        ? &INST_dispenser.slots[static_cast<size_t>(i)]
+                                        : nullptr;
+        if (!slot || now >= slot->retry_time) {
+            const float slot_kb = slot ? slot->size_finished + slot->size_in_progress : 0.0f;
+            body += tr2("\n\nDownloading at %1:rate% from %2:server%.", INST_format_rate(slot_kb / elapsed),
+                        host);
+        } else {
+            const int wait = std::max(0, static_cast<int>(slot->retry_time - now));
+            std::string t;
+            LANG_translate_count(t, wait,
+                                 "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% second.",
+                                 "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% seconds.");
+            std::string line;
+            LANG_subst3(line, t, host, INST_slot_status_text(i), INST_int_to_string(wait));
+            body += line;
+        }
+    }
+    return body;
+}
+
+} // namespace
+
+int INST_install_name_is_usable(const std::string& name) {
+    if (name.empty() || name == "." || name == ".." || name.find_first_of("/\\") != std::string::npos)
+        return 0;
+    return FILE_is_safe_relative(name) ? 1 : 0;
+}
+
+void INST_fetch_directory_file() {
+    const std::string work = INST_work_path("");
+    const std::string zip = work + "directory.txt.zip";
+    const std::string text = work + "directory.txt";
+
+    if (INST_servers.version == 0 || INST_servers.servers.empty()) {
+        const int r = UTL_fetch_server_list(INST_servers);
+        if (r == 0) {
+            UTL_install_directory_clear(INST_directory);
+            INST_directory.version = -1;
+            INST_directory.version_folder =
+                PREF_installer.get_beta ? INST_servers.beta_name : INST_servers.final_name;
+            for (server_record& s : INST_servers.servers)
+                s.base_path += INST_directory.version_folder + "/";
+        } else if (r == 5) {
+            INST_report_installer_too_old("");
+        }
+        return;
+    }
+    if (!INST_directory.packages.empty() || INST_directory.version_folder.empty())
+        return;
+    const server_record* server = chosen_server();
+    if (!server)
+        return;
+    switch (net_check(directory_key, server->host, server->base_path + "directory.txt.zip", zip)) {
+    case 0:
+        return;
+    case 1:
+        take_directory_archive(zip, text, work);
+        return;
+    default:
+        INST_chosen_server = UTL_rand_range(0, static_cast<int>(INST_servers.servers.size()) - 1);
+        return;
+    }
+}
+
+int INST_page_demo_welcome(int entered, page_desc* d) {
+    if (entered) {
+        INST_agreed = 0;
+        INST_read_registration_file();
+        step_list.pages = {INST_page_demo_welcome,  INST_page_license,
+                           INST_page_check_servers, INST_page_pick_destination_demo,
+                           INST_page_download_demo, INST_page_finished_web_demo};
+        step_list.names = {tr("Welcome"),          tr("License"), tr("Check Servers"),
+                           tr("Pick Destination"), tr("Install"), tr("Finish")};
+        INST_reset_downloads();
+    }
+    d->preferences = 1;
+    if (known_installs.empty()) {
+        d->title = tr("Welcome");
+        d->body = tr("I will guide you through the process of installing the web demo of Aerivon 10.");
+        d->next = INST_page_license;
+        add_beta_box(100.0f);
+    } else {
+        d->body = tr(
+            "You already have the Aerivon 10 demo installed on this computer.  What would you like to do?");
+        d->choice_labels = {tr("Run the Aerivon Demo Now"), tr("Update the Aerivon Demo"),
+                            tr("Install A Second Copy of the Aerivon Demo")};
+        d->choice_targets = {INST_page_run_demo_chooser, INST_page_choose_copy_update, INST_page_license};
+    }
+    return 0;
+}
+
+int INST_page_license(int, page_desc* d) {
+    d->title = tr("End User License Agreement");
+    d->body =
+        tr("You agree to use Aerivon only for NON-COMMERCIAL use.\n\n") +
+        tr1("If you want to use Aerivon for professional or commercial work, please visit %1:web site% to "
+            "learn about the professional version.",
+            INST_MAKER_WEB_SITE) +
+        "\n\n" + tr("You agree to not make copies of Aerivon.\n\n") +
+        tr("You agree to not distribute the artwork from Aerivon, OR ANY DERIVATIVE OF THAT ARTWORK, "
+           "without permission from Nordvane Systems.");
+    d->back = INST_page_demo_welcome;
+    BTN_check(250.0f, 300.0f, &INST_agreed, tr("|-I agree!"), 0);
+    d->next = INST_agreed ? INST_page_check_servers : nullptr;
+    if (!known_installs.empty())
+        add_beta_box(100.0f);
+    return 0;
+}
+
+int INST_page_check_servers(int, page_desc* d) {
+    d->title = tr("Check Servers");
+    d->back = INST_page_license;
+    INST_fetch_directory_file();
+    if (INST_servers.servers.empty()) {
+        d->body = tr1("I am contacting %1:web site% to find a server for the Aerivon 10 demo.",
+                      INST_MAKER_WEB_SITE);
+        return 0;
+    }
+    if (INST_directory.version == -1) {
+        const int p = static_cast<int>(INST_download_percent(directory_key));
+        if (p == -1)
+            d->body = tr(
+                "I am checking the net for the latest version of Aerivon 10 right now, and I am connecting "
+                "to the server...");
+        else
+            d->body = tr1("I am checking the net for the latest version of Aerivon 10 right now, and I am "
+                          "%1:progress%% done checking.",
+                          INST_int_to_string(p));
+        d->progress = static_cast<float>(p) / 100.0f;
+        const server_record* server = chosen_server();
+        d->status =
+            tr1("I am downloading demo info from %1:server name%.", server ? server->host : std::string());
+        return 0;
+    }
+    if (INST_directory.version != 0) {
+        d->next = INST_page_pick_destination_demo;
+        return 1;
+    }
+    d->body = tr("There was a problem reading information from the servers.");
+    return 0;
+}
+
+int INST_page_pick_destination_demo(int entered, page_desc* d) {
+    if (entered) {
+        if (INST_download_started) {
+            const INST_cancel_demo_texts q = INST_cancel_demo_question();
+            if (INST_two_button_dialog(q.message, q.label1, q.explanation1, q.label2, q.explanation2) == 0) {
+                // Go on where the install stopped: nothing is reset, nothing is fetched again.
+                d->next = INST_page_download_demo;
+                return 1;
+            }
+            if (!INST_install_folder.empty())
+                FILE_delete_tree(INST_install_folder);
+            INST_download_started = 0;
+        }
+        INST_reset_downloads();
+        FILE_get_special_folder(2, INST_desktop_folder);
+        destination_changed = 1;
+    }
+    if (INST_destination_parent.empty()) {
+        FILE_get_special_folder(3, INST_destination_parent);
+        INST_install_name = tr1("%1:install name% Demo", "Aerivon 10");
+        destination_changed = 1;
+    }
+    d->title = tr1("Pick Install Destination for %1:install%.", INST_directory.version_folder);
+    d->back = INST_page_license;
+    d->next = INST_page_download_demo;
+
+    const std::string change = tr("Change Destination");
+    const float bw = OGL_measure_string(change) + 21.0f;
+    if (BTN_push(290.0f, 203.0f, bw, 0, 1, change, "-")) {
+        std::string chosen = INST_destination_parent;
+        if (WIN_choose_file_or_folder(2, tr("Pick a folder to install the Aerivon 10 demo into."),
+                                      INST_destination_parent, chosen)) {
+            INST_destination_parent = chosen;
+            destination_changed = 1;
+        }
+    }
+    const std::string label = tr("Install Name:");
+    const float field_x = bw * 0.5f + 310.0f + OGL_measure_string(label);
+    if (BTN_text_field(field_x, 200.0f, INST_install_name, static_cast<int>(install_name_limit), label,
+                       760.0f - field_x, 0))
+        destination_changed = 1;
+
+    if (!INST_install_name_is_usable(INST_install_name)) {
+        INST_install_folder = INST_destination_parent;
+        d->body = tr("Please pick a name for your Aerivon 10 installation...");
+        d->next = nullptr;
+        return 0;
+    }
+    INST_install_folder = INST_destination_parent + INST_install_name + "/";
+    if (FILE_is_folder(INST_install_folder)) {
+        d->body = tr2(
+            "The folder '%1:install name%' already exists inside the folder '%2:parent folder%'.\n\nPlease "
+            "change the install name or destination.",
+            INST_install_name, INST_destination_parent);
+        d->next = nullptr;
+        return 0;
+    }
+    d->body = tr2("I will create the folder '%1:install name%' inside the folder '%2:parent folder%'.",
+                  INST_install_name, INST_destination_parent);
+    if (INST_destination_parent == INST_desktop_folder)
+        d->body += tr1("\n\n(The folder %1:install name% will appear on your desktop.)", INST_install_name);
+    if (destination_changed) {
+        destination_changed = 0;
+        INST_set_include_flags(1, 0);
+        int next = 0;
+        float progress = 0.0f;
+        while (!INST_scan_local_signatures(&next, 0, &progress)) {
+        }
+        INST_clear_tile_selection();
+        INST_compute_totals();
+    }
+    if (!INST_draw_disk_space_panel(
+            tr("You have enough free disk space to install the Aerivon 10 demo at this location."),
+            tr("You do not have enough free disk space to install the Aerivon 10 demo at this location. You "
+               "can "
+               "install to a different location, or save disk space by installing only some of the global "
+               "scenery.")))
+        d->next = nullptr;
+    return 0;
+}
+
+int INST_page_download_demo(int, page_desc* d) {
+    if (!INST_download_started) {
+        if (!INST_plan_install_actions() || INST_create_install_folders() != 0) {
+            d->next = INST_page_pick_destination_demo;
+            return 1;
+        }
+        INST_reset_downloads();
+        INST_download_started = 1;
+        INST_demo_progress = 0.0f;
+        INST_register_install_folder();
+    }
+    d->title = tr("Installing");
+    const int64_t t0 = APP_get_microseconds();
+    do {
+        if (INST_download_step() == 1) {
+            INST_reset_downloads();
+            d->back = nullptr;
+            d->next = INST_page_finished_web_demo;
+            INST_download_started = 0;
+            return 1;
+        }
+        // A job that only deletes has nothing to expand: it counts as all there.
+        const float target =
+            INST_total_expanded_kb > 0.0f ? INST_dispenser.size_expanded / INST_total_expanded_kb : 1.0f;
+        const float k = 5.0f * APP_clock.frame_time;
+        float p = (1.0f - k) * INST_demo_progress + k * target;
+        INST_demo_progress = std::isfinite(p) ? std::clamp(p, 0.0f, 1.0f) : 0.0f;
+        d->status = install_status();
+        d->body = INST_demo_progress > 0.01f ? install_body() : std::string();
+        d->progress = INST_demo_progress;
+        d->back = INST_page_pick_destination_demo;
+        d->next = nullptr;
+        d->cancel_confirmation = INST_confirm_cancel_demo;
+    } while (APP_get_microseconds() - t0 < 20000);
+    return 0;
+}
+
+int INST_page_finished_web_demo(int, page_desc* d) {
+    d->title = tr("Finshed Web Demo Install");
+    d->next = INST_page_quit;
+    if (install_failed) {
+        d->body = tr("There were problem installing the Aerivon 10 web demo - it may not be usable.");
+    } else {
+        d->body =
+            tr1("I have finished installing the Aerivon 10 web demo at: %1:file path%.", INST_install_folder);
+        d->choice_labels = {tr("Fly Aerivon 10 Now")};
+        d->choice_targets = {INST_launch_simulator};
+    }
+    return 0;
+}
+
+int INST_page_run_demo_chooser(int, page_desc* d) {
+    d->title = tr("Run Aerivon");
+    d->back = INST_page_demo_welcome;
+    d->next = INST_launch_simulator;
+    if (known_installs.size() == 1) {
+        INST_install_folder = known_installs[0];
+        return 1;
+    }
+    d->body = tr("You have more than one copy of the Aerivon 10 demo installed on this computer.  ") +
+              tr("Please pick which copy of the Aerivon 10 demo you would like to run.");
+    INST_choose_installed_copy();
+    if (INST_install_folder.empty())
+        d->next = nullptr;
+    return 0;
+}
+
+int INST_launch_simulator(int entered, page_desc*) {
+    if (entered)
+        launch_refusal_logged = false;
+    const std::string program = INST_install_folder + INST_sim_executable;
+    const int err = FILE_shell_open(program, "", 1);
+    if (err != 0 && !launch_refusal_logged) {
+        std::string text;
+        FILE_error_text(text, err);
+        LOG_stream << "Could not start the simulator " << program << ": " << text << " (error " << err
+                   << ")\n";
+        launch_refusal_logged = true;
+    }
+    return 0;
+}

@@ -1,0 +1,61 @@
+// INST_dialogs: the installer-too-old alert and the two-button dialog.
+#include "installer/INST_dialogs.h"
+
+#include "base/APP_alert.h"
+#include "base/LANG_localise.h"
+#include "platform/WIN_message.h"
+#include "platform/WIN_system.h"
+#include "ui/APP_frame.h"
+#include "ui/APP_screens.h"
+#include "ui/BTN_widgets.h"
+#include "ui/OGL_font.h"
+#include "ui/OGL_view.h"
+#include "ui/screen_state.h"
+
+namespace {
+
+std::string tr(const std::string& english) {
+    std::string out;
+    LANG_translate(out, english);
+    return out;
+}
+
+} // namespace
+
+void INST_report_installer_too_old(const std::string& line4) {
+    APP_alert(0,
+              tr("OK I am checking the Nordvane Systems servers and I am finding file formats that are newer "
+                 "than I can understand!"),
+              tr("In other words, you need to get a new installer!"),
+              tr("No problem... grab it at the download section of ") + INST_MAKER_WEB_SITE + ".", line4, 1,
+              "utils", 92);
+    WIN_open_url(INST_DEMO_PAGE);
+    WIN_request_quit();
+}
+
+int INST_two_button_dialog(const std::string& message, const std::string& label1,
+                           const std::string& explanation1, const std::string& label2,
+                           const std::string& explanation2) {
+    APP_set_screen(997);
+    for (;;) {
+        // Closing the window asks for a quit that only the run loop can carry out: the question ends
+        // unanswered, so that the page can act on it.
+        if (screen_state.screen_id != 997 || WIN_quit_requested())
+            return 3;
+        const float w = screen_state.view_width;
+        OGL_clear_view();
+        BTN_dialog_frame(0, 24);
+        OGL_draw_string(52, 20.0f, 160.0f, message, w - 40.0f, 0, 0, 1.0f);
+        OGL_draw_string(52, 150.0f, 53.0f, explanation1, w - 210.0f, 0, 0, 1.0f);
+        OGL_draw_string(52, 150.0f, 28.0f, explanation2, w - 210.0f, 0, 0, 1.0f);
+        if (BTN_push(96.0f, 56.0f, 100.0f, 0, 1, label1, "-")) {
+            APP_set_screen(0);
+            return 1;
+        }
+        if (BTN_push(96.0f, 31.0f, 100.0f, 0, 1, label2, "-")) {
+            APP_set_screen(0);
+            return 0;
+        }
+        APP_run_one_frame();
+    }
+}

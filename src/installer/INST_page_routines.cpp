@@ -1,0 +1,87 @@
+// INST_page_routines: the UI atlas of the language, the disk panel and the cancel confirmations.
+#include "installer/INST_page_routines.h"
+
+#include "base/FILE_ops.h"
+#include "base/LANG_localise.h"
+#include "installer/INST_dialogs.h"
+#include "installer/INST_format.h"
+#include "installer/INST_globals.h"
+#include "installer/INST_scan.h"
+#include "ui/OGL_font.h"
+#include "ui/TEX_manager.h"
+
+// The atlas and its language (main thread).
+int INST_ui_atlas = 0;
+int INST_ui_atlas_language = -1;
+
+namespace {
+
+std::string tr(const std::string& english) {
+    std::string out;
+    LANG_translate(out, english);
+    return out;
+}
+
+} // namespace
+
+std::string INST_ui_atlas_name(int language) {
+    static const char* const names[] = {"English", "French", "German", "Russian", "Italian", "Spanish"};
+    const char* name = language >= 0 && language < 6 ? names[language] : names[0];
+    return std::string("RESOURCE:elements_") + name + ".png";
+}
+
+void INST_load_ui_atlas() {
+    const int language = LANG_current_language();
+    INST_ui_atlas = TMAN_load_bitmap(4, 1022, 0x220242, 2, INST_ui_atlas_name(language));
+    INST_ui_atlas_language = language;
+}
+
+void INST_update_language_atlas() {
+    if (LANG_current_language() != INST_ui_atlas_language)
+        INST_load_ui_atlas();
+}
+
+bool INST_enough_disk_space(float install_total_kb, uint64_t free_bytes) {
+    return install_total_kb <= static_cast<float>(free_bytes / 1000);
+}
+
+bool INST_draw_disk_space_panel(const std::string& enough, const std::string& not_enough) {
+    uint64_t total_bytes = 0, free_bytes = 0;
+    if (FILE_free_disk_space(INST_install_folder, &total_bytes, &free_bytes) != 0)
+        return true;
+    const float total = static_cast<float>(total_bytes / 1000);
+    const float free = static_cast<float>(free_bytes / 1000);
+    const bool ok = INST_enough_disk_space(INST_total_expanded_kb, free_bytes);
+    std::string text;
+    LANG_subst4(text,
+                tr("Disk size: %1:total disk space%\nFree disk space: %2:free disk space%\nDisk space needed "
+                   "to install: %3:required disk space%\n\n%4:status message%"),
+                INST_format_size_kb(total), INST_format_size_kb(free),
+                INST_format_size_kb(INST_total_expanded_kb), ok ? enough : not_enough);
+    OGL_draw_string(54, 220.0f, 130.0f, text, 560.0f, 0, 0, 1.0f);
+    return ok;
+}
+
+INST_cancel_demo_texts INST_cancel_demo_question() {
+    return {
+        tr("Are you sure you want to cancel the installation? This will delete the partially installed copy "
+           "of the Aerivon 10 demo."),
+        tr("Cancel"), tr("the demo installation and delete partial installation."), tr("Continue"),
+        tr("the demo installation process.")};
+}
+
+bool INST_confirm_cancel_demo() {
+    const INST_cancel_demo_texts q = INST_cancel_demo_question();
+    if (INST_two_button_dialog(q.message, q.label1, q.explanation1, q.label2, q.explanation2) == 0)
+        return false;
+    if (!INST_install_folder.empty())
+        FILE_delete_tree(INST_install_folder);
+    return true;
+}
+
+bool INST_confirm_stop_update() {
+    return INST_two_button_dialog(
+               tr("Are you sure you want to stop the update? Aerivon 10 will not be usable until "
+                  "the update is finished.  You can resume the update later."),
+               tr("Stop"), tr("the update."), tr("Continue"), tr("the update process.")) != 0;
+}

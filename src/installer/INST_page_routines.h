@@ -1,0 +1,38 @@
+// INST_page_routines: what the wizard pages share beyond the number texts: the UI element atlas of the
+// interface language, the disk-space panel and the two cancel confirmations. Main thread only.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// The UI element atlas (manual texture 1022: the word buttons of the wizard) and the language index it
+// was loaded for (-1 before the first load).
+extern int INST_ui_atlas;
+extern int INST_ui_atlas_language;
+
+// "RESOURCE:elements_<language>.png" for English, French, German, Russian, Italian and Spanish (language
+// indices 0 to 5); English for any other index.
+std::string INST_ui_atlas_name(int language);
+// Loads the atlas of the current language into manual texture 1022 and remembers the language.
+void INST_load_ui_atlas();
+// Called on every frame: reloads the atlas when the interface language changed since its last load.
+void INST_update_language_atlas();
+
+// The disk panel's status: true (enough) when the install total, in KB, is at most the free space in KB.
+bool INST_enough_disk_space(float install_total_kb, uint64_t free_bytes);
+
+// Draws the disk facts of the install folder's volume (size, free space, the space the install total
+// needs, and `enough` or `not_enough`) and returns whether the space is enough. When the volume cannot
+// be asked, draws nothing and returns true.
+bool INST_draw_disk_space_panel(const std::string& enough, const std::string& not_enough);
+
+// Cancel confirmation of the demo install: asks whether to cancel and delete the partial copy. "Continue"
+// gives false; any other outcome deletes the install folder's tree and gives true.
+bool INST_confirm_cancel_demo();
+// Cancel confirmation of an update: "Continue" gives false, any other outcome true; nothing is deleted.
+bool INST_confirm_stop_update();
+
+// The texts of the demo cancel question (the destination page asks it too).
+struct INST_cancel_demo_texts {
+    std::string message, label1, explanation1, label2, explanation2;
+};
+INST_cancel_demo_texts INST_cancel_demo_question();

@@ -1,0 +1,161 @@
+// INST_wizard: the wizard frame, the page descriptions and the word buttons of the UI atlas.
+#include "installer/INST_wizard.h"
+
+#include <algorithm>
+
+#include "base/APP_clock.h"
+#include "base/LOG_log.h"
+#include "base/PREF_file.h"
+#include "installer/INST_demo_road.h"
+#include "installer/INST_dialogs.h"
+#include "installer/INST_page_routines.h"
+#include "installer/INST_stand_ins.h"
+#include "platform/WIN_message.h"
+#include "platform/WIN_system.h"
+#include "ui/BTN_widgets.h"
+#include "ui/OGL_colour_settings.h"
+#include "ui/OGL_font.h"
+#include "ui/OGL_view.h"
+#include "ui/screen_state.h"
+#include "ui/widget_state.h"
+
+// The wizard's state (main thread): only the frame writes the two pages; the roads' first pages fill the
+// step list.
+page_fn current_page = INST_page_demo_welcome;
+page_fn previous_page = nullptr;
+step_list_record step_list;
+
+namespace {
+
+// Word edges of the UI atlas per language (English, French, German, Russian, Italian, Spanish), items 0-6.
+const int word_edges[6][8] = {
+    {0, 56, 145, 246, 357, 489, 605, 691}, {0, 91, 172, 284, 477, 695, 874, 958},
+    {0, 96, 181, 256, 422, 611, 762, 859}, {0, 75, 144, 211, 346, 422, 501, 616},
+    {0, 54, 212, 312, 480, 673, 840, 921}, {0, 60, 156, 269, 421, 606, 789, 892},
+};
+
+// Texel rows of the three looks of the words.
+constexpr float row_normal = 46.0f, row_hovered = 0.0f, row_pressed = 23.0f;
+constexpr float word_height = 22.0f;
+constexpr int ui_atlas_ref = 1022, background_ref = 1043;
+
+void draw_background() {
+    OGL_set_colour_slot(113, 1.0f, 1.0f, 1.0f);
+    const float w = screen_state.view_width, h = screen_state.view_height, k = 1.0f / 1024.0f;
+    const OGL_quad_corner corners[4] = {
+        {0, 0, 0, 0}, {0, h, 0, h * k}, {w, h, w * k, h * k}, {w, 0, w * k, 0}};
+    OGL_draw_atlas_quad(background_ref, 113, 1.0f, corners, 1, 0, 0);
+}
+
+void draw_step_list() {
+    for (size_t i = 0; i < step_list.names.size(); ++i) {
+        const bool here = i < step_list.pages.size() && step_list.pages[i] == current_page;
+        OGL_draw_string(here ? 77 : 54, 30.0f, 480.0f - 20.0f * static_cast<float>(i), step_list.names[i],
+                        170.0f, here ? 1 : 0, 0, 1.0f);
+    }
+}
+
+void draw_progress(const page_desc& d) {
+    const float right = INST_progress_right(d.progress);
+    const float ox = screen_state.origin_x, oy = screen_state.origin_y;
+    BTN_frame1(5, 500.0f - ox, 155.0f - oy, 520.0f, 61);
+    BTN_frame1(6, (right + 240.0f) * 0.5f - ox, 155.0f - oy, right - 240.0f, 61);
+    OGL_draw_string(52, 242.0f, 120.0f, d.status, 520.0f, 0, 0, 1.0f);
+}
+
+} // namespace
+
+int INST_page_quit(int, page_desc*) {
+    WIN_request_quit();
+    return 1;
+}
+
+void INST_word_columns(int item, int language, int* left, int* right) {
+    const int* edges = word_edges[language >= 0 && language < 6 ? language : 0];
+    item = std::clamp(item, 0, 6);
+    *left = edges[item];
+    *right = edges[item + 1];
+}
+
+float INST_progress_right(float progress) {
+    const float f = std::clamp(0.04f + 0.96f * progress, 0.04f, 1.0f);
+    return 240.0f + 520.0f * f;
+}
+
+int INST_draw_text_button(float x, float y, int item, int align, float* width, int enabled, int look) {
+    int left = 0, right = 0;
+    INST_word_columns(item, INST_ui_atlas_language, &left, &right);
+    const float ww = static_cast<float>(right - left);
+    if (width)
+        *width = ww + 20.0f;
+    const float x0 = align < 0 ? x - ww : align == 0 ? x - ww * 0.5f : x;
+    const APP_input_state& in = ui_state.input;
+    const bool on_word =
+        in.mouse_x >= x0 && in.mouse_x <= x0 + ww && in.mouse_y >= y && in.mouse_y <= y + word_height;
+    const bool dim = look == 2;
+    const bool hover = enabled && on_word && !dim;
+    const bool held = hover && APP_clock.buttons[0].down;
+
+    OGL_set_colour_slot(113, 1.0f, 1.0f, 1.0f);
+    BTN_frame1(dim ? 13 : held ? 12 : 11, x0 + ww * 0.5f, y + word_height * 0.5f, ww + 20.0f, 113);
+    const float row = held ? row_pressed : hover ? row_hovered : row_normal;
+    const float s0 = static_cast<float>(left) / 1024.0f, s1 = static_cast<float>(right) / 1024.0f;
+    const float t0 = row / 128.0f, t1 = (row + word_height) / 128.0f;
+    const OGL_quad_corner corners[4] = {{x0, y, s0, t0},
+                                        {x0, y + word_height, s0, t1},
+                                        {x0 + ww, y + word_height, s1, t1},
+                                        {x0 + ww, y, s1, t0}};
+    OGL_draw_atlas_quad(ui_atlas_ref, 113, dim ? 0.5f : 1.0f, corners, 1, 1, 0);
+    return in.click[0] && on_word ? 1 : 0;
+}
+
+void INST_wizard_frame() {
+    draw_background();
+    BTN_frame2(23, 10.0f, 50.0f, 190.0f, 453.0f, "", 1.0f);
+    BTN_frame2(23, 210.0f, 50.0f, 580.0f, 453.0f, "", 1.0f);
+    draw_step_list();
+    if (!current_page) {
+        WIN_request_quit();
+        return;
+    }
+
+    page_desc d;
+    const page_fn page = current_page;
+    const int entered = page != previous_page ? 1 : 0;
+    const int result = page(entered, &d);
+    previous_page = page;
+    if (entered && PREF_installer.log_actions) {
+        LOG_stream << "Wizard page: " << d.title << "\n";
+        LOG_stream.flush();
+    }
+
+    OGL_draw_string(52, 500.0f, 480.0f, d.title, 540.0f, 1, 1, 1.0f);
+    OGL_draw_string(52, 230.0f, 440.0f, d.body, 540.0f, 0, 0, 1.0f);
+    for (size_t i = 0; i < d.choice_labels.size(); ++i)
+        if (BTN_push(500.0f, 350.0f - 25.0f * static_cast<float>(i), 250.0f, 0, 1, d.choice_labels[i], "-") &&
+            i < d.choice_targets.size())
+            current_page = d.choice_targets[i];
+    if (d.progress >= 0.0f)
+        draw_progress(d);
+
+    const bool last = d.next == INST_page_quit;
+    float w = 0.0f;
+    if (!last) {
+        if (INST_draw_text_button(30.0f, 12.0f, 0, 1, &w, 1, 0) &&
+            (!d.cancel_confirmation || d.cancel_confirmation()))
+            WIN_request_quit();
+        const int prefs = d.preferences ? 1 : 0;
+        if (INST_draw_text_button(w + 40.0f, 12.0f, 6, 1, nullptr, prefs, prefs ? 0 : 2) && prefs)
+            INST_preferences_dialog();
+    }
+    if (INST_draw_text_button(400.0f, 12.0f, 5, 0, nullptr, 1, 0))
+        WIN_open_url(INST_ORDER_PAGE);
+    const int has_next = d.next ? 1 : 0;
+    if (INST_draw_text_button(770.0f, 12.0f, last ? 0 : 2, -1, &w, has_next, has_next ? 0 : 2) && d.next)
+        current_page = d.next;
+    const int has_back = d.back ? 1 : 0;
+    if (INST_draw_text_button(760.0f - w, 12.0f, 1, -1, nullptr, has_back, has_back ? 0 : 2) && d.back)
+        current_page = d.back;
+    if (result && d.next)
+        current_page = d.next;
+}
