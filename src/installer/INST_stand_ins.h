@@ -1,6 +1,6 @@
-// INST_stand_ins: operations of the update road, the copy chooser, the general-preferences dialog and the
-// DVD drive walk that the web demo road refers to. Until those roads are part of the program, the
-// definitions in INST_stand_in_*.cpp take their place with the least behaviour the demo road relies on.
+// INST_stand_ins: operations of the update road, the copy chooser and the general-preferences dialog that
+// the web demo road refers to. Until those roads are part of the program, the definitions in
+// INST_stand_in_*.cpp take their place with the least behaviour the demo road relies on.
 #pragma once
 #include <string>
 
@@ -12,6 +12,3 @@ int INST_page_choose_copy_update(int entered, page_desc* desc);
 void INST_choose_installed_copy();
 // The general-preferences dialog behind the OPTIONS button.
 void INST_preferences_dialog();
-
-// The first CD/DVD drive root that passes the predicate, else "".
-std::string UTL_find_dvd_drive(bool (*predicate)(const std::string& root));

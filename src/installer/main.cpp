@@ -21,6 +21,7 @@
 #include "installer/INST_stand_ins.h"
 #include "installer/INST_startup.h"
 #include "installer/INST_wizard.h"
+#include "installer/UTL_dvd.h"
 #include "platform/WIN_window.h"
 #include "ui/APP_frame.h"
 #include "ui/APP_toolkit_init.h"
