@@ -40,12 +40,13 @@ class DemoRoadProgramTest : public testing::Test {
         server = std::make_unique<test::DemoServer>(release.path(), faults);
         ASSERT_TRUE(server->ok()) << server->output();
     }
-    void start(std::vector<std::string> args = {}) {
+    void start(std::vector<std::string> args = {}, std::map<std::string, std::string> env = {}) {
         args.insert(args.end(), {"--lang=en", "--pref:_log_actions=1", "--log_path=" + log_path});
         if (server)
             args.insert(args.end(), {"--pref:_proxy_host=127.0.0.1",
                                      "--pref:_proxy_port_int=" + std::to_string(server->port())});
-        s.start(AERIVON_EXE, args, {{"TMPDIR", tmp.path()}});
+        env["TMPDIR"] = tmp.path();
+        s.start(AERIVON_EXE, args, env);
         ASSERT_FALSE(s.window().empty()) << s.process->errors();
     }
     std::string log() const { return test::read_file(log_path); }
@@ -168,8 +169,19 @@ TEST_F(DemoRoadProgramTest, OneRegisteredCopyRunsAtOnce) {
 
 TEST_F(DemoRoadProgramTest, GoingBackMidInstallThenContinuingFetchesNothingTwice) {
     serve({}, {"mirror1.test=slow=600", "mirror2.test=slow=600"});
-    start();
+    // "Change Destination" asks the folder chooser: the fake zenity answers with another folder.
+    const std::string parent = s.home.file("Games/"), dialog_log = s.home.file("dialog.log");
+    test::shell(
+        "mkdir -p " + shell::sh_quote(parent) + " && cp " +
+        shell::sh_quote(std::string(AERIVON_SOURCE_DIR) + "/tests/support/fake_dialog/fake_dialog.sh") + " " +
+        shell::sh_quote(s.home.file("bin/zenity")));
+    start({}, {{"FAKE_ZENITY_ANSWER", parent}, {"FAKE_DIALOG_LOG", dialog_log}});
     walk_to_destination();
+    click(wizard(290, 203));
+    ASSERT_TRUE(shell::wait_until(
+        [&] { return test::read_file(dialog_log).find("--directory") != std::string::npos; }, 5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    copy = parent + "Aerivon 10 Demo/";
     click(continue_button);
     ASSERT_TRUE(wait_log("Wizard page: Installing"));
     click(back_button);
