@@ -151,10 +151,15 @@ int INST_install_error_alert(const std::string& line1, const std::string& line2,
                              const std::string& explanation2) {
     std::string task;
     const int code = INST_take_last_error(task);
+    return INST_two_button_dialog(INST_install_error_message(line1, line2, code, task), label1, explanation1,
+                                  label2, explanation2);
+}
+
+std::string INST_install_error_message(const std::string& line1, const std::string& line2, int code,
+                                       const std::string& task) {
     std::string error;
     FILE_error_text(error, code);
-    return INST_two_button_dialog(line1 + "\n\n" + task + " (" + error + ")\n\n" + line2, label1,
-                                  explanation1, label2, explanation2);
+    return line1 + "\n\n" + task + " (" + error + ")\n\n" + line2;
 }
 
 void INST_dvd_beta_box() {
@@ -363,6 +368,9 @@ int INST_page_installing_dvd(int, page_desc* d) {
         INST_dvd_install_started = 1;
         INST_dvd_error_count = 0;
         if (!INST_directory.dvd_lines.empty()) {
+            // The folder comes with the copy's resources, unless the discs hold no file of it yet.
+            FILE_make_folder(INST_install_folder + "Resources/");
+            FILE_make_folder(INST_install_folder + "Resources/text/");
             if (FILE* f = FILE_fopen_utf8(INST_install_folder + "Resources/text/lang.txt", "w")) {
                 std::fputs("A\n900\nLANG\n\n", f);
                 for (const std::string& line : INST_directory.dvd_lines)

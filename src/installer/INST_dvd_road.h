@@ -39,6 +39,11 @@ int INST_install_error_alert(const std::string& line1, const std::string& line2,
                              const std::string& explanation1, const std::string& label2,
                              const std::string& explanation2);
 
+// The dialog's message: line1, a blank line, task + " (" + FILE_error_text of code + ")", a blank line,
+// line2.
+std::string INST_install_error_message(const std::string& line1, const std::string& line2, int code,
+                                       const std::string& task);
+
 int INST_page_dvd_welcome(int entered, page_desc* desc);
 int INST_page_pick_destination_dvd(int entered, page_desc* desc);
 int INST_page_select_scenery_dvd(int entered, page_desc* desc);

@@ -1,0 +1,555 @@
+// The disc install road and the scenery road, page by page in the real wizard frame, with folder discs.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <optional>
+
+#include "base/FILE_error_text.h"
+#include "dvd_fixtures.h"
+#include "installer/INST_scenery_map.h"
+#include "installer/INST_stand_ins.h"
+#include "support/disc_road_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test::read_file;
+using test::write_file;
+
+const std::string scenery_path = "Global Scenery/Demo Scenery/Earth nav data/+40-130/+47-123.dsf";
+constexpr int scenery_x = 5, scenery_y = 13; // the one tile the sample release offers
+
+// The centre of a map tile in the wizard's view.
+float tile_cx(int x) { return 248.0f + 14.0f * static_cast<float>(x) + 7.0f; }
+float tile_cy(int y) { return 150.0f + 14.0f * static_cast<float>(y) + 7.0f; }
+
+class DvdRoadGui : public test::DiscRoadGuiFixture {
+  protected:
+    void SetUp() override {
+        DiscRoadGuiFixture::SetUp();
+        if (IsSkipped())
+            return;
+        dialog_answers.clear();
+        LOG_stream.close(); // the window fixture's log; this test reads its own
+        log.emplace();
+        edittest::after_frame = [this] { answer_dialogs(); };
+    }
+    void TearDown() override {
+        edittest::after_frame = nullptr;
+        log.reset();
+        DiscRoadGuiFixture::TearDown();
+    }
+
+    // Each two-button dialog (screen 997) takes the next answer: 1 its first button, 0 its second.
+    void answer_dialogs() {
+        if (screen_state.screen_id != 997) {
+            dialog_frame = 0;
+            return;
+        }
+        ++dialogs_seen_frames;
+        if (dialog_answers.empty())
+            return;
+        const float y = dialog_answers.front() ? 56.0f : 31.0f;
+        if (++dialog_frame == 2)
+            mouse_event(SDL_MOUSEBUTTONDOWN, 96.0f, y);
+        if (dialog_frame == 4) {
+            mouse_event(SDL_MOUSEBUTTONUP, 96.0f, y);
+            dialog_answers.erase(dialog_answers.begin());
+        }
+    }
+
+    // The destination is the desktop's "Aerivon 10".
+    std::string copy() const { return home.file("Desktop/Aerivon 10/"); }
+
+    // From the welcome page with disc 0 through destination, licence and the scenery page (default
+    // regions), whose CONTINUE is pressed; `back_at_once` presses GO BACK in the installing page's first
+    // frame. Ends on the installing page (or where GO BACK leads).
+    void walk_to_installing(bool back_at_once = false) {
+        insert(disc(0));
+        go(INST_page_dvd_welcome);
+        ASSERT_EQ(describe(INST_page_dvd_welcome).next, INST_page_pick_destination_dvd);
+        click(continue_x, row_y);
+        ASSERT_EQ(current_page, INST_page_pick_destination_dvd);
+        frames(1);
+        ASSERT_EQ(INST_install_folder, copy());
+        click(continue_x, row_y);
+        ASSERT_EQ(current_page, INST_page_license);
+        click(250, 302);
+        click(continue_x, row_y);
+        ASSERT_EQ(current_page, INST_page_select_scenery_dvd);
+        EXPECT_EQ(INST_tile_selection.at(scenery_x, scenery_y), 1);
+        EXPECT_EQ(INST_tile_selection.at(0, 0), 0);
+        mouse_event(SDL_MOUSEBUTTONDOWN, continue_x, row_y);
+        frames(1);
+        ASSERT_EQ(current_page, INST_page_installing_dvd);
+        mouse_event(SDL_MOUSEBUTTONUP, continue_x, row_y);
+        if (back_at_once)
+            mouse_event(SDL_MOUSEBUTTONDOWN, back_x, row_y);
+        frames(1);
+        if (back_at_once)
+            mouse_event(SDL_MOUSEBUTTONUP, back_x, row_y);
+    }
+    // Runs the install until the disc change, inserts disc 1 and runs it to the finish page.
+    void change_to_disc_one_and_finish() {
+        ASSERT_TRUE(frames_until([] { return current_page == INST_page_change_dvd_install; }));
+        EXPECT_EQ(describe(INST_page_change_dvd_install).body,
+                  "Please insert DVD number 2, then wait a few moments for the DVD to be recognized by your "
+                  "computer.");
+        insert(disc(1));
+        ASSERT_TRUE(frames_until([] { return current_page == INST_page_finish_install; }));
+    }
+    int count_in_log(const std::string& what) {
+        const std::string text = log->text();
+        int n = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++n;
+        return n;
+    }
+
+    std::optional<test::LogCapture> log;
+    std::vector<int> dialog_answers;
+    int dialog_frame = 0;
+    int dialogs_seen_frames = 0;
+};
+
+TEST_F(DvdRoadGui, WelcomeRecognisesTheDiscAndTheRegisteredCopies) {
+    generate({"--scenery-disc"});
+    fs::create_directories(home.file("foreign"));
+    fs::create_directories(home.file("unreadable"));
+    write_file(home.file("foreign/dvd_version.txt"), "I\n1000 version\nDVD\nLANG en\n");
+    write_file(home.file("unreadable/dvd_version.txt"), "I\n1000 version\nDVD\nVERSION V\n");
+    ASSERT_EQ(test::shell("cd '" + home.file("unreadable") + "' && mkdir V && echo x > o.txt && zip -q -m " +
+                          "V/directory.txt.zip o.txt"),
+              0);
+    const std::string registered = home.file("Registered/");
+    fs::create_directories(registered);
+
+    const std::string insert_text = INST_INSERT_DISC_ONE, foreign_text = INST_NOT_OUR_DISC;
+    const std::string have =
+        "You already have Aerivon 10 installed on this computer.  What would you like to do?";
+    const std::vector<std::string> four = {"Run Aerivon Now", "Add Or Remove Scenery", "Update Aerivon",
+                                           "Install A Second Copy of Aerivon"};
+    struct row {
+        std::string what, disc;
+        bool copy;
+        int scenery_mode;
+        std::string body;
+        page_fn next;
+        std::vector<std::string> choices;
+    };
+    const row rows[] = {
+        {"nothing", "", false, 0, insert_text, nullptr, {}},
+        {"no VERSION", home.file("foreign"), false, 0, foreign_text, nullptr, {}},
+        {"no directory", home.file("unreadable"), false, 0, foreign_text, nullptr, {}},
+        {"disc 0",
+         disc(0),
+         false,
+         0,
+         "Welcome to the Aerivon 10 Installer.  I will guide you through the process of installing Aerivon "
+         "10.",
+         INST_page_pick_destination_dvd,
+         {}},
+        {"a copy, no disc", "", true, 0, have, nullptr, four},
+        {"scenery disc",
+         release + "/discs/scenery",
+         false,
+         0,
+         "This DVD (Aerivon 10) contains global scenery.  You must install the sim before you install the "
+         "global scenery.",
+         nullptr,
+         {}},
+        {"scenery disc and a copy",
+         release + "/discs/scenery",
+         true,
+         0,
+         have,
+         nullptr,
+         {"Run Aerivon Now", "Add Or Remove Scenery"}},
+        {"scenery mode",
+         disc(0),
+         true,
+         1,
+         "Welcome to the Aerivon 10 Installer / Updater.  I will guide you through the process of adding and "
+         "removing scenery.",
+         INST_page_select_install_scenery,
+         {}},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        fs::remove(INST_registration_file_path());
+        if (r.copy)
+            register_copy(registered);
+        set_discs(r.disc.empty() ? std::vector<std::string>{} : std::vector<std::string>{r.disc});
+        UTL_install_directory_clear(INST_directory);
+        INST_scenery_mode = r.scenery_mode;
+        go(INST_page_dvd_welcome);
+        const page_desc d = describe(INST_page_dvd_welcome);
+        EXPECT_EQ(d.title, "Aerivon 10 Installer / Updater");
+        EXPECT_EQ(d.body, r.body);
+        EXPECT_EQ(d.next, r.next);
+        EXPECT_EQ(d.choice_labels, r.choices);
+        EXPECT_EQ(d.preferences, 1);
+        if (r.choices == four) {
+            EXPECT_EQ(d.choice_targets,
+                      (std::vector<page_fn>{INST_page_run_demo_chooser, INST_page_select_install_scenery,
+                                            INST_page_choose_copy_update, INST_page_pick_destination_dvd}));
+        }
+        if (r.scenery_mode) {
+            EXPECT_EQ(step_list.names,
+                      (std::vector<std::string>{"Welcome", "Select Aerivon", "Scan Existing Scenery",
+                                                "Select New Scenery", "Install Scenery", "Finish"}));
+        } else {
+            EXPECT_EQ(step_list.names, (std::vector<std::string>{"Welcome", "Pick Destination", "License",
+                                                                 "Select Scenery", "Install", "Finish"}));
+        }
+    }
+
+    // A foreign disc is taken out and disc 0 put in: the arrival makes the page read the new disc.
+    INST_scenery_mode = 0;
+    fs::remove(INST_registration_file_path());
+    set_discs({home.file("foreign")});
+    go(INST_page_dvd_welcome);
+    ASSERT_EQ(describe(INST_page_dvd_welcome).body, foreign_text);
+    set_discs({disc(0)});
+    EXPECT_TRUE(frames_until([] { return INST_directory.dvd_root.find("disc0") != std::string::npos; }));
+    EXPECT_EQ(describe(INST_page_dvd_welcome).next, INST_page_pick_destination_dvd);
+    EXPECT_EQ(APP_media_arrived(), 0);
+}
+
+TEST_F(DvdRoadGui, DestinationDefaultsRefuseExistingFoldersUnusableNamesAndTooLittleSpace) {
+    generate();
+    insert(disc(0));
+    const std::string desktop = home.file("Desktop/");
+    go(INST_page_pick_destination_dvd);
+    page_desc d = describe(INST_page_pick_destination_dvd);
+    EXPECT_EQ(d.title, "Pick Install Destination for Aerivon 10.");
+    EXPECT_EQ(d.body, "I will create the folder 'Aerivon 10' inside the folder '" + desktop +
+                          "'.\n\n(The folder Aerivon 10 will appear on your desktop.)");
+    EXPECT_EQ(d.next, INST_page_license);
+    EXPECT_EQ(d.back, INST_page_dvd_welcome);
+
+    const std::string pick = "Please pick a name for your Aerivon 10 installation...";
+    fs::create_directories(desktop + "Aerivon 10");
+    EXPECT_EQ(describe(INST_page_pick_destination_dvd).body,
+              "The folder 'Aerivon 10' already exists inside the folder '" + desktop +
+                  "'.\n\nPlease change the install name or destination.");
+    EXPECT_EQ(describe(INST_page_pick_destination_dvd).next, nullptr);
+    fs::remove(desktop + "Aerivon 10");
+
+    // A typed name that leaves the parent.
+    fs::create_directories(home.file("Documents"));
+    INST_install_name = "x/../../Documents";
+    d = describe(INST_page_pick_destination_dvd);
+    EXPECT_EQ(d.body, pick);
+    EXPECT_EQ(d.next, nullptr);
+    EXPECT_EQ(INST_install_folder, desktop);
+
+    // Sizes beyond the free space.
+    INST_install_name = "Aerivon 10";
+    INST_directory.packages[0].back().expanded_kb = 1.0e15f;
+    INST_compute_totals();
+    EXPECT_EQ(describe(INST_page_pick_destination_dvd).next, nullptr);
+
+    // A disc whose VERSION leaves the parent gives no default name either.
+    const std::string hostile = home.file("hostile/disc");
+    ASSERT_EQ(test::shell("mkdir -p '" + home.file("hostile/Documents") + "' '" + hostile + "/x' && cp '" +
+                          disc(0) + "/Aerivon 10/directory.txt.zip' '" + home.file("hostile/Documents") +
+                          "/' && printf 'I\\n1000 version\\nDVD\\nVERSION x/../../Documents\\n' > '" +
+                          hostile + "/dvd_version.txt'"),
+              0);
+    set_discs({hostile});
+    INST_destination_parent.clear();
+    go(INST_page_pick_destination_dvd);
+    d = describe(INST_page_pick_destination_dvd);
+    EXPECT_EQ(INST_install_name, "x/../../Documents");
+    EXPECT_EQ(d.body, pick);
+    EXPECT_EQ(d.next, nullptr);
+    EXPECT_EQ(INST_install_folder, desktop);
+}
+
+TEST_F(DvdRoadGui, FullInstallOverTwoDiscs) {
+    generate();
+    walk_to_installing();
+    EXPECT_EQ(INST_dvd_install_started, 1);
+    change_to_disc_one_and_finish();
+    const page_desc d = describe(INST_page_finish_install);
+    EXPECT_EQ(d.body, "Installation was successful.");
+    EXPECT_EQ(d.choice_targets, (std::vector<page_fn>{INST_page_search_updates, INST_launch_simulator}));
+    EXPECT_EQ(d.next, INST_page_quit);
+
+    // Every file of the default install, and the scenery of the selected tile.
+    auto wanted = test::manifest_query(release, "[[k, v] for k, v in m['after_install'].items()]");
+    ASSERT_FALSE(wanted.empty());
+    wanted.push_back(
+        scenery_path + "\t" +
+        test::manifest_query(release, "[m['dvd']['packages']['" + scenery_path + "']['md5']]")[0]);
+    for (const std::string& line : wanted) {
+        const std::string path = line.substr(0, line.find('\t'));
+        SCOPED_TRACE(path);
+        EXPECT_EQ(test::md5_of(copy() + path), line.substr(line.find('\t') + 1));
+    }
+    EXPECT_FALSE(fs::exists(copy() + "Resources/linux only.so"));
+    EXPECT_EQ(read_file(INST_registration_file_path()), copy() + "\n");
+    EXPECT_EQ(read_file(copy() + "Resources/text/lang.txt"), "A\n900\nLANG\n\nLANG en\nLANG de\n");
+    EXPECT_EQ(count_in_log("Could not eject the disc at " + disc(0) + "/"), 1);
+    EXPECT_EQ(count_in_log("Starting install at "), 1);
+    EXPECT_EQ(INST_dvd_install_started, 0);
+}
+
+TEST_F(DvdRoadGui, AFailedPackageAsksThenGoesOnOrCancelsAndDeletesThePartialCopy) {
+    for (const int cancel : {0, 1}) {
+        SCOPED_TRACE(cancel);
+        release = home.file("release" + std::to_string(cancel));
+        generate();
+        ASSERT_EQ(test::shell("chmod -R u+w '" + disc(1) + "' && rm '" + disc(1) +
+                              "/Aerivon 10/Resources/plugins/read me.txt'"),
+                  0);
+        fs::remove_all(copy());
+        fs::remove(INST_registration_file_path());
+        set_discs({});
+        UTL_install_directory_clear(INST_directory);
+        INST_destination_parent.clear();
+        INST_dvd_error_count = 0;
+        INST_agreed = 0;
+        walk_to_installing();
+        ASSERT_TRUE(frames_until([] { return current_page == INST_page_change_dvd_install; }));
+        // A link inside the partial copy to a folder outside it.
+        const std::string outside = home.file("outside/keep.txt");
+        fs::create_directories(home.file("outside"));
+        write_file(outside, "keep");
+        fs::create_directory_symlink(home.file("outside"), copy() + "link");
+        dialog_answers = cancel ? std::vector<int>{1, 1} : std::vector<int>{0};
+        dialogs_seen_frames = 0;
+        insert(disc(1));
+        if (cancel) {
+            ASSERT_TRUE(frames_until(
+                [this] { return dialog_answers.empty() && previous_page == INST_page_select_scenery_dvd; }));
+            EXPECT_FALSE(fs::exists(copy()));
+            EXPECT_EQ(read_file(outside), "keep");
+            EXPECT_EQ(INST_dvd_install_started, 0);
+        } else {
+            ASSERT_TRUE(frames_until([] { return current_page == INST_page_finish_install; }));
+            EXPECT_GT(dialogs_seen_frames, 0);
+            EXPECT_EQ(INST_dvd_error_count, 1);
+            const page_desc d = describe(INST_page_finish_install);
+            EXPECT_EQ(d.body,
+                      "There were errors during the install; your copy of Aerivon may not be usable.\n\nYou "
+                      "can click Go Back and use the repair and add-remove scenery functions to try to "
+                      "reinstall any missing or damaged files.");
+            EXPECT_TRUE(d.choice_labels.empty());
+            EXPECT_EQ(test::md5_of(copy() + "Resources/unchanged.txt"),
+                      test::manifest_query(release, "[m['after_install']['Resources/unchanged.txt']]")[0]);
+        }
+        fs::remove_all(home.file("outside"));
+    }
+    EXPECT_EQ(
+        INST_install_error_message("L1", "L2", ENOENT, "Copying a"), "L1\n\nCopying a (" + [] {
+            std::string t;
+            FILE_error_text(t, ENOENT);
+            return t;
+        }() + ")\n\nL2");
+}
+
+TEST_F(DvdRoadGui, GoBackFromInstallingAsksAndContinueCopiesNothingTwice) {
+    generate();
+    PREF_installer.log_actions = 1;
+    dialog_answers = {0};
+    walk_to_installing(true);
+    ASSERT_TRUE(frames_until([] { return current_page != INST_page_select_scenery_dvd; }));
+    EXPECT_TRUE(dialog_answers.empty());
+    EXPECT_GT(dialogs_seen_frames, 0);
+    change_to_disc_one_and_finish();
+    EXPECT_EQ(describe(INST_page_finish_install).body, "Installation was successful.");
+    for (const std::string& path : {std::string("Aerivon.exe"), std::string("Resources/unchanged.txt"),
+                                    std::string("Resources/plugins/read me.txt"), scenery_path}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(count_in_log("EXPANDING file " + copy() + path + ", with result=0."), 1);
+    }
+    PREF_installer.log_actions = 0;
+}
+
+class SceneryRoadGui : public DvdRoadGui {
+  protected:
+    // The generator's installed copy, registered, with disc 1 (the scenery's disc) in the drive.
+    void make_copy() {
+        generate();
+        ASSERT_EQ(test::shell("cp -r '" + release + "/installed-v1' '" + installed + "'"), 0);
+        installed += "/";
+        register_copy(installed);
+        INST_read_registration_file();
+        insert(disc(1));
+    }
+    // The SELECT NONE and SELECT ALL words' centres.
+    static void select_button_centres(float* none_x, float* all_x) {
+        int l = 0, r = 0;
+        INST_word_columns(4, 0, &l, &r);
+        *none_x = 770.0f - static_cast<float>(r - l) * 0.5f;
+        const float none_width = static_cast<float>(r - l) + 20.0f;
+        INST_word_columns(3, 0, &l, &r);
+        *all_x = 765.0f - none_width - static_cast<float>(r - l) * 0.5f;
+    }
+    static int selected_count() {
+        int n = 0;
+        for (int c : INST_tile_selection.cells)
+            n += c != 0;
+        return n;
+    }
+
+    std::string installed = home.file("Aerivon 10");
+};
+
+TEST_F(SceneryRoadGui, PicksTheCopyScansPaintsTheMapAndAddsThenRemovesScenery) {
+    make_copy();
+    go(INST_page_select_install_scenery);
+    page_desc d = describe(INST_page_select_install_scenery);
+    EXPECT_EQ(d.title, "Select Aerivon 10 to Add or Remove Scenery");
+    EXPECT_EQ(d.body, "I found the following copy of Aerivon 10 to add scenery to.");
+    EXPECT_EQ(INST_install_folder, installed);
+    EXPECT_EQ(d.next, INST_page_scan_existing_scenery);
+    INST_command_line_folder = installed;
+    EXPECT_EQ(INST_page_select_install_scenery(0, &d), 1);
+    INST_command_line_folder.clear();
+
+    click(continue_x, row_y);
+    ASSERT_TRUE(frames_until([] { return current_page == INST_page_select_new_scenery; }));
+    EXPECT_EQ(selected_count(), 0);
+    EXPECT_EQ(INST_offered_tiles.at(scenery_x, scenery_y), 1);
+
+    // From an unselected tile: every tile the rectangle touches is set, offered or not.
+    drag(tile_cx(5), tile_cy(13), tile_cx(7), tile_cy(14));
+    for (int x = 5; x <= 7; ++x)
+        for (int y = 13; y <= 14; ++y)
+            EXPECT_EQ(INST_tile_selection.at(x, y), 1) << x << "," << y;
+    EXPECT_EQ(selected_count(), 6);
+    // From a selected tile: cleared.
+    drag(tile_cx(6), tile_cy(14), tile_cx(4), tile_cy(13));
+    EXPECT_EQ(selected_count(), 2);
+    EXPECT_EQ(INST_tile_selection.at(7, 13) + INST_tile_selection.at(7, 14), 2);
+
+    float none_x = 0, all_x = 0;
+    select_button_centres(&none_x, &all_x);
+    click(all_x, 128);
+    EXPECT_EQ(selected_count(), 1);
+    EXPECT_EQ(INST_tile_selection.at(scenery_x, scenery_y), 1);
+    click(none_x, 128);
+    EXPECT_EQ(selected_count(), 0);
+    click(all_x, 128);
+    EXPECT_GT(INST_files_to_install, 0);
+
+    click(continue_x, row_y);
+    ASSERT_TRUE(frames_until([] { return current_page == INST_page_finished_scenery; }));
+    EXPECT_EQ(describe(INST_page_finished_scenery).body,
+              "I have successfully installed more scenery to match your choices on the map.");
+    EXPECT_EQ(test::md5_of(installed + scenery_path),
+              test::manifest_query(release, "[m['dvd']['packages']['" + scenery_path + "']['md5']]")[0]);
+
+    // Again: the map is seeded from the disk; deselecting removes the files and their emptied folders.
+    go(INST_page_scan_existing_scenery);
+    ASSERT_TRUE(frames_until([] { return current_page == INST_page_select_new_scenery; }));
+    frames(1);
+    EXPECT_EQ(INST_tile_selection.at(scenery_x, scenery_y), 1);
+    click(none_x, 128);
+    click(continue_x, row_y);
+    ASSERT_TRUE(frames_until([] { return current_page == INST_page_finished_scenery; }));
+    EXPECT_FALSE(fs::exists(installed + "Global Scenery"));
+    EXPECT_TRUE(fs::exists(installed + "Aerivon.exe"));
+}
+
+TEST_F(SceneryRoadGui, StopOnAFailedTaskEndsWithErrors) {
+    make_copy();
+    // The package is there (the disc is found) but is no archive.
+    ASSERT_EQ(test::shell("chmod -R u+w '" + disc(1) + "' && echo broken > '" + disc(1) + "/Aerivon 10/" +
+                          scenery_path + ".zip'"),
+              0);
+    go(INST_page_select_install_scenery);
+    click(continue_x, row_y);
+    ASSERT_TRUE(frames_until([] { return current_page == INST_page_select_new_scenery; }));
+    frames(1);
+    INST_select_offered_tiles();
+    INST_compute_totals();
+    dialog_answers = {1};
+    click(continue_x, row_y);
+    ASSERT_TRUE(frames_until([] { return current_page == INST_page_finished_scenery; }));
+    EXPECT_TRUE(dialog_answers.empty());
+    EXPECT_EQ(
+        describe(INST_page_finished_scenery).body,
+        "There were errors while installing your scenery.  Your copy of Aerivon may not be usable.\n\nYou "
+        "can click Go Back and use the repair and add-remove scenery functions to try to reinstall any "
+        "missing or damaged files.");
+    EXPECT_EQ(INST_scenery_install_started, 0);
+}
+
+TEST_F(SceneryRoadGui, FinishedBodiesFollowTheErrorsAndTheTwoCounts) {
+    const std::string tail =
+        "  Your copy of Aerivon may not be usable.\n\nYou can click Go Back and use the repair "
+        "and add-remove scenery functions to try to reinstall any missing or damaged files.";
+    struct row {
+        int errors, install, second;
+        std::string body;
+    };
+    const row rows[] = {
+        {0, 2, 1, "I have successfully added and removed scenery to match your choices on the map."},
+        {0, 2, 0, "I have successfully installed more scenery to match your choices on the map."},
+        {0, 0, 3, "I have successfully removed scenery to match your choices on the map."},
+        {0, 0, 0, "I have successfully updated scenery to match your choices on the map."},
+        {1, 2, 1, "There were errors while adding and removing your scenery." + tail},
+        {2, 1, 0, "There were errors while installing your scenery." + tail},
+        {1, 0, 1, "There were errors while removing your scenery." + tail},
+        {1, 0, 0, "There were errors while updating your scenery." + tail},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.body);
+        INST_dvd_error_count = r.errors;
+        INST_files_to_install = r.install;
+        INST_second_file_count = r.second;
+        const page_desc d = describe(INST_page_finished_scenery);
+        EXPECT_EQ(d.body, r.body);
+        EXPECT_EQ(d.choice_labels.size(), r.errors ? 0u : 2u);
+    }
+}
+
+TEST_F(SceneryRoadGui, MapDrawsOfferedTilesInTheirLookAndTheDragRectangle) {
+    const auto at = [](float x, float y) {
+        return uitest::pixel(static_cast<int>(x + screen_state.origin_x),
+                             static_cast<int>(y + screen_state.origin_y));
+    };
+    const auto draw = [] {
+        OGL_clear_view();
+        INST_draw_scenery_map();
+    };
+    ui_state.input.mouse_x = ui_state.input.mouse_y = 0.0f;
+    draw();
+    const uitest::rgb bare_a = at(tile_cx(3), tile_cy(4)), bare_b = at(tile_cx(20), tile_cy(10));
+    INST_offered_tiles.at(3, 4) = INST_offered_tiles.at(20, 10) = 1;
+    INST_tile_selection.at(20, 10) = 1;
+    INST_tile_selection.at(22, 10) = 1; // selected but not offered: never drawn
+    const uitest::rgb bare_c = at(tile_cx(22), tile_cy(10));
+    draw();
+    const uitest::rgb offered = at(tile_cx(3), tile_cy(4)), selected = at(tile_cx(20), tile_cy(10));
+    EXPECT_FALSE(uitest::near(offered, bare_a, 6)) << offered << bare_a;
+    EXPECT_FALSE(uitest::near(selected, bare_b, 6)) << selected << bare_b;
+    EXPECT_EQ(at(tile_cx(22), tile_cy(10)), bare_c);
+
+    // While the button is held, the rectangle from the press to the pointer shows.
+    const float x0 = tile_cx(10) + 3.0f, y0 = tile_cy(2) + 3.0f, x1 = tile_cx(14) + 3.0f,
+                y1 = tile_cy(5) + 3.0f;
+    draw();
+    const uitest::rgb edge_before = at((x0 + x1) * 0.5f, y0);
+    ui_state.input.mouse_x = x0;
+    ui_state.input.mouse_y = y0;
+    ui_state.input.click[0] = 1;
+    APP_clock.buttons[0].down = 1;
+    draw();
+    ui_state.input.click[0] = 0;
+    ui_state.input.mouse_x = x1;
+    ui_state.input.mouse_y = y1;
+    draw();
+    const uitest::rgb edge_held = at((x0 + x1) * 0.5f, y0);
+    APP_clock.buttons[0].down = 0;
+    draw();
+    EXPECT_FALSE(uitest::near(edge_held, edge_before, 6)) << edge_held << edge_before;
+    EXPECT_EQ(at((x0 + x1) * 0.5f, y0), edge_before);
+}
+
+} // namespace
