@@ -102,24 +102,5 @@ if [ -z "$folder" ]; then
     exit 1
 fi
 echo "== install folder: $folder"
-python3 - "$run/release/manifest.json" "$folder" <<'EOF'
-import hashlib, json, os, sys
-
-manifest = json.load(open(sys.argv[1]))
-folder = sys.argv[2]
-bad = []
-for path, md5 in sorted(manifest["after_install"].items()):
-    try:
-        have = hashlib.md5(open(os.path.join(folder, path), "rb").read()).hexdigest()
-    except OSError:
-        have = "missing"
-    if have != md5:
-        bad.append(f"{path}: {have}, wanted {md5}")
-for path in manifest["absent_after_install"]:
-    if os.path.lexists(os.path.join(folder, path)):
-        bad.append(f"{path}: present, wanted absent")
-if bad:
-    print("== MD5 check FAILED:\n  " + "\n  ".join(bad))
-    sys.exit(1)
-print(f"== every MD5 matched ({len(manifest['after_install'])} files)")
-EOF
+echo -n "== "
+python3 tools/check_install.py "$run/release/manifest.json" "$folder" "$run/requests.log"

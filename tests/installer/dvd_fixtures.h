@@ -1,14 +1,12 @@
-// Fixtures of the disc tests: folder discs written by the sample-release generator, the list of test
-// roots that makes folders count as CD/DVD drives, and the plan of a fresh install from the discs.
+// Fixtures of the disc tests: folder discs written by the sample-release generator, the list of test roots
+// that makes folders count as CD/DVD drives, and the plan of a fresh install from the discs.
 #pragma once
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "base/FILE_compress.h"
 #include "base/FILE_ops.h"
@@ -29,13 +27,13 @@ inline std::string md5_of(const std::string& path) {
     return FILE_md5_hex(path, out) == 0 ? out : "missing";
 }
 
-// The lines a python expression over the manifest `m` of the release at `root` gives: each item of the
-// list it evaluates to, tab-joined when the item is a list.
-inline std::vector<std::string> manifest_query(const std::string& root, const std::string& expression) {
+// The items of the list a python expression over the manifest `m` gives, one per line (a list item
+// tab-joined).
+inline std::vector<std::string> manifest_query(const std::string& release, const std::string& expression) {
     TempDir d;
     write_file(d.file("q.py"), "import json,sys\nm=json.load(open(sys.argv[1]))\nfor x in (" + expression +
                                    "):\n    print('\\t'.join(map(str,x)) if isinstance(x,list) else x)\n");
-    shell("python3 '" + d.file("q.py") + "' '" + root + "/manifest.json' > '" + d.file("out") + "'");
+    shell("python3 '" + d.file("q.py") + "' '" + release + "/manifest.json' > '" + d.file("out") + "'");
     std::vector<std::string> out;
     std::istringstream in(read_file(d.file("out")));
     for (std::string line; std::getline(in, line);)
@@ -43,24 +41,20 @@ inline std::vector<std::string> manifest_query(const std::string& root, const st
     return out;
 }
 
-// A fresh folder with a work folder, an install folder and an empty list of test roots named by the
-// variable; the log is captured and the language left English.
+// A work folder, an install folder and an empty list of test roots in a fresh folder; the log captured.
 struct DvdTest : InstallerTest {
     TempDir dir;
     LogCapture log;
     ScopedOptions options{"--qa_script --lang=en"};
+    std::string release = dir.file("release"), roots = dir.file("roots.txt"), work = dir.file("work/"),
+                install = dir.file("Aerivon 10/");
     std::optional<ScopedEnv> roots_env;
-    std::string release, roots, work, install;
 
     void SetUp() override {
         InstallerTest::SetUp();
         LANG_restart_for_test("");
-        release = dir.file("release");
-        roots = dir.file("roots.txt");
         write_file(roots, "");
         roots_env.emplace(WIN_DVD_ROOTS_VARIABLE, roots);
-        work = dir.file("work/");
-        install = dir.file("Aerivon 10/");
         std::filesystem::create_directories(work);
         INST_work_folder = work;
     }
@@ -73,18 +67,17 @@ struct DvdTest : InstallerTest {
         InstallerTest::TearDown();
     }
 
-    // The sample release with its two folder discs (and the options given).
+    // The sample release with its folder discs.
     void generate(std::vector<std::string> variant = {}) {
         variant.push_back("--discs");
         std::string report;
         ASSERT_TRUE(make_sample_release(release, variant, &report)) << report;
     }
     std::string disc(int n) const { return release + "/discs/disc" + std::to_string(n); }
-    // Appends a folder to the list of test roots, as if a disc were inserted.
+    // Appends a folder to the list of test roots: a disc inserted.
     void insert(const std::string& folder) const { std::ofstream(roots, std::ios::app) << folder << "\n"; }
 
-    // Disc 0 inserted and scanned, then the plan of a fresh install of the simulator's files into the
-    // install folder, with its folders made: what the disc road does before it unpacks.
+    // Disc 0 scanned, then the plan of a fresh install of the simulator's files with its folders made.
     void plan_fresh_install() {
         insert(disc(0));
         ASSERT_EQ(UTL_scan_dvd(INST_directory), 0) << log.text();
@@ -94,13 +87,12 @@ struct DvdTest : InstallerTest {
         float progress = 0.0f;
         while (INST_scan_local_signatures(&next, 0, &progress) != 1) {
         }
-        INST_clear_tile_selection();
         INST_compute_totals();
         ASSERT_EQ(INST_plan_install_actions(), 1);
         ASSERT_EQ(INST_create_install_folders(), 0);
     }
 
-    // Calls the unpack step for `disc` until it returns something other than 0; that result.
+    // The first result of the unpack step for `disc` other than 0 (working).
     static int unpack_until_not_working(int* next, int disc) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         int result = 0;
