@@ -30,33 +30,12 @@ class DvdRoadGui : public test::DiscRoadGuiFixture {
         DiscRoadGuiFixture::SetUp();
         if (IsSkipped())
             return;
-        dialog_answers.clear();
         LOG_stream.close(); // the window fixture's log; this test reads its own
         log.emplace();
-        edittest::after_frame = [this] { answer_dialogs(); };
     }
     void TearDown() override {
-        edittest::after_frame = nullptr;
         log.reset();
         DiscRoadGuiFixture::TearDown();
-    }
-
-    // Each two-button dialog (screen 997) takes the next answer: 1 its first button, 0 its second.
-    void answer_dialogs() {
-        if (screen_state.screen_id != 997) {
-            dialog_frame = 0;
-            return;
-        }
-        ++dialogs_seen_frames;
-        if (dialog_answers.empty())
-            return;
-        const float y = dialog_answers.front() ? 56.0f : 31.0f;
-        if (++dialog_frame == 2)
-            mouse_event(SDL_MOUSEBUTTONDOWN, 96.0f, y);
-        if (dialog_frame == 4) {
-            mouse_event(SDL_MOUSEBUTTONUP, 96.0f, y);
-            dialog_answers.erase(dialog_answers.begin());
-        }
     }
 
     // The destination is the desktop's "Aerivon 10".
@@ -108,9 +87,6 @@ class DvdRoadGui : public test::DiscRoadGuiFixture {
     }
 
     std::optional<test::LogCapture> log;
-    std::vector<int> dialog_answers;
-    int dialog_frame = 0;
-    int dialogs_seen_frames = 0;
 };
 
 TEST_F(DvdRoadGui, WelcomeRecognisesTheDiscAndTheRegisteredCopies) {
@@ -320,7 +296,7 @@ TEST_F(DvdRoadGui, AFailedPackageAsksThenGoesOnOrCancelsAndDeletesThePartialCopy
         write_file(outside, "keep");
         fs::create_directory_symlink(home.file("outside"), copy() + "link");
         dialog_answers = cancel ? std::vector<int>{1, 1} : std::vector<int>{0};
-        dialogs_seen_frames = 0;
+        dialog_frames = 0;
         insert(disc(1));
         if (cancel) {
             ASSERT_TRUE(frames_until(
@@ -330,7 +306,7 @@ TEST_F(DvdRoadGui, AFailedPackageAsksThenGoesOnOrCancelsAndDeletesThePartialCopy
             EXPECT_EQ(INST_dvd_install_started, 0);
         } else {
             ASSERT_TRUE(frames_until([] { return current_page == INST_page_finish_install; }));
-            EXPECT_GT(dialogs_seen_frames, 0);
+            EXPECT_GT(dialog_frames, 0);
             EXPECT_EQ(INST_dvd_error_count, 1);
             const page_desc d = describe(INST_page_finish_install);
             EXPECT_EQ(d.body,
@@ -358,7 +334,7 @@ TEST_F(DvdRoadGui, GoBackFromInstallingAsksAndContinueCopiesNothingTwice) {
     walk_to_installing(true);
     ASSERT_TRUE(frames_until([] { return current_page != INST_page_select_scenery_dvd; }));
     EXPECT_TRUE(dialog_answers.empty());
-    EXPECT_GT(dialogs_seen_frames, 0);
+    EXPECT_GT(dialog_frames, 0);
     change_to_disc_one_and_finish();
     EXPECT_EQ(describe(INST_page_finish_install).body, "Installation was successful.");
     for (const std::string& path : {std::string("Aerivon.exe"), std::string("Resources/unchanged.txt"),

@@ -58,6 +58,7 @@ class DiscRoadGuiFixture : public edittest::EditGuiFixture {
         WIN_set_platform_callbacks(&view);
         APP_clear_media_arrived();
         APP_set_screen0_frame(INST_wizard_frame);
+        edittest::after_frame = [this] { answer_dialogs(); };
     }
     void TearDown() override {
         if (!IsSkipped()) {
@@ -138,19 +139,23 @@ class DiscRoadGuiFixture : public edittest::EditGuiFixture {
         mouse_event(SDL_MOUSEBUTTONUP, x1, y1);
         frames(1);
     }
-    // The next two-button dialog (screen 997) is answered with its first (1) or second (0) button.
-    static void answer_next_dialog(int first) {
-        edittest::after_frame = [first, frame = 0]() mutable {
-            if (screen_state.screen_id != 997)
-                return;
-            const float y = first ? 56.0f : 31.0f;
-            if (++frame == 2)
-                mouse_event(SDL_MOUSEBUTTONDOWN, 96.0f, y);
-            if (frame == 4) {
-                mouse_event(SDL_MOUSEBUTTONUP, 96.0f, y);
-                edittest::after_frame = nullptr;
-            }
-        };
+    // Each two-button dialog (screen 997) takes the next answer of dialog_answers: 1 its first button, 0
+    // its second; dialog_frames counts the frames a dialog showed.
+    void answer_dialogs() {
+        if (screen_state.screen_id != 997) {
+            dialog_frame = 0;
+            return;
+        }
+        ++dialog_frames;
+        if (dialog_answers.empty())
+            return;
+        const float y = dialog_answers.front() ? 56.0f : 31.0f;
+        if (++dialog_frame == 2)
+            mouse_event(SDL_MOUSEBUTTONDOWN, 96.0f, y);
+        if (dialog_frame == 4) {
+            mouse_event(SDL_MOUSEBUTTONUP, 96.0f, y);
+            dialog_answers.erase(dialog_answers.begin());
+        }
     }
 
     // The sample release with its folder discs, and the options given.
@@ -186,6 +191,9 @@ class DiscRoadGuiFixture : public edittest::EditGuiFixture {
     ScopedEnv roots_env{WIN_DVD_ROOTS_VARIABLE, roots};
     platform_callbacks callbacks{};
     platform_callbacks_view view;
+    std::vector<int> dialog_answers;
+    int dialog_frame = 0;
+    int dialog_frames = 0;
 };
 
 } // namespace test
