@@ -52,9 +52,6 @@ int INST_page_check_dvd_install(int entered, page_desc* desc);
 int INST_page_change_dvd_install(int entered, page_desc* desc);
 int INST_page_finish_install(int entered, page_desc* desc);
 
-// The update road's search page, which the finish pages of both disc roads offer ("Check For Updates").
-int INST_page_search_updates(int entered, page_desc* desc);
-
 // The texts of a page that waits for the first disc, or has a disc that is not the maker's.
 inline constexpr const char INST_INSERT_DISC_ONE[] =
     "Please insert Aerivon 10 DVD number one to begin, then wait a "

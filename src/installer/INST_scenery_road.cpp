@@ -4,6 +4,7 @@
 #include "base/APP_clock.h"
 #include "base/LANG_localise.h"
 #include "base/LOG_log.h"
+#include "installer/INST_copy_chooser.h"
 #include "installer/INST_demo_road.h"
 #include "installer/INST_dialogs.h"
 #include "installer/INST_dvd_road.h"
@@ -16,8 +17,8 @@
 #include "installer/INST_scan.h"
 #include "installer/INST_scenery.h"
 #include "installer/INST_scenery_map.h"
-#include "installer/INST_stand_ins.h"
 #include "installer/INST_startup.h"
+#include "installer/INST_update_road.h"
 #include "installer/INST_wizard.h"
 #include "platform/APP_time.h"
 

@@ -48,7 +48,9 @@ bool BTN_popup(float x, float y, int* selection, const std::string& items, const
                char separator) {
     std::vector<std::string> list = BTN_popup_items(items, label, separator);
     const int count = static_cast<int>(list.size());
-    *selection = std::clamp(*selection, 0, count - 1);
+    // A negative selection stands for no item: it shows none until a row is chosen.
+    if (*selection >= 0)
+        *selection = std::min(*selection, count - 1);
 
     float w = 20.0f;
     for (const std::string& item : list)
@@ -73,7 +75,7 @@ bool BTN_popup(float x, float y, int* selection, const std::string& items, const
         in.press_y = in.mouse_y;
         in.click[0] = 0;
         MENU_state.popup_owner = id;
-        popup_first_row = *selection;
+        popup_first_row = std::max(0, *selection);
         open = true;
         // The popup slot opens below, on the first call of MENU_open_popup.
     }
@@ -88,7 +90,8 @@ bool BTN_popup(float x, float y, int* selection, const std::string& items, const
     if (open && MENU_state.popup_owner == id) {
         MENU_open_popup(x, y, w, list, &popup_first_row);
     } else {
-        OGL_draw_string(47, x, y, list[static_cast<size_t>(*selection)], 9999.0f, 0, 1, 1.0f);
+        if (*selection >= 0)
+            OGL_draw_string(47, x, y, list[static_cast<size_t>(*selection)], 9999.0f, 0, 1, 1.0f);
         if (over)
             ui_state.tooltip = tip;
     }

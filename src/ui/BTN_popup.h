@@ -6,9 +6,10 @@
 
 // A popup button centred near (x, y) showing item *selection of `items`, which holds the items separated
 // by `separator`. A click on it opens the popup menu, the selected item level with the button; choosing a
-// row sets *selection (clamped to the items) and returns true in that frame. The label's left part goes
-// left of the button, its right part right of it, its tip part into the tooltip. An item text holding '|'
-// is a programming error: the kind-3 alert "Found | char in text string!".
+// row sets *selection (clamped to the items) and returns true in that frame. A negative *selection shows
+// no item and stays as it is until a row is chosen. The label's left part goes left of the button, its
+// right part right of it, its tip part into the tooltip. An item text holding '|' is a programming error:
+// the kind-3 alert "Found | char in text string!".
 bool BTN_popup(float x, float y, int* selection, const std::string& items, const std::string& label,
                char separator);
 

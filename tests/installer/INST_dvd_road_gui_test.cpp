@@ -8,7 +8,7 @@
 #include "base/FILE_error_text.h"
 #include "dvd_fixtures.h"
 #include "installer/INST_scenery_map.h"
-#include "installer/INST_stand_ins.h"
+#include "installer/INST_update_road.h"
 #include "support/disc_road_fixture.h"
 
 namespace {

@@ -151,6 +151,8 @@ std::vector<demo_request> DemoServer::requests() const {
         r.path = json_string(line, "path");
         r.status = static_cast<int>(json_number(line, "status"));
         r.bytes = json_number(line, "bytes");
+        const size_t at = line.find("\"time\": ");
+        r.time = at == std::string::npos ? 0.0 : std::strtod(line.c_str() + at + 8, nullptr);
         out.push_back(r);
     }
     return out;

@@ -24,6 +24,7 @@ struct demo_request {
     std::string path;
     int status = 0;
     long long bytes = 0;
+    double time = 0.0; // seconds since the epoch, to the millisecond
 };
 
 // The bytes of a whole exchange: sends `request` to 127.0.0.1:port and reads until the server closes or

@@ -1,0 +1,63 @@
+// INST_preferences: the general-preferences dialog.
+#include "installer/INST_preferences.h"
+
+#include "base/LANG_localise.h"
+#include "base/PREF_file.h"
+#include "base/hl_string.h"
+#include "base/http.h"
+#include "installer/INST_globals.h"
+#include "platform/WIN_message.h"
+#include "ui/APP_frame.h"
+#include "ui/APP_screens.h"
+#include "ui/BTN_popup.h"
+#include "ui/BTN_text_field.h"
+#include "ui/BTN_widgets.h"
+#include "ui/OGL_view.h"
+#include "ui/screen_state.h"
+
+namespace {
+
+constexpr int preferences_screen = 998;
+constexpr int proxy_text_limit = 65;
+
+std::string tr(const std::string& english) {
+    std::string out;
+    LANG_translate(out, english);
+    return out;
+}
+
+} // namespace
+
+int INST_proxy_port_number(const std::string& text) { return text.empty() ? 0 : STR_parse_int(text); }
+
+void INST_preferences_dialog() {
+    APP_set_screen(preferences_screen);
+    http_manager& http = HTTP_manager();
+    while (screen_state.screen_id == preferences_screen && !WIN_quit_requested()) {
+        OGL_clear_view();
+        BTN_dialog_frame(1, 24);
+        // The proxy panel holds the two fields at the bottom; the general panel fills the rest.
+        BTN_panel(0.0f, 16, -1.0f, -1.0f, -1.0f, 78.0f,
+                  tr("Proxy (if you are behind a firewall with a Proxy)"));
+        BTN_panel(0.0f, 16, -1.0f, 118.0f, -1.0f, -1.0f, tr("General Preferences"));
+
+        // OS code 0 has no item: a negative selection shows none and stays until a row is chosen.
+        int index = INST_selected_os - 1;
+        BTN_popup(
+            250.0f, 300.0f, &index, tr("Macintosh-Windows-Linux"),
+            tr("Operating System to download Aerivon for:|(Install and copy the entire Aerivon folder to "
+               "another computer if you like)"),
+            '-');
+        INST_selected_os = index + 1;
+
+        BTN_check(
+            250.0f, 140.0f, &PREF_installer.log_actions,
+            tr("|Log installer actions. Turn this on to output the installer file downloads and stuff to "
+               "the file log.txt."),
+            0);
+        BTN_text_field(85.0f, 40.0f, http.proxy_host, proxy_text_limit, tr("-proxy host"), 455.0f, 1);
+        BTN_text_field(85.0f, 20.0f, http.proxy_port, proxy_text_limit, tr("-proxy port"), 455.0f, 1);
+        http.port = INST_proxy_port_number(http.proxy_port);
+        APP_run_one_frame();
+    }
+}
