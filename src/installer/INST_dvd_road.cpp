@@ -69,12 +69,12 @@ void fill_dvd_steps() {
                        tr("Select Scenery"), tr("Install"),          tr("Finish")};
 }
 
-// The path of the entry's current record, or "" outside the list.
-std::string entry_path(int entry) {
+// The current record of an entry, or null outside the list.
+const file_record* current_record(int entry) {
     if (entry < 0 || entry >= static_cast<int>(INST_directory.packages.size()) ||
         INST_directory.packages[static_cast<size_t>(entry)].empty())
-        return std::string();
-    return INST_directory.packages[static_cast<size_t>(entry)].back().path;
+        return nullptr;
+    return &INST_directory.packages[static_cast<size_t>(entry)].back();
 }
 
 // The cancel question of the scenery page, asked when the user comes back from a running install.
@@ -82,8 +82,7 @@ std::string entry_path(int entry) {
 bool install_continues() {
     const int answer =
         INST_two_button_dialog(tr("Are you sure you want to cancel the installation?  This will delete the "
-                                  "partially installed copy of "
-                                  "Aerivon 10."),
+                                  "partially installed copy of Aerivon 10."),
                                tr("Cancel"), tr("the installation and delete partial installation."),
                                tr("Continue"), tr("the installation process."));
     if (answer == 0)
@@ -107,14 +106,11 @@ void INST_keep_disc_read() {
 }
 
 std::string INST_insert_disc_text(int entry) {
-    const int n = entry >= 0 && entry < static_cast<int>(INST_directory.packages.size()) &&
-                          !INST_directory.packages[static_cast<size_t>(entry)].empty()
-                      ? INST_directory.packages[static_cast<size_t>(entry)].back().dvd
-                      : 0;
+    const file_record* r = current_record(entry);
     return tr1(
         "Please insert DVD number %1:disk number%, then wait a few moments for the DVD to be recognized "
         "by your computer.",
-        std::to_string(n + 1));
+        std::to_string((r ? r->dvd : 0) + 1));
 }
 
 void INST_load_dvd_directory() {
@@ -124,15 +120,14 @@ void INST_load_dvd_directory() {
 
 bool INST_find_dvd() {
     const int k = INST_dvd_current_entry;
-    if (k < 0 || k >= static_cast<int>(INST_directory.packages.size()) ||
-        INST_directory.packages[static_cast<size_t>(k)].empty())
+    const file_record* r = current_record(k);
+    if (!r)
         return false;
-    const file_record& r = INST_directory.packages[static_cast<size_t>(k)].back();
-    INST_probe_path = INST_directory.version_folder + "/" + r.path + INST_archive_suffix(k);
+    INST_probe_path = INST_directory.version_folder + "/" + r->path + INST_archive_suffix(k);
     const std::string root = UTL_find_dvd_drive(INST_probe_volume);
     if (root.empty() || !FILE_is_file(root + INST_probe_path))
         return false;
-    INST_disc_in_drive = r.dvd;
+    INST_disc_in_drive = r->dvd;
     INST_directory.dvd_root = root;
     return true;
 }
@@ -140,10 +135,8 @@ bool INST_find_dvd() {
 float INST_entry_progress(int entry) {
     if (entry < 0)
         return 0.0f;
-    if (entry >= static_cast<int>(INST_directory.packages.size()))
-        return 1.0f;
-    const package_entry& e = INST_directory.packages[static_cast<size_t>(entry)];
-    return e.empty() ? 0.0f : e.back().download_fraction;
+    const file_record* r = current_record(entry);
+    return r ? r->download_fraction : 1.0f;
 }
 
 int INST_install_error_alert(const std::string& line1, const std::string& line2, const std::string& label1,
@@ -407,9 +400,8 @@ int INST_page_installing_dvd(int, page_desc* d) {
     d->back = INST_page_select_scenery_dvd;
     d->body = tr1("I am installing Aerivon in %1:file path%.", INST_install_folder);
     d->progress = INST_entry_progress(INST_dvd_next_entry);
-    d->status = INST_dvd_next_entry < static_cast<int>(INST_directory.packages.size())
-                    ? tr1("Installing: %1:file%", entry_path(INST_dvd_next_entry))
-                    : tr("Finishing up...");
+    const file_record* r = current_record(INST_dvd_next_entry);
+    d->status = r ? tr1("Installing: %1:file%", r->path) : tr("Finishing up...");
     return 0;
 }
 
