@@ -13,7 +13,7 @@ packages=(
     # tests and formatting
     libgtest-dev libgmock-dev clang-format-14 python3
     zip unzip 7zip p7zip-full libarchive-tools
-    tinyproxy-bin curl
+    tinyproxy tinyproxy-bin curl
     # window tests: Mesa's software OpenGL under Xvfb, driven by xdotool
     libgl1-mesa-dri xvfb xauth xdotool imagemagick
 )

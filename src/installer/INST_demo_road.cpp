@@ -42,10 +42,11 @@ int INST_chosen_server = 0;
 
 namespace {
 
-// The destination changed since the totals were last computed.
-int destination_changed = 0;
-// A refused launch was logged in this visit of the launch page.
-bool launch_refusal_logged = false;
+// What the pages keep for themselves between frames (main thread).
+struct road_state {
+    int destination_changed = 0;        // since the totals were last computed
+    bool launch_refusal_logged = false; // in this visit of the launch page
+} state;
 
 constexpr int directory_key = 1; // HTTP transfer key of the directory fetch
 constexpr size_t install_name_limit = 256;
@@ -309,12 +310,12 @@ int INST_page_pick_destination_demo(int entered, page_desc* d) {
         }
         INST_reset_downloads();
         FILE_get_special_folder(2, INST_desktop_folder);
-        destination_changed = 1;
+        state.destination_changed = 1;
     }
     if (INST_destination_parent.empty()) {
         FILE_get_special_folder(3, INST_destination_parent);
         INST_install_name = tr1("%1:install name% Demo", "Aerivon 10");
-        destination_changed = 1;
+        state.destination_changed = 1;
     }
     d->title = tr1("Pick Install Destination for %1:install%.", INST_directory.version_folder);
     d->back = INST_page_license;
@@ -327,14 +328,14 @@ int INST_page_pick_destination_demo(int entered, page_desc* d) {
         if (WIN_choose_file_or_folder(2, tr("Pick a folder to install the Aerivon 10 demo into."),
                                       INST_destination_parent, chosen)) {
             INST_destination_parent = chosen;
-            destination_changed = 1;
+            state.destination_changed = 1;
         }
     }
     const std::string label = tr("Install Name:");
     const float field_x = bw * 0.5f + 310.0f + OGL_measure_string(label);
     if (BTN_text_field(field_x, 200.0f, INST_install_name, static_cast<int>(install_name_limit), label,
                        760.0f - field_x, 0))
-        destination_changed = 1;
+        state.destination_changed = 1;
 
     if (!INST_install_name_is_usable(INST_install_name)) {
         INST_install_folder = INST_destination_parent;
@@ -355,8 +356,8 @@ int INST_page_pick_destination_demo(int entered, page_desc* d) {
                   INST_install_name, INST_destination_parent);
     if (INST_destination_parent == INST_desktop_folder)
         d->body += tr1("\n\n(The folder %1:install name% will appear on your desktop.)", INST_install_name);
-    if (destination_changed) {
-        destination_changed = 0;
+    if (state.destination_changed) {
+        state.destination_changed = 0;
         INST_set_include_flags(1, 0);
         int next = 0;
         float progress = 0.0f;
@@ -444,15 +445,15 @@ int INST_page_run_demo_chooser(int, page_desc* d) {
 
 int INST_launch_simulator(int entered, page_desc*) {
     if (entered)
-        launch_refusal_logged = false;
+        state.launch_refusal_logged = false;
     const std::string program = INST_install_folder + INST_sim_executable;
     const int err = FILE_shell_open(program, "", 1);
-    if (err != 0 && !launch_refusal_logged) {
+    if (err != 0 && !state.launch_refusal_logged) {
         std::string text;
         FILE_error_text(text, err);
         LOG_stream << "Could not start the simulator " << program << ": " << text << " (error " << err
                    << ")\n";
-        launch_refusal_logged = true;
+        state.launch_refusal_logged = true;
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 // UTL_dvd: the drive walk, the disc's version file and the scan of the disc's directory.
 #include "installer/UTL_dvd.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 

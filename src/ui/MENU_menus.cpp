@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <limits>
 
 #include "base/APP_clock.h"
 #include "base/CMND_registry.h"
@@ -86,7 +87,9 @@ void MENU_open_popup(float x, float y, float width, const std::vector<std::strin
     p.y0 = to16(y - MENU_ROW_HEIGHT * (n - first - 1));
     p.y1 = to16(p.y0 + MENU_ROW_HEIGHT * n);
     p.items.assign(n, menu_item());
-    float lowest = 384.0f, highest = 384.0f;
+    // Only the rows count: a start value above a short view (the 380-unit preferences dialog) would scroll
+    // the popup away one row per frame for ever.
+    float lowest = std::numeric_limits<float>::max(), highest = std::numeric_limits<float>::lowest();
     for (int i = 0; i < n; ++i) {
         menu_item& row = p.items[i];
         const float top = y - static_cast<float>((i - first) * MENU_ROW_HEIGHT);
