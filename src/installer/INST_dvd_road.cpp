@@ -41,8 +41,10 @@ int INST_disc_in_drive = 0;
 
 namespace {
 
-// The destination changed since the totals were last computed.
-int destination_changed = 0;
+// What the pages keep for themselves between frames (main thread).
+struct road_state {
+    int destination_changed = 0; // since the totals were last computed
+} state;
 constexpr int install_name_limit = 256;
 
 std::string tr(const std::string& english) {
@@ -233,7 +235,7 @@ int INST_page_pick_destination_dvd(int entered, page_desc* d) {
         UTL_install_directory_clear(INST_directory);
         FILE_get_special_folder(2, INST_desktop_folder);
         fill_dvd_steps();
-        destination_changed = 1;
+        state.destination_changed = 1;
     }
     INST_keep_disc_read();
     d->back = INST_page_dvd_welcome;
@@ -253,7 +255,7 @@ int INST_page_pick_destination_dvd(int entered, page_desc* d) {
     if (INST_destination_parent.empty()) {
         FILE_get_special_folder(3, INST_destination_parent);
         INST_install_name = INST_directory.version_folder.substr(0, install_name_limit);
-        destination_changed = 1;
+        state.destination_changed = 1;
     }
     d->title = tr1("Pick Install Destination for %1:install%.", INST_directory.version_folder);
     d->next = INST_page_license;
@@ -265,13 +267,13 @@ int INST_page_pick_destination_dvd(int entered, page_desc* d) {
         if (WIN_choose_file_or_folder(2, tr("Pick a folder to install Aerivon 10 into."), tr("Select"),
                                       chosen)) {
             INST_destination_parent = chosen;
-            destination_changed = 1;
+            state.destination_changed = 1;
         }
     }
     const std::string label = tr("Install Name:");
     const float field_x = bw * 0.5f + 310.0f + OGL_measure_string(label);
     if (BTN_text_field(field_x, 200.0f, INST_install_name, install_name_limit, label, 760.0f - field_x, 0))
-        destination_changed = 1;
+        state.destination_changed = 1;
 
     // A name that is no plain new folder of the parent (empty, "..", or one with a separator, as a disc's
     // VERSION may hold) would put the copy, and a later cancel's deletion, somewhere else.
@@ -294,8 +296,8 @@ int INST_page_pick_destination_dvd(int entered, page_desc* d) {
                   INST_install_name, INST_destination_parent);
     if (INST_destination_parent == INST_desktop_folder)
         d->body += tr1("\n\n(The folder %1:install name% will appear on your desktop.)", INST_install_name);
-    if (destination_changed) {
-        destination_changed = 0;
+    if (state.destination_changed) {
+        state.destination_changed = 0;
         int next = 0;
         float progress = 0.0f;
         while (!INST_scan_local_signatures(&next, 0, &progress)) {
