@@ -72,6 +72,7 @@ class DvdRoadGui : public test::DiscRoadGuiFixture {
                   "computer.");
         insert(disc(1));
         ASSERT_TRUE(frames_until([] { return current_page == INST_page_finish_install; }));
+        EXPECT_EQ(INST_disc_in_drive, 1); // the check page found it
     }
     int count_in_log(const std::string& what) {
         const std::string text = log->text();
