@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The local demo server: serves a sample release (tools/make_sample_release.py) for the installer.
 
-Usage: demo_server.py --root OUT [--port-file FILE] [--port N] [--log FILE] [--fault SPEC]...
+Usage: demo_server.py --root OUT [--port-file FILE] [--port N] [--log FILE] [--fault RULE]...
 
 It listens on 127.0.0.1 only (port 0 picks a free one; --port-file receives the chosen port once the
 server accepts connections) and answers HTTP/1.1 GET requests with keep-alive and a Content-Length, never
@@ -19,7 +19,7 @@ Every request is logged as one JSON line (time, host, path, status, bytes of bod
 Faults make a host misbehave, optionally only for paths ending in a suffix. On the command line:
   --fault HOST[/SUFFIX]=MODE[@LIMIT]     (repeatable)
 and while running, through the reserved control host (default control.test):
-  GET http://control.test/fault?spec=HOST[/SUFFIX]=MODE[@LIMIT]   add or replace a fault (200)
+  GET http://control.test/fault?rule=HOST[/SUFFIX]=MODE[@LIMIT]   add or replace a fault (200)
   GET http://control.test/clear[?host=HOST[&suffix=SUFFIX]]        remove faults (all without host)
   GET http://control.test/faults                                    the faults in force, as JSON
   GET http://control.test/requests                                  the request log so far, JSON lines
@@ -54,11 +54,11 @@ STALL_LIMIT_S = 600
 
 
 class Fault:
-    def __init__(self, spec):
-        self.spec = spec
-        target, sep, rest = spec.partition("=")
+    def __init__(self, rule):
+        self.rule = rule
+        target, sep, rest = rule.partition("=")
         if not sep or not target or not rest:
-            raise ValueError(f"fault '{spec}': expected HOST[/SUFFIX]=MODE[@LIMIT]")
+            raise ValueError(f"fault '{rule}': expected HOST[/SUFFIX]=MODE[@LIMIT]")
         host, slash, suffix = target.partition("/")
         self.host = host.lower()
         self.suffix = suffix if slash else ""
@@ -78,9 +78,9 @@ class Fault:
         elif name in ("stall", "short", "corrupt") and not eq:
             self.mode, self.arg = name, 0
         else:
-            raise ValueError(f"fault '{spec}': unknown mode '{mode}'")
+            raise ValueError(f"fault '{rule}': unknown mode '{mode}'")
         if self.mode == "slow" and self.arg <= 0:
-            raise ValueError(f"fault '{spec}': slow needs a positive rate")
+            raise ValueError(f"fault '{rule}': slow needs a positive rate")
 
     def live(self):
         if self.until is not None and time.monotonic() >= self.until:
@@ -93,7 +93,7 @@ class Fault:
             left["requests_left"] = self.count
         if self.until is not None:
             left["seconds_left"] = max(0.0, round(self.until - time.monotonic(), 1))
-        return dict(spec=self.spec, host=self.host, suffix=self.suffix, mode=self.mode, arg=self.arg, **left)
+        return dict(rule=self.rule, host=self.host, suffix=self.suffix, mode=self.mode, arg=self.arg, **left)
 
 
 class State:
@@ -293,8 +293,8 @@ class Handler(BaseHTTPRequestHandler):
         host = self.state.control_host
         try:
             if path == "/fault":
-                for spec in query.get("spec", []):
-                    self.state.add_fault(Fault(spec))
+                for rule in query.get("rule", []):
+                    self.state.add_fault(Fault(rule))
                 body = json.dumps([f.describe() for f in self.state.faults]).encode() + b"\n"
             elif path == "/clear":
                 target = query.get("host", [None])[0]
@@ -336,7 +336,7 @@ def main():
     parser.add_argument("--port", type=int, default=0, help="port on 127.0.0.1 (default 0: a free one)")
     parser.add_argument("--port-file", help="file that receives the chosen port")
     parser.add_argument("--log", help="file the JSON request lines are appended to (default stdout)")
-    parser.add_argument("--fault", action="append", default=[], metavar="SPEC", help="see below")
+    parser.add_argument("--fault", action="append", default=[], metavar="RULE", help="see below")
     opts = parser.parse_args()
 
     root = os.path.abspath(opts.root)
@@ -346,8 +346,8 @@ def main():
     hosts = {h.lower(): folder for h, folder in config.get("hosts", {}).items()}
     state = State(root, hosts, config.get("control_host", "control.test").lower(), opts.log)
     try:
-        for spec in opts.fault:
-            state.add_fault(Fault(spec))
+        for rule in opts.fault:
+            state.add_fault(Fault(rule))
     except ValueError as e:
         parser.error(str(e))
 

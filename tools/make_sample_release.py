@@ -236,18 +236,18 @@ def seven_zip_bytes(name, data, mode):
             return f.read()
 
 
-def package_bytes(spec, variant):
+def package_bytes(pkg, variant):
     """The package of one file; `variant` names a fault to build into it, or None."""
-    name = os.path.basename(spec.path)
-    if spec.kind == PLAIN:
-        return spec.data
-    if spec.kind == SEVEN_ZIP:
-        return seven_zip_bytes(name, spec.data, spec.mode)
-    entries = [(name, spec.data, spec.mode)]
+    name = os.path.basename(pkg.path)
+    if pkg.kind == PLAIN:
+        return pkg.data
+    if pkg.kind == SEVEN_ZIP:
+        return seven_zip_bytes(name, pkg.data, pkg.mode)
+    entries = [(name, pkg.data, pkg.mode)]
     if variant == "wrong-bytes":
-        entries = [(name, spec.data + b"a line the directory does not know\n", spec.mode)]
+        entries = [(name, pkg.data + b"a line the directory does not know\n", pkg.mode)]
     elif variant == "wrong-name":
-        entries = [("Other " + name, spec.data, spec.mode)]
+        entries = [("Other " + name, pkg.data, pkg.mode)]
     elif variant == "hostile-entry":
         entries = [("../../x", b"escaped\n", 0o644)] + entries
     # A stored entry whose byte is flipped fails exactly its CRC check (a deflated one might fail to inflate).
@@ -261,17 +261,17 @@ def suffix_of(kind):
     return {ZIP: ".zip", SEVEN_ZIP: ".7z"}.get(kind, "")
 
 
-def flag_word(spec):
-    return spec.os_code | (0x08 if spec.tile else 0) | spec.kind
+def flag_word(pkg):
+    return pkg.os_code | (0x08 if pkg.tile else 0) | pkg.kind
 
 
-def file_line(spec, sig, download_kb, expanded_kb, rest):
-    x0, y0, x1, y1 = spec.tile or (0, 0, 0, 0)
-    return f"FILE {flag_word(spec)} 0 {x0} {y0} {x1} {y1} {download_kb} {expanded_kb} {sig} {rest}\n"
+def file_line(pkg, sig, download_kb, expanded_kb, rest):
+    x0, y0, x1, y1 = pkg.tile or (0, 0, 0, 0)
+    return f"FILE {flag_word(pkg)} 0 {x0} {y0} {x1} {y1} {download_kb} {expanded_kb} {sig} {rest}\n"
 
 
 def directory_text(entries, version_number, disc_of=None, product_key=None):
-    """A version-1004 directory file. `entries` is a list of (spec, [(sig, download_kb, expanded_kb)...]).
+    """A version-1004 directory file. `entries` is a list of (pkg, [(sig, download_kb, expanded_kb)...]).
     Each path is written as a DIR prefix (its folder) and the rest of the FILE line. An empty prefix cannot
     be written as a DIR record, so files without a folder must come before the first DIR. With `disc_of`,
     a DISK record goes before each run of files on one disc; with `product_key`, a PRODUCT_KEY record
@@ -281,20 +281,20 @@ def directory_text(entries, version_number, disc_of=None, product_key=None):
         out.append(f"PRODUCT_KEY {product_key}\n")
     prefix = None
     disc = None
-    for spec, history in entries:
-        if disc_of is not None and disc_of(spec) != disc:
-            disc = disc_of(spec)
+    for pkg, history in entries:
+        if disc_of is not None and disc_of(pkg) != disc:
+            disc = disc_of(pkg)
             out.append(f"DISK {disc}\n")
-        folder, _, rest = spec.path.rpartition("/")
+        folder, _, rest = pkg.path.rpartition("/")
         if folder:
             folder += "/"
             if folder != prefix:
                 out.append(f"DIR {folder}\n")
                 prefix = folder
         elif prefix is not None:
-            raise ValueError(f"{spec.path}: a file without a folder after a DIR record")
+            raise ValueError(f"{pkg.path}: a file without a folder after a DIR record")
         for sig, download_kb, expanded_kb in history:
-            out.append(file_line(spec, sig, download_kb, expanded_kb, rest))
+            out.append(file_line(pkg, sig, download_kb, expanded_kb, rest))
     return "".join(out)
 
 
@@ -321,17 +321,17 @@ def release_entries(files, history_of, gone, args, variants):
     """The directory entries of a release in directory order, and its packages by path."""
     packages = {}
     entries = []
-    for spec in files:
-        data = package_bytes(spec, variants.get(spec.role))
-        sig = md5(spec.data)
-        history = list(history_of.get(spec.path, [])) + [(sig, kb(len(data)), kb(len(spec.data)))]
+    for pkg in files:
+        data = package_bytes(pkg, variants.get(pkg.role))
+        sig = md5(pkg.data)
+        history = list(history_of.get(pkg.path, [])) + [(sig, kb(len(data)), kb(len(pkg.data)))]
         # A version that did not change is listed once.
         if len(history) > 1 and history[-2][0] == sig:
             history = history[:-1]
-        entries.append((spec, history))
-        packages[spec.path] = (data, suffix_of(spec.kind), sig, spec)
-    for spec, old in gone:
-        entries.append((spec, [old, ("GONE", 0, 0)]))
+        entries.append((pkg, history))
+        packages[pkg.path] = (data, suffix_of(pkg.kind), sig, pkg)
+    for pkg, old in gone:
+        entries.append((pkg, [old, ("GONE", 0, 0)]))
     for hostile in args.get("hostile_paths", []):
         entries.append((FileSpec(hostile, b"escaped\n", ZIP), [(md5(b"escaped\n"), 1, 1)]))
     order = {path: i for i, path in enumerate(RELEASE_ORDER)}
@@ -354,18 +354,18 @@ def write_release(root, files, history_of, gone, args, variants):
     for name in (INSTALL_NAME, BETA_NAME):
         base = os.path.join(root, "mirror", "pub", name)
         write(os.path.join(base, "directory.txt.zip"), directory_zip)
-        for path, (data, suffix, sig, spec) in packages.items():
+        for path, (data, suffix, sig, pkg) in packages.items():
             write(os.path.join(base, path + suffix), data)
-    for path, (data, suffix, sig, spec) in packages.items():
+    for path, (data, suffix, sig, pkg) in packages.items():
         table[path] = {
             "url": f"/pub/{INSTALL_NAME}/{path}{suffix}",
-            "kind": {ZIP: "zip", SEVEN_ZIP: "7z"}.get(spec.kind, "plain"),
+            "kind": {ZIP: "zip", SEVEN_ZIP: "7z"}.get(pkg.kind, "plain"),
             "package_md5": md5(data),
             "md5": sig,
             "download_kb": kb(len(data)),
-            "expanded_kb": kb(len(spec.data)),
-            "os": spec.os_code,
-            "role": spec.role,
+            "expanded_kb": kb(len(pkg.data)),
+            "os": pkg.os_code,
+            "role": pkg.role,
         }
     return table, text
 
@@ -404,20 +404,20 @@ def write_disc(folder, entries, product_key, disc_of):
 
 def write_discs(out, entries, packages, scenery_disc):
     """Writes discs/disc0 and discs/disc1 (and discs/scenery); returns the manifest's "dvd" part."""
-    def disc_of(spec):
-        return DISC_OF_ROLE[spec.role] if spec.role else 0
+    def disc_of(pkg):
+        return DISC_OF_ROLE[pkg.role] if pkg.role else 0
 
     folders = [os.path.join("discs", f"disc{n}") for n in (0, 1)]
     for folder in folders:
         write_disc(os.path.join(out, folder), entries, 1, disc_of)
     table = {}
-    for path, (data, suffix, sig, spec) in packages.items():
-        file = os.path.join(folders[disc_of(spec)], DVD_VERSION, path + suffix)
+    for path, (data, suffix, sig, pkg) in packages.items():
+        file = os.path.join(folders[disc_of(pkg)], DVD_VERSION, path + suffix)
         write_read_only(os.path.join(out, file), data)
-        table[path] = {"disc": disc_of(spec), "file": file, "md5": sig, "role": spec.role}
+        table[path] = {"disc": disc_of(pkg), "file": file, "md5": sig, "role": pkg.role}
     listed = [
-        {"path": spec.path, "sig_want": history[-1][0], "disc": disc_of(spec), "records": len(history)}
-        for spec, history in entries
+        {"path": pkg.path, "sig_want": history[-1][0], "disc": disc_of(pkg), "records": len(history)}
+        for pkg, history in entries
     ]
     part = {
         "version": DVD_VERSION,
@@ -429,19 +429,19 @@ def write_discs(out, entries, packages, scenery_disc):
     }
     if scenery_disc:
         folder = os.path.join("discs", "scenery")
-        scenery = [(spec, history) for spec, history in entries if spec.tile]
-        write_disc(os.path.join(out, folder), scenery, 2, lambda spec: 0)
-        for spec, _ in scenery:
-            data, suffix, _, _ = packages[spec.path]
-            write_read_only(os.path.join(out, folder, DVD_VERSION, spec.path + suffix), data)
+        scenery = [(pkg, history) for pkg, history in entries if pkg.tile]
+        write_disc(os.path.join(out, folder), scenery, 2, lambda pkg: 0)
+        for pkg, _ in scenery:
+            data, suffix, _, _ = packages[pkg.path]
+            write_read_only(os.path.join(out, folder, DVD_VERSION, pkg.path + suffix), data)
         part["scenery_disc"] = folder
-        part["scenery_entries"] = [spec.path for spec, _ in scenery]
+        part["scenery_entries"] = [pkg.path for pkg, _ in scenery]
     return part
 
 
-def wanted_by_default(spec):
+def wanted_by_default(pkg):
     """A record a default install wants: every system or Windows (--os IBM), and no scenery."""
-    return spec.tile is None and spec.os_code in (OS_ALL, OS_IBM)
+    return pkg.tile is None and pkg.os_code in (OS_ALL, OS_IBM)
 
 
 def main():
@@ -482,23 +482,23 @@ def main():
 
     v1 = release_files(1)
     v2 = release_files(2, opts.expand_past)
-    v1_by_path = {spec.path: spec for spec in v1}
+    v1_by_path = {pkg.path: pkg for pkg in v1}
 
     # Release v1, servable on its own.
     v1_table, _ = write_release(os.path.join(out, "v1"), v1, {}, [], {}, {})
 
     # Release v2: histories carry v1's version of each file; the GONE file keeps its v1 record.
     history = {}
-    for spec in v2:
-        old = v1_by_path.get(spec.path)
-        if old is not None and md5(old.data) != md5(spec.data):
+    for pkg in v2:
+        old = v1_by_path.get(pkg.path)
+        if old is not None and md5(old.data) != md5(pkg.data):
             old_package = package_bytes(old, None)
-            history[spec.path] = [(md5(old.data), kb(len(old_package)), kb(len(old.data)))]
-    v2_paths = {spec.path for spec in v2}
+            history[pkg.path] = [(md5(old.data), kb(len(old_package)), kb(len(old.data)))]
+    v2_paths = {pkg.path for pkg in v2}
     gone = []
-    for spec in v1:
-        if spec.path not in v2_paths:
-            gone.append((spec, (md5(spec.data), kb(len(package_bytes(spec, None))), kb(len(spec.data)))))
+    for pkg in v1:
+        if pkg.path not in v2_paths:
+            gone.append((pkg, (md5(pkg.data), kb(len(package_bytes(pkg, None))), kb(len(pkg.data)))))
     hostile = []
     if opts.hostile_records:
         hostile = ["../escape.txt", "/tmp/aerivon-escape.txt", "a/../../escape.txt", "C:/escape.txt", "a\\b.txt"]
@@ -518,20 +518,20 @@ def main():
     for folder in ("Airfoils", "Instructions", "Output", "Resources"):
         os.makedirs(os.path.join(installed, folder), exist_ok=True)
     installed_md5 = {}
-    for spec in v1:
-        if not wanted_by_default(spec):
+    for pkg in v1:
+        if not wanted_by_default(pkg):
             continue
-        data = spec.data
-        if (spec.role == "changed" and "changed" in opts.modify) or (spec.role == "gone" and "gone" in opts.modify):
+        data = pkg.data
+        if (pkg.role == "changed" and "changed" in opts.modify) or (pkg.role == "gone" and "gone" in opts.modify):
             data = data + b"A line the user added.\n"
-        path = os.path.join(installed, spec.path)
+        path = os.path.join(installed, pkg.path)
         write(path, data)
-        os.chmod(path, spec.mode)
-        installed_md5[spec.path] = md5(data)
+        os.chmod(path, pkg.mode)
+        installed_md5[pkg.path] = md5(data)
 
-    after = {spec.path: md5(spec.data) for spec in v2 if wanted_by_default(spec)}
-    absent = sorted([spec.path for spec in v2 if not wanted_by_default(spec)] + [spec.path for spec, _ in gone])
-    roles = {spec.role: spec.path for spec in v1 + v2 if spec.role}
+    after = {pkg.path: md5(pkg.data) for pkg in v2 if wanted_by_default(pkg)}
+    absent = sorted([pkg.path for pkg in v2 if not wanted_by_default(pkg)] + [pkg.path for pkg, _ in gone])
+    roles = {pkg.role: pkg.path for pkg in v1 + v2 if pkg.role}
     manifest = {
         "install_name": INSTALL_NAME,
         "beta_name": BETA_NAME,

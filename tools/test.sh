@@ -14,9 +14,13 @@ configure() { # dir, extra cmake args...
 
 configure build
 cmake --build build -j "$jobs"
-# Window tests (label gui) run on one Xvfb without a window manager, one at a time (RESOURCE_LOCK).
+# Window tests (label gui) run on one Xvfb without a window manager, one at a time (RESOURCE_LOCK). The
+# program's own runs (label e2e) each start an X server and are driven like a user: two at a time, after
+# the rest, so that a loaded machine does not starve them.
 SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
-    ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600
+    ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600 -LE e2e
+SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+    ctest --test-dir build --output-on-failure -j 2 --timeout 600 -L e2e
 
 if [ "${CI:-}" = "true" ]; then
     echo "== format check"

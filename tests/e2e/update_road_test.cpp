@@ -84,6 +84,15 @@ class UpdateRoadProgramTest : public testing::Test {
         }
         ASSERT_FALSE(s.window().empty()) << s.process->errors();
     }
+    // Before another run in the same test: the last one has ended, and the copy, server and log are gone.
+    void next_run() {
+        if (s.process) {
+            ASSERT_EQ(s.process->wait_exit(10000), 0);
+        }
+        server.reset();
+        test::shell("rm -rf " + shell::sh_quote(copy));
+        test::write_file(log_path, "");
+    }
     std::string log() const { return test::read_file(log_path); }
     bool wait_log(const std::string& text, int timeout_ms = 20000) {
         return shell::wait_until([&] { return log().find(text) != std::string::npos; }, timeout_ms);
@@ -152,9 +161,6 @@ class UpdateRoadProgramTest : public testing::Test {
         return values;
     }
     std::string role(const std::string& name) { return manifest("m['roles']")[name]; }
-    std::string url(const std::string& path) {
-        return manifest("{p: v['url'] for p, v in m['packages'].items()}")[path];
-    }
     static std::string md5(const std::string& path) {
         std::string have;
         return FILE_md5_hex(path, have) == 0 ? have : "<" + path + " unreadable>";
@@ -198,13 +204,13 @@ class UpdateRoadProgramTest : public testing::Test {
         struct stat st;
         ASSERT_EQ(stat((copy + role("unchanged")).c_str(), &st), 0);
         EXPECT_EQ(st.st_mtime, unchanged_mtime);
-        EXPECT_EQ(server->count(url(role("unchanged"))), 0);
+        EXPECT_EQ(
+            server->count(manifest("{p: v['url'] for p, v in m['packages'].items()}")[role("unchanged")]), 0);
     }
     time_t unchanged_mtime() {
         struct stat st;
         return stat((copy + role("unchanged")).c_str(), &st) == 0 ? st.st_mtime : 0;
     }
-    bool alert_logged() { return log().find("E/SYS: |") != std::string::npos; }
 
     const std::array<int, 3> panel_fill = {22, 32, 48}; // the wizard panels' fill
     shell::session s{"800x600x24"};
@@ -224,7 +230,7 @@ TEST_F(UpdateRoadProgramTest, ChangedRemovedAndAddedFilesThenAnUpdateThatOnlyDel
     expect_page("Finshed Web Update");
     EXPECT_TRUE(page_text("I have finished updating " + copy + ".")) << log();
     EXPECT_EQ(log().find("File: "), std::string::npos) << "a question was asked";
-    EXPECT_FALSE(alert_logged()) << log();
+    EXPECT_EQ(log().find("E/SYS: |"), std::string::npos) << "an alert was raised:\n" << log();
     expect_updated(mtime);
     click(last_quit);
     ASSERT_EQ(s.process->wait_exit(10000), 0);
@@ -280,19 +286,44 @@ TEST_F(UpdateRoadProgramTest, ThroughTinyproxyTheRequestsTravelTheProxy) {
     }
 }
 
-TEST_F(UpdateRoadProgramTest, OverwritingAModifiedFileInstallsTheCurrentBytes) {
-    serve({"--modify", "changed"});
-    start();
-    walk_to_disk_space();
-    click(continue_button);
-    const std::string changed = role("changed");
-    expect_question(changed);
-    EXPECT_TRUE(test::shell("cp " + shell::sh_quote(s.last_shot) + " " +
-                            shell::sh_quote(tmp.file("question.png"))) == 0);
-    click(overwrite);
-    expect_page("Finshed Web Update");
-    EXPECT_EQ(md5(copy + changed), manifest("m['after_update']")[changed]);
-    EXPECT_TRUE(page_text("I have finished updating " + copy + "."));
+TEST_F(UpdateRoadProgramTest, EachAnswerAboutAModifiedFileIsCarriedOut) {
+    struct row {
+        const char* modified; // the role of the file the user changed (--modify)
+        point button;
+        int outcome; // 1 the current bytes, 0 the user's kept, -1 deleted, 2 back on Check Disk Space
+    };
+    for (const row& r : {row{"changed", overwrite, 1}, row{"gone", overwrite, -1}, row{"gone", keep, 0},
+                         row{"changed", cancel_all, 2}}) {
+        SCOPED_TRACE(std::string(r.modified) + " " + std::to_string(r.outcome));
+        ASSERT_NO_FATAL_FAILURE(next_run());
+        serve({"--modify", r.modified});
+        const std::string path = role(r.modified), before = tree(), user_md5 = md5(copy + path);
+        start();
+        walk_to_disk_space();
+        click(continue_button);
+        expect_question(path); // the "File: ..." line, then the dialog on screen
+        click(r.button);
+        if (r.outcome == 2) {
+            ASSERT_TRUE(shell::wait_until(
+                [&] {
+                    const std::string text = log();
+                    return text.find("Wizard page: Check Disk Space\n", text.find("File: ")) !=
+                           std::string::npos;
+                },
+                10000))
+                << log();
+            EXPECT_EQ(package_requests(), 0);
+            EXPECT_EQ(tree(), before);
+            click(quit_button);
+            continue;
+        }
+        expect_page("Finshed Web Update");
+        EXPECT_EQ(exists(copy + path), r.outcome >= 0);
+        if (r.outcome >= 0) {
+            EXPECT_EQ(md5(copy + path), r.outcome ? manifest("m['after_update']")[path] : user_md5);
+        }
+        click(last_quit);
+    }
 }
 
 TEST_F(UpdateRoadProgramTest, KeepingEveryFileOfAFolderCoversItsFilesButNotItsSubFolders) {
@@ -315,48 +346,6 @@ TEST_F(UpdateRoadProgramTest, KeepingEveryFileOfAFolderCoversItsFilesButNotItsSu
     EXPECT_EQ(log().find("File: " + copy + p2), std::string::npos) << "P2 was asked about";
     for (const auto& [p, sum] : user_md5)
         EXPECT_EQ(md5(copy + p), sum) << p;
-    EXPECT_EQ(md5(copy + role("changed")), manifest("m['after_update']")[role("changed")]);
-}
-
-TEST_F(UpdateRoadProgramTest, AModifiedGoneFileIsDeletedOrKeptAsAnswered) {
-    for (const bool delete_it : {true, false}) {
-        SCOPED_TRACE(delete_it ? "DELETE THE OLD FILE" : "KEEP THE OLD FILE");
-        if (s.process) {
-            ASSERT_EQ(s.process->wait_exit(10000), 0);
-        }
-        server.reset();
-        test::shell("rm -rf " + shell::sh_quote(copy));
-        test::write_file(log_path, "");
-        serve({"--modify", "gone"});
-        const std::string gone = role("gone");
-        start();
-        walk_to_disk_space();
-        click(continue_button);
-        expect_question(gone);
-        click(delete_it ? overwrite : keep);
-        expect_page("Finshed Web Update");
-        EXPECT_EQ(exists(copy + gone), !delete_it);
-        click(last_quit);
-    }
-}
-
-TEST_F(UpdateRoadProgramTest, CancellingTheWholeInstallationGoesBackAndChangesNothing) {
-    serve({"--modify", "changed"});
-    const std::string before = tree();
-    start();
-    walk_to_disk_space();
-    click(continue_button);
-    expect_question(role("changed"));
-    click(cancel_all);
-    ASSERT_TRUE(shell::wait_until(
-        [&] {
-            const std::string text = log();
-            return text.find("Wizard page: Check Disk Space\n", text.find("File: ")) != std::string::npos;
-        },
-        10000))
-        << log();
-    EXPECT_EQ(package_requests(), 0);
-    EXPECT_EQ(tree(), before);
 }
 
 TEST_F(UpdateRoadProgramTest, AFailingServerSitsOutThirtySecondsWhileTheOtherTakesItsPackage) {
@@ -400,24 +389,50 @@ TEST_F(UpdateRoadProgramTest, FailedFetchesAreRetriedUntilTheRoadGoesOnByItself)
     EXPECT_EQ(server->count("/pub/Aerivon10Demo/directory.txt.zip", "mirror2.test"), 1);
 }
 
-TEST_F(UpdateRoadProgramTest, ACorruptPackageLeavesTheOldFileAndSaysSo) {
-    serve({"--bad-crc"});
-    const std::string changed = role("changed"), old = md5(copy + role("changed"));
-    start();
-    walk_to_disk_space();
-    const std::string work = work_folder();
-    click(continue_button);
-    ASSERT_TRUE(s.wait_for_alert()) << log();
-    s.key("Return");
-    expect_page("Finshed Web Update");
-    EXPECT_TRUE(page_text("There were problems updating Aerivon.  You can try this updater again using a "
-                          "different server."))
-        << log();
-    EXPECT_NE(log().find("| The installer cannot extract a file."), std::string::npos);
-    EXPECT_EQ(md5(copy + changed), old);
-    ASSERT_FALSE(work.empty());
-    for (const char* name : {"0.zip", "1.zip"})
-        EXPECT_FALSE(exists(work + name)) << name;
+TEST_F(UpdateRoadProgramTest, AFailedExpansionLeavesTheOldFileAndSaysSo) {
+    std::string efbig;
+    FILE_error_text(efbig, EFBIG);
+    struct row {
+        std::vector<std::string> options;
+        const char* wrapper;             // run by the shell before the installer
+        std::vector<std::string> logged; // lines of the log (the alert block's start with "| ")
+        const char* kept;                // the role of the file whose old bytes stay
+    };
+    const row rows[] = {
+        {{"--bad-crc"}, "", {"| The installer cannot extract a file."}, "changed"},
+        // 2,048 blocks of 512 bytes: the log fits, the expanded data does not; SIGXFSZ is ignored (EFBIG).
+        {{"--expand-past", "3000"}, "ulimit -f 2048; trap '' XFSZ", {"| Error: " + efbig}, "compressible"},
+        // The directory lists "../escape.txt" (dropped), and a package holds "../../x".
+        {{"--hostile-records", "--hostile-entry"},
+         "",
+         {"Directory file: dropped the record of \"../escape.txt\"",
+          "| The installer cannot extract a file."},
+         "changed"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.options.front());
+        ASSERT_NO_FATAL_FAILURE(next_run());
+        serve(r.options);
+        const std::string kept = role(r.kept), old = md5(copy + kept);
+        start({}, 0, r.wrapper);
+        walk_to_disk_space();
+        const std::string work = work_folder();
+        click(continue_button);
+        ASSERT_TRUE(s.wait_for_alert()) << log();
+        s.key("Return");
+        expect_page("Finshed Web Update");
+        EXPECT_TRUE(page_text("There were problems updating Aerivon.  You can try this updater again using a "
+                              "different server."));
+        for (const std::string& line : r.logged)
+            EXPECT_NE(log().find(line), std::string::npos) << line << "\n" << log();
+        EXPECT_EQ(md5(copy + kept), old);
+        ASSERT_FALSE(work.empty());
+        for (const char* name : {"0.zip", "1.zip", "0.7z", "1.7z"})
+            EXPECT_FALSE(exists(work + name)) << name;
+        for (const std::string& outside : {s.home.file("escape.txt"), s.home.file("x"), copy + "x"})
+            EXPECT_FALSE(exists(outside)) << outside;
+        click(last_quit);
+    }
 }
 
 TEST_F(UpdateRoadProgramTest, TooLittleDiskSpaceKeepsTheUpdateBack) {
@@ -432,40 +447,6 @@ TEST_F(UpdateRoadProgramTest, TooLittleDiskSpaceKeepsTheUpdateBack) {
                   "drive."))
         << log();
     EXPECT_TRUE(continue_dims()) << s.last_shot;
-}
-
-TEST_F(UpdateRoadProgramTest, AFileLimitWhileExpandingFailsCleanly) {
-    serve({"--expand-past", "3000"});
-    const std::string compressible = role("compressible"), old = md5(copy + role("compressible"));
-    // 2,048 blocks of 512 bytes: the log fits, the expanded data does not; SIGXFSZ is ignored (EFBIG).
-    start({}, 0, "ulimit -f 2048; trap '' XFSZ");
-    walk_to_disk_space();
-    click(continue_button);
-    ASSERT_TRUE(s.wait_for_alert()) << log();
-    s.key("Return");
-    expect_page("Finshed Web Update");
-    std::string efbig;
-    FILE_error_text(efbig, EFBIG);
-    EXPECT_NE(log().find("| Error: " + efbig), std::string::npos) << log();
-    EXPECT_TRUE(page_text("There were problems updating Aerivon.  You can try this updater again using a "
-                          "different server."));
-    EXPECT_EQ(md5(copy + compressible), old);
-}
-
-TEST_F(UpdateRoadProgramTest, HostileRecordsAndEntriesStayInsideTheCopy) {
-    serve({"--hostile-records", "--hostile-entry"});
-    start();
-    walk_to_disk_space();
-    EXPECT_NE(log().find("Directory file: dropped the record of \"../escape.txt\""), std::string::npos)
-        << log();
-    click(continue_button);
-    ASSERT_TRUE(s.wait_for_alert()) << log();
-    s.key("Return");
-    expect_page("Finshed Web Update");
-    EXPECT_NE(log().find("| The installer cannot extract a file."), std::string::npos);
-    for (const std::string& outside :
-         {s.home.file("escape.txt"), s.home.file("x"), std::string("/tmp/aerivon-escape.txt"), tmp.file("x")})
-        EXPECT_FALSE(exists(outside)) << outside;
 }
 
 TEST_F(UpdateRoadProgramTest, FormatsNewerThanTheInstallerOpenTheDownloadPageAndQuit) {

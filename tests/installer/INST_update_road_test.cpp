@@ -1,16 +1,12 @@
-// The update road's decisions that draw nothing, run headless: whether a scanned copy needs an update, the
-// search page's fetch states, and what makes a folder a copy.
+// The update road's decisions that draw nothing, run headless: whether a scanned copy needs an update, and
+// what makes a folder a copy.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "base/http.h"
 #include "installer/INST_copy_chooser.h"
-#include "installer/INST_demo_road.h"
 #include "installer/INST_update_road.h"
-#include "installer/INST_wizard.h"
 #include "installer_fixtures.h"
-#include "support/loopback_server.h"
 
 namespace fs = std::filesystem;
 
@@ -67,51 +63,6 @@ TEST_F(UpdateRoadTest, WorkIsAFileToInstallOrALocalFileThatMustGo) {
         INST_compute_totals();
         EXPECT_EQ(INST_update_has_work(), r.work);
     }
-}
-
-TEST_F(UpdateRoadTest, SearchShowsEachFetchStateAndOnlyAReadDirectoryIsFetchedAgain) {
-    test::TempDir dir;
-    test::LoopbackServer server;
-    server.accept().read_request().pause(3000).start(); // takes the request, never answers
-    HTTP_clear();
-    HTTP_manager().proxy_host = "127.0.0.1";
-    HTTP_manager().port = server.port();
-    INST_work_folder = dir.path() + "/";
-    INST_chosen_server = 0;
-    INST_servers.version = 1000;
-    INST_servers.servers = {{"mirror1.test", "/pub/Aerivon10Demo/", "mirror1.test/pub/"}};
-    INST_directory.version = -1;
-    INST_directory.version_folder = "Aerivon10Demo";
-
-    page_desc d;
-    EXPECT_EQ(INST_page_search_updates(1, &d), 0);
-    EXPECT_EQ(d.body,
-              "I am checking the net for the latest version of Aerivon 10 right now, and I am connecting "
-              "to the server...");
-    EXPECT_EQ(d.status, "I am downloading patch info from mirror1.test.");
-    EXPECT_EQ(d.back, INST_page_choose_copy_update);
-    EXPECT_EQ(d.next, nullptr);
-    EXPECT_EQ(INST_servers.servers.size(), 1u) << "a directory not yet read is not fetched afresh";
-
-    INST_directory.version = 0;
-    INST_directory.version_folder.clear();
-    d = page_desc();
-    EXPECT_EQ(INST_page_search_updates(0, &d), 0);
-    EXPECT_EQ(d.body, "There was a problem reading information from the servers.");
-    EXPECT_LT(d.progress, 0.0f);
-
-    // A directory that was read is fetched afresh on entry: the server list first.
-    INST_directory.version = 1004;
-    INST_directory.version_folder = "Aerivon10Demo";
-    INST_scanned_count = 7;
-    d = page_desc();
-    INST_page_search_updates(1, &d);
-    EXPECT_TRUE(INST_servers.servers.empty());
-    EXPECT_EQ(INST_scanned_count, 0);
-    EXPECT_EQ(d.body, "I am contacting www.aerivon.example to find an update server for Aerivon 10.");
-    HTTP_clear();
-    HTTP_manager().proxy_host.clear();
-    HTTP_manager().port = 0;
 }
 
 TEST_F(UpdateRoadTest, ACopyIsAFolderWithTheFourWordsInItsSubFolders) {

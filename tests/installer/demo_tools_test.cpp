@@ -189,7 +189,7 @@ TEST_F(DemoToolsTest, EveryFaultModeMisbehavesAsAsked) {
 
     // Through the control host while running.
     const struct {
-        const char* spec;
+        const char* rule;
         const char* curl; // extra curl options
         int exit_code;    // curl's
         std::string want; // "status bytes"
@@ -204,8 +204,8 @@ TEST_F(DemoToolsTest, EveryFaultModeMisbehavesAsAsked) {
         {"mirror1.test=corrupt", "", 0, "200 " + std::to_string(size)},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.spec);
-        ASSERT_TRUE(server.set_fault(c.spec));
+        SCOPED_TRACE(c.rule);
+        ASSERT_TRUE(server.set_fault(c.rule));
         test::TempDir d;
         const int status =
             test::shell("curl -s -m 5 " + std::string(c.curl) + " -o " + q(d.file("body")) +
@@ -213,7 +213,7 @@ TEST_F(DemoToolsTest, EveryFaultModeMisbehavesAsAsked) {
                         q(m1) + " > " + q(d.file("out")));
         EXPECT_EQ(status, c.exit_code);
         EXPECT_EQ(test::read_file(d.file("out")), c.want);
-        if (std::string(c.spec).ends_with("corrupt")) {
+        if (std::string(c.rule).ends_with("corrupt")) {
             EXPECT_NE(output_of("md5sum < " + q(d.file("body"))),
                       output_of("md5sum < " + q(release + "/mirror" + zip)));
         }

@@ -166,9 +166,9 @@ int DemoServer::count(const std::string& path, const std::string& host) const {
     return n;
 }
 
-bool DemoServer::set_fault(const std::string& spec) {
+bool DemoServer::set_fault(const std::string& rule) {
     const std::string response =
-        raw_http(port_, "GET /fault?spec=" + url_encode(spec) +
+        raw_http(port_, "GET /fault?rule=" + url_encode(rule) +
                             " HTTP/1.1\r\nHost: control.test\r\nConnection: close\r\n\r\n");
     return status_of(response) == 200;
 }

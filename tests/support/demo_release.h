@@ -42,7 +42,7 @@ class DemoServer {
     // Requests for `path` on any host, or on `host` when given.
     int count(const std::string& path, const std::string& host = "") const;
     // Adds (or replaces) a fault, or removes every fault, through the control host. True on a 200.
-    bool set_fault(const std::string& spec);
+    bool set_fault(const std::string& rule);
     bool clear_faults();
     // What the server wrote to its standard output and error.
     std::string output() const;

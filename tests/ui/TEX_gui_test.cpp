@@ -90,12 +90,12 @@ class TexGuiTest : public ::testing::Test {
     }
     // An RGB PNG whose top-down row y is filled with the value y + 1.
     void write_png(const std::string& name, int w, int h) {
-        teximg::png_spec spec;
-        spec.width = w;
-        spec.height = h;
+        teximg::png_spec layout;
+        layout.width = w;
+        layout.height = h;
         for (int y = 0; y < h; ++y)
-            spec.rows.push_back(std::string(static_cast<size_t>(w) * 3, static_cast<char>(y + 1)));
-        test::write_file(dir.file(name), teximg::make_png(spec));
+            layout.rows.push_back(std::string(static_cast<size_t>(w) * 3, static_cast<char>(y + 1)));
+        test::write_file(dir.file(name), teximg::make_png(layout));
     }
 
     test::TempDir dir;

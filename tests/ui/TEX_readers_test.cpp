@@ -242,7 +242,7 @@ TEST_F(ReaderTest, PngAlphaModesChooseTheLayout) {
     palette_trns.rows = {std::string(1, '\0')};
     struct {
         const char* what;
-        const teximg::png_spec& spec;
+        const teximg::png_spec& layout;
         uint32_t desired;
         int mode;
         uint32_t format;
@@ -260,7 +260,7 @@ TEST_F(ReaderTest, PngAlphaModesChooseTheLayout) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        png_result r = read_png(teximg::make_png(c.spec), c.desired, c.mode);
+        png_result r = read_png(teximg::make_png(c.layout), c.desired, c.mode);
         ASSERT_EQ(r.ok, 1);
         EXPECT_EQ(r.info.format, c.format);
         EXPECT_EQ(r.pixels, c.bytes);
@@ -281,9 +281,9 @@ TEST_F(ReaderTest, PngCommentGivesTheDecodeHint) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.comment ? c.comment : "none");
-        teximg::png_spec spec;
-        spec.comment = c.comment;
-        png_result r = read_png(teximg::make_png(spec), c.desired, 0);
+        teximg::png_spec layout;
+        layout.comment = c.comment;
+        png_result r = read_png(teximg::make_png(layout), c.desired, 0);
         ASSERT_EQ(r.ok, 1);
         EXPECT_EQ(r.hint, c.hint);
     }
@@ -320,14 +320,14 @@ TEST_F(ReaderTest, PngWriteThenReadIsARoundTripWithBottomUpRows) {
 }
 
 TEST_F(ReaderTest, EveryReaderSurvivesInputCutAtEveryLength) {
-    teximg::png_spec spec;
-    spec.width = 5;
-    spec.height = 4;
-    spec.colour_type = PNG_COLOR_TYPE_RGB_ALPHA;
+    teximg::png_spec layout;
+    layout.width = 5;
+    layout.height = 4;
+    layout.colour_type = PNG_COLOR_TYPE_RGB_ALPHA;
     for (int y = 0; y < 4; ++y)
-        spec.rows.push_back(std::string(20, static_cast<char>(y * 40)));
-    spec.comment = "NORMAL_HIGH_PRECISION";
-    const std::string png = teximg::make_png(spec);
+        layout.rows.push_back(std::string(20, static_cast<char>(y * 40)));
+    layout.comment = "NORMAL_HIGH_PRECISION";
+    const std::string png = teximg::make_png(layout);
     for (size_t n = 8; n <= png.size(); ++n) {
         SCOPED_TRACE(n);
         png_result r;
@@ -360,13 +360,13 @@ TEST_F(ReaderTest, EveryReaderSurvivesInputCutAtEveryLength) {
 
 // A grey 1-bit PNG of the given size, all black: small however large.
 std::string black_png(int w, int h) {
-    teximg::png_spec spec;
-    spec.width = w;
-    spec.height = h;
-    spec.colour_type = PNG_COLOR_TYPE_GRAY;
-    spec.depth = 1;
-    spec.compression = 9;
-    return teximg::make_png(spec);
+    teximg::png_spec layout;
+    layout.width = w;
+    layout.height = h;
+    layout.colour_type = PNG_COLOR_TYPE_GRAY;
+    layout.depth = 1;
+    layout.compression = 9;
+    return teximg::make_png(layout);
 }
 
 TEST_F(ReaderTest, ScratchImageTakesWhatFitsAndRefusesTheRest) {

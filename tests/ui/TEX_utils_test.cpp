@@ -265,9 +265,9 @@ TEST(TexUtilsDeathTest, GammaConversionOfAnotherFormatEndsTheProgram) {
 TEST(TexUtilsTest, LoadImageFileGoesByTheMagic) {
     OPT_parse_only("--qa_script=1");
     test::TempDir dir;
-    teximg::png_spec spec;
-    spec.rows = {std::string("\x05\x06\x07", 3)};
-    test::write_file(dir.file("a.png"), teximg::make_png(spec));
+    teximg::png_spec layout;
+    layout.rows = {std::string("\x05\x06\x07", 3)};
+    test::write_file(dir.file("a.png"), teximg::make_png(layout));
     test::write_file(dir.file("b.bmp"), teximg::make_bmp(1, 1, {5, 6, 7}));
     test::write_file(dir.file("short.bmp"), teximg::make_bmp(1, 1, {5, 6, 7}).substr(0, 40)); // refused
     test::write_file(dir.file("text.png"), "this is not an image at all");

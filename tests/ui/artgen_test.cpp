@@ -49,14 +49,14 @@ TEST(ArtworkTest, EveryEmbeddedImageDecodesAtItsSize) {
     for (const char* name : images) {
         SCOPED_TRACE(name);
         const std::string n = name;
-        const artgen::image_spec& spec = n == "interface.png"    ? artgen::interface_image
-                                         : n == "background.png" ? artgen::background_image
-                                         : n == "map.png"        ? artgen::map_image
-                                                                 : artgen::elements_image;
-        decoded d = decode(name, spec.channels == 4 ? GL_RGBA : GL_RGB);
+        const artgen::image_spec& layout = n == "interface.png"    ? artgen::interface_image
+                                           : n == "background.png" ? artgen::background_image
+                                           : n == "map.png"        ? artgen::map_image
+                                                                   : artgen::elements_image;
+        decoded d = decode(name, layout.channels == 4 ? GL_RGBA : GL_RGB);
         ASSERT_EQ(d.ok, 1);
-        EXPECT_EQ(d.info.width, spec.width);
-        EXPECT_EQ(d.info.height, spec.height);
+        EXPECT_EQ(d.info.width, layout.width);
+        EXPECT_EQ(d.info.height, layout.height);
     }
     for (const char* font : {"DejaVuSans.ttf", "DejaVuSansBold.ttf", "TT_NewRodin-B.TTF"}) {
         SCOPED_TRACE(font);

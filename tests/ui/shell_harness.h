@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <thread>
+
 #include <array>
 #include <memory>
 
@@ -127,9 +130,12 @@ class session {
     }
     // The program's window, waited for; "" when none appeared.
     std::string window() {
-        if (window_.empty()) {
+        // A loaded machine may take a while to map the window; xdotool's own wait ends after 10 s.
+        for (int tries = 0; window_.empty() && tries < 3; ++tries) {
             const std::string ids = xdo("search --sync --name Sim-Root");
             window_ = ids.substr(0, ids.find('\n'));
+            if (window_.empty())
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
         return window_;
     }
@@ -157,7 +163,7 @@ class session {
                 const image img = screenshot();
                 return !img.empty() && img.at(400, 180)[0] + img.at(400, 180)[1] + img.at(400, 180)[2] > 150;
             },
-            10000);
+            30000);
     }
 
     test::TempDir home;

@@ -94,7 +94,7 @@ struct png_spec {
     int compression = 1;
 };
 
-inline std::string make_png(const png_spec& spec) {
+inline std::string make_png(const png_spec& layout) {
     std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -108,25 +108,25 @@ inline std::string make_png(const png_spec& spec) {
             static_cast<std::string*>(png_get_io_ptr(p))->append(reinterpret_cast<char*>(data), n);
         },
         nullptr);
-    png_set_compression_level(png, spec.compression);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.depth, spec.colour_type, PNG_INTERLACE_NONE,
+    png_set_compression_level(png, layout.compression);
+    png_set_IHDR(png, info, layout.width, layout.height, layout.depth, layout.colour_type, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty())
-        png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
-    if (!spec.trns.empty())
-        png_set_tRNS(png, info, spec.trns.data(), static_cast<int>(spec.trns.size()), nullptr);
+    if (!layout.palette.empty())
+        png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));
+    if (!layout.trns.empty())
+        png_set_tRNS(png, info, layout.trns.data(), static_cast<int>(layout.trns.size()), nullptr);
     png_text text{};
-    if (spec.comment) {
+    if (layout.comment) {
         text.compression = PNG_TEXT_COMPRESSION_NONE;
         text.key = const_cast<char*>("comment");
-        text.text = const_cast<char*>(spec.comment);
+        text.text = const_cast<char*>(layout.comment);
         png_set_text(png, info, &text, 1);
     }
     png_write_info(png, info);
     size_t row_bytes = png_get_rowbytes(png, info);
     std::string zero(row_bytes, '\0');
-    for (int y = 0; y < spec.height; ++y) {
-        const std::string& row = y < static_cast<int>(spec.rows.size()) ? spec.rows[y] : zero;
+    for (int y = 0; y < layout.height; ++y) {
+        const std::string& row = y < static_cast<int>(layout.rows.size()) ? layout.rows[y] : zero;
         std::string padded = row;
         padded.resize(row_bytes, '\0');
         png_write_row(png, reinterpret_cast<png_const_bytep>(padded.data()));
