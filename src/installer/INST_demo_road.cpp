@@ -246,9 +246,17 @@ int INST_page_license(int, page_desc* d) {
         "\n\n" + tr("You agree to not make copies of Aerivon.\n\n") +
         tr("You agree to not distribute the artwork from Aerivon, OR ANY DERIVATIVE OF THAT ARTWORK, "
            "without permission from Nordvane Systems.");
-    d->back = INST_page_demo_welcome;
+    // The licence is a step of the web demo road and of the disc road: it leads to its neighbours in the
+    // road's steps (the demo road's by default).
+    page_fn back = INST_page_demo_welcome, next = INST_page_check_servers;
+    for (size_t i = 1; i + 1 < step_list.pages.size(); ++i)
+        if (step_list.pages[i] == INST_page_license) {
+            back = step_list.pages[i - 1];
+            next = step_list.pages[i + 1];
+        }
+    d->back = back;
     BTN_check(250.0f, 300.0f, &INST_agreed, tr("|-I agree!"), 0);
-    d->next = INST_agreed ? INST_page_check_servers : nullptr;
+    d->next = INST_agreed ? next : nullptr;
     if (!known_installs.empty())
         add_beta_box(100.0f);
     return 0;
