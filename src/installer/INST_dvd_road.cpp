@@ -413,18 +413,23 @@ int INST_page_check_dvd_install(int, page_desc* d) {
     return 1;
 }
 
-int INST_page_change_dvd_install(int entered, page_desc* d) {
+int INST_change_disc_page(int entered, page_desc* d, const std::string& title, page_fn back, page_fn next) {
     if (entered)
         INST_eject_dvd();
-    d->title = tr("Installing Aerivon - Please Change DVDs");
+    d->title = title;
     d->body = INST_insert_disc_text(INST_dvd_current_entry);
-    d->back = INST_page_select_scenery_dvd;
-    d->next = INST_page_check_dvd_install;
+    d->back = back;
+    d->next = next;
     if (APP_media_arrived()) {
         APP_clear_media_arrived();
         return 1;
     }
     return 0;
+}
+
+int INST_page_change_dvd_install(int entered, page_desc* d) {
+    return INST_change_disc_page(entered, d, tr("Installing Aerivon - Please Change DVDs"),
+                                 INST_page_select_scenery_dvd, INST_page_check_dvd_install);
 }
 
 int INST_page_finish_install(int, page_desc* d) {

@@ -15,6 +15,7 @@
 #include <string>
 
 struct page_desc;
+using page_fn = int (*)(int entered, page_desc* desc);
 
 // The road's state (main thread).
 extern int INST_dvd_install_started; // 1 from the planned start of an install until it ends or is cancelled
@@ -68,3 +69,6 @@ void INST_dvd_beta_box();
 // The eject on entry of a change-disc page: the disc at the DVD root is ejected (a failure is logged) and
 // the DVD root emptied. Nothing when no root is known.
 void INST_eject_dvd();
+// The "please change DVDs" page of both disc roads: ejects the disc on entry, asks for the disc of the
+// current entry, and moves on to `next` once a medium arrives.
+int INST_change_disc_page(int entered, page_desc* d, const std::string& title, page_fn back, page_fn next);

@@ -226,17 +226,8 @@ int INST_page_verify_dvd_scenery(int, page_desc* d) {
 }
 
 int INST_page_change_dvd_scenery(int entered, page_desc* d) {
-    if (entered)
-        INST_eject_dvd();
-    d->title = tr("Installing Scenery - Please change DVDs");
-    d->body = INST_insert_disc_text(INST_dvd_current_entry);
-    d->back = INST_page_select_new_scenery;
-    d->next = INST_page_verify_dvd_scenery;
-    if (APP_media_arrived()) {
-        APP_clear_media_arrived();
-        return 1;
-    }
-    return 0;
+    return INST_change_disc_page(entered, d, tr("Installing Scenery - Please change DVDs"),
+                                 INST_page_select_new_scenery, INST_page_verify_dvd_scenery);
 }
 
 int INST_page_finished_scenery(int, page_desc* d) {
