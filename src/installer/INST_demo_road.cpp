@@ -113,22 +113,6 @@ void take_directory_archive(const std::string& zip, const std::string& text, con
     FILE_delete(zip);
 }
 
-// Status line of the install page for the step's last action.
-std::string install_status() {
-    const std::string& file = INST_last_file_name;
-    switch (INST_last_action) {
-    case 0:
-        return tr1("Deleting %1:file% because that file is no longer needed!", file);
-    case 1:
-        return tr2("Downloading and installing %1:file%, currently %2:progress%% done with that file.", file,
-                   INST_int_to_string(static_cast<int>(INST_last_fraction * 100.0f)));
-    case 2:
-        return tr1("Skipping %1:file% because it is already installed.", file);
-    default:
-        return tr1("Skipping %1:file% because you don't need it.", file);
-    }
-}
-
 // The install page's body: time left, rate and one line per server.
 std::string install_body() {
     const float now = INST_download_clock();
@@ -403,7 +387,7 @@ int INST_page_download_demo(int, page_desc* d) {
         const float k = 5.0f * APP_clock.frame_time;
         float p = (1.0f - k) * INST_demo_progress + k * target;
         INST_demo_progress = std::isfinite(p) ? std::clamp(p, 0.0f, 1.0f) : 0.0f;
-        d->status = install_status();
+        d->status = INST_install_status_text();
         d->body = INST_demo_progress > 0.01f ? install_body() : std::string();
         d->progress = INST_demo_progress;
         d->back = INST_page_pick_destination_demo;

@@ -4,6 +4,7 @@
 #include "base/FILE_ops.h"
 #include "base/LANG_localise.h"
 #include "installer/INST_dialogs.h"
+#include "installer/INST_download.h"
 #include "installer/INST_format.h"
 #include "installer/INST_globals.h"
 #include "installer/INST_scan.h"
@@ -22,7 +23,32 @@ std::string tr(const std::string& english) {
     return out;
 }
 
+std::string tr1(const std::string& english, const std::string& a1) {
+    std::string out;
+    LANG_subst1(out, tr(english), a1);
+    return out;
+}
+
 } // namespace
+
+std::string INST_install_status_text() {
+    const std::string& file = INST_last_file_name;
+    switch (INST_last_action) {
+    case 0:
+        return tr1("Deleting %1:file% because that file is no longer needed!", file);
+    case 1: {
+        std::string out;
+        LANG_subst2(out,
+                    tr("Downloading and installing %1:file%, currently %2:progress%% done with that file."),
+                    file, INST_int_to_string(static_cast<int>(INST_last_fraction * 100.0f)));
+        return out;
+    }
+    case 2:
+        return tr1("Skipping %1:file% because it is already installed.", file);
+    default:
+        return tr1("Skipping %1:file% because you don't need it.", file);
+    }
+}
 
 std::string INST_ui_atlas_name(int language) {
     static const char* const names[] = {"English", "French", "German", "Russian", "Italian", "Spanish"};

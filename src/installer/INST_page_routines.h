@@ -36,3 +36,7 @@ struct INST_cancel_demo_texts {
     std::string message, label1, explanation1, label2, explanation2;
 };
 INST_cancel_demo_texts INST_cancel_demo_question();
+
+// The installing pages' status line for the download step's last action: deleting, downloading (with the
+// percent of that file), skipped as installed or skipped as not needed; translated, file name put in.
+std::string INST_install_status_text();

@@ -95,22 +95,6 @@ const server_record* chosen_server() {
     return &INST_servers.servers[static_cast<size_t>(INST_chosen_server)];
 }
 
-// Status line of the install page for the step's last action.
-std::string install_status() {
-    const std::string& file = INST_last_file_name;
-    switch (INST_last_action) {
-    case 0:
-        return tr1("Deleting %1:file% because that file is no longer needed!", file);
-    case 1:
-        return tr2("Downloading and installing %1:file%, currently %2:progress%% done with that file.", file,
-                   INST_int_to_string(static_cast<int>(INST_last_fraction * 100.0f)));
-    case 2:
-        return tr1("Skipping %1:file% because it is already installed.", file);
-    default:
-        return tr1("Skipping %1:file% because you don't need it.", file);
-    }
-}
-
 // The install page's body: time left and rate, then one line per server: downloading, benched with its
 // countdown, or finished (no package left, or never served).
 std::string install_body() {
@@ -310,7 +294,7 @@ int INST_page_download_update(int entered, page_desc* d) {
         const float k = 5.0f * APP_clock.frame_time;
         const float p = (1.0f - k) * INST_update_progress + k * target;
         INST_update_progress = std::isfinite(p) ? std::clamp(p, 0.0f, 1.0f) : 0.0f;
-        d->status = install_status();
+        d->status = INST_install_status_text();
         d->body = INST_update_progress > 0.01f ? install_body() : std::string();
         d->progress = INST_update_progress;
         d->back = INST_page_check_disk_space;
