@@ -10,17 +10,14 @@
 #include "base/LANG_localise.h"
 #include "installer/INST_globals.h"
 #include "installer/INST_registration.h"
+#include "installer/INST_text.h"
 #include "ui/BTN_widgets.h"
 #include "ui/OGL_font.h"
 #include "ui/WIN_file_dialog.h"
 
-namespace {
+using inst_text::tr;
 
-std::string tr(const std::string& english) {
-    std::string out;
-    LANG_translate(out, english);
-    return out;
-}
+namespace {
 
 // The user picks a folder; the install folder becomes the copy that holds it (the folder itself or the
 // nearest parent that is a copy), which is then registered. Otherwise it stays empty.

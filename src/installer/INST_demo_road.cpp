@@ -24,12 +24,17 @@
 #include "installer/INST_scan.h"
 #include "installer/INST_stand_ins.h"
 #include "installer/INST_startup.h"
+#include "installer/INST_text.h"
 #include "installer/INST_wizard.h"
 #include "platform/APP_time.h"
 #include "ui/BTN_text_field.h"
 #include "ui/BTN_widgets.h"
 #include "ui/OGL_font.h"
 #include "ui/WIN_file_dialog.h"
+
+using inst_text::tr;
+using inst_text::tr1;
+using inst_text::tr2;
 
 // The road's state (main thread).
 int INST_agreed = 0;
@@ -51,21 +56,6 @@ struct road_state {
 constexpr int directory_key = 1; // HTTP transfer key of the directory fetch
 constexpr size_t install_name_limit = 256;
 
-std::string tr(const std::string& english) {
-    std::string out;
-    LANG_translate(out, english);
-    return out;
-}
-std::string tr1(const std::string& english, const std::string& a1) {
-    std::string out;
-    LANG_subst1(out, tr(english), a1);
-    return out;
-}
-std::string tr2(const std::string& english, const std::string& a1, const std::string& a2) {
-    std::string out;
-    LANG_subst2(out, tr(english), a1, a2);
-    return out;
-}
 // The singular or plural form for n, translated, with the arguments put in.
 std::string count3(int n, const std::string& singular, const std::string& plural, const std::string& a1,
                    const std::string& a2, const std::string& a3) {

@@ -3,6 +3,7 @@
 
 #include "base/APP_alert.h"
 #include "base/LANG_localise.h"
+#include "installer/INST_text.h"
 #include "platform/WIN_message.h"
 #include "platform/WIN_system.h"
 #include "ui/APP_frame.h"
@@ -12,15 +13,7 @@
 #include "ui/OGL_view.h"
 #include "ui/screen_state.h"
 
-namespace {
-
-std::string tr(const std::string& english) {
-    std::string out;
-    LANG_translate(out, english);
-    return out;
-}
-
-} // namespace
+using inst_text::tr;
 
 void INST_report_installer_too_old(const std::string& line4) {
     APP_alert(0,

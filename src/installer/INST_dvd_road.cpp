@@ -23,6 +23,7 @@
 #include "installer/INST_scenery_map.h"
 #include "installer/INST_scenery_road.h"
 #include "installer/INST_startup.h"
+#include "installer/INST_text.h"
 #include "installer/INST_update_road.h"
 #include "installer/INST_wizard.h"
 #include "installer/UTL_dvd.h"
@@ -31,6 +32,10 @@
 #include "ui/BTN_widgets.h"
 #include "ui/OGL_font.h"
 #include "ui/WIN_file_dialog.h"
+
+using inst_text::tr;
+using inst_text::tr1;
+using inst_text::tr2;
 
 // The road's state (main thread).
 int INST_dvd_install_started = 0;
@@ -46,22 +51,6 @@ struct road_state {
     int destination_changed = 0; // since the totals were last computed
 } state;
 constexpr int install_name_limit = 256;
-
-std::string tr(const std::string& english) {
-    std::string out;
-    LANG_translate(out, english);
-    return out;
-}
-std::string tr1(const std::string& english, const std::string& a1) {
-    std::string out;
-    LANG_subst1(out, tr(english), a1);
-    return out;
-}
-std::string tr2(const std::string& english, const std::string& a1, const std::string& a2) {
-    std::string out;
-    LANG_subst2(out, tr(english), a1, a2);
-    return out;
-}
 
 void fill_dvd_steps() {
     step_list.pages = {INST_page_dvd_welcome,    INST_page_pick_destination_dvd,

@@ -3,6 +3,7 @@
 
 #include "base/LANG_localise.h"
 #include "installer/INST_plan.h"
+#include "installer/INST_text.h"
 #include "platform/WIN_message.h"
 #include "ui/APP_frame.h"
 #include "ui/APP_screens.h"
@@ -11,15 +12,11 @@
 #include "ui/OGL_view.h"
 #include "ui/screen_state.h"
 
+using inst_text::tr;
+
 namespace {
 
 constexpr int question_screen = 996;
-
-std::string tr(const std::string& english) {
-    std::string out;
-    LANG_translate(out, english);
-    return out;
-}
 
 struct dialog_button {
     float x, y, width;

@@ -8,41 +8,26 @@
 #include "installer/INST_format.h"
 #include "installer/INST_globals.h"
 #include "installer/INST_scan.h"
+#include "installer/INST_text.h"
 #include "ui/OGL_font.h"
 #include "ui/TEX_manager.h"
+
+using inst_text::tr;
+using inst_text::tr1;
+using inst_text::tr2;
 
 // The atlas and its language (main thread).
 int INST_ui_atlas = 0;
 int INST_ui_atlas_language = -1;
-
-namespace {
-
-std::string tr(const std::string& english) {
-    std::string out;
-    LANG_translate(out, english);
-    return out;
-}
-
-std::string tr1(const std::string& english, const std::string& a1) {
-    std::string out;
-    LANG_subst1(out, tr(english), a1);
-    return out;
-}
-
-} // namespace
 
 std::string INST_install_status_text() {
     const std::string& file = INST_last_file_name;
     switch (INST_last_action) {
     case 0:
         return tr1("Deleting %1:file% because that file is no longer needed!", file);
-    case 1: {
-        std::string out;
-        LANG_subst2(out,
-                    tr("Downloading and installing %1:file%, currently %2:progress%% done with that file."),
-                    file, INST_int_to_string(static_cast<int>(INST_last_fraction * 100.0f)));
-        return out;
-    }
+    case 1:
+        return tr2("Downloading and installing %1:file%, currently %2:progress%% done with that file.", file,
+                   INST_int_to_string(static_cast<int>(INST_last_fraction * 100.0f)));
     case 2:
         return tr1("Skipping %1:file% because it is already installed.", file);
     default:

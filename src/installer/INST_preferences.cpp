@@ -8,6 +8,7 @@
 #include "base/hl_string.h"
 #include "base/http.h"
 #include "installer/INST_globals.h"
+#include "installer/INST_text.h"
 #include "platform/WIN_message.h"
 #include "ui/APP_frame.h"
 #include "ui/APP_screens.h"
@@ -17,16 +18,12 @@
 #include "ui/OGL_view.h"
 #include "ui/screen_state.h"
 
+using inst_text::tr;
+
 namespace {
 
 constexpr int preferences_screen = 998;
 constexpr int proxy_text_limit = 65;
-
-std::string tr(const std::string& english) {
-    std::string out;
-    LANG_translate(out, english);
-    return out;
-}
 
 // The proxy port number of a port text: 0 when empty, else the integer's value (-1 for any other text).
 int proxy_port_number(const std::string& text) { return text.empty() ? 0 : STR_parse_int(text); }

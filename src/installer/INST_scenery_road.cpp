@@ -18,9 +18,13 @@
 #include "installer/INST_scenery.h"
 #include "installer/INST_scenery_map.h"
 #include "installer/INST_startup.h"
+#include "installer/INST_text.h"
 #include "installer/INST_update_road.h"
 #include "installer/INST_wizard.h"
 #include "platform/APP_time.h"
+
+using inst_text::tr;
+using inst_text::tr1;
 
 // The road's state (main thread).
 int INST_scenery_install_started = 0;
@@ -28,17 +32,6 @@ int INST_scenery_next_entry = 0;
 int INST_scenery_scan_index = 0;
 
 namespace {
-
-std::string tr(const std::string& english) {
-    std::string out;
-    LANG_translate(out, english);
-    return out;
-}
-std::string tr1(const std::string& english, const std::string& a1) {
-    std::string out;
-    LANG_subst1(out, tr(english), a1);
-    return out;
-}
 
 int entry_count() { return static_cast<int>(INST_directory.packages.size()); }
 

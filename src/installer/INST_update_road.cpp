@@ -23,10 +23,15 @@
 #include "installer/INST_scenery.h"
 #include "installer/INST_stand_ins.h"
 #include "installer/INST_startup.h"
+#include "installer/INST_text.h"
 #include "installer/INST_wizard.h"
 #include "installer/checksum_task.h"
 #include "platform/APP_time.h"
 #include "ui/BTN_widgets.h"
+
+using inst_text::tr;
+using inst_text::tr1;
+using inst_text::tr2;
 
 // The road's state (main thread).
 int INST_scanned_count = 0;
@@ -36,22 +41,6 @@ int INST_nothing_to_update = 0;
 namespace {
 
 constexpr int directory_key = 1; // HTTP transfer key of the directory fetch (INST_fetch_directory_file)
-
-std::string tr(const std::string& english) {
-    std::string out;
-    LANG_translate(out, english);
-    return out;
-}
-std::string tr1(const std::string& english, const std::string& a1) {
-    std::string out;
-    LANG_subst1(out, tr(english), a1);
-    return out;
-}
-std::string tr2(const std::string& english, const std::string& a1, const std::string& a2) {
-    std::string out;
-    LANG_subst2(out, tr(english), a1, a2);
-    return out;
-}
 
 // The body a page shows on its first frame, for those who follow the road in the log.
 void log_page_text(int entered, const page_desc* d) {
