@@ -147,6 +147,29 @@ int INST_install_name_is_usable(const std::string& name) {
     return FILE_is_safe_relative(name) ? 1 : 0;
 }
 
+bool INST_describe_destination(page_desc* d) {
+    if (!INST_install_name_is_usable(INST_install_name)) {
+        INST_install_folder = INST_destination_parent;
+        d->body = tr("Please pick a name for your Aerivon 10 installation...");
+        d->next = nullptr;
+        return false;
+    }
+    INST_install_folder = INST_destination_parent + INST_install_name + "/";
+    if (FILE_is_folder(INST_install_folder)) {
+        d->body = tr2(
+            "The folder '%1:install name%' already exists inside the folder '%2:parent folder%'.\n\nPlease "
+            "change the install name or destination.",
+            INST_install_name, INST_destination_parent);
+        d->next = nullptr;
+        return false;
+    }
+    d->body = tr2("I will create the folder '%1:install name%' inside the folder '%2:parent folder%'.",
+                  INST_install_name, INST_destination_parent);
+    if (INST_destination_parent == INST_desktop_folder)
+        d->body += tr1("\n\n(The folder %1:install name% will appear on your desktop.)", INST_install_name);
+    return true;
+}
+
 void INST_fetch_directory_file() {
     const std::string work = INST_work_path("");
     const std::string zip = work + "directory.txt.zip";
@@ -311,25 +334,8 @@ int INST_page_pick_destination_demo(int entered, page_desc* d) {
                        760.0f - field_x, 0))
         state.destination_changed = 1;
 
-    if (!INST_install_name_is_usable(INST_install_name)) {
-        INST_install_folder = INST_destination_parent;
-        d->body = tr("Please pick a name for your Aerivon 10 installation...");
-        d->next = nullptr;
+    if (!INST_describe_destination(d))
         return 0;
-    }
-    INST_install_folder = INST_destination_parent + INST_install_name + "/";
-    if (FILE_is_folder(INST_install_folder)) {
-        d->body = tr2(
-            "The folder '%1:install name%' already exists inside the folder '%2:parent folder%'.\n\nPlease "
-            "change the install name or destination.",
-            INST_install_name, INST_destination_parent);
-        d->next = nullptr;
-        return 0;
-    }
-    d->body = tr2("I will create the folder '%1:install name%' inside the folder '%2:parent folder%'.",
-                  INST_install_name, INST_destination_parent);
-    if (INST_destination_parent == INST_desktop_folder)
-        d->body += tr1("\n\n(The folder %1:install name% will appear on your desktop.)", INST_install_name);
     if (state.destination_changed) {
         state.destination_changed = 0;
         INST_set_include_flags(1, 0);
@@ -371,12 +377,7 @@ int INST_page_download_demo(int, page_desc* d) {
             INST_download_started = 0;
             return 1;
         }
-        // A job that only deletes has nothing to expand: it counts as all there.
-        const float target =
-            INST_total_expanded_kb > 0.0f ? INST_dispenser.size_expanded / INST_total_expanded_kb : 1.0f;
-        const float k = 5.0f * APP_clock.frame_time;
-        float p = (1.0f - k) * INST_demo_progress + k * target;
-        INST_demo_progress = std::isfinite(p) ? std::clamp(p, 0.0f, 1.0f) : 0.0f;
+        INST_demo_progress = INST_smooth_install_progress(INST_demo_progress);
         d->status = INST_install_status_text();
         d->body = INST_demo_progress > 0.01f ? install_body() : std::string();
         d->progress = INST_demo_progress;

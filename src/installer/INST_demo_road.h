@@ -39,3 +39,6 @@ void INST_fetch_directory_file();
 // 1 when a typed install name may become a folder of the destination: not empty, no '/' or '\', not "."
 // or "..", and a safe relative path.
 int INST_install_name_is_usable(const std::string& name);
+// The destination pages' check of the chosen place: sets the install folder and the page's body ("I will
+// create ..."); false, with no CONTINUE, when the name is unusable or that folder exists already.
+bool INST_describe_destination(page_desc* d);

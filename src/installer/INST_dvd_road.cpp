@@ -266,25 +266,8 @@ int INST_page_pick_destination_dvd(int entered, page_desc* d) {
 
     // A name that is no plain new folder of the parent (empty, "..", or one with a separator, as a disc's
     // VERSION may hold) would put the copy, and a later cancel's deletion, somewhere else.
-    if (!INST_install_name_is_usable(INST_install_name)) {
-        INST_install_folder = INST_destination_parent;
-        d->body = tr("Please pick a name for your Aerivon 10 installation...");
-        d->next = nullptr;
+    if (!INST_describe_destination(d))
         return 0;
-    }
-    INST_install_folder = INST_destination_parent + INST_install_name + "/";
-    if (FILE_is_folder(INST_install_folder)) {
-        d->body = tr2(
-            "The folder '%1:install name%' already exists inside the folder '%2:parent folder%'.\n\nPlease "
-            "change the install name or destination.",
-            INST_install_name, INST_destination_parent);
-        d->next = nullptr;
-        return 0;
-    }
-    d->body = tr2("I will create the folder '%1:install name%' inside the folder '%2:parent folder%'.",
-                  INST_install_name, INST_destination_parent);
-    if (INST_destination_parent == INST_desktop_folder)
-        d->body += tr1("\n\n(The folder %1:install name% will appear on your desktop.)", INST_install_name);
     if (state.destination_changed) {
         state.destination_changed = 0;
         int next = 0;

@@ -1,6 +1,11 @@
 // INST_page_routines: the UI atlas of the language, the disk panel and the cancel confirmations.
 #include "installer/INST_page_routines.h"
 
+#include <cmath>
+
+#include <algorithm>
+
+#include "base/APP_clock.h"
 #include "base/FILE_ops.h"
 #include "base/LANG_localise.h"
 #include "installer/INST_dialogs.h"
@@ -19,6 +24,14 @@ using inst_text::tr2;
 // The atlas and its language (main thread).
 int INST_ui_atlas = 0;
 int INST_ui_atlas_language = -1;
+
+float INST_smooth_install_progress(float shown) {
+    const float target =
+        INST_total_expanded_kb > 0.0f ? INST_dispenser.size_expanded / INST_total_expanded_kb : 1.0f;
+    const float k = 5.0f * APP_clock.frame_time;
+    const float p = (1.0f - k) * shown + k * target;
+    return std::isfinite(p) ? std::clamp(p, 0.0f, 1.0f) : 0.0f;
+}
 
 std::string INST_install_status_text() {
     const std::string& file = INST_last_file_name;

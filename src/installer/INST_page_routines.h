@@ -40,3 +40,7 @@ INST_cancel_demo_texts INST_cancel_demo_question();
 // The installing pages' status line for the download step's last action: deleting, downloading (with the
 // percent of that file), skipped as installed or skipped as not needed; translated, file name put in.
 std::string INST_install_status_text();
+
+// The installing pages' bar, moved from `shown` toward the share of the install total expanded so far, at a
+// rate that follows the frame time; a job that only deletes has nothing to expand and counts as all there.
+float INST_smooth_install_progress(float shown);

@@ -277,12 +277,7 @@ int INST_page_download_update(int entered, page_desc* d) {
             d->next = INST_page_finished_web_update;
             return 1;
         }
-        // An update that only deletes has nothing to expand: it counts as all there.
-        const float target =
-            INST_total_expanded_kb > 0.0f ? INST_dispenser.size_expanded / INST_total_expanded_kb : 1.0f;
-        const float k = 5.0f * APP_clock.frame_time;
-        const float p = (1.0f - k) * INST_update_progress + k * target;
-        INST_update_progress = std::isfinite(p) ? std::clamp(p, 0.0f, 1.0f) : 0.0f;
+        INST_update_progress = INST_smooth_install_progress(INST_update_progress);
         d->status = INST_install_status_text();
         d->body = INST_update_progress > 0.01f ? install_body() : std::string();
         d->progress = INST_update_progress;
