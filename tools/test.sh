@@ -36,7 +36,7 @@ if [ "${CI:-}" = "true" ]; then
 
     echo "== TSan run"
     configure build-tsan -DAERIVON_SANITIZE=thread
-    cmake --build build-tsan -j "$jobs" --target base_tests installer_tests
+    cmake --build build-tsan -j "$jobs" --target base_tests installer_tests ui_tests
     (cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
         ctest --output-on-failure -j "$jobs" -L tsan --timeout 900)
 fi

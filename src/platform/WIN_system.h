@@ -35,6 +35,8 @@ std::vector<WIN_cpu_record> WIN_cpu_records();
 int WIN_processor_count();
 // The page size: the granularity of file mappings.
 int WIN_page_size();
+// Names the calling thread for debuggers and /proc (at most 15 characters are kept).
+void WIN_set_thread_name(const char* name);
 
 // Starts `args[0]` with the arguments `args` (never through a shell) in its own session, so that it may
 // outlive us, with default signal handling and an empty signal mask whatever ours are. `search_path`: look

@@ -13,10 +13,9 @@
 #include "ui/OGL_shader.h"
 #include "ui/OGL_texture_unit.h"
 #include "ui/OGL_view.h"
+#include "ui/QTIM_capture.h"
 #include "ui/TEX_manager.h"
 #include "ui/WIN_window_table.h"
-
-int APP_capture_available = 0;
 
 namespace {
 
@@ -71,7 +70,7 @@ void APP_toolkit_init() {
 
     CMND_registry_init();
     KEY_set_focus_router(BTN_route_key);
-    APP_capture_available = 0;
+    QTIM_init();
 }
 
 const std::vector<DREF_var*>& APP_toolkit_vars() { return init.vars; }

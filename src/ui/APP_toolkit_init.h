@@ -7,7 +7,8 @@
 // module registers its "Dump Memory Info" action itself. The global objects
 // (the view, the capability record, the colour settings, the command registry, the texture manager, the
 // translation tables, the HTTP manager) are built when the program is loaded; this makes the command
-// registry's tables and sets the capture flag. Nothing depends on static order.
+// registry's tables and starts the movie recorder (QTIM_init), which sets the capture-available flag. Nothing
+// depends on static order.
 #pragma once
 #include <vector>
 
@@ -18,6 +19,3 @@ void APP_toolkit_init();
 
 // Every named variable the toolkit registers, the modules' ones included, in registration order.
 const std::vector<DREF_var*>& APP_toolkit_vars();
-
-// Movie capture is available: 0, as no movie library exists on this system.
-extern int APP_capture_available;

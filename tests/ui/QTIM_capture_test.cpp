@@ -1,11 +1,18 @@
 // Screen capture: the size clamp (no window), and the shot that a frame takes of what it drew, read back
-// from its PNG file (needs an X display; tools/test.sh runs Xvfb).
+// from its PNG file (needs an X display; tools/test.sh runs Xvfb). Movies are read back with ffprobe and
+// decoded with ffmpeg.
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 
+#include "base/APP_alert.h"
 #include "ui/APP_frame.h"
 #include "ui/MENU_menus.h"
 #include "ui/QTIM_capture.h"
@@ -77,6 +84,195 @@ TEST_F(CaptureGuiTest, AFrameSavesWhatItDrewAsTheNextFreeNumberTopRowFirst) {
     for (int row = 0; row < h; ++row)
         ASSERT_EQ(0, std::memcmp(&file[row * w * 3], &drawn[(h - 1 - row) * w * 3], w * 3))
             << "file row " << row;
+}
+
+// ---- movies
+
+// Threads of this process named "QT_Thread".
+int compressor_threads() {
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/task")) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.' &&
+                test::read_file(std::string("/proc/self/task/") + e->d_name + "/comm") == "QT_Thread\n")
+                ++n;
+        closedir(d);
+    }
+    return n;
+}
+
+// ffprobe's "key=value" lines of the movie's stream, frames counted by decoding.
+std::map<std::string, std::string> probe(const std::string& path) {
+    const test::ChildResult r = test::run_child(
+        {"ffprobe", "-v", "error", "-count_frames", "-show_streams", "-of", "default=nw=1", path});
+    std::map<std::string, std::string> fields;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);)
+        if (const size_t eq = line.find('='); eq != std::string::npos)
+            fields[line.substr(0, eq)] = line.substr(eq + 1);
+    return fields;
+}
+
+// The centre pixel of every decoded frame.
+std::vector<uitest::rgb> centre_pixels(const std::string& path) {
+    const test::ChildResult r =
+        test::run_child({"ffmpeg", "-v", "error", "-i", path, "-vf", "crop=1:1:iw/2:ih/2", "-f", "rawvideo",
+                         "-pix_fmt", "rgb24", "-"});
+    std::vector<uitest::rgb> pixels;
+    for (size_t i = 0; i + 3 <= r.out.size(); i += 3)
+        pixels.push_back({static_cast<uint8_t>(r.out[i]), static_cast<uint8_t>(r.out[i + 1]),
+                          static_cast<uint8_t>(r.out[i + 2])});
+    return pixels;
+}
+
+uitest::rgb frame_colour(int i) { return {(i * 37) % 200 + 30, (i * 91 + 50) % 200 + 20, 230 - i * 9}; }
+
+// Runs `body` in the temporary folder `dir` and comes back.
+template <typename F> void in_folder(const std::string& dir, F body) {
+    const std::filesystem::path old = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    body();
+    std::filesystem::current_path(old);
+}
+
+// The recorder without a window: frames handed over as pixels, on a 64 x 48 drawable.
+class MovieRecorderConcurrentTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        screen_state.drawable_width = 64;
+        screen_state.drawable_height = 48;
+        QTIM_capture = QTIM_capture_record();
+        QTIM_init();
+        ASSERT_EQ(QTIM_capture.available, 1);
+    }
+    static void add_frame(int i) {
+        const uitest::rgb c = frame_colour(i);
+        std::vector<uint8_t> rgb;
+        for (int p = 0; p < 64 * 48; ++p)
+            rgb.insert(rgb.end(),
+                       {static_cast<uint8_t>(c.r), static_cast<uint8_t>(c.g), static_cast<uint8_t>(c.b)});
+        QTIM_movie_add_frame(rgb, 1.0 / 30);
+    }
+    test::TempDir dir;
+};
+
+TEST_F(MovieRecorderConcurrentTest, FinishingAfterTwoFramesDoesNothingAndTheThirdFrameLetsItEnd) {
+    in_folder(dir.path(), [] {
+        QTIM_movie_start();
+        ASSERT_TRUE(QTIM_movie_exists());
+        EXPECT_EQ(compressor_threads(), 1);
+        add_frame(0);
+        add_frame(1);
+        QTIM_capture.movie_state = 2;
+        QTIM_movie_finish();
+        EXPECT_TRUE(QTIM_movie_exists());
+        EXPECT_EQ(QTIM_capture.movie_state, 1);
+        add_frame(2);
+        QTIM_movie_finish();
+        EXPECT_FALSE(QTIM_movie_exists());
+        EXPECT_EQ(QTIM_capture.movie_state, 0);
+        EXPECT_EQ(compressor_threads(), 0);
+    });
+    auto fields = probe(dir.file("Sim-Root_1.mov"));
+    EXPECT_EQ(fields["codec_name"], "mjpeg");
+    EXPECT_EQ(fields["width"] + "x" + fields["height"], "64x48");
+    EXPECT_EQ(fields["nb_read_frames"], "3");
+}
+
+// Each misuse is a kind-2 alert from qtim line 189; the alert hook shows the lines and how many compressor
+// threads run at that moment.
+TEST_F(MovieRecorderConcurrentTest, MisuseAndAnUncreatableFileAreAlerted) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const struct {
+        const char* name;
+        void (*run)();
+        const char* expected;
+    } cases[] = {
+        {"second start",
+         [] {
+             QTIM_movie_start();
+             QTIM_movie_start();
+         },
+         "Trying to create a movie but one already exists.*QT_Thread running: 1"},
+        {"finish without a movie", [] { QTIM_movie_finish(); },
+         "Cannot finish record of a movie that was not started!"},
+        {"folder gone",
+         [] {
+             // A folder removed while it is the current one: nothing can be created in it.
+             std::filesystem::create_directory("gone");
+             std::filesystem::current_path("gone");
+             std::filesystem::remove("../gone");
+             QTIM_movie_start();
+         },
+         "Could not CreateMovieFile to file: Sim-Root_1.mov.\\(CreateMovieFile failed\\).-2.*QT_Thread "
+         "running: 0 .QTIM_capture.cpp:189."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        in_folder(dir.path(), [&] {
+            EXPECT_EXIT(
+                {
+                    APP_alert_hooks hooks;
+                    hooks.draw_alert = [](int, const std::string& l1, const std::string& l2,
+                                          const std::string& l3, const std::string& l4, int kind,
+                                          const std::string& source) {
+                        std::fprintf(stderr, "%s|%s|%s|%s|kind %d QT_Thread running: %d %s\n", l1.c_str(),
+                                     l2.c_str(), l3.c_str(), l4.c_str(), kind, compressor_threads(),
+                                     source.c_str());
+                    };
+                    APP_set_alert_hooks(hooks);
+                    APP_graphics_up = 1;
+                    c.run();
+                    std::exit(3);
+                },
+                testing::ExitedWithCode(0), c.expected);
+        });
+    }
+}
+
+// A real recording: the toggle starts it, each due frame after the first is captured from the window, and
+// the stop request finishes it. Twice: through a pixel-pack buffer as the driver offers, and without.
+TEST_F(CaptureGuiTest, TwentyDrawnFramesBecomeAnMjpegMovieAtTheSetRate) {
+    const int probed_pbo = OGL_capabilities.pbo_avail;
+    QTIM_init();
+    ASSERT_EQ(QTIM_capture.available, 1);
+    for (int pbo : {probed_pbo, 0}) {
+        SCOPED_TRACE(pbo ? "pixel-pack buffer" : "direct read");
+        OGL_capabilities.pbo_avail = pbo;
+        QTIM_capture = QTIM_capture_record();
+        QTIM_capture.available = 1;
+        QTIM_capture.fps_numerator = 20;
+        std::string name;
+        in_folder(dir.path(), [&] {
+            name = QTIM_screenshot_name(".mov");
+            QTIM_capture.movie_toggle_requested = 1;
+            for (int i = -1; i <= 20; ++i) { // frame -1 is the skipped first due frame; 20 finishes
+                const uitest::rgb c = frame_colour(std::max(i, 0));
+                glClearColor(c.r / 255.0f, c.g / 255.0f, c.b / 255.0f, 1.0f);
+                glClear(GL_COLOR_BUFFER_BIT);
+                if (i == 20)
+                    QTIM_capture.movie_state = 2;
+                APP_clock.frame_time = 0.05f;
+                QTIM_frame();
+                EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "frame " << i;
+            }
+        });
+        EXPECT_FALSE(QTIM_movie_exists());
+        EXPECT_EQ(QTIM_capture.frames_recorded, 20);
+        EXPECT_EQ(QTIM_capture.movie_width, screen_state.drawable_width & ~1);
+        auto fields = probe(dir.file(name));
+        EXPECT_EQ(fields["codec_name"], "mjpeg");
+        EXPECT_EQ(fields["r_frame_rate"], "20/1");
+        EXPECT_EQ(fields["nb_read_frames"], "20");
+        EXPECT_EQ(fields["duration"], "1.000000");
+        const std::vector<uitest::rgb> centres = centre_pixels(dir.file(name));
+        ASSERT_EQ(centres.size(), 20u);
+        for (int i = 0; i < 20; ++i)
+            EXPECT_TRUE(uitest::near(centres[i], frame_colour(i), 6))
+                << "frame " << i << ": " << centres[i] << " drawn " << frame_colour(i);
+    }
+    OGL_capabilities.pbo_avail = probed_pbo;
+    EXPECT_EQ(TMAN_get(QTIM_MOVIE_TEXTURE), nullptr);
 }
 
 } // namespace

@@ -3,8 +3,10 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <pthread.h>
 #include <spawn.h>
 #include <sstream>
 #include <sys/utsname.h>
@@ -119,6 +121,12 @@ int WIN_processor_count() {
 int WIN_page_size() {
     long n = sysconf(_SC_PAGESIZE);
     return n > 0 ? static_cast<int>(n) : 4096;
+}
+
+void WIN_set_thread_name(const char* name) {
+    char cut[16] = {};
+    std::snprintf(cut, sizeof cut, "%s", name ? name : "");
+    pthread_setname_np(pthread_self(), cut);
 }
 
 int WIN_spawn_detached(const std::vector<std::string>& args, bool search_path, int* pid_out) {
