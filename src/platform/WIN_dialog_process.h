@@ -14,7 +14,9 @@ enum WIN_dialog_result {
 // dialog as it is: a folder ending in '/', with the suggested name after it in mode 1. Each text is one
 // argument, whatever blanks, quotes or '$' it holds.
 //   zenity  --file-selection --title=<prompt> [--directory | --save] --filename=<start>
+//           ["--file-filter=All Files | *" in modes 0 and 1]
 //   kdialog --title <prompt> (--getopenfilename | --getsavefilename | --getexistingdirectory) <start>
+//           ["*|All Files" in modes 0 and 1]
 std::vector<std::string> WIN_zenity_arguments(int mode, const std::string& prompt, const std::string& start);
 std::vector<std::string> WIN_kdialog_arguments(int mode, const std::string& prompt, const std::string& start);
 

@@ -17,12 +17,12 @@ TEST(WinFileDialogTest, EachModeAndBackendGetsItsArguments) {
     both.answer("zenity", "/home/u/out.txt");
     ASSERT_TRUE(WIN_choose_file_or_folder(1, "Save it", "/srv/data", path));
     EXPECT_EQ(both.last_call(), (v{"zenity", "--file-selection", "--title=Save it", "--save",
-                                   "--filename=/srv/data/report.txt"}));
+                                   "--filename=/srv/data/report.txt", "--file-filter=All Files | *"}));
     EXPECT_EQ(path, "/home/u/out.txt");
 
     ASSERT_TRUE(WIN_choose_file_or_folder(0, "Open it", "/srv/data/", path));
-    EXPECT_EQ(both.last_call(),
-              (v{"zenity", "--file-selection", "--title=Open it", "--filename=/srv/data/"}));
+    EXPECT_EQ(both.last_call(), (v{"zenity", "--file-selection", "--title=Open it", "--filename=/srv/data/",
+                                   "--file-filter=All Files | *"}));
 
     test::ScopedEnv home("HOME", "/home/tester");
     both.answer("zenity", "/home/tester/games");
@@ -38,8 +38,10 @@ TEST(WinFileDialogTest, EachModeAndBackendGetsItsArguments) {
         path = "name.txt";
         ASSERT_TRUE(WIN_choose_file_or_folder(mode, "K", "/srv", path));
         const char* verb[] = {"--getopenfilename", "--getsavefilename", "--getexistingdirectory"};
-        EXPECT_EQ(both.last_call(),
-                  (v{"kdialog", "--title", "K", verb[mode], mode == 1 ? "/srv/name.txt" : "/srv/"}));
+        v expected = {"kdialog", "--title", "K", verb[mode], mode == 1 ? "/srv/name.txt" : "/srv/"};
+        if (mode != 2)
+            expected.push_back("*|All Files");
+        EXPECT_EQ(both.last_call(), expected);
         EXPECT_EQ(path, mode == 2 ? "/mnt/x/" : "/mnt/x");
     }
 }

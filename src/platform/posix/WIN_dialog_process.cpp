@@ -37,6 +37,8 @@ std::vector<std::string> WIN_zenity_arguments(int mode, const std::string& promp
     else if (mode == 1)
         a.push_back("--save");
     a.push_back("--filename=" + start);
+    if (mode != 2)
+        a.push_back("--file-filter=All Files | *");
     return a;
 }
 
@@ -45,7 +47,9 @@ std::vector<std::string> WIN_kdialog_arguments(int mode, const std::string& prom
     const char* verb = mode == 2   ? "--getexistingdirectory"
                        : mode == 1 ? "--getsavefilename"
                                    : "--getopenfilename";
-    return {"kdialog", "--title", prompt, verb, start};
+    if (mode == 2)
+        return {"kdialog", "--title", prompt, verb, start};
+    return {"kdialog", "--title", prompt, verb, start, "*|All Files"};
 }
 
 WIN_dialog_result WIN_run_dialog_process(const std::vector<std::string>& argv, void (*pump)(),
