@@ -321,6 +321,26 @@ static void heap_totals(FILE* f, const char* indent, const WIN_heap_info& h) {
                      MEM_scale_unit(values[i]), texts[i]);
 }
 
+// One line per entry of the heap walk: address, size, overhead and flags, then "Busy " and "Uncommitted "
+// as the flags say, or for a region its split into used and free bytes.
+static void heap_entries(FILE* f, const WIN_heap_info& h) {
+    for (const WIN_heap_entry& e : h.entries) {
+        std::fprintf(f, "            0x%08" PRIX64 "   % 5d%c+%2u   0x%04x ", e.address,
+                     static_cast<int>(MEM_scale_bytes(e.size)), MEM_scale_unit(e.size), e.overhead, e.flags);
+        if (e.flags & WIN_HEAP_REGION) {
+            std::fprintf(f, "(%d%c used, %d%c free)\n", static_cast<int>(MEM_scale_bytes(e.region_used)),
+                         MEM_scale_unit(e.region_used), static_cast<int>(MEM_scale_bytes(e.region_free)),
+                         MEM_scale_unit(e.region_free));
+            continue;
+        }
+        if (e.flags & WIN_HEAP_BUSY)
+            std::fputs("Busy ", f);
+        if (e.flags & WIN_HEAP_UNCOMMITTED)
+            std::fputs("Uncommitted ", f);
+        std::fputs("\n", f);
+    }
+}
+
 static void write_heaps(FILE* f) {
     std::vector<WIN_heap_info> heaps;
     WIN_process_heaps(heaps);
@@ -329,6 +349,7 @@ static void write_heaps(FILE* f) {
     for (const WIN_heap_info& h : heaps) {
         std::fprintf(f, "        %s 0x%016" PRIX64 "\n", h.is_default ? "Process Heap" : "Additional Heap",
                      h.handle);
+        heap_entries(f, h);
         heap_totals(f, "            ", h);
         sum.total_size += h.total_size;
         sum.total_free += h.total_free;

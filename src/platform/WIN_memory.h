@@ -66,6 +66,20 @@ struct WIN_memory_region {
 // (out empty) when the regions cannot be listed.
 bool WIN_query_regions(std::vector<WIN_memory_region>& out);
 
+// One entry of a heap walk. The allocator names no addresses: a region is one arena (the "[heap]" start
+// for the main arena, else 0) and its children follow it; a free entry is one free-chunk size class, with
+// the class's smallest chunk size where an address would stand.
+constexpr uint32_t WIN_HEAP_REGION = 0x0001;      // an arena; region_used and region_free hold its split
+constexpr uint32_t WIN_HEAP_UNCOMMITTED = 0x0002; // address space the arena reserved but has not backed
+constexpr uint32_t WIN_HEAP_BUSY = 0x0004;        // bytes handed out (an arena's, or the mapped blocks')
+struct WIN_heap_entry {
+    uint64_t address = 0;
+    uint64_t size = 0;
+    uint32_t overhead = 0;
+    uint32_t flags = 0; // 0 for a free size class
+    uint64_t region_used = 0, region_free = 0;
+};
+
 // One heap of the process, summed over what the allocator tells (bytes).
 struct WIN_heap_info {
     bool is_default = true; // the process heap (every other heap is an additional one)
@@ -77,6 +91,7 @@ struct WIN_heap_info {
     uint64_t total_overhead = 0;
     uint64_t biggest_uncommitted = 0;
     uint64_t biggest_free = 0;
+    std::vector<WIN_heap_entry> entries; // the walk: per arena its region, free classes, busy and uncommitted
 };
 // Replaces `out` with the process's heaps, the default heap first. Here malloc is the one heap.
 void WIN_process_heaps(std::vector<WIN_heap_info>& out);

@@ -1,6 +1,7 @@
 // WIN_memory: the memory figures from sysinfo, /proc and the C library's allocator statistics.
 #include "platform/WIN_memory.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -187,17 +188,111 @@ bool WIN_query_regions(std::vector<WIN_memory_region>& out) {
     return true;
 }
 
+// The heap walk from malloc_info's report: per arena ("<heap nr=...>") its free size classes, its free
+// totals ("fast" and "rest"), the memory it holds ("system current") and its address space ("aspace"),
+// then the blocks mapped on their own ("total type=mmap" outside any arena).
+static void walk_arenas(uint64_t main_start, std::vector<WIN_heap_entry>& out) {
+    char* text = nullptr;
+    size_t length = 0;
+    FILE* f = open_memstream(&text, &length);
+    if (!f)
+        return;
+    const int rc = malloc_info(0, f);
+    std::fclose(f);
+    if (rc != 0 || !text) {
+        std::free(text);
+        return;
+    }
+    std::vector<WIN_heap_entry> classes;
+    uint64_t free_bytes = 0, current = 0, aspace = 0, committed = 0;
+    int arena = -1;
+    const char* line = text;
+    while (*line) {
+        const char* end = std::strchr(line, '\n');
+        std::string l(line, end ? static_cast<size_t>(end - line) : std::strlen(line));
+        line = end ? end + 1 : line + l.size();
+        l.erase(0, l.find_first_not_of(' '));
+        unsigned long long a = 0, b = 0, c = 0, d = 0;
+        char type[16] = {};
+        if (std::sscanf(l.c_str(), "<heap nr=\"%llu\"", &a) == 1) {
+            arena = static_cast<int>(a);
+            classes.clear();
+            free_bytes = current = aspace = committed = 0;
+        } else if (arena >= 0 &&
+                   (std::sscanf(l.c_str(), "<size from=\"%llu\" to=\"%llu\" total=\"%llu\" count=\"%llu\"",
+                                &a, &b, &c, &d) == 4 ||
+                    std::sscanf(l.c_str(),
+                                "<unsorted from=\"%llu\" to=\"%llu\" total=\"%llu\" count=\"%llu\"", &a, &b,
+                                &c, &d) == 4)) {
+            if (c > 0) {
+                WIN_heap_entry e;
+                e.address = a;
+                e.size = c;
+                classes.push_back(e);
+            }
+        } else if (std::sscanf(l.c_str(), "<total type=\"%15[a-z]\" count=\"%llu\" size=\"%llu\"", type, &a,
+                               &b) == 3) {
+            if (arena >= 0 && (std::strcmp(type, "fast") == 0 || std::strcmp(type, "rest") == 0)) {
+                free_bytes += b;
+            } else if (arena < 0 && std::strcmp(type, "mmap") == 0 && b > 0) {
+                WIN_heap_entry e;
+                e.size = b;
+                e.flags = WIN_HEAP_BUSY;
+                out.push_back(e);
+            }
+        } else if (arena >= 0 && std::sscanf(l.c_str(), "<system type=\"current\" size=\"%llu\"", &a) == 1) {
+            current = a;
+        } else if (arena >= 0 &&
+                   std::sscanf(l.c_str(), "<aspace type=\"%15[a-z]\" size=\"%llu\"", type, &a) == 2) {
+            (std::strcmp(type, "total") == 0 ? aspace : committed) = a;
+        } else if (arena >= 0 && l.rfind("</heap>", 0) == 0) {
+            WIN_heap_entry region;
+            region.address = arena == 0 ? main_start : 0;
+            region.size = current;
+            region.flags = WIN_HEAP_REGION;
+            region.region_free = std::min(free_bytes, current);
+            region.region_used = current - region.region_free;
+            out.push_back(region);
+            out.insert(out.end(), classes.begin(), classes.end());
+            // The free total also counts the arena's top chunk, which no size class lists.
+            uint64_t listed = 0;
+            for (const WIN_heap_entry& e : classes)
+                listed += e.size;
+            if (region.region_free > listed) {
+                WIN_heap_entry top;
+                top.size = region.region_free - listed;
+                out.push_back(top);
+            }
+            WIN_heap_entry busy;
+            busy.size = region.region_used;
+            busy.flags = WIN_HEAP_BUSY;
+            out.push_back(busy);
+            if (aspace > committed) {
+                WIN_heap_entry reserved;
+                reserved.size = aspace - committed;
+                reserved.flags = WIN_HEAP_UNCOMMITTED;
+                out.push_back(reserved);
+            }
+            arena = -1;
+        }
+    }
+    std::free(text);
+}
+
 void WIN_process_heaps(std::vector<WIN_heap_info>& out) {
     out.clear();
     WIN_heap_info heap;
-    std::string maps;
-    if (read_proc("/proc/self/maps", maps)) {
-        size_t at = maps.find("[heap]");
-        if (at != std::string::npos) {
-            size_t bol = maps.rfind('\n', at);
-            unsigned long long start = 0;
-            if (std::sscanf(maps.c_str() + (bol == std::string::npos ? 0 : bol + 1), "%llx", &start) == 1)
-                heap.handle = start;
+    {
+        // Freed before the allocator is asked, so that the walk does not count its own scratch.
+        std::string maps;
+        if (read_proc("/proc/self/maps", maps)) {
+            size_t at = maps.find("[heap]");
+            if (at != std::string::npos) {
+                size_t bol = maps.rfind('\n', at);
+                unsigned long long start = 0;
+                if (std::sscanf(maps.c_str() + (bol == std::string::npos ? 0 : bol + 1), "%llx", &start) == 1)
+                    heap.handle = start;
+            }
         }
     }
     // Every arena summed: the space taken from the system, the blocks mapped on their own, what is free.
@@ -209,5 +304,6 @@ void WIN_process_heaps(std::vector<WIN_heap_info>& out) {
                               ? heap.total_size - heap.total_used - heap.total_free
                               : 0;
     heap.biggest_free = mi.keepcost; // the free block at the top of the heap
+    walk_arenas(heap.handle, heap.entries);
     out.push_back(heap);
 }
