@@ -43,7 +43,7 @@ struct frame_clock {
     float pulse = 0.0f;           // 0.8 + 0.2 sin(15 elapsed): the drawing pulse
     mouse_button_timer buttons[2];
     float last_activity = 0.0f;     // elapsed time of the last press or mouse move
-    float double_click_time = 0.5f; // seconds
+    float double_click_time = 0.4f; // seconds: the desktop's setting, read at start-up
 
     // Bookkeeping of APP_frame_clock.
     bool started = false;

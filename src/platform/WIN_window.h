@@ -84,8 +84,9 @@ void WIN_run_loop(int (*prepare)(), void (*frame)());
 int WIN_pump_once(int (*before)(), int (*after)());
 
 bool WIN_shift_down();
-// Seconds; X11 has no system setting, so the toolkit's 0.5.
-float WIN_double_click_time();
+// The desktop's double-click time in seconds: the XSETTINGS value "Net/DoubleClickTime" (milliseconds,
+// 1..10000) read through the window's X connection; 0.4 (GTK's default) when there is none.
+float WIN_double_click_time(WIN_window* window);
 // The system cursor's display counter down or up by one; it shows while the counter is 0 or more.
 void WIN_hide_cursor();
 void WIN_show_cursor();

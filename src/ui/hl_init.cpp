@@ -275,6 +275,7 @@ void hl_init(int, char** argv) {
             2, __FILE__, 900);
     // The second-monitor preference: this program keeps none, so 0, and the mode is 1 (one window).
     WIN_second_monitor_mode(1);
+    APP_clock.double_click_time = WIN_double_click_time(WIN_table_window(0));
 
     OGL_setup_ui_view(0);
     OGL_capabilities.OGL_probe();

@@ -434,8 +434,6 @@ int WIN_pump_once(int (*before)(), int (*after)()) {
 
 bool WIN_shift_down() { return (SDL_GetModState() & KMOD_SHIFT) != 0; }
 
-float WIN_double_click_time() { return 0.5f; }
-
 void WIN_hide_cursor() {
     --platform.cursor_counter;
     SDL_ShowCursor(platform.cursor_counter >= 0 ? SDL_ENABLE : SDL_DISABLE);
