@@ -21,6 +21,10 @@ SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
     ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600 -LE e2e
 SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
     ctest --test-dir build --output-on-failure -j 2 --timeout 600 -L e2e
+# The toolkit's window tests once more, all in one process: what one window leaves behind must not reach
+# the next.
+SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+    build/bin/ui_tests --gtest_filter='*Gui*' --gtest_brief=1
 
 if [ "${CI:-}" = "true" ]; then
     echo "== format check"

@@ -13,6 +13,7 @@
 #include "base/hl_string.h"
 #include "platform/APP_time.h"
 #include "ui/OGL_extensions.h"
+#include "ui/OGL_texture_unit.h"
 #include "ui/TEX_obj.h"
 
 namespace {
@@ -302,6 +303,24 @@ void TMAN_make_placeholder() {
     manager_state& m = tman();
     std::lock_guard<std::mutex> hold(m.lock);
     m.placeholder = obj;
+}
+
+void TMAN_forget_context() {
+    manager_state& m = tman();
+    std::vector<TEX_obj*> objects;
+    {
+        std::lock_guard<std::mutex> hold(m.lock);
+        objects.swap(m.slots);
+        m.names.clear();
+        m.placeholder = nullptr;
+    }
+    for (TEX_obj* obj : objects)
+        if (obj) {
+            obj->gl_name.store(0); // gone with its context: never deleted in the next one
+            delete obj;
+        }
+    TEX_drop_deletes();
+    OGL_reset_unit_cache();
 }
 
 TEX_obj* TMAN_placeholder() {

@@ -78,6 +78,12 @@ float TMAN_resolution_scale();
 void TMAN_make_placeholder();
 // The placeholder object (null before TMAN_make_placeholder).
 TEX_obj* TMAN_placeholder();
+// Window 0's context is gone, and every GL name with it: the manager forgets its objects without deleting
+// their names (slots, placeholder and scratch textures, the dynamic names), drops the queued deletions and
+// resets the unit cache. The next context starts clean: loads make new objects (dynamic refs from 1072
+// again) and start-up makes the placeholder anew. Refs held from before name nothing. Main thread, no load
+// running.
+void TMAN_forget_context();
 
 // Claims the once-only flag 1..3 of the missing-texture policies; true the first time.
 bool TMAN_claim_missing_flag(int policy);

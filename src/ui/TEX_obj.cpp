@@ -597,5 +597,11 @@ void TEX_drain_deletes() {
         OGL_reset_unit_cache();
 }
 
+void TEX_drop_deletes() {
+    if (THREAD_queue* q = tex_state.deletions.load())
+        while (THREAD_queue_pop(q, 0)) {
+        }
+}
+
 int TEX_live_count() { return tex_state.live.load(); }
 int TEX_loaded_count() { return tex_state.loaded.load(); }

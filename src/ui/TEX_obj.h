@@ -95,6 +95,9 @@ class TEX_obj : public UTL_pool_task {
 void TEX_create_delete_queue();
 // Main thread, once per frame: deletes every queued GL name.
 void TEX_drain_deletes();
+// Main thread, once the context is gone: drops the queued GL names without deleting them (they named
+// textures of that context; the same numbers may name new textures of the next one).
+void TEX_drop_deletes();
 // Live and loaded texture objects.
 int TEX_live_count();
 int TEX_loaded_count();

@@ -14,6 +14,7 @@
 #include "platform/WIN_message.h"
 #include "ui/OGL_state.h"
 #include "ui/OGL_texture_unit.h"
+#include "ui/TEX_manager.h"
 #include "ui/screen_state.h"
 
 namespace {
@@ -161,6 +162,8 @@ void WIN_destroy_window(int i) {
         return;
     WIN_destroy_window_gl(table.windows[i]);
     table.windows[i] = nullptr;
+    if (i == 0) // window 1 shares window 0's objects; window 0's context held them
+        TMAN_forget_context();
     table.callbacks[i] = WIN_input_callbacks();
     if (i == 1 && table.windows[0])
         WIN_make_current(table.windows[0]);

@@ -1,7 +1,7 @@
 // Textures in a real window on Mesa: upload sizes, sampling, the placeholder, missing files, the deletion
 // queue, the file variants, the refs of the manager, and the generated art. Needs an X display
-// (tools/test.sh runs Xvfb). Each test runs in a process of its own under ctest, so dynamic refs start
-// at 1072.
+// (tools/test.sh runs Xvfb). Each test's window is new and the manager forgets the textures of the window
+// before, so dynamic refs start at 1072 whether the tests run one per process (ctest) or all in one.
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <gtest/gtest.h>
