@@ -242,6 +242,8 @@ void QTIM_movie_capture(double duration) {
     TMAN_bind_ref(QTIM_MOVIE_TEXTURE, 0, GL_REPLACE);
     glReadBuffer(GL_BACK);
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, area.x, area.y, area.width, area.height);
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
     glViewport(0, 0, dw, dh);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
@@ -268,6 +270,7 @@ void QTIM_movie_capture(double duration) {
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
+    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
 
     std::vector<uint8_t> rgb(static_cast<size_t>(movie.width) * movie.height * 3);
     read_back(area, rgb);
