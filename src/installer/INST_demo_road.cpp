@@ -323,7 +323,7 @@ int INST_page_pick_destination_demo(int entered, page_desc* d) {
     if (BTN_push(290.0f, 203.0f, bw, 0, 1, change, "-")) {
         std::string chosen = INST_destination_parent;
         if (WIN_choose_file_or_folder(2, tr("Pick a folder to install the Aerivon 10 demo into."),
-                                      INST_destination_parent, chosen)) {
+                                      INST_destination_parent, chosen, tr("Select"))) {
             INST_destination_parent = chosen;
             state.destination_changed = 1;
         }

@@ -152,7 +152,7 @@ TEST_F(UpdateRoadGuiTest, FindItTakesTheCopyAboveTheChosenFolderOrRaisesTheAlert
     LOG_init();
     make_copy(copy);
     fs::create_directories(home.file("Documents/deep"));
-    test::FakeDialogs dialogs({"zenity"});
+    test::FakeDialogs dialogs({"kdialog"});
     go(INST_page_choose_copy_update);
     ASSERT_TRUE(known_installs.empty());
     // "Find It" beside the question, which depends on the number of copies.
@@ -166,19 +166,22 @@ TEST_F(UpdateRoadGuiTest, FindItTakesTheCopyAboveTheChosenFolderOrRaisesTheAlert
     };
 
     // The copy's Resources folder selects the copy, which is registered once however often it is found.
-    dialogs.answer("zenity", copy + "Resources");
+    dialogs.answer("kdialog", copy + "Resources");
     for (int round = 0; round < 2; ++round) {
         find_it();
         EXPECT_EQ(INST_install_folder, copy);
         EXPECT_EQ(known_installs, std::vector<std::string>{copy});
     }
     EXPECT_EQ(test::read_file(home.file(".local/share/aerivon_install_10.txt")), copy + "\n");
+    EXPECT_EQ(dialogs.last_call(),
+              (std::vector<std::string>{"kdialog", "--title", "Please select your Aerivon 10 folder.",
+                                        "--ok-label", "Select", "--getexistingdirectory", home.file("")}));
 
     // A cancelled chooser, and a folder with no copy in it or above it (the alert): no folder chosen.
-    dialogs.answer("zenity", "", 1);
+    dialogs.answer("kdialog", "", 1);
     find_it();
     EXPECT_EQ(INST_install_folder, "");
-    dialogs.answer("zenity", home.file("Documents/deep"));
+    dialogs.answer("kdialog", home.file("Documents/deep"));
     find_it();
     EXPECT_EQ(INST_install_folder, "");
     LOG_flush();
