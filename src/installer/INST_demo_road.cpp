@@ -366,6 +366,7 @@ int INST_page_download_demo(int, page_desc* d) {
         INST_download_started = 1;
         INST_demo_progress = 0.0f;
         INST_register_install_folder();
+        INST_set_sim_root();
     }
     d->title = tr("Installing");
     const int64_t t0 = APP_get_microseconds();

@@ -333,6 +333,7 @@ int INST_page_installing_dvd(int, page_desc* d) {
             return 1;
         }
         INST_register_install_folder();
+        INST_set_sim_root();
         INST_cleanup_deleted_files();
         INST_dvd_install_started = 1;
         INST_dvd_error_count = 0;

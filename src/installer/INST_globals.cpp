@@ -1,7 +1,11 @@
 // INST_globals: the installer's run-wide state (see the header for who writes what).
 #include "installer/INST_globals.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "base/FILE_ops.h"
+#include "base/LOG_log.h"
 
 std::string INST_install_folder;
 std::string INST_work_folder;
@@ -14,4 +18,27 @@ std::string INST_work_path(const std::string& name) {
     if (folder.empty())
         FILE_get_special_folder(4, folder);
     return folder + name;
+}
+
+void INST_set_sim_root() {
+    if (INST_install_folder.empty())
+        return;
+    std::string root = INST_install_folder;
+    if (!FILE_is_absolute(root)) {
+        // A folder named on the command line: relative to the working folder, not to an earlier copy.
+        std::error_code ec;
+        std::string cwd = std::filesystem::current_path(ec).string();
+        if (ec || cwd.empty())
+            return;
+        if (cwd.back() != '/')
+            cwd += '/';
+        root.insert(0, cwd);
+    }
+    if (root.back() != '/')
+        root += '/';
+    INST_install_folder = root;
+    if (FILE_sim_root != root) {
+        FILE_sim_root = root;
+        LOG_stream << "Sim-Root folder:'" << FILE_sim_root << "'\n";
+    }
 }

@@ -21,5 +21,11 @@ extern int INST_selected_os;
 extern server_list INST_servers;
 extern install_directory INST_directory;
 
+// The copy chosen: the install folder (made absolute against the process's working folder when it is
+// relative, as a command-line folder may be) becomes the Sim-Root folder, so that relative paths
+// (screenshots, data files) resolve inside the copy. Nothing happens while the install folder is empty. Main
+// thread, while no task runs.
+void INST_set_sim_root();
+
 // The work folder followed by `name`.
 std::string INST_work_path(const std::string& name);

@@ -276,6 +276,7 @@ TEST_F(DvdRoadGui, FullInstallOverTwoDiscs) {
     fs::remove("/tmp/aerivon-escape.txt");
     walk_to_installing();
     EXPECT_EQ(INST_dvd_install_started, 1);
+    EXPECT_EQ(FILE_sim_root, copy());
     change_to_disc_one_and_finish();
     const page_desc d = describe(INST_page_finish_install);
     EXPECT_EQ(d.body, "Installation was successful.");

@@ -8,9 +8,11 @@
 #include <functional>
 
 #include "base/FILE_compress.h"
+#include "base/FILE_ops.h"
 #include "base/OPT_options.h"
 #include "base/PREF_file.h"
 #include "base/http.h"
+#include "base/xmap.h"
 #include "installer/INST_copy_chooser.h"
 #include "installer/INST_demo_road.h"
 #include "installer/INST_download.h"
@@ -28,6 +30,7 @@
 #include "support/demo_release.h"
 #include "support/engine_harness.h"
 #include "support/fake_dialogs.h"
+#include "ui/QTIM_capture.h"
 #include "ui/edit_gui_fixture.h"
 
 namespace fs = std::filesystem;
@@ -64,6 +67,7 @@ class UpdateRoadGuiTest : public edittest::EditGuiFixture {
     void TearDown() override {
         INST_release_checksum_queue();
         INST_reset_downloads();
+        FILE_sim_root.clear();
         HTTP_clear();
         HTTP_manager().proxy_host.clear();
         HTTP_manager().proxy_port.clear();
@@ -192,6 +196,42 @@ TEST_F(UpdateRoadGuiTest, FindItTakesTheCopyAboveTheChosenFolderOrRaisesTheAlert
           std::string("| (main:428)")})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
     EXPECT_EQ(current_page, INST_page_choose_copy_update);
+}
+
+TEST_F(UpdateRoadGuiTest, TheChosenCopyBecomesTheSimRootAndRelativePathsResolveInsideIt) {
+    const std::string named = home.file("Named Copy/");
+    make_copy(copy);
+    make_copy(named);
+    register_copy(copy);
+    test::write_file(copy + "Resources/settings.txt", "in the copy\n");
+    test::write_file(named + "Resources/settings.txt", "in the named copy\n");
+    const fs::path cwd = fs::current_path();
+    fs::current_path(home.path());
+    struct row {
+        const char* what;
+        std::string command_line_folder;
+        page_fn page;
+        std::string expected;
+    } rows[] = {
+        {"chosen from the registered copies", "", INST_page_choose_copy_update, copy},
+        {"named on the command line, relative to the working folder", "Named Copy/",
+         INST_page_updater_welcome, named},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        INST_command_line_folder = r.command_line_folder;
+        go(r.page);
+        EXPECT_EQ(FILE_sim_root, r.expected);
+        EXPECT_EQ(INST_install_folder, r.expected);
+        // A data file and a screenshot, named relative to the Sim-Root folder.
+        xmap_file data("Resources/settings.txt");
+        ASSERT_NE(data.base, nullptr);
+        EXPECT_EQ(std::string(data.base, data.end), test::read_file(r.expected + "Resources/settings.txt"));
+        QTIM_screenshot();
+        EXPECT_TRUE(fs::exists(r.expected + "Sim-Root_1.png"));
+        EXPECT_EQ(QTIM_screenshot_name(), "Sim-Root_2.png");
+    }
+    fs::current_path(cwd);
 }
 
 TEST_F(UpdateRoadGuiTest, WithACommandLineFolderTheChooserStepIsLeftOutAndGoBackLeadsToTheUpdaterWelcome) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "base/FILE_ops.h"
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
 #include "installer/INST_globals.h"
@@ -54,6 +55,7 @@ class InstallerTest : public testing::Test {
     static void reset() {
         INST_release_checksum_queue();
         INST_install_folder.clear();
+        FILE_sim_root.clear();
         INST_work_folder.clear();
         INST_selected_os = 2;
         INST_servers = server_list{};
