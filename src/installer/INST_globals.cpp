@@ -9,9 +9,19 @@
 
 std::string INST_install_folder;
 std::string INST_work_folder;
-int INST_selected_os = 2;
+int INST_selected_os = INST_native_os_code();
 server_list INST_servers;
 install_directory INST_directory;
+
+int INST_native_os_code() {
+#if defined(_WIN32)
+    return 2;
+#elif defined(__APPLE__)
+    return 1;
+#else
+    return 3;
+#endif
+}
 
 std::string INST_work_path(const std::string& name) {
     std::string folder = INST_work_folder;

@@ -294,7 +294,7 @@ TEST_F(DvdRoadGui, FullInstallOverTwoDiscs) {
         SCOPED_TRACE(path);
         EXPECT_EQ(test::md5_of(copy() + path), line.substr(line.find('\t') + 1));
     }
-    EXPECT_FALSE(fs::exists(copy() + "Resources/linux only.so"));
+    EXPECT_FALSE(fs::exists(copy() + "Resources/win only.dll"));
     for (const std::string& escaped : {home.file("Desktop/escape.txt"), home.file("escape.txt"),
                                        std::string("/tmp/aerivon-escape.txt"), copy() + "a\\b.txt"})
         EXPECT_FALSE(fs::exists(escaped)) << escaped;

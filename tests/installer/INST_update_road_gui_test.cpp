@@ -49,7 +49,7 @@ class UpdateRoadGuiTest : public edittest::EditGuiFixture {
         INST_ui_atlas_language = 0;
         INST_release_checksum_queue();
         INST_install_folder.clear();
-        INST_selected_os = 2;
+        INST_selected_os = INST_native_os_code();
         INST_servers = server_list{};
         INST_directory = install_directory{};
         known_installs.clear();
@@ -73,7 +73,7 @@ class UpdateRoadGuiTest : public edittest::EditGuiFixture {
         HTTP_manager().proxy_port.clear();
         HTTP_manager().port = 0;
         INST_command_line_folder.clear();
-        INST_selected_os = 2;
+        INST_selected_os = INST_native_os_code();
         if (WIN_table_window(0) && TMAN_get(1043))
             TMAN_unload(1043);
         EditGuiFixture::TearDown();

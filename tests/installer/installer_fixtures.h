@@ -57,7 +57,7 @@ class InstallerTest : public testing::Test {
         INST_install_folder.clear();
         FILE_sim_root.clear();
         INST_work_folder.clear();
-        INST_selected_os = 2;
+        INST_selected_os = 2; // the records these tests build are Windows files
         INST_servers = server_list{};
         INST_directory = install_directory{};
         INST_set_include_flags(0, 0);

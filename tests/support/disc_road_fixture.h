@@ -95,7 +95,7 @@ class DiscRoadGuiFixture : public edittest::EditGuiFixture {
         INST_tile_selection = tile_grid();
         INST_offered_tiles = tile_grid();
         PREF_installer = installer_prefs();
-        INST_selected_os = 2;
+        INST_selected_os = INST_native_os_code();
     }
 
     // The wizard shows `page` from its next frame on, as if it had just arrived there.
