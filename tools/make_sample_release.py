@@ -21,8 +21,8 @@ OUT receives (everything deterministic, well under 1 MB):
 The release holds: the simulator stand-in "Aerivon.exe" (a zip package whose entry is a 0755 shell script
 that writes launch_marker.txt beside itself with its arguments), a changed file (zip), a GONE file whose
 folders then empty, an added file (plain package, a name with blanks), an unchanged file, a changed and
-very compressible file (7z), a Windows-only file, a Linux-only file and a scenery file (neither wanted by a
-default install). Sizes are whole kilobytes of 1,000 bytes, rounded up.
+very compressible file (7z), a Windows-only file and a scenery file (neither wanted by a default install on
+Linux), and a Linux-only file (plain package). Sizes are whole kilobytes of 1,000 bytes, rounded up.
 
 Variants (each changes the served release v2 or the installed copy):
   --bad-crc               the changed file's zip package has a corrupted data byte (its CRC fails)
@@ -42,7 +42,7 @@ Folder discs (the release v2 as the maker's discs, for the installer's DVD roads
                           dvd_version.txt (VERSION "Aerivon 10", LANG en and LANG de), then
                           "Aerivon 10/directory.txt.zip" (the v2 directory with DISK 0 and DISK 1 records and
                           PRODUCT_KEY 1, the same on both discs) and the packages that lie on that disc, at
-                          "Aerivon 10/<path><suffix>". The Linux-only file lies on disc 1 between files of
+                          "Aerivon 10/<path><suffix>". The Windows-only file lies on disc 1 between files of
                           disc 0. Disc files are read-only, as on a real disc. The variants above apply.
   --scenery-disc          also writes discs/scenery: a scenery-only disc (PRODUCT_KEY 2, DISK 0) holding
                           the scenery files
@@ -116,8 +116,8 @@ RELEASE_ORDER = [
     "Instructions/Aerivon Manual.txt",
     "Airfoils/old/wing.afl",
     "Resources/unchanged.txt",
-    "Resources/linux only.so",
     "Resources/win only.dll",
+    "Resources/linux only.so",
     "Resources/default data/earth_nav.dat",
     "Resources/plugins/read me.txt",
     "Global Scenery/Demo Scenery/Earth nav data/+40-130/+47-123.dsf",
@@ -157,8 +157,8 @@ def release_files(version, expand_past_kb=0):
         files.append(FileSpec("Airfoils/old/wing.afl", text_lines("wing", 30), ZIP, role="gone"))
     files += [
         FileSpec("Resources/unchanged.txt", text_lines("unchanged", 20), ZIP, role="unchanged"),
-        FileSpec("Resources/linux only.so", text_lines("linux", 10), ZIP, os_code=OS_LIN, role="linux_only"),
-        FileSpec("Resources/win only.dll", text_lines("windows", 12), PLAIN, os_code=OS_IBM, role="windows_only"),
+        FileSpec("Resources/win only.dll", text_lines("windows", 12), ZIP, os_code=OS_IBM, role="windows_only"),
+        FileSpec("Resources/linux only.so", text_lines("linux", 10), PLAIN, os_code=OS_LIN, role="linux_only"),
         FileSpec("Resources/default data/earth_nav.dat", nav, SEVEN_ZIP, role="compressible"),
     ]
     if version == 2:
@@ -378,8 +378,8 @@ DISC_OF_ROLE = {
     "changed": 0,
     "gone": 0,
     "unchanged": 0,
-    "linux_only": 1,
-    "windows_only": 0,
+    "linux_only": 0,
+    "windows_only": 1,
     "compressible": 1,
     "added": 1,
     "scenery": 1,
@@ -440,8 +440,9 @@ def write_discs(out, entries, packages, scenery_disc):
 
 
 def wanted_by_default(pkg):
-    """A record a default install wants: every system or Windows (--os IBM), and no scenery."""
-    return pkg.tile is None and pkg.os_code in (OS_ALL, OS_IBM)
+    """A record a default install wants: every system or this one's (Linux, the installer's default OS
+    code here), and no scenery."""
+    return pkg.tile is None and pkg.os_code in (OS_ALL, OS_LIN)
 
 
 def main():

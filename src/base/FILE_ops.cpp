@@ -552,7 +552,7 @@ int FILE_copy_tree(const std::string& source, const std::string& destination) {
 FILE* FILE_fopen_utf8(const std::string& path, const char* mode) {
     std::string m = mode;
     m += 'e';
-    return std::fopen(path.c_str(), m.c_str());
+    return std::fopen(absolute(path).c_str(), m.c_str());
 }
 
 int FILE_shell_open(const std::string& path, const std::string& params, int quit) {

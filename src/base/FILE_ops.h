@@ -69,7 +69,7 @@ int FILE_delete_tree(const std::string& folder);
 // entry is taken, hidden ones too; a link inside the tree is never descended (FILE_copy reads a link to
 // a file, a link to a folder fails with EISDIR). 0 or the first error.
 int FILE_copy_tree(const std::string& source, const std::string& destination);
-// fopen of the path as given, close-on-exec.
+// fopen of the path (relative to the Sim-Root folder unless absolute), close-on-exec.
 FILE* FILE_fopen_utf8(const std::string& path, const char* mode);
 // Opens the absolute path the way a desktop does, in a session of its own, never through a shell: an
 // executable regular file is started with the parameters split at blanks as its arguments; anything else

@@ -23,7 +23,8 @@ namespace {
 // nearest parent that is a copy), which is then registered. Otherwise it stays empty.
 void find_copy() {
     INST_install_folder.clear();
-    if (!WIN_choose_file_or_folder(2, tr("Please select your Aerivon 10 folder."), "", INST_install_folder)) {
+    if (!WIN_choose_file_or_folder(2, tr("Please select your Aerivon 10 folder."), "", INST_install_folder,
+                                   tr("Select"))) {
         INST_install_folder.clear();
         return;
     }

@@ -323,7 +323,7 @@ int INST_page_pick_destination_demo(int entered, page_desc* d) {
     if (BTN_push(290.0f, 203.0f, bw, 0, 1, change, "-")) {
         std::string chosen = INST_destination_parent;
         if (WIN_choose_file_or_folder(2, tr("Pick a folder to install the Aerivon 10 demo into."),
-                                      INST_destination_parent, chosen)) {
+                                      INST_destination_parent, chosen, tr("Select"))) {
             INST_destination_parent = chosen;
             state.destination_changed = 1;
         }
@@ -366,6 +366,7 @@ int INST_page_download_demo(int, page_desc* d) {
         INST_download_started = 1;
         INST_demo_progress = 0.0f;
         INST_register_install_folder();
+        INST_set_sim_root();
     }
     d->title = tr("Installing");
     const int64_t t0 = APP_get_microseconds();

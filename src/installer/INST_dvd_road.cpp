@@ -249,18 +249,20 @@ int INST_page_pick_destination_dvd(int entered, page_desc* d) {
     d->title = tr1("Pick Install Destination for %1:install%.", INST_directory.version_folder);
     d->next = INST_page_license;
 
+    // This page's button is exactly as wide as its label (the demo road's has a margin), and the field
+    // follows it at half that width + 300 + 10 + the field label's width.
     const std::string change = tr("Change Destination");
-    const float bw = OGL_measure_string(change) + 21.0f;
-    if (BTN_push(290.0f, 203.0f, bw, 0, 1, change, "-")) {
+    const float label_width = OGL_measure_string(change);
+    if (BTN_push(290.0f, 203.0f, label_width, 0, 1, change, "-")) {
         std::string chosen = INST_destination_parent;
-        if (WIN_choose_file_or_folder(2, tr("Pick a folder to install Aerivon 10 into."), tr("Select"),
-                                      chosen)) {
+        if (WIN_choose_file_or_folder(2, tr("Pick a folder to install Aerivon 10 into."),
+                                      INST_destination_parent, chosen, tr("Select"))) {
             INST_destination_parent = chosen;
             state.destination_changed = 1;
         }
     }
     const std::string label = tr("Install Name:");
-    const float field_x = bw * 0.5f + 310.0f + OGL_measure_string(label);
+    const float field_x = label_width * 0.5f + 300.0f + 10.0f + OGL_measure_string(label);
     if (BTN_text_field(field_x, 200.0f, INST_install_name, install_name_limit, label, 760.0f - field_x, 0))
         state.destination_changed = 1;
 
@@ -331,6 +333,7 @@ int INST_page_installing_dvd(int, page_desc* d) {
             return 1;
         }
         INST_register_install_folder();
+        INST_set_sim_root();
         INST_cleanup_deleted_files();
         INST_dvd_install_started = 1;
         INST_dvd_error_count = 0;

@@ -93,9 +93,11 @@ int INST_page_select_install_scenery(int entered, page_desc* d) {
         INST_install_folder = known_installs[0];
     if (!INST_command_line_folder.empty()) {
         INST_install_folder = INST_command_line_folder;
+        INST_set_sim_root();
         return 1;
     }
     INST_choose_installed_copy();
+    INST_set_sim_root();
     if (INST_install_folder.empty())
         d->next = nullptr;
     if (known_installs.size() <= 1)

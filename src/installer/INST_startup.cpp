@@ -57,7 +57,7 @@ int INST_os_code(bool given, const std::string& value) {
         for (int i = 0; i < 4; ++i)
             if (value == codes[i])
                 return i;
-    return 2;
+    return INST_native_os_code();
 }
 
 std::string INST_default_executable_name() {

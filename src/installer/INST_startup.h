@@ -31,7 +31,7 @@ INST_command_line INST_read_command_line(const std::string& text, const std::str
                                          const std::string& default_executable, int beta_preference);
 
 // The selected OS code for "--os": "ALL" 0, "APL" 1, "IBM" 2, "LIN" 3 (whole value, case-sensitive);
-// anything else, or no option, 2.
+// anything else, or no option, the code of the system the program runs on (INST_native_os_code).
 int INST_os_code(bool given, const std::string& value);
 
 // "Aerivon.exe", or "Aerivon-32bit.exe" in a 32-bit build.

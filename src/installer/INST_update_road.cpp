@@ -156,6 +156,7 @@ int INST_page_choose_copy_update(int entered, page_desc* d) {
                         tr("Please select which copy of Aerivon 10 you would like to update.")
                   : tr("I found the following copy of Aerivon 10 to update.");
     INST_choose_installed_copy();
+    INST_set_sim_root();
     add_beta_box(100.0f);
     d->back = INST_command_line_folder.empty() ? INST_page_demo_welcome : INST_page_updater_welcome;
     d->next = INST_install_folder.empty() ? nullptr : INST_page_search_updates;
@@ -171,6 +172,7 @@ int INST_page_updater_welcome(int entered, page_desc* d) {
         INST_reset_downloads();
     }
     INST_install_folder = INST_command_line_folder;
+    INST_set_sim_root();
     d->title = tr("Aerivon 10 Web Updater");
     d->preferences = 1;
     d->body =

@@ -12,13 +12,15 @@ enum WIN_dialog_result {
 
 // Argument lists for mode 0 (open a file), 1 (save a file) and 2 (choose a folder). `start` goes to the
 // dialog as it is: a folder ending in '/', with the suggested name after it in mode 1. Each text is one
-// argument, whatever blanks, quotes or '$' it holds.
+// argument, whatever blanks, quotes or '$' it holds. zenity cannot name its OK button; kdialog gets
+// `button` when it is not empty.
 //   zenity  --file-selection --title=<prompt> [--directory | --save] --filename=<start>
 //           ["--file-filter=All Files | *" in modes 0 and 1]
-//   kdialog --title <prompt> (--getopenfilename | --getsavefilename | --getexistingdirectory) <start>
-//           ["*|All Files" in modes 0 and 1]
+//   kdialog --title <prompt> [--ok-label <button>] (--getopenfilename | --getsavefilename |
+//           --getexistingdirectory) <start> ["*|All Files" in modes 0 and 1]
 std::vector<std::string> WIN_zenity_arguments(int mode, const std::string& prompt, const std::string& start);
-std::vector<std::string> WIN_kdialog_arguments(int mode, const std::string& prompt, const std::string& start);
+std::vector<std::string> WIN_kdialog_arguments(int mode, const std::string& prompt, const std::string& start,
+                                               const std::string& button = "");
 
 // Starts argv[0] (looked up in PATH) with posix_spawnp: standard input and error /dev/null, standard output
 // read through a pipe. Until the child ends, `pump` (may be null) runs every 50 ms. `out` receives the

@@ -34,6 +34,7 @@ constexpr int max_path = 1023;
 struct chooser {
     int mode = 0;
     std::string prompt;
+    std::string button;            // the OK button's label; "OK" translated when empty
     std::string folder;            // the folder listed: absolute, ending in '/'
     std::string field;             // the path field
     std::vector<std::string> rows; // "..", then "name/" folders, then "name" files
@@ -158,7 +159,8 @@ void chooser_pass(chooser& c) {
     if (!clicked.empty())
         click_row(c, clicked);
 
-    const bool ok = BTN_push(w / 3.0f, 18.0f, 0.0f, 0, 1, translated("OK"), "-");
+    const bool ok =
+        BTN_push(w / 3.0f, 18.0f, 0.0f, 0, 1, c.button.empty() ? translated("OK") : c.button, "-");
     const bool cancel = BTN_push(2.0f * w / 3.0f, 18.0f, 0.0f, 0, 1, translated("Cancel"), "-");
     // Screens 999 and 1000 are not closed by the key handler: Return and Esc are read here.
     const bool enter = in.enter != 0, esc = in.esc != 0;
@@ -171,10 +173,12 @@ void chooser_pass(chooser& c) {
 
 } // namespace
 
-bool BTN_file_chooser(int mode, const std::string& prompt, const std::string& start, std::string& out) {
+bool BTN_file_chooser(int mode, const std::string& prompt, const std::string& start, std::string& out,
+                      const std::string& button) {
     chooser c;
     c.mode = mode;
     c.prompt = prompt;
+    c.button = button;
     size_t slash = start.rfind('/');
     std::string folder = slash == std::string::npos ? WIN_home_folder() : start.substr(0, slash + 1);
     const int screen = mode == 1 ? 1000 : 999;

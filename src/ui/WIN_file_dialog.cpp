@@ -5,7 +5,7 @@
 #include "platform/WIN_dialog_process.h"
 
 bool WIN_choose_file_or_folder(int mode, const std::string& prompt, const std::string& start_path,
-                               std::string& path) {
+                               std::string& path, const std::string& button) {
     std::string start = start_path.empty() ? WIN_home_folder() : start_path;
     FILE_make_absolute(start);
     if (start.back() != '/')
@@ -21,10 +21,11 @@ bool WIN_choose_file_or_folder(int mode, const std::string& prompt, const std::s
     WIN_dialog_result r =
         WIN_run_dialog_process(WIN_zenity_arguments(mode, prompt, start), WIN_pump_dropping_input, answer);
     if (r == WIN_DIALOG_UNAVAILABLE)
-        r = WIN_run_dialog_process(WIN_kdialog_arguments(mode, prompt, start), WIN_pump_dropping_input,
-                                   answer);
+        r = WIN_run_dialog_process(WIN_kdialog_arguments(mode, prompt, start, button),
+                                   WIN_pump_dropping_input, answer);
     if (r == WIN_DIALOG_UNAVAILABLE)
-        r = BTN_file_chooser(mode, prompt, start, answer) ? WIN_DIALOG_CONFIRMED : WIN_DIALOG_CANCELLED;
+        r = BTN_file_chooser(mode, prompt, start, answer, button) ? WIN_DIALOG_CONFIRMED
+                                                                  : WIN_DIALOG_CANCELLED;
 
     if (r == WIN_DIALOG_CONFIRMED) {
         if (mode == 2 && answer.back() != '/')

@@ -17,11 +17,15 @@
 // suggests the name that `path` already holds) or the initial selection (mode 2).
 // Confirmed: `path` becomes the normalised result, a folder ending in '/', and the result is true.
 // Cancelled (false): mode 2 leaves `path` unchanged, mode 0 empties it, mode 1 keeps it (normalised).
+// `button`, when not empty, labels the confirming button where the chooser lets it be named (kdialog and the
+// in-window chooser; zenity has no such option).
 bool WIN_choose_file_or_folder(int mode, const std::string& prompt, const std::string& start_path,
-                               std::string& path);
+                               std::string& path, const std::string& button = "");
 
 // The in-window chooser alone: runs screen 999 (modes 0 and 2) or 1000 (mode 1) as a modal loop until OK
 // (or Return) gives an answer or Cancel (or Esc, or closing the window) gives none, then makes the
 // caller's screen current again. `start` is an absolute folder ending in '/', in mode 1 followed by a
-// suggested name. True with the chosen path (not yet normalised) in `out`.
-bool BTN_file_chooser(int mode, const std::string& prompt, const std::string& start, std::string& out);
+// suggested name. `button` labels the OK button when not empty. True with the chosen path (not yet
+// normalised) in `out`.
+bool BTN_file_chooser(int mode, const std::string& prompt, const std::string& start, std::string& out,
+                      const std::string& button = "");

@@ -115,6 +115,7 @@ TEST_F(DemoRoadProgramTest, TheRoadInstallsRegistersAndFliesTheDemo) {
     const std::string text = log(), label = "os_dir_temp\t\t\t=";
     EXPECT_NE(text.find("EXPANDING file " + copy + "Aerivon.exe, with result=0."), std::string::npos) << text;
     EXPECT_EQ(text.find("E/SYS: |"), std::string::npos) << "an alert was raised:\n" << text;
+    EXPECT_NE(text.find("Sim-Root folder:'" + copy + "'\n"), std::string::npos) << text;
     const size_t at = text.find(label) + label.size();
     const std::string work = text.substr(at, text.find('\n', at) - at);
 

@@ -329,7 +329,7 @@ TEST_F(UpdateRoadProgramTest, EachAnswerAboutAModifiedFileIsCarriedOut) {
 TEST_F(UpdateRoadProgramTest, KeepingEveryFileOfAFolderCoversItsFilesButNotItsSubFolders) {
     serve();
     // The user changed two files of Resources/ and one of a sub-folder.
-    const std::string p1 = role("unchanged"), p2 = role("windows_only"), p3 = role("compressible");
+    const std::string p1 = role("unchanged"), p2 = role("linux_only"), p3 = role("compressible");
     std::map<std::string, std::string> user_md5;
     for (const std::string& p : {p1, p2, p3}) {
         test::write_file(copy + p, test::read_file(copy + p) + "The user's own line.\n");

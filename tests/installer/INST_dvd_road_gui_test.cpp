@@ -9,6 +9,9 @@
 #include "dvd_fixtures.h"
 #include "installer/INST_update_road.h"
 #include "support/disc_road_fixture.h"
+#include "support/fake_dialogs.h"
+#include "ui/OGL_font.h"
+#include "ui/widget_state.h"
 
 namespace {
 
@@ -240,11 +243,40 @@ TEST_F(DvdRoadGui, DestinationDefaultsRefuseExistingFoldersUnusableNamesAndTooLi
     EXPECT_EQ(INST_install_folder, desktop);
 }
 
+TEST_F(DvdRoadGui, ChangeDestinationIsAsWideAsItsLabelAndOpensTheChooserOnTheParent) {
+    generate();
+    insert(disc(0));
+    test::FakeDialogs dialogs({"kdialog"});
+    fs::create_directories(home.file("Games"));
+    dialogs.answer("kdialog", home.file("Games"));
+    go(INST_page_pick_destination_dvd);
+    const float half = OGL_measure_string("Change Destination") * 0.5f;
+
+    // The field's identity is where it is drawn: x = half the button's label + 300 + 10 + its label.
+    const int field_x = static_cast<int>(half + 310.0f + OGL_measure_string("Install Name:"));
+    bool field_seen = false;
+    for (const BTN_focus_entry& e : ui_state.focus_list)
+        field_seen = field_seen || e.id == field_x * 8192 + 200;
+    EXPECT_TRUE(field_seen);
+
+    click(290.0f + half + 6.0f, 203.0f); // beyond the label: no button there
+    EXPECT_EQ(dialogs.calls(), "");
+    click(290.0f + half - 3.0f, 203.0f);
+    EXPECT_EQ(
+        dialogs.last_call(),
+        (std::vector<std::string>{"kdialog", "--title", "Pick a folder to install Aerivon 10 into.",
+                                  "--ok-label", "Select", "--getexistingdirectory", home.file("Desktop/")}));
+    EXPECT_EQ(INST_destination_parent, home.file("Games/"));
+    EXPECT_EQ(describe(INST_page_pick_destination_dvd).body,
+              "I will create the folder 'Aerivon 10' inside the folder '" + home.file("Games/") + "'.");
+}
+
 TEST_F(DvdRoadGui, FullInstallOverTwoDiscs) {
     generate({"--hostile-records"}); // records whose paths leave the copy are never installed
     fs::remove("/tmp/aerivon-escape.txt");
     walk_to_installing();
     EXPECT_EQ(INST_dvd_install_started, 1);
+    EXPECT_EQ(FILE_sim_root, copy());
     change_to_disc_one_and_finish();
     const page_desc d = describe(INST_page_finish_install);
     EXPECT_EQ(d.body, "Installation was successful.");
@@ -262,7 +294,7 @@ TEST_F(DvdRoadGui, FullInstallOverTwoDiscs) {
         SCOPED_TRACE(path);
         EXPECT_EQ(test::md5_of(copy() + path), line.substr(line.find('\t') + 1));
     }
-    EXPECT_FALSE(fs::exists(copy() + "Resources/linux only.so"));
+    EXPECT_FALSE(fs::exists(copy() + "Resources/win only.dll"));
     for (const std::string& escaped : {home.file("Desktop/escape.txt"), home.file("escape.txt"),
                                        std::string("/tmp/aerivon-escape.txt"), copy() + "a\\b.txt"})
         EXPECT_FALSE(fs::exists(escaped)) << escaped;

@@ -54,11 +54,11 @@ TEST_F(DvdUnpackTest, TwoDiscsInstallEveryFileOfTheManifest) {
     ASSERT_NO_FATAL_FAILURE(plan_fresh_install());
     int next = 0;
     ASSERT_EQ(unpack_until_not_working(&next, 0), 2) << log.text();
-    // Disc 0 is done, past the unplanned Linux file of disc 1 that lies among its files; the plain file
+    // Disc 0 is done, past the unplanned Windows file of disc 1 that lies among its files; the plain file
     // was copied into place and made writable, and no package copy is left in the work folder.
     expect_installed(release, install, 0);
     EXPECT_EQ(INST_directory.packages[static_cast<size_t>(next)].back().dvd, 1);
-    EXPECT_NE(fs::status(install + "Resources/win only.dll").permissions() & fs::perms::owner_write,
+    EXPECT_NE(fs::status(install + "Resources/linux only.so").permissions() & fs::perms::owner_write,
               fs::perms::none);
     EXPECT_EQ(std::distance(fs::directory_iterator(work), {}), 1); // directory.txt
     EXPECT_EQ(INST_dvd_unpack_step(&next, 0), 2);

@@ -17,8 +17,10 @@
 #include "base/FILE_error_text.h"
 #include "base/LANG_localise.h"
 #include "base/LOG_log.h"
+#include "base/OPT_options.h"
 #include "base/PREF_file.h"
 #include "installer/INST_format.h"
+#include "installer/INST_startup.h"
 #include "installer_fixtures.h"
 #include "support/demo_release.h"
 #include "support/engine_harness.h"
@@ -68,7 +70,7 @@ std::string url_of(const std::string& path, const std::string& suffix) {
 std::string suffix_of(const std::string& path) {
     if (path == "Resources/default data/earth_nav.dat")
         return ".7z";
-    if (path == "Resources/plugins/read me.txt" || path == "Resources/win only.dll")
+    if (path == "Resources/plugins/read me.txt" || path == "Resources/linux only.so")
         return "";
     return ".zip";
 }
@@ -88,6 +90,12 @@ struct EngineTest : test::InstallerTest {
         work = dir.file("work/");
         install = dir.file("Aerivon 10 Demo/");
         fs::create_directories(work);
+        reset_engine();
+    }
+    // The installer's state as at start-up; the sample release's manifest is a default install's.
+    static void reset_engine() {
+        InstallerTest::reset();
+        INST_selected_os = INST_native_os_code();
     }
     void TearDown() override {
         PREF_installer.log_actions = 0;
@@ -158,6 +166,36 @@ TEST_F(ConcurrentEngineTest, FreshInstallFromTwoServersMatchesTheManifest) {
     EXPECT_EQ(test::read_file(install + "launch_marker.txt"), "started\narg:--fly\narg:a b\n");
     EXPECT_EQ(INST_dispenser.size_expanded, INST_total_expanded_kb);
     EXPECT_EQ(INST_dispenser.size_downloaded, INST_total_download_kb);
+}
+
+TEST_F(EngineTest, TheDefaultOsCodeInstallsThisSystemsFilesAndThoseOfEverySystem) {
+    // The release has a file for every system, one for Windows (IBM) only and one for Linux only.
+    generate();
+    test::DemoServer server(release);
+    ASSERT_TRUE(server.ok()) << server.output();
+    const std::string every = "Resources/unchanged.txt", windows_only = "Resources/win only.dll",
+                      linux_only = "Resources/linux only.so";
+    const struct {
+        const char* options;
+        bool windows_wanted, linux_wanted;
+    } rows[] = {
+        {"--qa_script", false, true},
+        {"--qa_script --os=IBM", true, false},
+        {"--qa_script --os=ALL", true, true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.options);
+        test::ScopedOptions given(r.options);
+        INST_selected_os = INST_os_code(OPT_has("--os"), OPT_get("--os")); // as start-up sets it
+        fs::remove_all(install);
+        Engine engine(server.port(), work);
+        ASSERT_GT(Engine::install(install), 0) << log.text();
+        EXPECT_TRUE(fs::exists(install + every));
+        EXPECT_EQ(fs::exists(install + windows_only), r.windows_wanted);
+        EXPECT_EQ(fs::exists(install + linux_only), r.linux_wanted);
+        INST_servers = server_list{};
+        INST_directory = install_directory{};
+    }
 }
 
 TEST_F(ConcurrentEngineTest, UpdateReplacesRemovesAndAddsWithoutAskingAndKeepsTheRest) {
@@ -231,7 +269,7 @@ TEST_F(EngineTest, AFailingServerIsBenchedForThirtySecondsOfTheClock) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(install);
-        InstallerTest::reset();
+        reset_engine();
         test::DemoServer server(release, {c.fault});
         ASSERT_TRUE(server.ok()) << server.output();
         Engine engine(server.port(), work);
@@ -317,7 +355,7 @@ TEST_F(EngineTest, ABrokenPackageStopsTheUpdateAndKeepsTheOldFile) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.variant);
         fs::remove_all(install);
-        InstallerTest::reset();
+        reset_engine();
         generate({c.variant});
         copy_installed_v1();
         const std::string manual = install + "Instructions/Aerivon Manual.txt";
@@ -358,7 +396,7 @@ TEST_F(EngineTest, ABrokenPackageStopsTheUpdateAndKeepsTheOldFile) {
 
     // A good install afterwards, in the same run, is not stopped by the earlier failure.
     fs::remove_all(install);
-    InstallerTest::reset();
+    reset_engine();
     generate();
     test::DemoServer server(release);
     ASSERT_TRUE(server.ok()) << server.output();

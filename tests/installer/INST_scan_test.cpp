@@ -286,6 +286,7 @@ TEST_F(ScanConcurrentTest, AnEmptyListFinishesAtOnce) {
     test::write_file(copy + "big.bin", "");
     std::filesystem::resize_file(copy + "big.bin", 2ull << 30);
     INST_install_folder = copy;
+    INST_selected_os = 2; // the system of record()'s files
     INST_set_include_flags(1, 1);
     INST_directory.packages = {{record("small.txt", "x")}, {record("big.bin", "x")}};
     run_scan(0);

@@ -55,6 +55,7 @@ TEST_F(SceneryRoadGui, PicksTheCopyScansPaintsTheMapAndAddsThenRemovesScenery) {
     EXPECT_EQ(d.title, "Select Aerivon 10 to Add or Remove Scenery");
     EXPECT_EQ(d.body, "I found the following copy of Aerivon 10 to add scenery to.");
     EXPECT_EQ(INST_install_folder, installed);
+    EXPECT_EQ(FILE_sim_root, installed);
     EXPECT_EQ(d.next, INST_page_scan_existing_scenery);
     INST_command_line_folder = installed;
     EXPECT_EQ(INST_page_select_install_scenery(0, &d), 1);

@@ -8,9 +8,11 @@
 #include <functional>
 
 #include "base/FILE_compress.h"
+#include "base/FILE_ops.h"
 #include "base/OPT_options.h"
 #include "base/PREF_file.h"
 #include "base/http.h"
+#include "base/xmap.h"
 #include "installer/INST_copy_chooser.h"
 #include "installer/INST_demo_road.h"
 #include "installer/INST_download.h"
@@ -28,6 +30,7 @@
 #include "support/demo_release.h"
 #include "support/engine_harness.h"
 #include "support/fake_dialogs.h"
+#include "ui/QTIM_capture.h"
 #include "ui/edit_gui_fixture.h"
 
 namespace fs = std::filesystem;
@@ -46,7 +49,7 @@ class UpdateRoadGuiTest : public edittest::EditGuiFixture {
         INST_ui_atlas_language = 0;
         INST_release_checksum_queue();
         INST_install_folder.clear();
-        INST_selected_os = 2;
+        INST_selected_os = INST_native_os_code();
         INST_servers = server_list{};
         INST_directory = install_directory{};
         known_installs.clear();
@@ -64,12 +67,13 @@ class UpdateRoadGuiTest : public edittest::EditGuiFixture {
     void TearDown() override {
         INST_release_checksum_queue();
         INST_reset_downloads();
+        FILE_sim_root.clear();
         HTTP_clear();
         HTTP_manager().proxy_host.clear();
         HTTP_manager().proxy_port.clear();
         HTTP_manager().port = 0;
         INST_command_line_folder.clear();
-        INST_selected_os = 2;
+        INST_selected_os = INST_native_os_code();
         if (WIN_table_window(0) && TMAN_get(1043))
             TMAN_unload(1043);
         EditGuiFixture::TearDown();
@@ -152,7 +156,7 @@ TEST_F(UpdateRoadGuiTest, FindItTakesTheCopyAboveTheChosenFolderOrRaisesTheAlert
     LOG_init();
     make_copy(copy);
     fs::create_directories(home.file("Documents/deep"));
-    test::FakeDialogs dialogs({"zenity"});
+    test::FakeDialogs dialogs({"kdialog"});
     go(INST_page_choose_copy_update);
     ASSERT_TRUE(known_installs.empty());
     // "Find It" beside the question, which depends on the number of copies.
@@ -166,19 +170,22 @@ TEST_F(UpdateRoadGuiTest, FindItTakesTheCopyAboveTheChosenFolderOrRaisesTheAlert
     };
 
     // The copy's Resources folder selects the copy, which is registered once however often it is found.
-    dialogs.answer("zenity", copy + "Resources");
+    dialogs.answer("kdialog", copy + "Resources");
     for (int round = 0; round < 2; ++round) {
         find_it();
         EXPECT_EQ(INST_install_folder, copy);
         EXPECT_EQ(known_installs, std::vector<std::string>{copy});
     }
     EXPECT_EQ(test::read_file(home.file(".local/share/aerivon_install_10.txt")), copy + "\n");
+    EXPECT_EQ(dialogs.last_call(),
+              (std::vector<std::string>{"kdialog", "--title", "Please select your Aerivon 10 folder.",
+                                        "--ok-label", "Select", "--getexistingdirectory", home.file("")}));
 
     // A cancelled chooser, and a folder with no copy in it or above it (the alert): no folder chosen.
-    dialogs.answer("zenity", "", 1);
+    dialogs.answer("kdialog", "", 1);
     find_it();
     EXPECT_EQ(INST_install_folder, "");
-    dialogs.answer("zenity", home.file("Documents/deep"));
+    dialogs.answer("kdialog", home.file("Documents/deep"));
     find_it();
     EXPECT_EQ(INST_install_folder, "");
     LOG_flush();
@@ -189,6 +196,42 @@ TEST_F(UpdateRoadGuiTest, FindItTakesTheCopyAboveTheChosenFolderOrRaisesTheAlert
           std::string("| (main:428)")})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
     EXPECT_EQ(current_page, INST_page_choose_copy_update);
+}
+
+TEST_F(UpdateRoadGuiTest, TheChosenCopyBecomesTheSimRootAndRelativePathsResolveInsideIt) {
+    const std::string named = home.file("Named Copy/");
+    make_copy(copy);
+    make_copy(named);
+    register_copy(copy);
+    test::write_file(copy + "Resources/settings.txt", "in the copy\n");
+    test::write_file(named + "Resources/settings.txt", "in the named copy\n");
+    const fs::path cwd = fs::current_path();
+    fs::current_path(home.path());
+    struct row {
+        const char* what;
+        std::string command_line_folder;
+        page_fn page;
+        std::string expected;
+    } rows[] = {
+        {"chosen from the registered copies", "", INST_page_choose_copy_update, copy},
+        {"named on the command line, relative to the working folder", "Named Copy/",
+         INST_page_updater_welcome, named},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        INST_command_line_folder = r.command_line_folder;
+        go(r.page);
+        EXPECT_EQ(FILE_sim_root, r.expected);
+        EXPECT_EQ(INST_install_folder, r.expected);
+        // A data file and a screenshot, named relative to the Sim-Root folder.
+        xmap_file data("Resources/settings.txt");
+        ASSERT_NE(data.base, nullptr);
+        EXPECT_EQ(std::string(data.base, data.end), test::read_file(r.expected + "Resources/settings.txt"));
+        QTIM_screenshot();
+        EXPECT_TRUE(fs::exists(r.expected + "Sim-Root_1.png"));
+        EXPECT_EQ(QTIM_screenshot_name(), "Sim-Root_2.png");
+    }
+    fs::current_path(cwd);
 }
 
 TEST_F(UpdateRoadGuiTest, WithACommandLineFolderTheChooserStepIsLeftOutAndGoBackLeadsToTheUpdaterWelcome) {

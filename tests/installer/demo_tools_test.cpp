@@ -78,8 +78,8 @@ for path, p in sorted(m['packages'].items()):
     const std::string installed =
         output_of("cd " + q(release + "/installed-v1") + " && find . -type f | sort");
     EXPECT_EQ(installed, "./Aerivon.exe\n./Airfoils/old/wing.afl\n./Instructions/Aerivon Manual.txt\n"
-                         "./Resources/default data/earth_nav.dat\n./Resources/unchanged.txt\n"
-                         "./Resources/win only.dll\n");
+                         "./Resources/default data/earth_nav.dat\n./Resources/linux only.so\n"
+                         "./Resources/unchanged.txt\n");
     EXPECT_TRUE(fs::is_directory(release + "/installed-v1/Output"));
     uintmax_t bytes = 0;
     for (const auto& e : fs::recursive_directory_iterator(release))

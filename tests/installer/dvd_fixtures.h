@@ -57,6 +57,7 @@ struct DvdTest : InstallerTest {
         roots_env.emplace(WIN_DVD_ROOTS_VARIABLE, roots);
         std::filesystem::create_directories(work);
         INST_work_folder = work;
+        INST_selected_os = INST_native_os_code(); // the sample release's manifest is a default install's
     }
     void TearDown() override {
         INST_release_dvd_queues();

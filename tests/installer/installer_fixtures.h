@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "base/FILE_ops.h"
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
 #include "installer/INST_globals.h"
@@ -54,8 +55,9 @@ class InstallerTest : public testing::Test {
     static void reset() {
         INST_release_checksum_queue();
         INST_install_folder.clear();
+        FILE_sim_root.clear();
         INST_work_folder.clear();
-        INST_selected_os = 2;
+        INST_selected_os = 2; // the records these tests build are Windows files
         INST_servers = server_list{};
         INST_directory = install_directory{};
         INST_set_include_flags(0, 0);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/APP_clock.h"
+#include "base/FILE_ops.h"
 #include "base/LANG_localise.h"
 #include "base/PREF_file.h"
 #include "installer/INST_demo_road.h"
@@ -77,6 +78,7 @@ class DiscRoadGuiFixture : public edittest::EditGuiFixture {
         EditGuiFixture::TearDown();
     }
     static void reset_road_state() {
+        FILE_sim_root.clear();
         known_installs.clear();
         INST_servers = server_list();
         INST_directory = install_directory();
@@ -93,7 +95,7 @@ class DiscRoadGuiFixture : public edittest::EditGuiFixture {
         INST_tile_selection = tile_grid();
         INST_offered_tiles = tile_grid();
         PREF_installer = installer_prefs();
-        INST_selected_os = 2;
+        INST_selected_os = INST_native_os_code();
     }
 
     // The wizard shows `page` from its next frame on, as if it had just arrived there.

@@ -9,6 +9,7 @@
 #include "edit_gui_fixture.h"
 #include "golden.h"
 #include "support/fake_dialogs.h"
+#include "ui/OGL_font.h"
 #include "ui/WIN_file_dialog.h"
 
 namespace {
@@ -40,7 +41,7 @@ class BtnFileChooserGuiTest : public edittest::EditGuiFixture {
             ++next;
         };
         const int before = screen_state.screen_id;
-        bool ok = WIN_choose_file_or_folder(mode, "Pick one", root, path);
+        bool ok = WIN_choose_file_or_folder(mode, "Pick one", root, path, button);
         edittest::after_frame = nullptr;
         EXPECT_EQ(screen_state.screen_id, before) << "the caller's screen is current again";
         return ok;
@@ -63,6 +64,7 @@ class BtnFileChooserGuiTest : public edittest::EditGuiFixture {
     }
 
     test::FakeDialogs no_dialogs{{}};
+    std::string button; // the OK button's label; "" for OK
     test::TempDir tree;
     std::string root;
     inline static std::vector<std::function<void()>> script;
@@ -107,6 +109,26 @@ TEST_F(BtnFileChooserGuiTest, ReturnTakesTheFieldAndEscCancels) {
     s.push_back([] { key(SDL_SCANCODE_RETURN); });
     ASSERT_TRUE(choose(0, path, s));
     EXPECT_EQ(path, root + "file.txt");
+}
+
+TEST_F(BtnFileChooserGuiTest, ANamedButtonIsAsWideAsItsLabel) {
+    // A click just beyond where an OK button would end, still inside the wider "Select Folder" button.
+    const float beyond_ok = (OGL_measure_string("OK") + 21.0f) * 0.5f + 6.0f;
+    ASSERT_LT(beyond_ok + 4.0f, (OGL_measure_string("Select Folder") + 21.0f) * 0.5f);
+    const auto near_right_end = [beyond_ok] {
+        return std::make_pair(screen_state.view_width / 3.0f + beyond_ok, 18.0f);
+    };
+    for (const char* label : {"", "Select Folder"}) {
+        SCOPED_TRACE(label);
+        button = label;
+        std::vector<std::function<void()>> s;
+        add_click(s, row(1)); // "alpha/"
+        add_click(s, near_right_end);
+        std::string path = "/unchanged/";
+        EXPECT_EQ(choose(2, path, s), !button.empty());
+        EXPECT_EQ(path, button.empty() ? "/unchanged/" : root + "alpha/");
+    }
+    button.clear();
 }
 
 TEST_F(BtnFileChooserGuiTest, SaveTakesATypedName) {

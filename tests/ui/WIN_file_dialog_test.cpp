@@ -46,6 +46,22 @@ TEST(WinFileDialogTest, EachModeAndBackendGetsItsArguments) {
     }
 }
 
+TEST(WinFileDialogTest, TheButtonTextGoesToKdialogOnly) {
+    test::FakeDialogs both({"zenity", "kdialog"});
+    both.answer("zenity", "/srv/a");
+    std::string path;
+    ASSERT_TRUE(WIN_choose_file_or_folder(2, "Where?", "/srv", path, "Select"));
+    EXPECT_EQ(both.last_call(),
+              (v{"zenity", "--file-selection", "--title=Where?", "--directory", "--filename=/srv/"}))
+        << "zenity has no option for it";
+    both.answer("zenity", "", 2);
+    both.answer("kdialog", "/srv/b");
+    ASSERT_TRUE(WIN_choose_file_or_folder(2, "Where?", "/srv", path, "Select"));
+    EXPECT_EQ(both.last_call(),
+              (v{"kdialog", "--title", "Where?", "--ok-label", "Select", "--getexistingdirectory", "/srv/"}));
+    EXPECT_EQ(path, "/srv/b/");
+}
+
 TEST(WinFileDialogTest, MissingZenityFallsToKdialog) {
     test::FakeDialogs kde({"kdialog"});
     kde.answer("kdialog", "/data/Games");

@@ -42,14 +42,21 @@ std::vector<std::string> WIN_zenity_arguments(int mode, const std::string& promp
     return a;
 }
 
-std::vector<std::string> WIN_kdialog_arguments(int mode, const std::string& prompt,
-                                               const std::string& start) {
+std::vector<std::string> WIN_kdialog_arguments(int mode, const std::string& prompt, const std::string& start,
+                                               const std::string& button) {
     const char* verb = mode == 2   ? "--getexistingdirectory"
                        : mode == 1 ? "--getsavefilename"
                                    : "--getopenfilename";
-    if (mode == 2)
-        return {"kdialog", "--title", prompt, verb, start};
-    return {"kdialog", "--title", prompt, verb, start, "*|All Files"};
+    std::vector<std::string> a = {"kdialog", "--title", prompt};
+    if (!button.empty()) {
+        a.push_back("--ok-label");
+        a.push_back(button);
+    }
+    a.push_back(verb);
+    a.push_back(start);
+    if (mode != 2)
+        a.push_back("*|All Files");
+    return a;
 }
 
 WIN_dialog_result WIN_run_dialog_process(const std::vector<std::string>& argv, void (*pump)(),
