@@ -467,9 +467,7 @@ TEST_F(CompressTest, ErrorTextsAreKeyedByErrnoNames) {
 // Every 7z of the shared corpus that 7-Zip itself expands gives the same bytes; the rest fail without
 // writing anything. (Run under ASan in the sanitizer build.)
 TEST_F(CompressTest, CorpusArchivesMatchSevenZip) {
-    const std::string corpus = test::corpus_dir();
-    if (corpus.empty())
-        GTEST_SKIP() << "the shared corpus is absent";
+    TEST_NEED_CORPUS(corpus);
     // Filters and layouts that Debian 12's libarchive (3.6.2) does not read: these must fail cleanly.
     const std::set<std::string> unsupported = {
         "test_read_format_7zip_archive_properties.7z", "test_read_format_7zip_deflate_arm64.7z",
