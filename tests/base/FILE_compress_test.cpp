@@ -132,7 +132,7 @@ class CompressTest : public testing::Test {
 TEST_F(CompressTest, Md5MatchesMd5sum) {
     for (size_t size : {size_t(0), size_t(1), size_t(65535), size_t(65536), size_t((1 << 20) + 1)}) {
         SCOPED_TRACE(size);
-        const std::string path = dir_.file("f" + std::to_string(size));
+        const std::string path = dir_.file(std::string("f").append(std::to_string(size)));
         test::write_file(path, random_bytes(size, static_cast<unsigned>(size)));
         std::string hex;
         ASSERT_EQ(FILE_md5_hex(path, hex), 0);
