@@ -18,8 +18,9 @@ build-release/run/ and is made afresh by the next run.
                then serves v2 and updates the copy through the update road. At the end it prints whether
                every file matches v2's manifest and whether the user's own file is kept.
   --auto       drives the installer's window with xdotool under a private Xvfb and saves a screenshot
-               of each page in build-release/run/screens/. Taken without a display, too; with one and
-               without --auto you click through the window yourself.
+               of each page in build-release/run/screens/, with the cancel question of the Installing
+               page and the language chooser (a run in a locale without translation). Taken without a
+               display, too; with one and without --auto you click through the window yourself.
   --help       prints this text.
 
 Exits 0 when the copy is installed (or updated) as the manifest says, else non-zero.
@@ -127,6 +128,11 @@ demo_road() { # screenshot prefix
     wait_page "Pick Install Destination" && shot "${1}4-pick-destination"
     click 719 577
     wait_page "Installing" && shot "${1}5-installing"
+    # QUIT asks whether to cancel the install; "Continue" (146, 372) answers no.
+    click 58 577
+    sleep 0.5
+    shot "${1}5-cancel-question"
+    click 146 372
     wait_page "Finshed Web Demo Install" && shot "${1}6-finish"
     click 742 577
 }
@@ -174,10 +180,30 @@ run_installer() {
 
 installed_folder() { head -n 1 "$registration" 2>/dev/null || true; }
 
+# A locale that has no translation opens the language chooser first: its screenshot, then the run ends.
+chooser_shot() {
+    [ "$auto" = 1 ] || return 0
+    env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" TMPDIR="$run" \
+        LANG=C.UTF-8 LC_ALL=C.UTF-8 LC_MESSAGES= LANGUAGE= SDL_VIDEODRIVER=x11 \
+        "$exe" --log_path="$run/chooser-log.txt" >/dev/null 2>&1 &
+    program=$!
+    for _ in $(seq 100); do
+        win=$(xdotool search --class Sim-Root 2>/dev/null | head -1 || true)
+        [ -n "$win" ] && break
+        sleep 0.1
+    done
+    sleep 1
+    [ -n "$win" ] && shot language-chooser
+    kill -9 "$program" 2>/dev/null || true
+    wait "$program" 2>/dev/null || true
+    program=""
+}
+
 if [ "$update" = 0 ]; then
     start_server "$run/release" "$run/requests.log"
     [ "$auto" = 0 ] && echo "== click through the installer's window; the road ends when it quits"
     run_installer "$run/installer-log.txt" demo_road ""
+    chooser_shot
     [ "$auto" = 1 ] && echo "== screenshots of each page: $run/screens/"
     folder=$(installed_folder)
     if [ -z "$folder" ]; then
@@ -210,6 +236,7 @@ echo "== added the user's own file '$own'"
 start_server "$run/release" "$run/requests.log"
 [ "$auto" = 0 ] && echo "== now update that copy: choose \"Update the Aerivon Demo\" and click through the road"
 run_installer "$run/installer-log.txt" update_road ""
+chooser_shot
 [ "$auto" = 1 ] && echo "== screenshots of each page: $run/screens/"
 echo -n "== v2's manifest: "
 status=0
