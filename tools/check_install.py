@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Checks an installed copy of the sample release against its manifest (tools/make_sample_release.py).
 
-Usage: check_install.py MANIFEST FOLDER [REQUESTS]
+Usage: check_install.py [--update] MANIFEST FOLDER [REQUESTS]
 
 Every file of "after_install" must have its MD5, and no file of "absent_after_install" may exist. With
 REQUESTS (the demo server's log: one JSON object per line with its "path"), none of the absent files'
-packages may have been requested. Prints what differs; exits 0 when all holds, else 1.
+packages may have been requested. With --update, a copy updated from v1 is checked the same way against
+"after_update" and "absent_after_update", and the folders an update removes must be gone. Prints what
+differs; exits 0 when all holds, else 1.
 """
 
 import hashlib
@@ -15,14 +17,20 @@ import sys
 
 
 def main():
-    manifest = json.load(open(sys.argv[1]))
-    folder = sys.argv[2]
+    args = sys.argv[1:]
+    after = "after_install"
+    if args and args[0] == "--update":
+        after = "after_update"
+        args = args[1:]
+    manifest = json.load(open(args[0]))
+    folder = args[1]
+    absent = "absent_" + after
     requested = set()
-    if len(sys.argv) > 3:
-        with open(sys.argv[3]) as log:
+    if len(args) > 2:
+        with open(args[2]) as log:
             requested = {json.loads(line)["path"] for line in log if line.strip()}
     bad = []
-    for path, md5 in sorted(manifest["after_install"].items()):
+    for path, md5 in sorted(manifest[after].items()):
         try:
             with open(os.path.join(folder, path), "rb") as f:
                 have = hashlib.md5(f.read()).hexdigest()
@@ -30,16 +38,20 @@ def main():
             have = "missing"
         if have != md5:
             bad.append(f"{path}: {have}, wanted {md5}")
-    for path in manifest["absent_after_install"]:
+    for path in manifest[absent]:
         if os.path.lexists(os.path.join(folder, path)):
             bad.append(f"{path}: present, wanted absent")
         url = manifest["packages"].get(path, {}).get("url")
         if url in requested:
             bad.append(f"{url}: requested, but nothing wants it")
+    if after == "after_update":
+        for path in manifest["folders_removed_by_update"]:
+            if os.path.lexists(os.path.join(folder, path)):
+                bad.append(f"{path}: present, wanted removed by the update")
     if bad:
         print("MD5 check FAILED:\n  " + "\n  ".join(bad))
         return 1
-    print(f"every MD5 matched ({len(manifest['after_install'])} files)")
+    print(f"every MD5 matched ({len(manifest[after])} files)")
     return 0
 
 

@@ -434,7 +434,7 @@ int FILE_free_disk_space(const std::string& path, uint64_t* total_bytes, uint64_
         while (p.size() > 1 && p.back() == '/')
             p.pop_back();
         if (p.empty())
-            p = ".";
+            p.assign(1, '.'); // p = "." draws a false -Wrestrict from g++ 12 at -O2
         struct stat st;
         if (stat(p.c_str(), &st) == 0) {
             if (S_ISDIR(st.st_mode))

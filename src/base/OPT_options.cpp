@@ -123,11 +123,36 @@ program does not use is accepted and ignored.
     Allows the program to run under a translation layer that emulates a different processor,
     which is slow and refused by default.
 
+OPTIONS OF THE INSTALLER
+--os=<code>
+    Installs the files of this operating system: ALL (every system), APL, IBM or LIN, in
+    capitals. Without it, or with any other value, it installs those of the system it runs on.
+    The OPTIONS dialog can change it while the installer runs.
+--server=<host/path>
+    Downloads from this server only: the servers of the list fetched from the maker's web site
+    are replaced by this one, a host and the path that holds the release folders, as in
+    --server=mirror.example.com/pub/. A value without '/' is ignored.
+--add_server=<host/path>
+    Adds this server to those of the server list (or to --server), up to 64 in all.
+--server_clone=n
+    Adds n more copies of the first server, so that n + 1 downloads from it run at once.
+--install_name=<name>
+    Installs or updates the release folder <name> on the servers instead of the one that the
+    server list names (with or without beta versions); the pages' titles show it too.
+--log_path=<file>
+    Writes the log to <file> instead of "Aerivon Installer Log.txt" on the desktop.
+--lang=<lang code>
+    The wizard's language: en, fr, de or ru. The codes it, es, pt and ja are taken but have no
+    translation, so their texts stay English; any other code is ignored. Without a code that it
+    takes, the desktop's language is used, or a chooser opens when that one is not in the list.
+
 OPTIONS TO AUTO-CONFIGURE AERIVON
 --pref:<key>=<value>
     Overrides one preference for this run, as if the preferences file held <key> with <value>.
     The flag may be given more than once, once for each key; a value with blanks goes in double
-    quotes, for example --pref:_proxy_host="my proxy". The file itself is not changed by it.
+    quotes, for example --pref:_proxy_host="my proxy". The value is kept: at exit the program
+    saves its preferences, so the file then holds <key> with <value> for later runs too (not
+    after --fps_test or --qa_script, which save nothing).
 --dref:<ref>=<value>
     Sets the named run-time variable <ref> (a slash path such as perf/kill_cull) to <value> once
     start-up has registered every variable. Several variables may be set, one flag each.

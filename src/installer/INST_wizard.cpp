@@ -124,7 +124,8 @@ void INST_wizard_frame() {
     const int entered = page != previous_page ? 1 : 0;
     const int result = page(entered, &d);
     previous_page = page;
-    if (entered && PREF_installer.log_actions) {
+    // The quit page only ends the road: it has no title to log.
+    if (entered && page != INST_page_quit && PREF_installer.log_actions) {
         LOG_stream << "Wizard page: " << d.title << "\n";
         LOG_stream.flush();
     }

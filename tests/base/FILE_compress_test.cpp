@@ -132,7 +132,7 @@ class CompressTest : public testing::Test {
 TEST_F(CompressTest, Md5MatchesMd5sum) {
     for (size_t size : {size_t(0), size_t(1), size_t(65535), size_t(65536), size_t((1 << 20) + 1)}) {
         SCOPED_TRACE(size);
-        const std::string path = dir_.file("f" + std::to_string(size));
+        const std::string path = dir_.file(std::string("f").append(std::to_string(size)));
         test::write_file(path, random_bytes(size, static_cast<unsigned>(size)));
         std::string hex;
         ASSERT_EQ(FILE_md5_hex(path, hex), 0);
@@ -467,9 +467,7 @@ TEST_F(CompressTest, ErrorTextsAreKeyedByErrnoNames) {
 // Every 7z of the shared corpus that 7-Zip itself expands gives the same bytes; the rest fail without
 // writing anything. (Run under ASan in the sanitizer build.)
 TEST_F(CompressTest, CorpusArchivesMatchSevenZip) {
-    const std::string corpus = test::corpus_dir();
-    if (corpus.empty())
-        GTEST_SKIP() << "the shared corpus is absent";
+    TEST_NEED_CORPUS(corpus);
     // Filters and layouts that Debian 12's libarchive (3.6.2) does not read: these must fail cleanly.
     const std::set<std::string> unsupported = {
         "test_read_format_7zip_archive_properties.7z", "test_read_format_7zip_deflate_arm64.7z",

@@ -234,6 +234,12 @@ TEST_F(UpdateRoadProgramTest, ChangedRemovedAndAddedFilesThenAnUpdateThatOnlyDel
     expect_updated(mtime);
     click(last_quit);
     ASSERT_EQ(s.process->wait_exit(10000), 0);
+    // Quitting from the last page logs no page of its own.
+    const std::string ended = log(), page_line = "Wizard page: ";
+    const size_t last = ended.rfind(page_line);
+    ASSERT_NE(last, std::string::npos);
+    EXPECT_EQ(ended.substr(last + page_line.size(), ended.find('\n', last) - last - page_line.size()),
+              "Finshed Web Update");
 
     // The GONE file is back: the update only deletes, with nothing to install (a total of 0 KB).
     const std::string gone = role("gone");

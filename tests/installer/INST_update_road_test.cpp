@@ -24,7 +24,7 @@ file_record record(const std::string& want, const std::string& have, float kb = 
     r.sig_have = have;
     r.matches = want == have;
     r.expanded_kb = r.download_kb = kb;
-    r.path = "f";
+    r.path.assign(1, 'f');
     return r;
 }
 file_record scenery(const std::string& want, const std::string& have) {

@@ -80,8 +80,10 @@ std::string tools_dir() { return std::string(AERIVON_SOURCE_DIR) + "/tools"; }
 bool make_sample_release(const std::string& out, const std::vector<std::string>& options,
                          std::string* report) {
     std::string command = "python3 " + quoted(tools_dir() + "/make_sample_release.py") + " " + quoted(out);
-    for (const std::string& o : options)
-        command += " " + quoted(o);
+    for (const std::string& o : options) {
+        command += ' ';
+        command += quoted(o);
+    }
     TempDir dir;
     const int status = shell(command + " >" + quoted(dir.file("out.txt")) + " 2>&1");
     if (report)

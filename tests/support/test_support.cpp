@@ -180,8 +180,14 @@ void route_log_to_stderr() {
 
 std::string corpus_dir() {
     std::error_code ec;
-    std::string d = AERIVON_CORPUS_DIR;
+    const char* set = std::getenv("AERIVON_CORPUS_DIR");
+    std::string d = set ? set : AERIVON_CORPUS_DIR;
     return std::filesystem::is_directory(d, ec) ? d : std::string();
+}
+
+bool ci_run() {
+    const char* ci = std::getenv("CI");
+    return ci && std::string(ci) == "true";
 }
 
 } // namespace test

@@ -55,7 +55,19 @@ int shell(const std::string& command);
 // Opens the log (LOG_init) on this process's stderr, so that a death test's matcher sees the alert's log
 // block with its source text.
 void route_log_to_stderr();
-// The shared corpus folder beside the project, or "" when it is absent.
+// The shared corpus folder beside the project (or $AERIVON_CORPUS_DIR when set), or "" when it is absent.
 std::string corpus_dir();
+// True in a CI run (CI=true), where everything a test needs must be present.
+bool ci_run();
 
 } // namespace test
+
+// Declares `dir`, the shared corpus folder, and ends the test when the folder is absent: as a failure in a
+// CI run, where a skip would hide a regression, else as a skip.
+#define TEST_NEED_CORPUS(dir)                                                                                \
+    const std::string dir = test::corpus_dir();                                                              \
+    if (dir.empty()) {                                                                                       \
+        if (test::ci_run())                                                                                  \
+            GTEST_FAIL() << "the shared corpus folder is absent, and a CI run needs it";                     \
+        GTEST_SKIP() << "the shared corpus folder is absent";                                                \
+    }

@@ -407,9 +407,7 @@ TEST_F(ReaderTest, LayoutThatLibpngCannotDeliverIsRefused) {
 }
 
 TEST_F(ReaderTest, CorpusPngsDecodeOrAreRefused) {
-    const std::string corpus = test::corpus_dir();
-    if (corpus.empty())
-        GTEST_SKIP() << "the shared corpus is not beside the project";
+    TEST_NEED_CORPUS(corpus);
     int decoded = 0, refused = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus + "/png")) {
         if (entry.path().extension() != ".png")
@@ -430,9 +428,7 @@ TEST_F(ReaderTest, CorpusPngsDecodeOrAreRefused) {
 }
 
 TEST_F(ReaderTest, CorpusDdsHeadersAndLevelsNeverReadPastTheFile) {
-    const std::string corpus = test::corpus_dir();
-    if (corpus.empty())
-        GTEST_SKIP() << "the shared corpus is not beside the project";
+    TEST_NEED_CORPUS(corpus);
     int taken = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus + "/dds")) {
         if (entry.path().extension() != ".dds")

@@ -66,8 +66,11 @@ void frame() {
 
 int main(int argc, char** argv) {
     std::string text;
-    for (int i = 1; i < argc; ++i)
-        text += (i > 1 ? " " : "") + std::string(argv[i]);
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            text += ' ';
+        text += argv[i];
+    }
     OPT_parse_only(text.c_str());
     if (OPT_has("--log_path")) {
         FILE_open_ofstream(LOG_stream, OPT_get("--log_path"), std::ios_base::out, 0x40);
