@@ -17,6 +17,10 @@ packages=(
     # window tests: Mesa's software OpenGL under Xvfb, driven by xdotool
     libgl1-mesa-dri xvfb xauth xdotool imagemagick
 )
+# The benchmarks of bench/ (not CI): `bash tools/install-deps.sh --bench`.
+if [ "${1:-}" = "--bench" ]; then
+    packages+=(nginx-light hashdeep)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
