@@ -1,6 +1,9 @@
 // APP_frame: the frame callbacks, the input callbacks and the modal frame.
 #include "ui/APP_frame.h"
 
+#include <GL/gl.h>
+#include <GL/glext.h>
+
 #include <cmath>
 
 #include "base/APP_alert.h"
@@ -15,6 +18,7 @@
 #include "ui/KEY_bindings.h"
 #include "ui/MENU_menus.h"
 #include "ui/OGL_colour_settings.h"
+#include "ui/OGL_extensions.h"
 #include "ui/OGL_view.h"
 #include "ui/QTIM_capture.h"
 #include "ui/TEX_obj.h"
@@ -36,6 +40,17 @@ struct frame_hooks {
 int64_t last_input_us = 0;
 
 void note_input() { last_input_us = APP_get_microseconds(); }
+
+// A minimised or hidden window shows nothing: its frames still run (pages, timers), but on a driver of
+// OpenGL 3.0 or later the renderer discards their drawing, which is most of a software renderer's work.
+bool discard_drawing() {
+    WIN_window* window = WIN_table_window(0);
+    if (!window || WIN_window_visible(window) || !OGL_capabilities.version)
+        return false;
+    int number = 0, release = 0;
+    OGL_parse_version(OGL_capabilities.version, number, release);
+    return number >= 300;
+}
 
 bool is_closable(int id) {
     switch (id) {
@@ -200,6 +215,9 @@ int APP_frame_wait_hint(int busy, float seconds_since_input, int visible) {
 }
 
 void APP_frame() {
+    const bool discard = discard_drawing();
+    if (discard)
+        glEnable(GL_RASTERIZER_DISCARD);
     THREAD_rethrow_posted(0);
     APP_frame_clock(APP_clock);
     KEY_repeat();
@@ -223,6 +241,8 @@ void APP_frame() {
         hooks.atlas_update();
     // Present what was drawn: every frame, the run loop's and the modal loops' alike.
     OGL_swap_buffers();
+    if (discard)
+        glDisable(GL_RASTERIZER_DISCARD);
 }
 
 int APP_run_one_frame() { return WIN_pump_once(APP_frame_prepare, frame_as_int); }
