@@ -1,13 +1,29 @@
-# Shared by the install and download benchmarks (sourced, not run): the Release program, a private Xvfb,
+# Shared by the benchmarks that run the program (sourced, not run): the Release program, a private Xvfb,
 # nginx serving a release made by bench/make_bench_release.py, the web install driven by xdotool, and the
-# standard-tool pipeline it is compared with. Needs `bash tools/install-deps.sh --bench` (nginx).
-# The caller sets $run (a folder of its own, removed at exit) before calling these.
+# standard-tool pipeline it is compared with. nginx comes with `bash tools/install-deps.sh --bench`.
 
-bench_build() {
+# bench_setup NAME: $run (under $TMPDIR, on disk) and $shm (tmpfs), both removed at exit with every process
+# started here; the Release program in $exe.
+bench_setup() {
+    run=$(mktemp -d "${TMPDIR:-/tmp}/aerivon-$1-XXXXXX")
+    shm=$(mktemp -d "/dev/shm/aerivon-$1-XXXXXX")
+    trap 'bench_stop_all; rm -rf "$run" "$shm"' EXIT
+    chmod 755 "$run" # nginx's workers read the release
     cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build build-bench --target aerivon-installer >/dev/null
     exe=$PWD/build-bench/bin/aerivon-installer
-    command -v nginx >/dev/null || { echo "bench: nginx is missing (bash tools/install-deps.sh --bench)" >&2; exit 1; }
+}
+
+# bench_window PID: waits for the program's window; its id in $win.
+bench_window() {
+    win=""
+    for _ in $(seq 100); do
+        win=$(xdotool search --pid "$1" --class Sim-Root 2>/dev/null | head -1 || true)
+        [ -n "$win" ] && return 0
+        sleep 0.1
+    done
+    echo "bench: the installer's window did not appear" >&2
+    exit 1
 }
 
 xvfb_pid=""
@@ -34,6 +50,7 @@ bench_start_xvfb() {
 # (absolute URIs name the host); curl does the same with --proxy.
 bench_start_nginx() {
     local release=$1
+    command -v nginx >/dev/null || { echo "bench: nginx is missing (bash tools/install-deps.sh --bench)" >&2; exit 1; }
     port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
     mkdir -p "$run/nginx/tmp"
     cat >"$run/nginx/nginx.conf" <<EOF
@@ -85,13 +102,7 @@ bench_install() {
         SDL_VIDEODRIVER=x11 "$exe" --lang=en --log_path="$log" --pref:_log_actions=1 \
         --pref:_proxy_host=127.0.0.1 --pref:_proxy_port_int="$port" >"$folder/output.txt" 2>&1 &
     program_pid=$!
-    local win=""
-    for _ in $(seq 100); do
-        win=$(xdotool search --pid "$program_pid" --class Sim-Root 2>/dev/null | head -1 || true)
-        [ -n "$win" ] && break
-        sleep 0.1
-    done
-    [ -n "$win" ] || { echo "bench: the installer's window did not appear" >&2; exit 1; }
+    bench_window "$program_pid"
     wait_page() { # title, seconds
         for _ in $(seq $(($2 * 20))); do
             grep -q "Wizard page: $1" "$log" 2>/dev/null && return 0

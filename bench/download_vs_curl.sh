@@ -10,12 +10,7 @@ cd "$(dirname "$0")/.."
 mib=${1:-1024}
 . bench/bench_common.sh
 
-run=$(mktemp -d "${TMPDIR:-/tmp}/aerivon-download-bench-XXXXXX")
-shm=$(mktemp -d /dev/shm/aerivon-download-bench-XXXXXX)
-trap 'bench_stop_all; rm -rf "$run" "$shm"' EXIT
-chmod 755 "$run"
-
-bench_build
+bench_setup download-bench
 python3 bench/make_bench_release.py "$run/release" --one-file-mb "$mib" --mirrors 1
 bench_start_nginx "$run/release"
 bench_start_xvfb

@@ -7,48 +7,24 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
+. bench/bench_common.sh
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-bench --target aerivon-installer >/dev/null
-exe=$PWD/build-bench/bin/aerivon-installer
-
-run=$(mktemp -d "${TMPDIR:-/tmp}/aerivon-idle-XXXXXX")
+bench_setup idle-bench
+bench_start_xvfb
 mkdir -p "$run/home/Desktop"
 log=$run/installer-log.txt
-xvfb=""
-program=""
-cleanup() {
-    [ -n "$program" ] && kill "$program" 2>/dev/null && wait "$program" 2>/dev/null
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-    rm -rf "$run"
-}
-trap cleanup EXIT
-
-number=99
-while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do number=$((number + 1)); done
-Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$number" ] && break; sleep 0.1; done
-export DISPLAY=":$number"
-
 # No server is needed for the Welcome page; the proxy points at a closed port so nothing leaves the host.
 env HOME="$run/home" XDG_CONFIG_HOME="$run/home/.config" XDG_DATA_HOME="$run/home/.local/share" TMPDIR="$run" \
     SDL_VIDEODRIVER=x11 LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe \
     "$exe" --lang=en --log_path="$log" --pref:_log_actions=1 --pref:_proxy_host=127.0.0.1 \
     --pref:_proxy_port_int=9 >"$run/output.txt" 2>&1 &
-program=$!
-win=""
-for _ in $(seq 100); do
-    win=$(xdotool search --class Sim-Root 2>/dev/null | head -1 || true)
-    [ -n "$win" ] && break
-    sleep 0.1
-done
-[ -n "$win" ] || { echo "idle_cpu: the installer's window did not appear" >&2; exit 1; }
+program_pid=$!
+bench_window "$program_pid"
 for _ in $(seq 300); do grep -q "Wizard page: Welcome" "$log" 2>/dev/null && break; sleep 0.1; done
 grep -q "Wizard page: Welcome" "$log" || { echo "idle_cpu: the Welcome page did not come" >&2; exit 1; }
 
 ticks=$(getconf CLK_TCK)
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$program/stat"; }
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$program_pid/stat"; }
 # share SECONDS: the process's CPU time over that many seconds, as a percentage of one core.
 share() {
     local t0 t1
@@ -65,5 +41,4 @@ xdotool windowunmap --sync "$win"
 sleep 2
 hidden=$(share "$seconds")
 echo "Welcome page, hidden: $hidden % of one core over $seconds s"
-xdotool windowmap "$win" 2>/dev/null || true
 echo "idle CPU share of one core: shown $welcome % (target 15 %), hidden $hidden % (target 2 %)"

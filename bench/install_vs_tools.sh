@@ -12,12 +12,7 @@ cd "$(dirname "$0")/.."
 files=${1:-10000}
 . bench/bench_common.sh
 
-run=$(mktemp -d "${TMPDIR:-/tmp}/aerivon-install-bench-XXXXXX")
-shm=$(mktemp -d /dev/shm/aerivon-install-bench-XXXXXX)
-trap 'bench_stop_all; rm -rf "$run" "$shm"' EXIT
-chmod 755 "$run"
-
-bench_build
+bench_setup install-bench
 python3 bench/make_bench_release.py "$run/release" --files "$files"
 echo "release: $files files, $(du -sm --apparent-size "$run/release/mirror/pub/Aerivon10Demo" | cut -f1) MiB of packages," \
     "$(cut -f1 "$run/release/packages.tsv" | sort | uniq -c | awk '{ printf "%s%s %s", sep, $1, $2; sep = ", " }')"

@@ -20,7 +20,10 @@ cmake --build build-bench --target scan_bench >/dev/null
 bench=build-bench/bin/scan_bench
 
 tree=""
-cleanup() { [ -n "$tree" ] && rm -rf "$tree" "$tree.md5sum" "$tree.scan"; }
+cleanup() {
+    if [ -n "$tree" ]; then rm -rf "$tree" "$tree.md5sum" "$tree.scan"; fi
+    tree=""
+}
 trap cleanup EXIT
 
 # make_tree KIND COUNT [MB]: a fresh tree of COUNT small files, or of COUNT large files of MB each.
@@ -94,7 +97,6 @@ many_md5sum_wall=$wall
 scan_and_check
 many_scan_wall=$scan_wall
 cleanup
-tree=""
 
 echo "== large files"
 make_tree large "$large" "$large_mb"
@@ -103,7 +105,6 @@ large_md5sum_wall=$wall
 scan_and_check
 large_scan_wall=$scan_wall
 cleanup
-tree=""
 
 echo "== directory file"
 "$bench" dirread 50000 20
