@@ -26,6 +26,7 @@ import subprocess
 import sys
 import tempfile
 
+sys.dont_write_bytecode = True  # no cache folder beside the tools
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 import make_sample_release as sample  # noqa: E402
 
