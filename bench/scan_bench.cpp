@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -62,6 +63,9 @@ int scan(const std::string& folder_arg, const char* sigs_out) {
         r.os = 0;
         r.sig_want = "x";
         r.path = f;
+        // The directory file gives each record its size, by which the scan sizes its tasks.
+        std::error_code ec;
+        r.expanded_kb = static_cast<float>(std::filesystem::file_size(folder + f, ec)) / 1024.0f;
         INST_directory.packages.push_back({r});
     }
 

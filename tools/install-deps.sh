@@ -19,6 +19,10 @@ packages=(
     # movie recording (MJPEG in .mov) and its checks (ffprobe)
     libavcodec-dev libavformat-dev libswscale-dev ffmpeg
 )
+# The benchmarks of bench/ (not CI): `bash tools/install-deps.sh --bench`.
+if [ "${1:-}" = "--bench" ]; then
+    packages+=(nginx-light hashdeep)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

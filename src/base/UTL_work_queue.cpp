@@ -3,12 +3,17 @@
 
 #include <cxxabi.h>
 
+#include <atomic>
+
 #include "base/hl_thread.h"
 
 namespace {
 
 // How long the main thread sleeps on the done queue before it looks at posted fatal alerts again.
 constexpr int wait_slice_ms = 100;
+
+// The sum of every queue's in-flight count.
+std::atomic<int> all_in_flight{0};
 
 THREAD_CATCHES_FORCED_UNWIND void* work_queue_worker(void* p) {
     auto* queue = static_cast<UTL_work_queue*>(p);
@@ -53,13 +58,16 @@ bool UTL_work_queue_can_post(const UTL_work_queue* queue) { return queue->in_fli
 
 void UTL_work_queue_post(UTL_work_queue* queue, UTL_work_task* task) {
     ++queue->in_flight;
+    all_in_flight.fetch_add(1, std::memory_order_relaxed);
     THREAD_queue_push(queue->input, task);
 }
 
 UTL_work_task* UTL_work_queue_try_done(UTL_work_queue* queue) {
     auto* task = static_cast<UTL_work_task*>(THREAD_queue_pop(queue->done, 0));
-    if (task)
+    if (task) {
         --queue->in_flight;
+        all_in_flight.fetch_sub(1, std::memory_order_relaxed);
+    }
     return task;
 }
 
@@ -74,8 +82,11 @@ UTL_work_task* UTL_work_queue_wait_done(UTL_work_queue* queue) {
         task = static_cast<UTL_work_task*>(THREAD_queue_pop(queue->done, -1));
     }
     --queue->in_flight;
+    all_in_flight.fetch_sub(1, std::memory_order_relaxed);
     return task;
 }
+
+int UTL_work_tasks_in_flight() { return all_in_flight.load(std::memory_order_relaxed); }
 
 void UTL_work_queue_destroy(UTL_work_queue* queue) {
     if (!queue)
@@ -86,5 +97,6 @@ void UTL_work_queue_destroy(UTL_work_queue* queue) {
         UTL_join_thread(queue->handles[i], queue->copies[i]);
     THREAD_queue_destroy(queue->input);
     THREAD_queue_destroy(queue->done);
+    all_in_flight.fetch_sub(queue->in_flight, std::memory_order_relaxed);
     delete queue;
 }

@@ -45,6 +45,9 @@ UTL_work_task* UTL_work_queue_try_done(UTL_work_queue* queue);
 // it waits in slices of 100 ms and reports posted fatal alerts between them (which end the program), so
 // a worker that died cannot hang it.
 UTL_work_task* UTL_work_queue_wait_done(UTL_work_queue* queue);
+// Tasks posted and not yet taken back, over every queue of the process (any thread may ask). Tasks left
+// in a destroyed queue no longer count.
+int UTL_work_tasks_in_flight();
 // Stops the workers after every task already queued has run, joins them and frees the queue. Tasks still
 // in the done queue are not deleted (drain it first). Null is ignored.
 void UTL_work_queue_destroy(UTL_work_queue* queue);

@@ -323,6 +323,18 @@ float HTTP_key_percent(int key) {
     return HTTP_percent_complete(slot->connection.get());
 }
 
+int HTTP_transfers_running() {
+    int running = 0;
+    for (const auto& [key, slot] : manager.slots) {
+        if (!slot)
+            continue;
+        const int state = slot->connection ? HTTP_conn_state(slot->connection.get()) : 0;
+        if (slot->resolver || state == 1 || state == 4 || state == 5 || state == 6)
+            ++running;
+    }
+    return running;
+}
+
 int HTTP_conn_state(const http_connection* c) {
     if (!c->socket)
         return 0;

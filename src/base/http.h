@@ -99,6 +99,10 @@ int net_check(int key, const std::string& server, const std::string& path, const
 // The percent of `key`'s transfer: 0 with no connection, else HTTP_percent_complete (-1 when unknown).
 float HTTP_key_percent(int key);
 
+// The transfers under way: a host look-up pending, or a connection connecting, sending, waiting for its
+// head or receiving its body. A connection kept alive after its transfer does not count. Main thread.
+int HTTP_transfers_running();
+
 // bytes received * 100 / content length; -1 when the length is unknown.
 float HTTP_percent_complete(const http_connection* c);
 

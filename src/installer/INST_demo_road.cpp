@@ -339,10 +339,7 @@ int INST_page_pick_destination_demo(int entered, page_desc* d) {
     if (state.destination_changed) {
         state.destination_changed = 0;
         INST_set_include_flags(1, 0);
-        int next = 0;
-        float progress = 0.0f;
-        while (!INST_scan_local_signatures(&next, 0, &progress)) {
-        }
+        INST_scan_local_signatures_wait(0);
         INST_clear_tile_selection();
         INST_compute_totals();
     }

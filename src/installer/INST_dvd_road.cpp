@@ -272,10 +272,7 @@ int INST_page_pick_destination_dvd(int entered, page_desc* d) {
         return 0;
     if (state.destination_changed) {
         state.destination_changed = 0;
-        int next = 0;
-        float progress = 0.0f;
-        while (!INST_scan_local_signatures(&next, 0, &progress)) {
-        }
+        INST_scan_local_signatures_wait(0);
         INST_set_include_flags(1, 1);
         INST_clear_tile_selection();
         INST_compute_totals();
@@ -295,10 +292,7 @@ int INST_page_select_scenery_dvd(int entered, page_desc* d) {
             d->next = INST_page_installing_dvd;
             return 1;
         }
-        int next = 0;
-        float progress = 0.0f;
-        while (!INST_scan_local_signatures(&next, 0, &progress)) {
-        }
+        INST_scan_local_signatures_wait(0);
         INST_scan_installed_scenery(1);
         INST_compute_totals();
     }

@@ -2,6 +2,7 @@
 #include "installer/INST_scan.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "base/APP_clock.h"
 #include "base/FILE_ops.h"
@@ -22,14 +23,50 @@ int INST_second_file_count = 0;
 
 namespace {
 
-// Main thread only: the checksum queue of the running scan, null when none runs.
+// Main thread only: the checksum queue of the running scan (null when none runs) and the bytes its
+// tasks in flight are expected to read.
 struct scan_state {
     UTL_work_queue* queue = nullptr;
+    int64_t bytes_in_flight = 0;
+    int cpus = 1;
 } state;
 
-// Entries per checksum task, and tasks in flight per processor.
+// A checksum task takes up to ten entries, or entries up to 64 MiB, whichever comes first.
 constexpr int batch_entries = 10;
-constexpr int tasks_per_cpu = 4;
+constexpr int64_t batch_bytes = int64_t{64} << 20;
+// Work kept queued between two polls: every processor has a task, and beyond that tasks are posted
+// while the bytes in flight stay under 64 MiB a processor and the tasks under 32 a processor. That is
+// enough to keep every core hashing through a slow frame, yet a cancel waits for little.
+constexpr int tasks_per_cpu = 32;
+constexpr int64_t bytes_per_cpu = int64_t{64} << 20;
+
+// The bytes the current record of `entry` stands for: its expanded size when wanted, else 0 (the task
+// skips it).
+int64_t entry_bytes(int entry) {
+    const package_entry& e = INST_directory.packages[static_cast<size_t>(entry)];
+    if (e.empty() || !INST_record_is_wanted(entry, static_cast<int>(e.size()) - 1))
+        return 0;
+    return static_cast<int64_t>(static_cast<double>(e.back().expanded_kb) * 1024.0);
+}
+
+int64_t batch_bytes_of(int first, int end) {
+    int64_t total = 0;
+    for (int i = first; i < end; ++i)
+        total += entry_bytes(i);
+    return total;
+}
+
+bool room_for_more() {
+    const UTL_work_queue* q = state.queue;
+    if (q->in_flight < state.cpus)
+        return true;
+    return UTL_work_queue_can_post(q) && state.bytes_in_flight < bytes_per_cpu * state.cpus;
+}
+
+void take_back(UTL_work_task* done) {
+    state.bytes_in_flight -= static_cast<checksum_task*>(done)->bytes;
+    delete done;
+}
 
 void zero_totals() {
     INST_total_download_kb = 0.0f;
@@ -73,19 +110,24 @@ int INST_scan_local_signatures(int* next, int mode, float* progress) {
     }
 
     if (!state.queue) {
-        const int cpus = UTL_cpu_count();
-        state.queue = UTL_work_queue_create(cpus, tasks_per_cpu * cpus);
+        state.cpus = std::max(1, UTL_cpu_count());
+        state.queue = UTL_work_queue_create(state.cpus, tasks_per_cpu * state.cpus);
+        state.bytes_in_flight = 0;
         LOG_stream << " Start of MD5 at " << APP_clock.elapsed << "\n";
     }
     if (*next < 0)
         *next = 0;
-    while (*next < count && UTL_work_queue_can_post(state.queue)) {
-        const int n = std::min(batch_entries, count - *next);
-        UTL_work_queue_post(state.queue, new checksum_task(*next, *next + n, mode));
-        *next += n;
-    }
+    // Finished tasks first: each one frees its place for the tasks posted below.
     while (UTL_work_task* done = UTL_work_queue_try_done(state.queue))
-        delete done;
+        take_back(done);
+    while (*next < count && room_for_more()) {
+        const int end = INST_checksum_batch_end(*next, mode);
+        auto* task = new checksum_task(*next, end, mode);
+        task->bytes = mode == 0 ? batch_bytes_of(*next, end) : 0;
+        state.bytes_in_flight += task->bytes;
+        UTL_work_queue_post(state.queue, task);
+        *next = end;
+    }
 
     if (progress)
         *progress = count > 0 ? static_cast<float>(std::min(*next, count)) / static_cast<float>(count) : 0.0f;
@@ -99,11 +141,35 @@ int INST_scan_local_signatures(int* next, int mode, float* progress) {
     return 0;
 }
 
+int INST_checksum_batch_end(int first, int mode) {
+    const int count = static_cast<int>(INST_directory.packages.size());
+    const int last = std::min(count, first + batch_entries);
+    if (mode != 0)
+        return last;
+    int end = first;
+    int64_t bytes = 0;
+    while (end < last) {
+        const int64_t b = entry_bytes(end);
+        if (end > first && bytes + b > batch_bytes)
+            break;
+        bytes += b;
+        ++end;
+    }
+    return end;
+}
+
+void INST_scan_local_signatures_wait(int mode) {
+    int next = 0;
+    while (!INST_scan_local_signatures(&next, mode, nullptr))
+        if (UTL_work_task* done = UTL_work_queue_wait_done(state.queue))
+            take_back(done);
+}
+
 bool INST_release_checksum_queue() {
     if (!state.queue)
         return true;
     while (UTL_work_task* done = UTL_work_queue_wait_done(state.queue))
-        delete done;
+        take_back(done);
     UTL_work_queue_destroy(state.queue);
     state.queue = nullptr;
     return true;

@@ -2,11 +2,12 @@
 // to download and install, and the world-map tile selection.
 //
 // DESIGN: the scan is a per-frame step. Its state is the caller's next-entry index plus one checksum
-// queue (a UTL_work_queue with a thread per processor and four tasks per processor in flight), made on
-// the first call of a scan and destroyed by the call that finishes it or by INST_release_checksum_queue.
-// Tasks of ten entries each hash on the workers; the main thread posts while there is room and takes
-// finished tasks back without waiting, so a frame never waits for a file. Each task writes only the
-// records of its own entries; the main thread reads them once the scan has returned 1. Everything else
+// queue (a UTL_work_queue with a thread per processor), made on the first call of a scan and destroyed
+// by the call that finishes it or by INST_release_checksum_queue. Tasks are sized by bytes (up to ten
+// entries or up to 64 MiB, so each large file hashes on a core of its own); each poll first takes the
+// finished tasks back without waiting, then posts until every processor has a task and enough bytes are
+// queued to keep the cores busy until the next poll, so a frame never waits for a file. Each task writes only
+// the records of its own entries; the main thread reads them once the scan has returned 1. Everything else
 // here runs on the main thread.
 #pragma once
 
@@ -42,6 +43,14 @@ int INST_record_is_wanted(int entry, int record);
 // its matches flag at once, wanted or not, and the result is 1 without a queue. Returns 0 while tasks
 // remain.
 int INST_scan_local_signatures(int* next, int mode, float* progress);
+// The whole scan at once, for pages that need the signatures before they draw: the same work and the
+// same signatures as polling INST_scan_local_signatures from next 0, but the calling thread sleeps on
+// the queue between posts instead of taking a core from the workers.
+void INST_scan_local_signatures_wait(int mode);
+// Where the checksum task that starts at entry `first` ends (one past its last entry): at most ten
+// entries; in mode 0 also no more than 64 MiB of the current records' expanded sizes (wanted records
+// only), except that a task always takes at least one entry, so a larger file is a task of its own.
+int INST_checksum_batch_end(int first, int mode);
 
 // Waits for every checksum task in flight, deletes it and destroys the queue; nothing then writes the
 // records. Does nothing when no scan runs. Returns true (it serves as a page's cancel confirmation).

@@ -27,6 +27,9 @@ step_list_record step_list;
 
 namespace {
 
+// Set by every wizard frame: its page showed a progress bar or the page changed.
+bool animates = false;
+
 // Word edges of the UI atlas per language (English, French, German, Russian, Italian, Spanish), items 0-6.
 const int word_edges[6][8] = {
     {0, 56, 145, 246, 357, 489, 605, 691}, {0, 91, 172, 284, 477, 695, 874, 958},
@@ -109,6 +112,8 @@ int INST_draw_text_button(float x, float y, int item, int align, float* width, i
     return in.click[0] && on_word ? 1 : 0;
 }
 
+bool INST_wizard_animates() { return animates; }
+
 void INST_wizard_frame() {
     draw_background();
     BTN_frame2(23, 10.0f, 50.0f, 190.0f, 453.0f, "", 1.0f);
@@ -138,6 +143,7 @@ void INST_wizard_frame() {
             current_page = d.choice_targets[i];
     if (d.progress >= 0.0f)
         draw_progress(d);
+    animates = d.progress >= 0.0f || entered || result != 0;
 
     const bool last = d.next == INST_page_quit;
     float w = 0.0f;

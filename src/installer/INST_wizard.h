@@ -53,6 +53,8 @@ int INST_page_quit(int entered, page_desc* desc);
 // Draws one frame of the wizard and acts on its buttons (see DESIGN). With "_log_actions" on, each page
 // change is logged as "Wizard page: <title>".
 void INST_wizard_frame();
+// True when the last wizard frame showed a progress bar (which moves on its own) or changed the page.
+bool INST_wizard_animates();
 
 // The word button `item` of the UI atlas (0 QUIT, 1 GO BACK, 2 CONTINUE, 3 SELECT ALL, 4 SELECT NONE,
 // 5 BUY ONLINE, 6 OPTIONS) at y, its word ending at x (align -1), centred on x (0) or starting at x (1).

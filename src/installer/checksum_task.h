@@ -1,5 +1,6 @@
 // checksum_task: the work task that fills the local signature of a batch of package-list entries.
 #pragma once
+#include <cstdint>
 #include <string>
 
 #include "base/UTL_work_queue.h"
@@ -29,6 +30,9 @@ class checksum_task : public UTL_work_task {
     void run() override;
     // Empties `message` and returns 0: file errors become signatures, never task errors.
     int result(std::string& message) override;
+
+    // The bytes the poster expects the task to read (its share of the scan's work in flight).
+    int64_t bytes = 0;
 
   private:
     int first_;

@@ -73,6 +73,8 @@ void WIN_set_window_size(WIN_window* window, int width, int height);
 // Full screen on this window: with a display mode chosen by WIN_monitor_set_mode that mode, else the
 // desktop mode. Off returns to the window.
 void WIN_set_window_fullscreen(WIN_window* window, bool on);
+// False while the window is minimised or hidden (unmapped); true for a null window.
+bool WIN_window_visible(WIN_window* window);
 SDL_Window* WIN_get_hwnd(WIN_window* window);
 void* WIN_get_gl_context(WIN_window* window);
 

@@ -1,11 +1,15 @@
 // APP_frame: the frame callbacks, the input callbacks and the modal frame.
 #include "ui/APP_frame.h"
 
+#include <GL/gl.h>
+#include <GL/glext.h>
+
 #include <cmath>
 
 #include "base/APP_alert.h"
 #include "base/APP_clock.h"
 #include "base/hl_thread.h"
+#include "platform/APP_time.h"
 #include "platform/WIN_message.h"
 #include "platform/WIN_window.h"
 #include "ui/APP_screens.h"
@@ -14,6 +18,7 @@
 #include "ui/KEY_bindings.h"
 #include "ui/MENU_menus.h"
 #include "ui/OGL_colour_settings.h"
+#include "ui/OGL_extensions.h"
 #include "ui/OGL_view.h"
 #include "ui/QTIM_capture.h"
 #include "ui/TEX_obj.h"
@@ -28,7 +33,24 @@ namespace {
 struct frame_hooks {
     void (*screen0_frame)() = nullptr;
     void (*atlas_update)() = nullptr;
+    int (*busy)() = nullptr;
 } hooks;
+
+// Main thread: the time of the last input event, microseconds of APP_get_microseconds.
+int64_t last_input_us = 0;
+
+void note_input() { last_input_us = APP_get_microseconds(); }
+
+// A minimised or hidden window shows nothing: its frames still run (pages, timers), but on a driver of
+// OpenGL 3.0 or later the renderer discards their drawing, which is most of a software renderer's work.
+bool discard_drawing() {
+    WIN_window* window = WIN_table_window(0);
+    if (!window || WIN_window_visible(window) || !OGL_capabilities.version)
+        return false;
+    int number = 0, release = 0;
+    OGL_parse_version(OGL_capabilities.version, number, release);
+    return number >= 300;
+}
 
 bool is_closable(int id) {
     switch (id) {
@@ -58,6 +80,7 @@ void position(WIN_input_callbacks* rec, int px, int py) {
 bool valid_button(int b) { return b >= 0 && b < APP_MOUSE_BUTTONS; }
 
 void on_mouse_down(WIN_input_callbacks* rec, int x, int y, int button) {
+    note_input();
     position(rec, x, y);
     if (valid_button(button))
         ui_state.input.click[button] = 1;
@@ -65,6 +88,7 @@ void on_mouse_down(WIN_input_callbacks* rec, int x, int y, int button) {
 }
 
 void on_mouse_up(WIN_input_callbacks* rec, int x, int y, int button) {
+    note_input();
     position(rec, x, y);
     if (!valid_button(button))
         return;
@@ -74,13 +98,23 @@ void on_mouse_up(WIN_input_callbacks* rec, int x, int y, int button) {
     MENU_release();
 }
 
-void on_mouse_move(WIN_input_callbacks* rec, int x, int y) { position(rec, x, y); }
+void on_mouse_move(WIN_input_callbacks* rec, int x, int y) {
+    note_input();
+    position(rec, x, y);
+}
 
-void on_mouse_wheel(WIN_input_callbacks* rec, int x, int y, int, int) { position(rec, x, y); }
+void on_mouse_wheel(WIN_input_callbacks* rec, int x, int y, int, int) {
+    note_input();
+    position(rec, x, y);
+}
 
-void on_refresh(WIN_input_callbacks*) { APP_set_screen(screen_state.screen_id); }
+void on_refresh(WIN_input_callbacks*) {
+    note_input();
+    APP_set_screen(screen_state.screen_id);
+}
 
 void on_resize(WIN_input_callbacks* rec, int width, int height) {
+    note_input();
     if (width == screen_state.drawable_width && height == screen_state.drawable_height)
         return;
     // Window 1 stands beside window 0 with the same size: either one's resize sizes the views.
@@ -89,11 +123,15 @@ void on_resize(WIN_input_callbacks* rec, int width, int height) {
 }
 
 int on_key_down(WIN_input_callbacks*, int character, int key, int flags) {
+    note_input();
     KEY_event(character, key, flags);
     return 1;
 }
 
-void on_key_up(WIN_input_callbacks*, int character, int key, int flags) { KEY_event(character, key, flags); }
+void on_key_up(WIN_input_callbacks*, int character, int key, int flags) {
+    note_input();
+    KEY_event(character, key, flags);
+}
 
 int frame_as_int() {
     APP_frame();
@@ -165,10 +203,21 @@ int APP_frame_prepare() {
         in.first_frame = 1;
         APP_set_screen(screen_state.screen_id);
     }
-    return 1;
+    const int busy = hooks.busy ? hooks.busy() : 0;
+    const float since_input = static_cast<float>(APP_get_microseconds() - last_input_us) / 1.0e6f;
+    return APP_frame_wait_hint(busy, since_input, WIN_window_visible(WIN_table_window(0)) ? 1 : 0);
+}
+
+int APP_frame_wait_hint(int busy, float seconds_since_input, int visible) {
+    if (busy || seconds_since_input < 1.0f)
+        return 1;
+    return visible ? 6 : 31;
 }
 
 void APP_frame() {
+    const bool discard = discard_drawing();
+    if (discard)
+        glEnable(GL_RASTERIZER_DISCARD);
     THREAD_rethrow_posted(0);
     APP_frame_clock(APP_clock);
     KEY_repeat();
@@ -192,6 +241,8 @@ void APP_frame() {
         hooks.atlas_update();
     // Present what was drawn: every frame, the run loop's and the modal loops' alike.
     OGL_swap_buffers();
+    if (discard)
+        glDisable(GL_RASTERIZER_DISCARD);
 }
 
 int APP_run_one_frame() { return WIN_pump_once(APP_frame_prepare, frame_as_int); }
@@ -214,6 +265,8 @@ int APP_screen_is_dialog() { return is_closable(screen_state.screen_id) ? 1 : 0;
 void APP_set_screen0_frame(void (*frame)()) { hooks.screen0_frame = frame; }
 
 void APP_set_atlas_update(void (*update)()) { hooks.atlas_update = update; }
+
+void APP_set_busy_query(int (*busy)()) { hooks.busy = busy; }
 
 void APP_input_callbacks_init(WIN_input_callbacks& record, int window_index) {
     record.self = &record;

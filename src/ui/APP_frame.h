@@ -10,14 +10,16 @@
 // |      |                                         | focus list                                         |
 // | 3    | first call: set the screen              | wizard screens: the screen-0 frame (or the cleared |
 // |      |                                         | view), tooltip and cursor, menu bar                |
-// | 4    |                                         | open menus, the capture driver, texture deletions, |
+// | 4    | the wait: busy query, input, visibility | open menus, the capture driver, texture deletions, |
 // |      |                                         | the atlas update, then the frame is presented      |
 // The input callbacks turn window events into the input state of ui_state (widget_state.h).
 #pragma once
 
 struct WIN_input_callbacks;
 
-// The start-of-frame callback; always 1 (the run loop then waits at most 16 ms for input).
+// The start-of-frame callback. Its result is the run loop's wait for input, in 16 ms units, as
+// APP_frame_wait_hint gives it for the busy query, the time since the last input and window 0's
+// visibility.
 int APP_frame_prepare();
 // The frame callback.
 void APP_frame();
@@ -37,6 +39,14 @@ int APP_screen_is_dialog();
 // loop). Without a screen-0 frame, screens outside 991-1004 show the cleared view (colour 43).
 void APP_set_screen0_frame(void (*frame)());
 void APP_set_atlas_update(void (*update)());
+// The program's answer to "is anything running?" (work in flight or a page that animates), asked at the
+// start of every frame of the run loop; without one, nothing runs. Main thread.
+void APP_set_busy_query(int (*busy)());
+
+// The run loop's pacing, as a wait for input in 16 ms units: full speed (1) while something runs or
+// within 1 s of the last input; otherwise 6 (about 10 frames a second), or 31 (about 2 a second) while
+// the window is minimised or hidden. Input ends any wait at once, so it always brings full speed back.
+int APP_frame_wait_hint(int busy, float seconds_since_input, int visible);
 
 // Fills the input callback record of window `window_index` (handed to the window table).
 void APP_input_callbacks_init(WIN_input_callbacks& record, int window_index);

@@ -77,6 +77,14 @@ TEST(WorkQueueTest, DestroyRunsEveryQueuedTaskFirst) {
     tasks[1].gate = &gate;
     for (auto& t : tasks)
         UTL_work_queue_post(queue, &t);
+    // The count over every queue: this one's 50, then one taken back; the rest leave with the queue.
+    UTL_work_queue* other = UTL_work_queue_create(1, 1);
+    CountingTask more;
+    UTL_work_queue_post(other, &more);
+    EXPECT_EQ(UTL_work_tasks_in_flight(), 51);
+    EXPECT_EQ(UTL_work_queue_wait_done(other), &more);
+    UTL_work_queue_destroy(other);
+    EXPECT_EQ(UTL_work_tasks_in_flight(), 50);
     std::thread opener([&] {
         std::this_thread::sleep_for(milliseconds(20));
         gate = true;
@@ -85,6 +93,7 @@ TEST(WorkQueueTest, DestroyRunsEveryQueuedTaskFirst) {
     opener.join();
     for (auto& t : tasks)
         EXPECT_EQ(t.runs.load(), 1);
+    EXPECT_EQ(UTL_work_tasks_in_flight(), 0);
 }
 
 struct NumberedTask : UTL_work_task {

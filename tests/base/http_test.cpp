@@ -200,6 +200,18 @@ TEST_F(HttpClientTest, ResponsesThatSucceed) {
     }
 }
 
+TEST_F(HttpClientTest, ATransferRunsUntilItsBodyIsInAndAKeptConnectionIsIdle) {
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    server.accept().read_request().pause(200).send(ok("hello")).pause(300).start();
+    use_proxy(server.port());
+    EXPECT_EQ(HTTP_transfers_running(), 0);
+    EXPECT_EQ(net_check(4, "www.aerivon.example", "/f.zip", dest), 0);
+    EXPECT_EQ(HTTP_transfers_running(), 1);
+    EXPECT_EQ(fetch(4, "www.aerivon.example", "/f.zip"), 1);
+    EXPECT_EQ(HTTP_transfers_running(), 0);
+}
+
 TEST_F(HttpClientTest, ResponsesThatFailWithTheirReport) {
     struct {
         const char* name;

@@ -238,7 +238,7 @@ TEST_F(ScanConcurrentTest, AMissingInstallFolderGivesNoneAtOnceWithoutAQueue) {
 TEST_F(ScanConcurrentTest, ReleasingInMidScanLeavesNoTaskAndANewScanGivesTheSameSignatures) {
     // More entries than one call can post, whatever the processor count.
     const package_list one_pass = INST_directory.packages;
-    while (INST_directory.packages.size() < static_cast<size_t>(120 * UTL_cpu_count()))
+    while (INST_directory.packages.size() < static_cast<size_t>(400 * UTL_cpu_count()))
         INST_directory.packages.insert(INST_directory.packages.end(), one_pass.begin(), one_pass.end());
     LogCapture log;
     int next = 0;
@@ -267,12 +267,74 @@ TEST_F(ScanConcurrentTest, ReleasingInMidScanLeavesNoTaskAndANewScanGivesTheSame
     EXPECT_EQ(count_of(log.text(), " Start of MD5 at "), 2);
 }
 
+TEST_F(ScanConcurrentTest, SizedTasksGiveMd5sumsSignaturesPolledOrWaitedFor) {
+    // Real sizes for most records, claimed sizes of 40 MiB and 70 MiB for others, so that the tasks are
+    // a mix of ten small entries, fewer entries and single large ones.
+    package_list& list = INST_directory.packages;
+    for (size_t i = 0; i < list.size(); ++i) {
+        file_record& r = list[i].back();
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(root + r.path, ec);
+        r.expanded_kb = i % 7 == 3 ? 70.0f * 1024 : i % 5 == 1 ? 40.0f * 1024 : ec ? 0.0f : size / 1024.0f;
+    }
+    for (const bool wait : {false, true}) {
+        SCOPED_TRACE(wait ? "waited for" : "polled");
+        for (package_entry& e : list)
+            e.back().sig_have.clear();
+        if (wait)
+            INST_scan_local_signatures_wait(0);
+        else
+            run_scan(0);
+        for (size_t i = 0; i < list.size(); ++i) {
+            const file_record& r = list[i].back();
+            ASSERT_EQ(r.sig_have, i < files.size() ? sums[r.path] : "NONE") << r.path;
+            ASSERT_EQ(r.matches, i < files.size() && i % 2 == 0 ? 1 : 0) << r.path;
+        }
+    }
+}
+
 TEST_F(ScanConcurrentTest, AnEmptyListFinishesAtOnce) {
     INST_directory.packages.clear();
     int next = 0;
     float progress = -1.0f;
     EXPECT_EQ(INST_scan_local_signatures(&next, 0, &progress), 1);
     EXPECT_EQ(progress, 0.0f);
+}
+
+using ScanTaskSizeTest = test::InstallerTest;
+
+TEST_F(ScanTaskSizeTest, TasksTakeTenEntriesOr64MibWhicheverComesFirst) {
+    struct size_case {
+        const char* name;
+        std::vector<float> mib; // expanded size of each entry; negative: an unwanted (scenery) record
+        int mode;
+        std::vector<int> ends; // where each task ends
+    };
+    const std::vector<size_case> cases = {
+        {"25 small entries", std::vector<float>(25, 0.01f), 0, {10, 20, 25}},
+        {"a large file is a task of its own", {1, 100, 1, 1}, 0, {1, 2, 4}},
+        {"64 MiB after a small file starts a task", {1, 64, 1}, 0, {1, 2, 3}},
+        {"entries up to exactly 64 MiB share one", {32, 32, 1}, 0, {2, 3}},
+        {"33 + 32 MiB is too much for one", {33, 32, 31}, 0, {1, 3}},
+        {"unwanted records cost nothing", {1, -100, -100, 1}, 0, {4}},
+        {"presence tests ignore sizes", {100, 100, 100, 100}, 1, {4}},
+        {"a list of nothing but large files", {200, 300, 65}, 0, {1, 2, 3}},
+    };
+    INST_set_include_flags(1, 0);
+    for (const size_case& c : cases) {
+        SCOPED_TRACE(c.name);
+        INST_directory.packages.clear();
+        for (const float mib : c.mib) {
+            file_record r = record("f", "x", 0);
+            r.has_tile = mib < 0 ? 1 : 0;
+            r.expanded_kb = std::abs(mib) * 1024.0f;
+            INST_directory.packages.push_back({r});
+        }
+        std::vector<int> ends;
+        for (int first = 0; first < static_cast<int>(c.mib.size());)
+            ends.push_back(first = INST_checksum_batch_end(first, c.mode));
+        EXPECT_EQ(ends, c.ends);
+    }
 }
 
 // ---------------------------------------------------------------- memory

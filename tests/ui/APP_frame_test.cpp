@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "base/APP_clock.h"
+#include "platform/APP_time.h"
 #include "platform/WIN_window.h"
 #include "ui/APP_frame.h"
 #include "ui/MENU_menus.h"
@@ -124,8 +125,56 @@ TEST_F(AppFrameTest, ToolkitScreensSkipTheScreenZeroFrame) {
     // The first start-of-frame leaves the start-up screen for screen 0 and clears the frame's input.
     screen_state.screen_id = -1;
     ui_state.input.click[0] = ui_state.input.release[1] = ui_state.input.enter = 1;
+    APP_set_busy_query([] { return 1; }); // full speed whatever the time since the last input
     EXPECT_EQ(APP_frame_prepare(), 1);
+    APP_set_busy_query(nullptr);
     EXPECT_EQ(screen_state.screen_id, 0);
     EXPECT_EQ(screen_state.view_width, 800);
     EXPECT_EQ(ui_state.input.click[0] + ui_state.input.release[1] + ui_state.input.enter, 0);
+}
+
+TEST_F(AppFrameTest, IdleFramesSlowDownUntilInputOrWorkComes) {
+    struct row {
+        int busy;
+        float since_input;
+        int visible;
+        int hint;
+    } rows[] = {
+        {1, 100.0f, 1, 1}, {1, 100.0f, 0, 1}, // work runs: full speed, shown or not
+        {0, 0.5f, 1, 1},   {0, 0.99f, 0, 1},  // input within the last second
+        {0, 1.0f, 1, 6},   {0, 30.0f, 1, 6},  // idle: about 10 frames a second
+        {0, 1.0f, 0, 31},  {0, 30.0f, 0, 31}, // idle and minimised or hidden: about 2
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << "busy " << r.busy << " since " << r.since_input << " visible " << r.visible);
+        EXPECT_EQ(APP_frame_wait_hint(r.busy, r.since_input, r.visible), r.hint);
+    }
+
+    // Through the start-of-frame callback: every kind of input, and the busy query, bring full speed back.
+    static int busy = 0;
+    APP_set_busy_query([] { return busy; });
+    screen_state.screen_id = 994;
+    const std::vector<std::pair<const char*, void (*)(WIN_input_callbacks*)>> inputs = {
+        {"move", [](WIN_input_callbacks* r) { r->mouse_move(r, 5, 5); }},
+        {"wheel", [](WIN_input_callbacks* r) { r->mouse_wheel(r, 5, 5, 0, 1); }},
+        {"resize", [](WIN_input_callbacks* r) { r->resize(r, 800, 600); }},
+    };
+    int64_t now = 50'000'000;
+    for (const auto& [name, send] : inputs) {
+        SCOPED_TRACE(name);
+        APP_inject_microseconds(now);
+        send(&rec);
+        EXPECT_EQ(APP_frame_prepare(), 1);
+        APP_inject_microseconds(now + 999'000);
+        EXPECT_EQ(APP_frame_prepare(), 1);
+        APP_inject_microseconds(now + 1'500'000);
+        EXPECT_EQ(APP_frame_prepare(), 6);
+        busy = 1;
+        EXPECT_EQ(APP_frame_prepare(), 1);
+        busy = 0;
+        now += 10'000'000;
+    }
+    APP_clear_injected_microseconds();
+    APP_set_busy_query(nullptr);
 }

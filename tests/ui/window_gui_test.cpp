@@ -25,12 +25,13 @@ class DriverRun {
     }
     bool ready() { return child->started() && child->wait_for_output("ready\n", 20000); }
     std::string log() const { return test::read_file(dir.file("log.txt")); }
-    // The output lines other than pointer motion.
+    // The output lines other than pointer motion, window events and visibility.
     std::vector<std::string> events() const {
         std::vector<std::string> lines;
         std::istringstream in(child->output());
         for (std::string l; std::getline(in, l);)
-            if (l.rfind("mouse_move", 0) != 0 && l != "refresh" && l.rfind("resize", 0) != 0)
+            if (l.rfind("mouse_move", 0) != 0 && l != "refresh" && l.rfind("resize", 0) != 0 &&
+                l.rfind("visible", 0) != 0)
                 lines.push_back(l);
         return lines;
     }
@@ -154,6 +155,25 @@ TEST_F(WindowGuiTest, HintOneWaitsForInputAndHintZeroDoesNot) {
     ASSERT_GT(waiting, 0) << idle.child->errors();
     EXPECT_LE(waiting, 700 / 16 + 5);
     EXPECT_GT(running, 2 * waiting);
+}
+
+// Unmapping the window (what a window manager does to a minimised one) makes it hidden to the pacing.
+TEST_F(WindowGuiTest, AnUnmappedWindowIsNotVisibleUntilMappedAgain) {
+    DriverRun run({"--run_ms=4000", "--window_size=160x120"});
+    ASSERT_TRUE(run.ready()) << run.child->errors();
+    const std::string id = gui::xdotool("search --sync --name '^Sim-Root$'");
+    ASSERT_FALSE(id.empty());
+    ASSERT_TRUE(run.child->wait_for_output("visible 1\n", 5000));
+    gui::xdotool("windowunmap --sync " + id);
+    ASSERT_TRUE(run.child->wait_for_output("visible 0\n", 5000)) << run.child->output();
+    gui::xdotool("windowmap --sync " + id);
+    EXPECT_EQ(run.child->wait_exit(20000), 0);
+    std::vector<std::string> changes;
+    std::istringstream out(run.child->output());
+    for (std::string line; std::getline(out, line);)
+        if (line.rfind("visible", 0) == 0)
+            changes.push_back(line);
+    EXPECT_EQ(changes, (std::vector<std::string>{"visible 1", "visible 0", "visible 1"}));
 }
 
 // Start-up asks for full screen before window 0 exists; the window then covers the screen in desktop mode.

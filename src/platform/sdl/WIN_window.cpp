@@ -405,6 +405,12 @@ void WIN_set_window_fullscreen(WIN_window* window, bool on) {
         SDL_SetWindowFullscreen(window->window, SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
+bool WIN_window_visible(WIN_window* window) {
+    if (!window)
+        return true;
+    return (SDL_GetWindowFlags(window->window) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) == 0;
+}
+
 SDL_Window* WIN_get_hwnd(WIN_window* window) { return window ? window->window : nullptr; }
 
 void* WIN_get_gl_context(WIN_window* window) { return window ? window->context : nullptr; }

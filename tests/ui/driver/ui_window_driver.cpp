@@ -4,7 +4,8 @@
 // Switches (besides the program's own options, which reach OPT_store): --log_path=FILE, --window_size=WxH,
 // --aa=LEVEL (anti-aliasing request), --fullscreen (desktop-mode full screen), --hint=N (idle hint of each
 // frame, default 1), --run_ms=N (ask to quit once N ms have passed). Output lines: "ready", one line per
-// callback, then "frames N" and "loop ended" when the loop returns.
+// callback, "visible 1" or "visible 0" at the first frame and whenever window 0 is shown or hidden, then
+// "frames N" and "loop ended" when the loop returns.
 #include <GL/gl.h>
 #include <cstdarg>
 #include <cstdio>
@@ -25,6 +26,7 @@ namespace {
 int hint = 1;
 long run_ms = -1;
 long frames = 0;
+int visible = -1;
 
 __attribute__((format(printf, 1, 2))) void say(const char* format, ...) {
     va_list args;
@@ -58,6 +60,9 @@ void frame() {
     glClear(GL_COLOR_BUFFER_BIT);
     WIN_swap_buffers(WIN_table_window(0));
     ++frames;
+    const int now_visible = WIN_window_visible(WIN_table_window(0)) ? 1 : 0;
+    if (now_visible != visible)
+        say("visible %d\n", visible = now_visible);
     if (run_ms >= 0 && APP_get_microseconds() / 1000 >= run_ms)
         WIN_request_quit();
 }
