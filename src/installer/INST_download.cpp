@@ -16,6 +16,7 @@
 #include "base/LOG_log.h"
 #include "base/PREF_file.h"
 #include "base/http.h"
+#include "installer/INST_expand.h"
 #include "installer/INST_format.h"
 #include "installer/INST_globals.h"
 
@@ -37,93 +38,17 @@ struct download_state {
 constexpr float bench_seconds = 30.0f;
 // HTTP caller keys of the slots start here (0 and 1 belong to the server list and directory fetches).
 constexpr int first_slot_key = 5;
+// A package fails the install once it failed this many times on every server.
+constexpr int failures_per_server = 5;
+// The code of a package whose contents are not what its record names.
+constexpr int wrong_package = 20002;
 
 bool log_actions() { return PREF_installer.log_actions != 0; }
 
-bool ends_with(const std::string& s, const char* tail) {
-    const std::string t = tail;
-    return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
-}
-
-bool is_md5_hex(const std::string& s) {
-    if (s.size() != 32)
-        return false;
-    for (char c : s)
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
-            return false;
-    return true;
-}
-
-bool same_md5(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'F')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'F')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-// 0 when the file at `path` has the MD5 `want`; 20002 when it differs; the hashing error otherwise.
-int check_md5(const std::string& path, const std::string& want, const std::string& archive) {
-    std::string have;
-    const int err = FILE_md5_hex(path, have);
-    if (err != 0)
-        return err;
-    if (same_md5(have, want))
-        return 0;
-    LOG_stream << "EXPANDING: " << archive << " gave a file whose signature " << have << " is not the wanted "
-               << want << ".\n";
-    return 20002;
-}
-
-std::string absolute(std::string path) {
-    FILE_make_absolute(path);
-    return path;
-}
-
-// Expands the archive into a private folder beside the destination, checks the destination's file there
-// and renames it into place.
-int expand_archive(const std::string& archive, const std::string& destination, const std::string& sig_want,
-                   bool seven_zip) {
-    std::string target;
-    FILE_parent_folder(target, destination);
-    std::string stage = absolute(target) + ".aerivon-unpack-XXXXXX";
-    if (!mkdtemp(stage.data()))
-        return errno ? errno : 20004;
-    stage += '/';
-
-    int err = seven_zip ? FILE_7z_to_folder(archive, stage) : zip_to_file(archive, stage);
-    std::string name;
-    FILE_last_component(name, destination);
-    if (err == 0) {
-        const std::string staged = stage + name;
-        if (!FILE_is_file(staged)) {
-            LOG_stream << "EXPANDING: " << archive << " does not hold the file " << name << ".\n";
-            err = 20002;
-        } else if (is_md5_hex(sig_want)) {
-            err = check_md5(staged, sig_want, archive);
-        }
-        if (err == 0 && std::rename(staged.c_str(), absolute(destination).c_str()) != 0)
-            err = errno ? errno : 20004;
-    }
-    std::vector<std::string> names;
-    std::vector<int> types;
-    FILE_list_folder(stage, 0, names, types);
-    for (const std::string& other : names)
-        if (other != name)
-            LOG_stream << "EXPANDING: " << archive << " also holds " << other
-                       << ", which is not installed.\n";
-    FILE_delete_tree(stage);
-    return err;
-}
-
-void report_expand_failure(const std::string& archive, const std::string& destination, int code) {
+void report_expand_failure(const std::string& archive, const std::string& destination, int code,
+                           const std::string& why) {
+    if (code == wrong_package && !why.empty())
+        LOG_stream << "EXPANDING: " << archive << " failed its check: " << why << ".\n";
     std::string l1, l2, l3, l4, text;
     LANG_translate(l1, "The installer cannot extract a file.");
     LANG_translate(l2, "Error: ");
@@ -134,6 +59,56 @@ void report_expand_failure(const std::string& archive, const std::string& destin
     LANG_translate(l4, "Destination: ");
     l4 += destination;
     APP_alert(0, l1, l2, l3, l4, 1, "utils", 437);
+}
+
+// The error of slot key `key`'s failed transfer: the connection's errno, else EIO.
+int transfer_error(int key) {
+    auto& slots = HTTP_manager().slots;
+    auto it = slots.find(key);
+    if (it != slots.end() && it->second && it->second->connection && it->second->connection->os_error != 0)
+        return it->second->connection->os_error;
+    return EIO;
+}
+
+// True when slot `i` may still try package `k`.
+bool slot_may_take(const download_dispenser& d, int i, int k) {
+    auto it = d.failures.find(k);
+    return it == d.failures.end() || static_cast<size_t>(i) >= it->second.per_slot.size() ||
+           it->second.per_slot[static_cast<size_t>(i)] < failures_per_server;
+}
+
+// The first package of the retry list that slot `i` may take, taken off the list; -1 when none.
+int take_retry(download_dispenser& d, int i) {
+    for (auto it = d.retry_list.begin(); it != d.retry_list.end(); ++it)
+        if (slot_may_take(d, i, *it)) {
+            const int k = *it;
+            d.retry_list.erase(it);
+            return k;
+        }
+    return -1;
+}
+
+// Slot i failed to deliver package k (the transfer, or a package that failed its check): the slot is
+// benched and the failure counted. Once every server has failed the package often enough, it leaves the
+// retry list and fails the install with the alert.
+void count_failure(int i, int k, int code, const std::string& why, const std::string& url,
+                   const std::string& local) {
+    download_dispenser& d = INST_dispenser;
+    INST_bench_slot(i);
+    package_failures& f = d.failures[k];
+    const size_t servers = INST_servers.servers.size();
+    if (f.per_slot.size() < servers)
+        f.per_slot.resize(servers, 0);
+    if (static_cast<size_t>(i) < f.per_slot.size())
+        ++f.per_slot[static_cast<size_t>(i)];
+    for (int count : f.per_slot)
+        if (count < failures_per_server)
+            return;
+    d.retry_list.remove(k);
+    LOG_stream << "DOWNLOADING: " << url << " failed " << failures_per_server
+               << " times on every server; the install stops.\n";
+    install_failed = 1;
+    report_expand_failure(url, local, code, why);
 }
 
 // Every folder of `local` below the install folder, from its parent upwards, into the emptied set.
@@ -207,12 +182,16 @@ int INST_next_work_item(int i, int n) {
     const bool idle_with_retry_waiting = s.package_index >= n && !d.retry_list.empty();
     if (s.state == 0 && !idle_with_retry_waiting)
         return s.package_index;
-    if (!d.retry_list.empty()) {
-        s.package_index = d.retry_list.front();
-        d.retry_list.pop_front();
-    } else {
+    // New entries first: a package that failed waits its turn behind them, so packages that can never be
+    // fetched cannot keep every slot from the rest of the list.
+    int retry = -1;
+    if (d.next_index < n) {
         s.package_index = d.next_index;
         d.next_index = std::clamp(d.next_index + 1, 0, n < 0 ? 0 : n);
+    } else if ((retry = take_retry(d, i)) >= 0) {
+        s.package_index = retry;
+    } else {
+        s.package_index = n < 0 ? 0 : n;
     }
     s.state = 0;
     return s.package_index;
@@ -242,26 +221,15 @@ std::string INST_archive_suffix(int k) {
 }
 
 int INST_expand_download(const std::string& archive, const std::string& destination,
-                         const std::string& sig_want) {
-    FILE_clear_read_only(destination);
-    const bool seven_zip = archive.size() >= 4 && ends_with(archive, ".7z");
-    const bool zip = !seven_zip && archive.size() >= 4 && ends_with(archive, ".zip");
-    int result = 0;
-    if (seven_zip || zip) {
-        result = expand_archive(archive, destination, sig_want, seven_zip);
-    } else {
-        if (is_md5_hex(sig_want))
-            result = check_md5(archive, sig_want, archive);
-        if (result == 0)
-            result = FILE_copy(archive, destination);
-    }
+                         const std::string& sig_want, float expanded_kb) {
+    std::string why;
+    const int result = INST_expand_into_place(archive, destination, sig_want, expanded_kb, &why);
     if (result != 0) {
         install_failed = 1;
-        report_expand_failure(archive, destination, result);
+        report_expand_failure(archive, destination, result, why);
     }
     if (log_actions())
         LOG_stream << "EXPANDING file " << destination << ", with result=" << result << ".\n";
-    FILE_delete(archive);
     return result;
 }
 
@@ -333,17 +301,30 @@ int INST_download_step() {
                 slot.size_in_progress += received;
                 wants_work = false;
             } else if (result == 2) {
-                INST_bench_slot(i);
+                const int code = transfer_error(i + first_slot_key);
                 FILE_delete(download); // what arrived of a failed transfer is of no use
-
+                count_failure(i, k, code, "", server.host + url, local);
             } else {
-                const int expanded = INST_expand_download(download, local, r.sig_want);
-                d.size_downloaded += r.download_kb;
-                slot.size_finished += r.download_kb;
-                if (expanded == 0) {
-                    r.sig_have = r.sig_want;
-                    r.matches = 1;
-                    d.size_expanded += r.expanded_kb;
+                std::string why;
+                const int expanded = INST_expand_into_place(download, local, r.sig_want, r.expanded_kb, &why);
+                if (log_actions())
+                    LOG_stream << "EXPANDING file " << local << ", with result=" << expanded << ".\n";
+                if (expanded == wrong_package) {
+                    // A mirror that serves a broken package: another server may have it right.
+                    LOG_stream << "EXPANDING: " << server.host << url << " failed its check: " << why
+                               << "; another server is tried.\n";
+                    count_failure(i, k, expanded, why, server.host + url, local);
+                } else {
+                    d.size_downloaded += r.download_kb;
+                    slot.size_finished += r.download_kb;
+                    if (expanded == 0) {
+                        r.sig_have = r.sig_want;
+                        r.matches = 1;
+                        d.size_expanded += r.expanded_kb;
+                    } else {
+                        install_failed = 1;
+                        report_expand_failure(download, local, expanded, why);
+                    }
                 }
             }
         }
@@ -351,6 +332,9 @@ int INST_download_step() {
             slot.state = 1;
     }
 
+    // A package waiting for another server to take it keeps the step going.
+    if (!d.retry_list.empty() && !install_failed)
+        return 0;
     for (const download_slot& s : d.slots)
         if (s.package_index < n) {
             // A failed expansion ends the download: the other slots' transfers stop here too, and their
@@ -369,6 +353,7 @@ void INST_reset_downloads() {
     abandon_transfers();
     d.next_index = 0;
     d.retry_list.clear();
+    d.failures.clear();
     d.slots.clear();
     d.start_time = INST_download_clock();
     d.size_in_progress = 0.0f;
