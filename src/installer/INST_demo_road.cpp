@@ -313,6 +313,7 @@ int INST_page_pick_destination_demo(int entered, page_desc* d) {
                 d->next = INST_page_download_demo;
                 return 1;
             }
+            INST_reset_downloads(); // the expansions in flight end before their copy goes
             if (!INST_install_folder.empty())
                 FILE_delete_tree(INST_install_folder);
             INST_download_started = 0;

@@ -17,6 +17,7 @@
 #include "base/PREF_file.h"
 #include "base/http.h"
 #include "installer/INST_expand.h"
+#include "installer/INST_expand_queue.h"
 #include "installer/INST_format.h"
 #include "installer/INST_globals.h"
 
@@ -161,6 +162,61 @@ void delete_planned(file_record& r, const std::string& local) {
     remember_emptied_folders(local);
 }
 
+void log_expanded(const std::string& destination, int result) {
+    if (log_actions())
+        LOG_stream << "EXPANDING file " + destination + ", with result=" + std::to_string(result) + ".\n";
+}
+
+// A finished expansion, applied on the main thread in the call that takes it: the record, the sizes, and
+// for a failure the retry on another server (20002) or the end of the install.
+void apply_expansion(const INST_expansion& job) {
+    download_dispenser& d = INST_dispenser;
+    package_list& list = INST_directory.packages;
+    if (static_cast<size_t>(job.slot) >= d.slots.size() || static_cast<size_t>(job.package) >= list.size() ||
+        list[static_cast<size_t>(job.package)].empty())
+        return;
+    download_slot& slot = d.slots[static_cast<size_t>(job.slot)];
+    file_record& r = list[static_cast<size_t>(job.package)].back();
+    slot.expanding = 0;
+    slot.state = 1;
+    log_expanded(job.destination, job.code);
+    if (job.code == wrong_package) {
+        // A mirror that serves a broken package: another server may have it right.
+        LOG_stream << "EXPANDING: " + job.url + " failed its check: " + job.why +
+                          "; another server is tried.\n";
+        count_failure(job.slot, job.package, job.code, job.why, job.url, job.destination);
+        return;
+    }
+    d.size_downloaded += r.download_kb;
+    slot.size_finished += r.download_kb;
+    if (job.code == 0) {
+        r.sig_have = r.sig_want;
+        r.matches = 1;
+        d.size_expanded += r.expanded_kb;
+    } else {
+        install_failed = 1;
+        report_expand_failure(job.archive, job.destination, job.code, job.why);
+    }
+}
+
+// Waits for every expansion in flight. What they installed is recorded; nothing else is reported, as the
+// download is being left.
+void finish_expansions() {
+    download_dispenser& d = INST_dispenser;
+    package_list& list = INST_directory.packages;
+    for (const INST_expansion& job : INST_expansion_release()) {
+        log_expanded(job.destination, job.code);
+        if (static_cast<size_t>(job.slot) < d.slots.size())
+            d.slots[static_cast<size_t>(job.slot)].expanding = 0;
+        if (job.code == 0 && static_cast<size_t>(job.package) < list.size() &&
+            !list[static_cast<size_t>(job.package)].empty()) {
+            file_record& r = list[static_cast<size_t>(job.package)].back();
+            r.sig_have = r.sig_want;
+            r.matches = 1;
+        }
+    }
+}
+
 } // namespace
 
 float INST_download_clock() { return state.clock_source ? state.clock_source() : APP_elapsed_seconds(); }
@@ -254,11 +310,15 @@ int INST_download_step() {
     d.size_in_progress = 0.0f;
     for (download_slot& s : d.slots)
         s.size_in_progress = 0.0f;
+    INST_expansion finished;
+    while (INST_expansion_take(finished))
+        apply_expansion(finished);
 
     const int servers = static_cast<int>(INST_servers.servers.size());
     for (int i = 0; i < servers; ++i) {
         if (static_cast<size_t>(i) < d.slots.size() &&
-            INST_download_clock() < d.slots[static_cast<size_t>(i)].retry_time)
+            (d.slots[static_cast<size_t>(i)].expanding ||
+             INST_download_clock() < d.slots[static_cast<size_t>(i)].retry_time))
             continue;
         const int k = INST_next_work_item(i, n);
         if (k >= n)
@@ -305,27 +365,18 @@ int INST_download_step() {
                 FILE_delete(download); // what arrived of a failed transfer is of no use
                 count_failure(i, k, code, "", server.host + url, local);
             } else {
-                std::string why;
-                const int expanded = INST_expand_into_place(download, local, r.sig_want, r.expanded_kb, &why);
-                if (log_actions())
-                    LOG_stream << "EXPANDING file " << local << ", with result=" << expanded << ".\n";
-                if (expanded == wrong_package) {
-                    // A mirror that serves a broken package: another server may have it right.
-                    LOG_stream << "EXPANDING: " << server.host << url << " failed its check: " << why
-                               << "; another server is tried.\n";
-                    count_failure(i, k, expanded, why, server.host + url, local);
-                } else {
-                    d.size_downloaded += r.download_kb;
-                    slot.size_finished += r.download_kb;
-                    if (expanded == 0) {
-                        r.sig_have = r.sig_want;
-                        r.matches = 1;
-                        d.size_expanded += r.expanded_kb;
-                    } else {
-                        install_failed = 1;
-                        report_expand_failure(download, local, expanded, why);
-                    }
-                }
+                // Expanded off the main thread; the slot waits for the result, which a later call applies.
+                INST_expansion job;
+                job.slot = i;
+                job.package = k;
+                job.archive = download;
+                job.destination = local;
+                job.sig_want = r.sig_want;
+                job.expanded_kb = r.expanded_kb;
+                job.url = server.host + url;
+                slot.expanding = 1;
+                wants_work = false;
+                INST_expansion_post(job);
             }
         }
         if (wants_work)
@@ -339,8 +390,10 @@ int INST_download_step() {
         if (s.package_index < n) {
             // A failed expansion ends the download: the other slots' transfers stop here too, and their
             // partial files go.
-            if (install_failed)
+            if (install_failed) {
+                finish_expansions();
                 abandon_transfers();
+            }
             return install_failed;
         }
 
@@ -350,6 +403,7 @@ int INST_download_step() {
 
 void INST_reset_downloads() {
     download_dispenser& d = INST_dispenser;
+    finish_expansions();
     abandon_transfers();
     d.next_index = 0;
     d.retry_list.clear();

@@ -9,8 +9,10 @@
 // for 30 seconds and puts the package on a retry list. A slot wanting work takes new entries first, then
 // the retry list's oldest package that its server has not failed 5 times; a package that failed 5 times on
 // every server fails the install with the alert. A finished download lands in the work folder as
-// "<slot><suffix>" and is expanded at once (INST_expand); any other failed expansion raises the alert,
-// sets `install_failed` and ends the step at the end of that call. Planned deletions are made on the way, and
+// "<slot><suffix>" and is handed to the expansion queue (INST_expand_queue), off the main thread; its slot
+// waits, and the call that takes the result back applies it (record, sizes, benching, alerts). Any other
+// failed expansion raises the alert, sets `install_failed` and ends the step at the end of that call,
+// after waiting for the expansions still in flight. Planned deletions are made on the way, and
 // the folders they emptied are removed, deepest first, once no slot holds work. Time is read through
 // INST_download_clock, which tests replace.
 //
@@ -20,6 +22,7 @@
 // | 1     | reached     | any           | takes the next index, else a retry it may still try   |
 // | 0     | reached     | k < count     | polls k's transfer again                              |
 // | any   | not reached | any           | skipped (benched)                                     |
+// | 0, expanding | any  | k < count     | skipped until the call that takes its expansion back  |
 // | 1     | reached     | count         | takes nothing more: handed the count, it stays idle   |
 #pragma once
 #include <list>
@@ -36,6 +39,7 @@ struct download_slot {
     float size_finished = 0.0f;    // KB of this slot's finished transfers
     float retry_time = 0.0f;       // the slot is served once INST_download_clock() reaches this
     std::string status_text;       // empty, or "Server is not responding normally." after a failure
+    int expanding = 0;             // 1 while its finished download is being expanded off the main thread
 };
 
 // How often each server failed to deliver one package (transfer failed, or the package failed its check),
@@ -107,7 +111,8 @@ std::string INST_archive_suffix(int k);
 int INST_expand_download(const std::string& archive, const std::string& destination,
                          const std::string& sig_want, float expanded_kb = 0.0f);
 
-// Starts the download state afresh (before a download and when a page leaves one): for each slot still
+// Starts the download state afresh (before a download and when a page leaves one): first waits for the
+// expansions in flight (recording what they installed, reporting nothing); then for each slot still
 // holding a package, its HTTP transfer is dropped and its download file "<work>/<slot><suffix>" deleted
 // (nothing in the install folder is touched); then no slots, next index 0, an empty retry list, the size
 // counters 0 and the start time = the clock.

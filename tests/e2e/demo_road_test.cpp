@@ -201,8 +201,12 @@ TEST_F(DemoRoadProgramTest, FormatsNewerThanTheInstallerOpenTheDownloadPageAndQu
     }
 }
 
+// Each run also removes, at its start, the work folder a killed run left (its lock is free), and leaves
+// the folder of the run that is still going.
 TEST(WorkFolderProgramTest, TwoRunsAtOnceHavePrivateFoldersThatGoAtExit) {
     test::TempDir tmp;
+    const std::string stale = tmp.file("aerivon-installer-Killed");
+    test::shell("mkdir -p '" + stale + "/sub' && touch '" + stale + "/lock' '" + stale + "/sub/3.zip'");
     shell::session runs[2] = {shell::session{"800x600x24"}, shell::session{"800x600x24"}};
     std::string folders[2];
     for (int i = 0; i < 2; ++i) {
@@ -219,43 +223,14 @@ TEST(WorkFolderProgramTest, TwoRunsAtOnceHavePrivateFoldersThatGoAtExit) {
         ASSERT_EQ(stat(folders[i].c_str(), &st), 0) << folders[i];
         EXPECT_EQ(st.st_mode & 0777, 0700u);
         EXPECT_EQ(folders[i].rfind(tmp.path() + "/aerivon-installer-", 0), 0u) << folders[i];
-    }
-    EXPECT_NE(folders[0], folders[1]);
-    for (int i = 0; i < 2; ++i) {
-        runs[i].process->signal(SIGTERM);
-        EXPECT_EQ(runs[i].process->wait_exit(10000), 0);
-        EXPECT_FALSE(exists(folders[i])) << folders[i];
-    }
-}
-
-// A start removes the work folder a killed run left (its lock is free), and a second program started
-// beside a running one leaves the running one's folder alone.
-TEST(WorkFolderProgramTest, AStartRemovesOnlyTheFoldersOfRunsThatAreGone) {
-    test::TempDir tmp;
-    const std::string stale = tmp.file("aerivon-installer-Killed");
-    test::shell("mkdir -p '" + stale + "/sub' && touch '" + stale + "/lock' '" + stale + "/sub/3.zip'");
-    shell::session runs[2] = {shell::session{"800x600x24"}, shell::session{"800x600x24"}};
-    std::string folders[2];
-    for (int i = 0; i < 2; ++i) {
-        if (!runs[i].have_display())
-            GTEST_SKIP() << "Xvfb did not start";
-        const std::string log = runs[i].home.file("log.txt"), label = "os_dir_temp\t\t\t=";
-        runs[i].start(AERIVON_EXE, {"--lang=en", "--log_path=" + log}, {{"TMPDIR", tmp.path()}});
-        ASSERT_TRUE(
-            shell::wait_until([&] { return test::read_file(log).find(label) != std::string::npos; }, 10000));
-        ASSERT_FALSE(runs[i].window().empty());
-        const std::string text = test::read_file(log);
-        const size_t at = text.find(label) + label.size();
-        folders[i] = text.substr(at, text.find('\n', at) - at);
         EXPECT_EQ(text.find("Removed the work folder " + stale + "/ of a run that is gone, with result=0.") !=
                       std::string::npos,
                   i == 0)
             << text;
         EXPECT_FALSE(exists(stale));
+        EXPECT_TRUE(exists(folders[0] + "lock")); // the first run is still going, with its folder
     }
-    // The first run is still going, with its folder.
-    EXPECT_TRUE(exists(folders[0]));
-    EXPECT_TRUE(exists(folders[0] + "lock"));
+    EXPECT_NE(folders[0], folders[1]);
     for (int i = 0; i < 2; ++i) {
         runs[i].process->signal(SIGTERM);
         EXPECT_EQ(runs[i].process->wait_exit(10000), 0);

@@ -54,17 +54,10 @@ void kill_child(pid_t pid) {
     waitpid(pid, &status, 0);
 }
 
-struct WorkLockTest : test::InstallerTest {
-    test::TempDir dir;
-    test::LogCapture log;
-    std::string base, install;
-    void SetUp() override {
-        InstallerTest::SetUp();
-        base = dir.file("tmp/");
-        install = dir.file("copy/");
-        fs::create_directories(base);
-        fs::create_directories(install + "Resources");
-    }
+// The temporary folder that holds the runs' work folders is the fixture's "work/".
+struct WorkLockTest : test::CopyTest {
+    WorkLockTest() : CopyTest("Resources") {}
+    std::string& base = work;
 };
 
 TEST_F(WorkLockTest, AKilledExpansionLeavesNothingOnceTheNextRunStarts) {
