@@ -358,7 +358,8 @@ int FILE_zip_entry_to_file(void* zip, const std::string& path, const unz_file_in
     return result;
 }
 
-int zip_to_file(const std::string& zip_path, const std::string& folder, uint64_t entry_limit) {
+int zip_to_file(const std::string& zip_path, const std::string& folder, uint64_t entry_limit,
+                const std::string* only, std::vector<std::string>* skipped) {
     last_failure = FILE_read_failure::none;
     std::string absolute = zip_path;
     FILE_make_absolute(absolute);
@@ -396,11 +397,14 @@ int zip_to_file(const std::string& zip_path, const std::string& folder, uint64_t
             } else if (name.rfind("__MACOSX", 0) == 0) {
                 // resource forks of archives made on a Mac
             } else if (name.back() == '/') {
-                const int made = FILE_make_folder(folder + name);
+                const int made = only ? 0 : FILE_make_folder(folder + name);
                 if (FILE_mkdir_failed(made))
                     result = made;
             } else if ((info.external_fa & 0xA0000000u) == 0xA0000000u) {
                 // a symbolic link: never created
+            } else if (only && name != *only) {
+                if (skipped)
+                    skipped->push_back(name);
             } else {
                 result = FILE_zip_entry_to_file(zip, folder + name, info, entry_limit);
             }
@@ -425,7 +429,8 @@ int zip_to_file(const std::string& zip_path, const std::string& folder, uint64_t
 }
 
 int FILE_7z_to_folder(const std::string& archive_path, const std::string& folder, std::string* name,
-                      bool use_name, uint64_t entry_limit) {
+                      bool use_name, uint64_t entry_limit, const std::string* only,
+                      std::vector<std::string>* skipped) {
     last_failure = FILE_read_failure::none;
     std::string absolute = archive_path;
     FILE_make_absolute(absolute);
@@ -473,6 +478,11 @@ int FILE_7z_to_folder(const std::string& archive_path, const std::string& folder
         const mode_t type = archive_entry_filetype(entry);
         if (type == AE_IFDIR || type == AE_IFLNK || archive_entry_hardlink(entry))
             continue; // folders must exist already; links are never created
+        if (only && clean != *only) {
+            if (skipped)
+                skipped->push_back(clean);
+            continue; // its data is skipped by the next header read
+        }
         const std::string path = out_dir + (use_name && name ? fixed_name : clean);
         if (name)
             *name = path;

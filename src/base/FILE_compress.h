@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct unz_file_info64_s;
 
@@ -41,8 +42,11 @@ int FILE_md5_hex(const std::string& path, std::string& out);
 // (declared, or found while reading) is refused with 20002 and its partial file removed. Returns 0, 20001
 // when the archive cannot be opened, a refused name 20002, or the first failing entry's code (minizip's,
 // errno, 20002, 20004).
+// With `only`, just the file entry of that (normalised) name is written and no folder is made; the names of
+// the other file entries go to `skipped` (when given). Every name is still checked.
 int zip_to_file(const std::string& zip_path, const std::string& folder,
-                uint64_t entry_limit = FILE_NO_ENTRY_LIMIT);
+                uint64_t entry_limit = FILE_NO_ENTRY_LIMIT, const std::string* only = nullptr,
+                std::vector<std::string>* skipped = nullptr);
 
 // Writes the current entry of the open minizip archive `zip` (an unzFile) to `path`, replacing it
 // atomically. `info` is the entry's information. Returns 0; minizip's code when the entry cannot be
@@ -59,5 +63,7 @@ int FILE_zip_entry_to_file(void* zip, const std::string& path, const unz_file_in
 // 7z archive, 20002 for a header, name, data, decoding or CRC failure (also for encrypted entries),
 // errno when an output cannot be made, written or closed (20004 without an errno). An entry larger than
 // `entry_limit` bytes fails with 20002 as soon as that many have been written.
+// `only` and `skipped` as for zip_to_file.
 int FILE_7z_to_folder(const std::string& archive_path, const std::string& folder, std::string* name = nullptr,
-                      bool use_name = false, uint64_t entry_limit = FILE_NO_ENTRY_LIMIT);
+                      bool use_name = false, uint64_t entry_limit = FILE_NO_ENTRY_LIMIT,
+                      const std::string* only = nullptr, std::vector<std::string>* skipped = nullptr);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <vector>
 
 #include "base/APP_alert.h"
@@ -33,6 +34,9 @@ namespace {
 // Main thread only: the clock source a test installed, null for the frame clock.
 struct download_state {
     float (*clock_source)() = nullptr;
+    // The stage folder of each destination folder, made when its first package expands and kept until
+    // the download ends.
+    std::map<std::string, std::string> stages;
 } state;
 
 // How long a failing server sits out, in seconds of the clock.
@@ -279,7 +283,8 @@ std::string INST_archive_suffix(int k) {
 int INST_expand_download(const std::string& archive, const std::string& destination,
                          const std::string& sig_want, float expanded_kb) {
     std::string why;
-    const int result = INST_expand_into_place(archive, destination, sig_want, expanded_kb, &why);
+    const int result =
+        INST_expand_into_place(archive, INST_package_kind(archive), destination, sig_want, expanded_kb, &why);
     if (result != 0) {
         install_failed = 1;
         report_expand_failure(archive, destination, result, why);
@@ -290,16 +295,40 @@ int INST_expand_download(const std::string& archive, const std::string& destinat
 }
 
 // Drops the transfer of every slot that is busy with a package and deletes its partial download.
+// The file slot `i` downloads into, written over by each of its packages.
+static std::string slot_file(size_t i) { return INST_work_path(std::to_string(i) + ".download"); }
+
+// The stage folder beside the folder of `destination` ("" when none can be made there: the expansion
+// then makes its own, and reports why it cannot).
+static std::string stage_for(const std::string& destination) {
+    std::string folder;
+    FILE_parent_folder(folder, destination);
+    auto it = state.stages.find(folder);
+    if (it != state.stages.end())
+        return it->second;
+    FILE_make_absolute(folder);
+    std::string stage = folder + INST_UNPACK_PREFIX + "XXXXXX";
+    if (!mkdtemp(stage.data()))
+        return "";
+    stage += '/';
+    state.stages.emplace(folder, stage);
+    return stage;
+}
+
+// Drops the transfer of every slot that is busy with a package; deletes the slots' download files and the
+// stage folders (no expansion may be in flight).
 static void abandon_transfers() {
     download_dispenser& d = INST_dispenser;
     const int n = static_cast<int>(INST_directory.packages.size());
     for (size_t i = 0; i < d.slots.size(); ++i) {
         const int k = d.slots[i].package_index;
-        if (k < 0 || k >= n)
-            continue;
-        drop_transfer(static_cast<int>(i) + first_slot_key);
-        FILE_delete(INST_work_path(std::to_string(i) + INST_archive_suffix(k)));
+        if (k >= 0 && k < n)
+            drop_transfer(static_cast<int>(i) + first_slot_key);
+        FILE_delete(slot_file(i));
     }
+    for (const auto& [folder, stage] : state.stages)
+        FILE_delete_tree(stage);
+    state.stages.clear();
 }
 
 int INST_download_step() {
@@ -334,7 +363,7 @@ int INST_download_step() {
         const std::string suffix = INST_archive_suffix(k);
         const std::string url = server.base_path + r.path + suffix;
         const std::string local = INST_install_folder + r.path;
-        const std::string download = INST_work_path(std::to_string(i) + suffix);
+        const std::string download = slot_file(static_cast<size_t>(i));
         FILE_last_component(INST_last_file_name, url);
 
         if (!r.path.empty() && r.path.back() == '/') {
@@ -366,14 +395,17 @@ int INST_download_step() {
                 count_failure(i, k, code, "", server.host + url, local);
             } else {
                 // Expanded off the main thread; the slot waits for the result, which a later call applies.
-                INST_expansion job;
-                job.slot = i;
-                job.package = k;
-                job.archive = download;
-                job.destination = local;
-                job.sig_want = r.sig_want;
-                job.expanded_kb = r.expanded_kb;
-                job.url = server.host + url;
+                const INST_expansion job{.slot = i,
+                                         .package = k,
+                                         .archive = download,
+                                         .suffix = suffix,
+                                         .destination = local,
+                                         .stage = stage_for(local),
+                                         .sig_want = r.sig_want,
+                                         .expanded_kb = r.expanded_kb,
+                                         .url = server.host + url,
+                                         .code = 0,
+                                         .why = ""};
                 slot.expanding = 1;
                 wants_work = false;
                 INST_expansion_post(job);
@@ -397,6 +429,7 @@ int INST_download_step() {
             return install_failed;
         }
 
+    abandon_transfers(); // nothing is left to transfer: this removes the run's files
     remove_emptied_folders();
     return 1;
 }

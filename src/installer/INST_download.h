@@ -8,12 +8,14 @@
 // order; a failed transfer, or a package that fails its check (20002: a corrupt mirror), benches its slot
 // for 30 seconds and puts the package on a retry list. A slot wanting work takes new entries first, then
 // the retry list's oldest package that its server has not failed 5 times; a package that failed 5 times on
-// every server fails the install with the alert. A finished download lands in the work folder as
-// "<slot><suffix>" and is handed to the expansion queue (INST_expand_queue), off the main thread; its slot
-// waits, and the call that takes the result back applies it (record, sizes, benching, alerts). Any other
-// failed expansion raises the alert, sets `install_failed` and ends the step at the end of that call,
-// after waiting for the expansions still in flight. Planned deletions are made on the way, and
-// the folders they emptied are removed, deepest first, once no slot holds work. Time is read through
+// every server fails the install with the alert. Each slot downloads into one file of the work folder,
+// "<slot>.download", written over by each of its packages; a finished download is handed to the expansion
+// queue (INST_expand_queue), off the main thread, with the stage folder of its destination's folder (one
+// per folder for the whole run); its slot waits, and the call that takes the result back applies it
+// (record, sizes, benching, alerts). Any other failed expansion raises the alert, sets `install_failed`
+// and ends the step at the end of that call, after waiting for the expansions still in flight. Planned
+// deletions are made on the way. Once no slot holds work, the slot files and stage folders are removed and
+// then the folders the deletions emptied, deepest first. Time is read through
 // INST_download_clock, which tests replace.
 //
 // A slot, from the step's view:
@@ -113,7 +115,7 @@ int INST_expand_download(const std::string& archive, const std::string& destinat
 
 // Starts the download state afresh (before a download and when a page leaves one): first waits for the
 // expansions in flight (recording what they installed, reporting nothing); then for each slot still
-// holding a package, its HTTP transfer is dropped and its download file "<work>/<slot><suffix>" deleted
-// (nothing in the install folder is touched); then no slots, next index 0, an empty retry list, the size
-// counters 0 and the start time = the clock.
+// holding a package, its HTTP transfer is dropped; every slot's download file and the stage folders are
+// removed (nothing else in the install folder is touched); then no slots, next index 0, an empty retry
+// list, the size counters 0 and the start time = the clock.
 void INST_reset_downloads();

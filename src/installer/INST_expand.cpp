@@ -70,44 +70,42 @@ const char* read_failure_text(FILE_read_failure why) {
     }
 }
 
-// Names the entries of the private folder other than `name`: the first few, then how many more.
-void log_other_entries(const std::string& stage, const std::string& name, const std::string& archive) {
-    std::vector<std::string> names;
-    std::vector<int> types;
-    FILE_list_folder(stage, 0, names, types);
-    size_t others = 0;
-    for (const std::string& other : names) {
-        if (other == name)
-            continue;
-        if (++others <= named_others)
-            LOG_stream << "EXPANDING: " << archive << " also holds " << other
-                       << ", which is not installed.\n";
-    }
-    if (others > named_others)
-        LOG_stream << "EXPANDING: " << archive << " … and " << (others - named_others) << " more.\n";
+// Names the other entries of a package: the first few, then how many more.
+void log_other_entries(const std::vector<std::string>& others, const std::string& archive) {
+    std::string text;
+    for (size_t i = 0; i < others.size() && i < named_others; ++i)
+        text += "EXPANDING: " + archive + " also holds " + others[i] + ", which is not installed.\n";
+    if (others.size() > named_others)
+        text +=
+            "EXPANDING: " + archive + " … and " + std::to_string(others.size() - named_others) + " more.\n";
+    if (!text.empty())
+        LOG_stream << text;
 }
 
-// Expands the archive into a private folder beside the destination, checks the destination's file there
-// and renames it into place.
+// Expands the destination's file out of the archive into the stage folder (a private one made beside the
+// destination when `stage` is empty), checks it there and renames it into place.
 int expand_archive(const std::string& archive, const std::string& destination, const std::string& sig_want,
-                   uint64_t limit, bool seven_zip, std::string* why) {
-    std::string target;
-    FILE_parent_folder(target, destination);
-    std::string stage = absolute(target) + INST_UNPACK_PREFIX + "XXXXXX";
-    if (!mkdtemp(stage.data()))
-        return errno ? errno : 20004;
-    stage += '/';
-
-    int err = seven_zip ? FILE_7z_to_folder(archive, stage, nullptr, false, limit)
-                        : zip_to_file(archive, stage, limit);
-    if (err == wrong_file && why)
-        *why = read_failure_text(FILE_last_read_failure());
+                   uint64_t limit, bool seven_zip, const std::string& stage, std::string* why) {
+    std::string folder = stage;
+    if (folder.empty()) {
+        std::string target;
+        FILE_parent_folder(target, destination);
+        folder = absolute(target) + INST_UNPACK_PREFIX + "XXXXXX";
+        if (!mkdtemp(folder.data()))
+            return errno ? errno : 20004;
+        folder += '/';
+    }
     std::string name;
     FILE_last_component(name, destination);
+    std::vector<std::string> others;
+    int err = seven_zip ? FILE_7z_to_folder(archive, folder, nullptr, false, limit, &name, &others)
+                        : zip_to_file(archive, folder, limit, &name, &others);
+    if (err == wrong_file && why)
+        *why = read_failure_text(FILE_last_read_failure());
+    const std::string staged = folder + name;
     if (err == 0) {
-        const std::string staged = stage + name;
         if (!FILE_is_file(staged)) {
-            LOG_stream << "EXPANDING: " << archive << " does not hold the file " << name << ".\n";
+            LOG_stream << "EXPANDING: " + archive + " does not hold the file " + name + ".\n";
             err = wrong_file;
         } else if (is_md5_hex(sig_want)) {
             err = check_md5(staged, sig_want, archive);
@@ -117,8 +115,11 @@ int expand_archive(const std::string& archive, const std::string& destination, c
         if (err == 0 && std::rename(staged.c_str(), absolute(destination).c_str()) != 0)
             err = errno ? errno : 20004;
     }
-    log_other_entries(stage, name, archive);
-    FILE_delete_tree(stage);
+    log_other_entries(others, archive);
+    if (stage.empty())
+        FILE_delete_tree(folder);
+    else if (err != 0)
+        FILE_delete(staged);
     return err;
 }
 
@@ -134,15 +135,22 @@ uint64_t INST_entry_limit(float expanded_kb) {
     return static_cast<uint64_t>(bytes) + mib;
 }
 
-int INST_expand_into_place(const std::string& archive, const std::string& destination,
-                           const std::string& sig_want, float expanded_kb, std::string* why) {
+std::string INST_package_kind(const std::string& archive) {
+    if (archive.size() >= 4 && ends_with(archive, ".7z"))
+        return ".7z";
+    if (archive.size() >= 4 && ends_with(archive, ".zip"))
+        return ".zip";
+    return "";
+}
+
+int INST_expand_into_place(const std::string& archive, const std::string& suffix,
+                           const std::string& destination, const std::string& sig_want, float expanded_kb,
+                           std::string* why, const std::string& stage, bool keep_archive) {
     FILE_clear_read_only(destination);
-    const bool seven_zip = archive.size() >= 4 && ends_with(archive, ".7z");
-    const bool zip = !seven_zip && archive.size() >= 4 && ends_with(archive, ".zip");
     int result = 0;
-    if (seven_zip || zip) {
-        result =
-            expand_archive(archive, destination, sig_want, INST_entry_limit(expanded_kb), seven_zip, why);
+    if (suffix == ".7z" || suffix == ".zip") {
+        result = expand_archive(archive, destination, sig_want, INST_entry_limit(expanded_kb),
+                                suffix == ".7z", stage, why);
     } else {
         if (is_md5_hex(sig_want))
             result = check_md5(archive, sig_want, archive);
@@ -151,6 +159,7 @@ int INST_expand_into_place(const std::string& archive, const std::string& destin
         if (result == 0)
             result = FILE_copy(archive, destination);
     }
-    FILE_delete(archive);
+    if (!keep_archive)
+        FILE_delete(archive);
     return result;
 }

@@ -14,8 +14,8 @@ class expansion_task : public UTL_work_task {
   public:
     explicit expansion_task(const INST_expansion& job) : job_(job) {}
     void run() override {
-        job_.code = INST_expand_into_place(job_.archive, job_.destination, job_.sig_want, job_.expanded_kb,
-                                           &job_.why);
+        job_.code = INST_expand_into_place(job_.archive, job_.suffix, job_.destination, job_.sig_want,
+                                           job_.expanded_kb, &job_.why, job_.stage, true);
     }
     int result(std::string& message) override {
         message = job_.why;

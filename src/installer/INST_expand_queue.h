@@ -13,8 +13,10 @@
 struct INST_expansion {
     int slot = 0;            // the download slot that fetched it
     int package = 0;         // its package_list entry
-    std::string archive;     // the downloaded file (deleted by the expansion in every case)
+    std::string archive;     // the downloaded file (kept: the slot writes its next download over it)
+    std::string suffix;      // the package kind: ".zip", ".7z" or "" (plain)
     std::string destination; // the file's place in the copy
+    std::string stage;       // the stage folder beside the destination, shared by the run
     std::string sig_want;
     float expanded_kb = 0.0f;
     std::string url; // where it came from, for messages

@@ -76,7 +76,8 @@ void dvd_unpack_task::put_into_place() {
     std::string target, why;
     FILE_parent_folder(target, destination_);
     // The copy is checked and put into place as a download is; it is deleted either way.
-    const int code = INST_expand_into_place(temporary_, destination_, sig_want_, expanded_kb_, &why);
+    const int code = INST_expand_into_place(temporary_, INST_package_kind(temporary_), destination_,
+                                            sig_want_, expanded_kb_, &why);
     if (code != 0) {
         result_ = code;
         error_text_ = "I was unable to unzip the file " + temporary_ + " to the folder " + target + ".";

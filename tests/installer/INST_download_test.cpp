@@ -263,6 +263,8 @@ TEST_F(ExpandTest, ABrokenOrWrongPackageLeavesTheOldFileAndAlerts) {
              make_zip(p, {{"Aerivon Manual.txt", std::string((1 << 20) + 2049, 'b')}});
          },
          "3.zip", 20002, "entry larger than its record allows", 1.0f},
+        {"a 7z holding another name", [&](const std::string& p) { make_7z(p, "Other.txt", new_text); },
+         "1.7z", 20002, "signature mismatch"},
         {"a 7z entry past its bound",
          [&](const std::string& p) { make_7z(p, "Aerivon Manual.txt", std::string((1 << 20) + 2049, 'b')); },
          "1.7z", 20002, "entry larger than its record allows", 1.0f},

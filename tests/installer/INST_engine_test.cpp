@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "base/FILE_compress.h"
 #include "base/FILE_error_text.h"
 #include "base/LANG_localise.h"
@@ -429,6 +431,51 @@ TEST_F(EngineTest, APackageThatFailsItsCheckIsTakenFromAnotherServer) {
     EXPECT_GE(requests, 2);
 }
 
+// A run makes one stage folder per folder of the copy and one download file per slot, written over by
+// each package; both are gone when the run ends.
+TEST_F(EngineTest, OneStageFolderPerFolderAndOneDownloadFilePerSlotServeTheWholeRun) {
+    generate();
+    test::DemoServer server(release);
+    ASSERT_TRUE(server.ok()) << server.output();
+    Engine engine(server.port(), work);
+    std::map<std::string, std::set<std::string>> stages; // folder -> stage names seen
+    std::map<std::string, std::set<ino_t>> files;        // slot file -> inodes seen
+    const auto look = [&](int) {
+        if (!fs::exists(install))
+            return;
+        for (const auto& e : fs::recursive_directory_iterator(install))
+            if (e.path().filename().string().rfind(".aerivon-unpack-", 0) == 0)
+                stages[e.path().parent_path().string()].insert(e.path().filename().string());
+        for (const char* name : {"0.download", "1.download"}) {
+            struct stat st;
+            if (stat((work + name).c_str(), &st) == 0)
+                files[name].insert(st.st_ino);
+        }
+    };
+    INST_selected_os = 0; // every system's files: two zip packages share Resources/
+    ASSERT_GT(Engine::install(install, look), 0) << log.text();
+    EXPECT_EQ(install_failed, 0);
+    int in_resources = 0;
+    for (const package_entry& entry : INST_directory.packages) {
+        const file_record& r = entry.back();
+        if (!r.plan_download)
+            continue;
+        EXPECT_EQ(md5_of(install + r.path), r.sig_want) << r.path;
+        in_resources += r.path.rfind("Resources/", 0) == 0 && r.path.find('/', 10) == std::string::npos &&
+                        r.archive_kind == 0x40;
+    }
+    EXPECT_GE(in_resources, 2);
+    ASSERT_FALSE(stages.empty());
+    for (const auto& [folder, names] : stages)
+        EXPECT_EQ(names.size(), 1u) << folder;
+    ASSERT_FALSE(files.empty());
+    for (const auto& [name, inodes] : files)
+        EXPECT_EQ(inodes.size(), 1u) << name;
+    expect_no_slot_files();
+    for (const auto& e : fs::recursive_directory_iterator(install))
+        EXPECT_NE(e.path().filename().string().rfind(".aerivon-unpack-", 0), 0u) << e.path();
+}
+
 TEST_F(EngineTest, AResetInMidDownloadDeletesOnlyTheDownloadAndStartsAfresh) {
     generate();
     // Slot 0 takes the first package from mirror1: it comes slowly enough to be cut off in the middle.
@@ -447,7 +494,7 @@ TEST_F(EngineTest, AResetInMidDownloadDeletesOnlyTheDownloadAndStartsAfresh) {
 
     ASSERT_TRUE(Engine::poll([&] {
         INST_download_step();
-        return fs::exists(work + "0.zip") && INST_download_percent(5) > 0.0f;
+        return fs::exists(work + "0.download") && INST_download_percent(5) > 0.0f;
     })) << log.text();
     INST_reset_downloads();
     EXPECT_EQ(test::read_file(users), "mine\n");

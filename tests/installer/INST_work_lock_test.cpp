@@ -72,7 +72,7 @@ TEST_F(WorkLockTest, AKilledExpansionLeavesNothingOnceTheNextRunStarts) {
 
     // The run being killed: its work folder, and the expansion under way in the copy.
     const pid_t killed = run_child(base, [&] {
-        INST_expand_into_place(dir.file("big.dat.zip"), install + "Resources/big.dat", "", 300000.0f);
+        INST_expand_into_place(dir.file("big.dat.zip"), ".zip", install + "Resources/big.dat", "", 300000.0f);
     });
     const bool caught = test::Engine::poll([&] {
         for (const std::string& stage : named(install + "Resources", INST_UNPACK_PREFIX))
