@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 
 #include "base/APP_alert.h"
@@ -113,8 +112,8 @@ bool record_path_is_safe(const std::string& path) {
     return path.find('\\') == std::string::npos && FILE_is_safe_relative(path);
 }
 
-// The FILE records from `p` to `end`: lines whose first word, after blanks, is "FILE" and a blank. Stops
-// counting past `most`.
+// The FILE records from `p` to `end`: lines (ended by LF, CR or both) whose first word, after blanks, is
+// "FILE" and a blank. Stops counting past `most`.
 long long count_file_records(const char* p, const char* end, long long most) {
     long long n = 0;
     while (p < end && n <= most) {
@@ -123,8 +122,9 @@ long long count_file_records(const char* p, const char* end, long long most) {
         if (end - p > 4 && p[0] == 'F' && p[1] == 'I' && p[2] == 'L' && p[3] == 'E' &&
             (p[4] == ' ' || p[4] == '\t'))
             ++n;
-        const void* nl = std::memchr(p, '\n', static_cast<size_t>(end - p));
-        p = nl ? static_cast<const char*>(nl) + 1 : end;
+        while (p < end && *p != '\n' && *p != '\r') // every line end counts, as the reader takes them all
+            ++p;
+        ++p;
     }
     return n;
 }
