@@ -29,6 +29,24 @@ constexpr int kOpenFailed = 20001;
 constexpr int kReadFailed = 20002;
 constexpr int kWriteFailed = 20004;
 
+// Why this thread's last expansion returned 20002.
+thread_local FILE_read_failure last_failure = FILE_read_failure::none;
+
+// 20002, noting why.
+int read_failed(FILE_read_failure why) {
+    last_failure = why;
+    return kReadFailed;
+}
+
+void log_line(const std::string& text);
+
+// 20002 for an entry past its bound, with a log line.
+int entry_too_large(const std::string& path, uint64_t limit) {
+    log_line("The archive entry " + path + " is larger than the " + std::to_string(limit) +
+             " bytes its package allows; it is not written.");
+    return read_failed(FILE_read_failure::entry_too_large);
+}
+
 // The error site of one failing call: kept on the stack for its own log line, and published.
 struct error_site {
     int line = 0;
@@ -206,7 +224,7 @@ la_int64_t input_skip(struct archive*, void* data, la_int64_t request) {
 }
 
 // Writes the data of the current 7z entry to `path`. 0, 20002 for a data failure, or the output's error.
-int write_7z_entry(struct archive* a, const std::string& path, mode_t mode) {
+int write_7z_entry(struct archive* a, const std::string& path, mode_t mode, uint64_t limit) {
     sibling_file out;
     if (int err = out.create(path))
         return err;
@@ -220,7 +238,9 @@ int write_7z_entry(struct archive* a, const std::string& path, mode_t mode) {
         if (r == ARCHIVE_EOF)
             break;
         if (r != ARCHIVE_OK || offset < written)
-            return kReadFailed;
+            return read_failed(FILE_read_failure::short_read);
+        if (static_cast<uint64_t>(offset) > limit || size > limit - static_cast<uint64_t>(offset))
+            return entry_too_large(path, limit);
         while (written < offset) { // a hole: zeros
             const size_t n = static_cast<size_t>(std::min<la_int64_t>(offset - written, sizeof zeros));
             if (int err = out.write(zeros, n))
@@ -235,6 +255,8 @@ int write_7z_entry(struct archive* a, const std::string& path, mode_t mode) {
 }
 
 } // namespace
+
+FILE_read_failure FILE_last_read_failure() { return last_failure; }
 
 int FILE_md5_hex(const std::string& path, std::string& out) {
     std::string absolute = path;
@@ -272,8 +294,15 @@ int FILE_md5_hex(const std::string& path, std::string& out) {
     return 0;
 }
 
-int FILE_zip_entry_to_file(void* zip, const std::string& path, const unz_file_info64_s& info) {
+int FILE_zip_entry_to_file(void* zip, const std::string& path, const unz_file_info64_s& info,
+                           uint64_t limit) {
     error_site site;
+    if (info.uncompressed_size > limit) {
+        site.set(407);
+        const int refused = entry_too_large(path, limit);
+        log_entry_failure(refused, site.line, path);
+        return refused;
+    }
     int result = unzOpenCurrentFile(zip);
     if (result != UNZ_OK) {
         site.set(402);
@@ -297,11 +326,16 @@ int FILE_zip_entry_to_file(void* zip, const std::string& path, const unz_file_in
             if (n <= 0) {
                 if (n < 0 || total != info.uncompressed_size) {
                     site.set(407);
-                    result = kReadFailed;
+                    result = read_failed(FILE_read_failure::short_read);
                 }
                 break;
             }
             total += static_cast<uint64_t>(n);
+            if (total > limit) {
+                site.set(407);
+                result = entry_too_large(path, limit);
+                break;
+            }
             if ((result = out.write(buffer.get(), static_cast<size_t>(n))) != 0) {
                 site.set(423);
                 break;
@@ -324,7 +358,9 @@ int FILE_zip_entry_to_file(void* zip, const std::string& path, const unz_file_in
     return result;
 }
 
-int zip_to_file(const std::string& zip_path, const std::string& folder) {
+int zip_to_file(const std::string& zip_path, const std::string& folder, uint64_t entry_limit,
+                const std::string* only, std::vector<std::string>* skipped) {
+    last_failure = FILE_read_failure::none;
     std::string absolute = zip_path;
     FILE_make_absolute(absolute);
     const std::string out_dir = folder;
@@ -357,17 +393,20 @@ int zip_to_file(const std::string& zip_path, const std::string& folder) {
             }
             std::string name;
             if (!accept_name(raw, name)) {
-                result = kReadFailed;
+                result = read_failed(FILE_read_failure::refused_name);
             } else if (name.rfind("__MACOSX", 0) == 0) {
                 // resource forks of archives made on a Mac
             } else if (name.back() == '/') {
-                const int made = FILE_make_folder(folder + name);
+                const int made = only ? 0 : FILE_make_folder(folder + name);
                 if (FILE_mkdir_failed(made))
                     result = made;
             } else if ((info.external_fa & 0xA0000000u) == 0xA0000000u) {
                 // a symbolic link: never created
+            } else if (only && name != *only) {
+                if (skipped)
+                    skipped->push_back(name);
             } else {
-                result = FILE_zip_entry_to_file(zip, folder + name, info);
+                result = FILE_zip_entry_to_file(zip, folder + name, info, entry_limit);
             }
             if (result != 0) {
                 log_line("UNZIP zip_to_file failed with err=" + std::to_string(result));
@@ -390,14 +429,16 @@ int zip_to_file(const std::string& zip_path, const std::string& folder) {
 }
 
 int FILE_7z_to_folder(const std::string& archive_path, const std::string& folder, std::string* name,
-                      bool use_name) {
+                      bool use_name, uint64_t entry_limit, const std::string* only,
+                      std::vector<std::string>* skipped) {
+    last_failure = FILE_read_failure::none;
     std::string absolute = archive_path;
     FILE_make_absolute(absolute);
     std::string out_dir = folder;
     FILE_make_absolute(out_dir);
     std::string fixed_name;
     if (use_name && name && !accept_name(*name, fixed_name))
-        return kReadFailed;
+        return read_failed(FILE_read_failure::refused_name);
 
     auto input = std::make_unique<archive_input>();
     input->file = FILE_fopen_utf8(absolute, "rb");
@@ -426,18 +467,27 @@ int FILE_7z_to_folder(const std::string& archive_path, const std::string& folder
             break;
         const char* entry_name = r == ARCHIVE_OK ? archive_entry_pathname_utf8(entry) : nullptr;
         std::string clean;
-        if (!entry_name || !accept_name(entry_name, clean)) {
-            result = kReadFailed;
+        if (!entry_name) {
+            result = read_failed(FILE_read_failure::short_read);
+            break;
+        }
+        if (!accept_name(entry_name, clean)) {
+            result = read_failed(FILE_read_failure::refused_name);
             break;
         }
         const mode_t type = archive_entry_filetype(entry);
         if (type == AE_IFDIR || type == AE_IFLNK || archive_entry_hardlink(entry))
             continue; // folders must exist already; links are never created
+        if (only && clean != *only) {
+            if (skipped)
+                skipped->push_back(clean);
+            continue; // its data is skipped by the next header read
+        }
         const std::string path = out_dir + (use_name && name ? fixed_name : clean);
         if (name)
             *name = path;
         const mode_t exec_bits = archive_entry_perm(entry) & 0111;
-        result = write_7z_entry(a, path, (0666 | exec_bits) & ~mask);
+        result = write_7z_entry(a, path, (0666 | exec_bits) & ~mask, entry_limit);
     }
     if (result != 0) {
         const char* why = archive_error_string(a);

@@ -49,8 +49,9 @@ namespace {
 
 // What the pages keep for themselves between frames (main thread).
 struct road_state {
-    int destination_changed = 0;        // since the totals were last computed
-    bool launch_refusal_logged = false; // in this visit of the launch page
+    int destination_changed = 0;           // since the totals were last computed
+    bool launch_refusal_logged = false;    // in this visit of the launch page
+    bool directory_listed_nothing = false; // the last directory read held no file: not fetched again
 } state;
 
 constexpr int directory_key = 1; // HTTP transfer key of the directory fetch
@@ -92,6 +93,12 @@ void take_directory_archive(const std::string& zip, const std::string& text, con
         APP_alert(0, tr("The installer cannot extract a file."), tr1("Error: %1:message%.", message),
                   tr1("Compressed File  %1:file%.", zip), tr1("Destination Path: %1:file%.", work), 1, "main",
                   597);
+    } else if (read == 0 && INST_directory.packages.empty()) {
+        // A directory that lists nothing is a failed one: installing it would register an empty copy.
+        LOG_stream << "The directory file " << text
+                   << " lists no file; the servers' information is not used.\n";
+        INST_directory.version = 0;
+        state.directory_listed_nothing = true;
     } else if (read == 0) {
         INST_build_offered_tiles();
     } else if (read == 3) {
@@ -189,7 +196,10 @@ void INST_fetch_directory_file() {
         }
         return;
     }
-    if (!INST_directory.packages.empty() || INST_directory.version_folder.empty())
+    if (INST_directory.version == -1)
+        state.directory_listed_nothing = false;
+    if (!INST_directory.packages.empty() || INST_directory.version_folder.empty() ||
+        state.directory_listed_nothing)
         return;
     const server_record* server = chosen_server();
     if (!server)
@@ -259,7 +269,9 @@ int INST_page_license(int, page_desc* d) {
     return 0;
 }
 
-int INST_page_check_servers(int, page_desc* d) {
+int INST_page_check_servers(int entered, page_desc* d) {
+    if (entered && INST_directory.version == 0 && !INST_servers.servers.empty())
+        INST_directory.version = -1; // a failed directory is fetched again on every visit
     d->title = tr("Check Servers");
     d->back = INST_page_license;
     INST_fetch_directory_file();
@@ -301,6 +313,7 @@ int INST_page_pick_destination_demo(int entered, page_desc* d) {
                 d->next = INST_page_download_demo;
                 return 1;
             }
+            INST_reset_downloads(); // the expansions in flight end before their copy goes
             if (!INST_install_folder.empty())
                 FILE_delete_tree(INST_install_folder);
             INST_download_started = 0;

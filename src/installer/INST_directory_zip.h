@@ -5,7 +5,8 @@
 
 #include "installer/UTL_installer.h"
 
-// Removes `folder` + "directory.txt" (folder ends in '/'), expands `zip_path` into `folder` and stores
+// Removes `folder` + "directory.txt" (folder ends in '/'), expands `zip_path` into `folder` (no entry
+// may pass 256 MiB: 20002) and stores
 // zip_to_file's result in *unzip_result (or the errno of an old directory.txt that would not go; nothing
 // is expanded then). The directory file is then read into `dir` with UTL_read_directory_file when the
 // expansion succeeded, or in any case with `read_after_failure`. Returns the reader's result, which is 3

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <vector>
 
 #include "base/APP_alert.h"
@@ -16,6 +17,8 @@
 #include "base/LOG_log.h"
 #include "base/PREF_file.h"
 #include "base/http.h"
+#include "installer/INST_expand.h"
+#include "installer/INST_expand_queue.h"
 #include "installer/INST_format.h"
 #include "installer/INST_globals.h"
 
@@ -31,99 +34,26 @@ namespace {
 // Main thread only: the clock source a test installed, null for the frame clock.
 struct download_state {
     float (*clock_source)() = nullptr;
+    // The stage folder of each destination folder, made when its first package expands and kept until
+    // the download ends.
+    std::map<std::string, std::string> stages;
 } state;
 
 // How long a failing server sits out, in seconds of the clock.
 constexpr float bench_seconds = 30.0f;
 // HTTP caller keys of the slots start here (0 and 1 belong to the server list and directory fetches).
 constexpr int first_slot_key = 5;
+// A package fails the install once it failed this many times on every server.
+constexpr int failures_per_server = 5;
+// The code of a package whose contents are not what its record names.
+constexpr int wrong_package = 20002;
 
 bool log_actions() { return PREF_installer.log_actions != 0; }
 
-bool ends_with(const std::string& s, const char* tail) {
-    const std::string t = tail;
-    return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
-}
-
-bool is_md5_hex(const std::string& s) {
-    if (s.size() != 32)
-        return false;
-    for (char c : s)
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
-            return false;
-    return true;
-}
-
-bool same_md5(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'F')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'F')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-// 0 when the file at `path` has the MD5 `want`; 20002 when it differs; the hashing error otherwise.
-int check_md5(const std::string& path, const std::string& want, const std::string& archive) {
-    std::string have;
-    const int err = FILE_md5_hex(path, have);
-    if (err != 0)
-        return err;
-    if (same_md5(have, want))
-        return 0;
-    LOG_stream << "EXPANDING: " << archive << " gave a file whose signature " << have << " is not the wanted "
-               << want << ".\n";
-    return 20002;
-}
-
-std::string absolute(std::string path) {
-    FILE_make_absolute(path);
-    return path;
-}
-
-// Expands the archive into a private folder beside the destination, checks the destination's file there
-// and renames it into place.
-int expand_archive(const std::string& archive, const std::string& destination, const std::string& sig_want,
-                   bool seven_zip) {
-    std::string target;
-    FILE_parent_folder(target, destination);
-    std::string stage = absolute(target) + ".aerivon-unpack-XXXXXX";
-    if (!mkdtemp(stage.data()))
-        return errno ? errno : 20004;
-    stage += '/';
-
-    int err = seven_zip ? FILE_7z_to_folder(archive, stage) : zip_to_file(archive, stage);
-    std::string name;
-    FILE_last_component(name, destination);
-    if (err == 0) {
-        const std::string staged = stage + name;
-        if (!FILE_is_file(staged)) {
-            LOG_stream << "EXPANDING: " << archive << " does not hold the file " << name << ".\n";
-            err = 20002;
-        } else if (is_md5_hex(sig_want)) {
-            err = check_md5(staged, sig_want, archive);
-        }
-        if (err == 0 && std::rename(staged.c_str(), absolute(destination).c_str()) != 0)
-            err = errno ? errno : 20004;
-    }
-    std::vector<std::string> names;
-    std::vector<int> types;
-    FILE_list_folder(stage, 0, names, types);
-    for (const std::string& other : names)
-        if (other != name)
-            LOG_stream << "EXPANDING: " << archive << " also holds " << other
-                       << ", which is not installed.\n";
-    FILE_delete_tree(stage);
-    return err;
-}
-
-void report_expand_failure(const std::string& archive, const std::string& destination, int code) {
+void report_expand_failure(const std::string& archive, const std::string& destination, int code,
+                           const std::string& why) {
+    if (code == wrong_package && !why.empty())
+        LOG_stream << "EXPANDING: " << archive << " failed its check: " << why << ".\n";
     std::string l1, l2, l3, l4, text;
     LANG_translate(l1, "The installer cannot extract a file.");
     LANG_translate(l2, "Error: ");
@@ -134,6 +64,56 @@ void report_expand_failure(const std::string& archive, const std::string& destin
     LANG_translate(l4, "Destination: ");
     l4 += destination;
     APP_alert(0, l1, l2, l3, l4, 1, "utils", 437);
+}
+
+// The error of slot key `key`'s failed transfer: the connection's errno, else EIO.
+int transfer_error(int key) {
+    auto& slots = HTTP_manager().slots;
+    auto it = slots.find(key);
+    if (it != slots.end() && it->second && it->second->connection && it->second->connection->os_error != 0)
+        return it->second->connection->os_error;
+    return EIO;
+}
+
+// True when slot `i` may still try package `k`.
+bool slot_may_take(const download_dispenser& d, int i, int k) {
+    auto it = d.failures.find(k);
+    return it == d.failures.end() || static_cast<size_t>(i) >= it->second.per_slot.size() ||
+           it->second.per_slot[static_cast<size_t>(i)] < failures_per_server;
+}
+
+// The first package of the retry list that slot `i` may take, taken off the list; -1 when none.
+int take_retry(download_dispenser& d, int i) {
+    for (auto it = d.retry_list.begin(); it != d.retry_list.end(); ++it)
+        if (slot_may_take(d, i, *it)) {
+            const int k = *it;
+            d.retry_list.erase(it);
+            return k;
+        }
+    return -1;
+}
+
+// Slot i failed to deliver package k (the transfer, or a package that failed its check): the slot is
+// benched and the failure counted. Once every server has failed the package often enough, it leaves the
+// retry list and fails the install with the alert.
+void count_failure(int i, int k, int code, const std::string& why, const std::string& url,
+                   const std::string& local) {
+    download_dispenser& d = INST_dispenser;
+    INST_bench_slot(i);
+    package_failures& f = d.failures[k];
+    const size_t servers = INST_servers.servers.size();
+    if (f.per_slot.size() < servers)
+        f.per_slot.resize(servers, 0);
+    if (static_cast<size_t>(i) < f.per_slot.size())
+        ++f.per_slot[static_cast<size_t>(i)];
+    for (int count : f.per_slot)
+        if (count < failures_per_server)
+            return;
+    d.retry_list.remove(k);
+    LOG_stream << "DOWNLOADING: " << url << " failed " << failures_per_server
+               << " times on every server; the install stops.\n";
+    install_failed = 1;
+    report_expand_failure(url, local, code, why);
 }
 
 // Every folder of `local` below the install folder, from its parent upwards, into the emptied set.
@@ -186,6 +166,61 @@ void delete_planned(file_record& r, const std::string& local) {
     remember_emptied_folders(local);
 }
 
+void log_expanded(const std::string& destination, int result) {
+    if (log_actions())
+        LOG_stream << "EXPANDING file " + destination + ", with result=" + std::to_string(result) + ".\n";
+}
+
+// A finished expansion, applied on the main thread in the call that takes it: the record, the sizes, and
+// for a failure the retry on another server (20002) or the end of the install.
+void apply_expansion(const INST_expansion& job) {
+    download_dispenser& d = INST_dispenser;
+    package_list& list = INST_directory.packages;
+    if (static_cast<size_t>(job.slot) >= d.slots.size() || static_cast<size_t>(job.package) >= list.size() ||
+        list[static_cast<size_t>(job.package)].empty())
+        return;
+    download_slot& slot = d.slots[static_cast<size_t>(job.slot)];
+    file_record& r = list[static_cast<size_t>(job.package)].back();
+    slot.expanding = 0;
+    slot.state = 1;
+    log_expanded(job.destination, job.code);
+    if (job.code == wrong_package) {
+        // A mirror that serves a broken package: another server may have it right.
+        LOG_stream << "EXPANDING: " + job.url + " failed its check: " + job.why +
+                          "; another server is tried.\n";
+        count_failure(job.slot, job.package, job.code, job.why, job.url, job.destination);
+        return;
+    }
+    d.size_downloaded += r.download_kb;
+    slot.size_finished += r.download_kb;
+    if (job.code == 0) {
+        r.sig_have = r.sig_want;
+        r.matches = 1;
+        d.size_expanded += r.expanded_kb;
+    } else {
+        install_failed = 1;
+        report_expand_failure(job.archive, job.destination, job.code, job.why);
+    }
+}
+
+// Waits for every expansion in flight. What they installed is recorded; nothing else is reported, as the
+// download is being left.
+void finish_expansions() {
+    download_dispenser& d = INST_dispenser;
+    package_list& list = INST_directory.packages;
+    for (const INST_expansion& job : INST_expansion_release()) {
+        log_expanded(job.destination, job.code);
+        if (static_cast<size_t>(job.slot) < d.slots.size())
+            d.slots[static_cast<size_t>(job.slot)].expanding = 0;
+        if (job.code == 0 && static_cast<size_t>(job.package) < list.size() &&
+            !list[static_cast<size_t>(job.package)].empty()) {
+            file_record& r = list[static_cast<size_t>(job.package)].back();
+            r.sig_have = r.sig_want;
+            r.matches = 1;
+        }
+    }
+}
+
 } // namespace
 
 float INST_download_clock() { return state.clock_source ? state.clock_source() : APP_elapsed_seconds(); }
@@ -207,12 +242,16 @@ int INST_next_work_item(int i, int n) {
     const bool idle_with_retry_waiting = s.package_index >= n && !d.retry_list.empty();
     if (s.state == 0 && !idle_with_retry_waiting)
         return s.package_index;
-    if (!d.retry_list.empty()) {
-        s.package_index = d.retry_list.front();
-        d.retry_list.pop_front();
-    } else {
+    // New entries first: a package that failed waits its turn behind them, so packages that can never be
+    // fetched cannot keep every slot from the rest of the list.
+    int retry = -1;
+    if (d.next_index < n) {
         s.package_index = d.next_index;
         d.next_index = std::clamp(d.next_index + 1, 0, n < 0 ? 0 : n);
+    } else if ((retry = take_retry(d, i)) >= 0) {
+        s.package_index = retry;
+    } else {
+        s.package_index = n < 0 ? 0 : n;
     }
     s.state = 0;
     return s.package_index;
@@ -242,40 +281,54 @@ std::string INST_archive_suffix(int k) {
 }
 
 int INST_expand_download(const std::string& archive, const std::string& destination,
-                         const std::string& sig_want) {
-    FILE_clear_read_only(destination);
-    const bool seven_zip = archive.size() >= 4 && ends_with(archive, ".7z");
-    const bool zip = !seven_zip && archive.size() >= 4 && ends_with(archive, ".zip");
-    int result = 0;
-    if (seven_zip || zip) {
-        result = expand_archive(archive, destination, sig_want, seven_zip);
-    } else {
-        if (is_md5_hex(sig_want))
-            result = check_md5(archive, sig_want, archive);
-        if (result == 0)
-            result = FILE_copy(archive, destination);
-    }
+                         const std::string& sig_want, float expanded_kb) {
+    std::string why;
+    const int result =
+        INST_expand_into_place(archive, INST_package_kind(archive), destination, sig_want, expanded_kb, &why);
     if (result != 0) {
         install_failed = 1;
-        report_expand_failure(archive, destination, result);
+        report_expand_failure(archive, destination, result, why);
     }
     if (log_actions())
         LOG_stream << "EXPANDING file " << destination << ", with result=" << result << ".\n";
-    FILE_delete(archive);
     return result;
 }
 
 // Drops the transfer of every slot that is busy with a package and deletes its partial download.
+// The file slot `i` downloads into, written over by each of its packages.
+static std::string slot_file(size_t i) { return INST_work_path(std::to_string(i) + ".download"); }
+
+// The stage folder beside the folder of `destination` ("" when none can be made there: the expansion
+// then makes its own, and reports why it cannot).
+static std::string stage_for(const std::string& destination) {
+    std::string folder;
+    FILE_parent_folder(folder, destination);
+    auto it = state.stages.find(folder);
+    if (it != state.stages.end())
+        return it->second;
+    FILE_make_absolute(folder);
+    std::string stage = folder + INST_UNPACK_PREFIX + "XXXXXX";
+    if (!mkdtemp(stage.data()))
+        return "";
+    stage += '/';
+    state.stages.emplace(folder, stage);
+    return stage;
+}
+
+// Drops the transfer of every slot that is busy with a package; deletes the slots' download files and the
+// stage folders (no expansion may be in flight).
 static void abandon_transfers() {
     download_dispenser& d = INST_dispenser;
     const int n = static_cast<int>(INST_directory.packages.size());
     for (size_t i = 0; i < d.slots.size(); ++i) {
         const int k = d.slots[i].package_index;
-        if (k < 0 || k >= n)
-            continue;
-        drop_transfer(static_cast<int>(i) + first_slot_key);
-        FILE_delete(INST_work_path(std::to_string(i) + INST_archive_suffix(k)));
+        if (k >= 0 && k < n)
+            drop_transfer(static_cast<int>(i) + first_slot_key);
+        FILE_delete(slot_file(i));
     }
+    for (const auto& [folder, stage] : state.stages)
+        FILE_delete_tree(stage);
+    state.stages.clear();
 }
 
 int INST_download_step() {
@@ -286,11 +339,15 @@ int INST_download_step() {
     d.size_in_progress = 0.0f;
     for (download_slot& s : d.slots)
         s.size_in_progress = 0.0f;
+    INST_expansion finished;
+    while (INST_expansion_take(finished))
+        apply_expansion(finished);
 
     const int servers = static_cast<int>(INST_servers.servers.size());
     for (int i = 0; i < servers; ++i) {
         if (static_cast<size_t>(i) < d.slots.size() &&
-            INST_download_clock() < d.slots[static_cast<size_t>(i)].retry_time)
+            (d.slots[static_cast<size_t>(i)].expanding ||
+             INST_download_clock() < d.slots[static_cast<size_t>(i)].retry_time))
             continue;
         const int k = INST_next_work_item(i, n);
         if (k >= n)
@@ -306,7 +363,7 @@ int INST_download_step() {
         const std::string suffix = INST_archive_suffix(k);
         const std::string url = server.base_path + r.path + suffix;
         const std::string local = INST_install_folder + r.path;
-        const std::string download = INST_work_path(std::to_string(i) + suffix);
+        const std::string download = slot_file(static_cast<size_t>(i));
         FILE_last_component(INST_last_file_name, url);
 
         if (!r.path.empty() && r.path.back() == '/') {
@@ -333,42 +390,57 @@ int INST_download_step() {
                 slot.size_in_progress += received;
                 wants_work = false;
             } else if (result == 2) {
-                INST_bench_slot(i);
+                const int code = transfer_error(i + first_slot_key);
                 FILE_delete(download); // what arrived of a failed transfer is of no use
-
+                count_failure(i, k, code, "", server.host + url, local);
             } else {
-                const int expanded = INST_expand_download(download, local, r.sig_want);
-                d.size_downloaded += r.download_kb;
-                slot.size_finished += r.download_kb;
-                if (expanded == 0) {
-                    r.sig_have = r.sig_want;
-                    r.matches = 1;
-                    d.size_expanded += r.expanded_kb;
-                }
+                // Expanded off the main thread; the slot waits for the result, which a later call applies.
+                const INST_expansion job{.slot = i,
+                                         .package = k,
+                                         .archive = download,
+                                         .suffix = suffix,
+                                         .destination = local,
+                                         .stage = stage_for(local),
+                                         .sig_want = r.sig_want,
+                                         .expanded_kb = r.expanded_kb,
+                                         .url = server.host + url,
+                                         .code = 0,
+                                         .why = ""};
+                slot.expanding = 1;
+                wants_work = false;
+                INST_expansion_post(job);
             }
         }
         if (wants_work)
             slot.state = 1;
     }
 
+    // A package waiting for another server to take it keeps the step going.
+    if (!d.retry_list.empty() && !install_failed)
+        return 0;
     for (const download_slot& s : d.slots)
         if (s.package_index < n) {
             // A failed expansion ends the download: the other slots' transfers stop here too, and their
             // partial files go.
-            if (install_failed)
+            if (install_failed) {
+                finish_expansions();
                 abandon_transfers();
+            }
             return install_failed;
         }
 
+    abandon_transfers(); // nothing is left to transfer: this removes the run's files
     remove_emptied_folders();
     return 1;
 }
 
 void INST_reset_downloads() {
     download_dispenser& d = INST_dispenser;
+    finish_expansions();
     abandon_transfers();
     d.next_index = 0;
     d.retry_list.clear();
+    d.failures.clear();
     d.slots.clear();
     d.start_time = INST_download_clock();
     d.size_in_progress = 0.0f;

@@ -5,21 +5,30 @@
 // (or a few times) per frame and no call blocks. There is one download slot per server of INST_servers,
 // made the first time its server is served, and each call gives every slot whose retry time has come one
 // poll of its HTTP transfer (caller key = slot index + 5). The dispenser hands out package indices in
-// order; a failed transfer benches its slot for 30 seconds and puts the package on a retry list that the
-// next slot wanting work takes first. A finished download lands in the work folder as "<slot><suffix>"
-// and is expanded at once; a failed expansion raises the alert, sets `install_failed` and ends the step at
-// the end of that call. Planned deletions are made on the way, and the folders they emptied are removed,
-// deepest first, once no slot holds work. Time is read through INST_download_clock, which tests replace.
+// order; a failed transfer, or a package that fails its check (20002: a corrupt mirror), benches its slot
+// for 30 seconds and puts the package on a retry list. A slot wanting work takes new entries first, then
+// the retry list's oldest package that its server has not failed 5 times; a package that failed 5 times on
+// every server fails the install with the alert. Each slot downloads into one file of the work folder,
+// "<slot>.download", written over by each of its packages; a finished download is handed to the expansion
+// queue (INST_expand_queue), off the main thread, with the stage folder of its destination's folder (one
+// per folder for the whole run); its slot waits, and the call that takes the result back applies it
+// (record, sizes, benching, alerts). Any other failed expansion raises the alert, sets `install_failed`
+// and ends the step at the end of that call, after waiting for the expansions still in flight. Planned
+// deletions are made on the way. Once no slot holds work, the slot files and stage folders are removed and
+// then the folders the deletions emptied, deepest first. Time is read through
+// INST_download_clock, which tests replace.
 //
 // A slot, from the step's view:
 // | state | retry time  | package index | on the next call                                      |
 // |-------|-------------|---------------|-------------------------------------------------------|
-// | 1     | reached     | any           | takes the retry list's front, else the next index     |
+// | 1     | reached     | any           | takes the next index, else a retry it may still try   |
 // | 0     | reached     | k < count     | polls k's transfer again                              |
 // | any   | not reached | any           | skipped (benched)                                     |
+// | 0, expanding | any  | k < count     | skipped until the call that takes its expansion back  |
 // | 1     | reached     | count         | takes nothing more: handed the count, it stays idle   |
 #pragma once
 #include <list>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -32,17 +41,25 @@ struct download_slot {
     float size_finished = 0.0f;    // KB of this slot's finished transfers
     float retry_time = 0.0f;       // the slot is served once INST_download_clock() reaches this
     std::string status_text;       // empty, or "Server is not responding normally." after a failure
+    int expanding = 0;             // 1 while its finished download is being expanded off the main thread
+};
+
+// How often each server failed to deliver one package (transfer failed, or the package failed its check),
+// by slot index.
+struct package_failures {
+    std::vector<int> per_slot;
 };
 
 // The global download state; fields in this order.
 struct download_dispenser {
-    int next_index = 0;               // the next entry not yet handed to any slot
-    std::vector<download_slot> slots; // one per server, in server order, made lazily
-    float start_time = 0.0f;          // clock at the last reset; the pages compute the rate from it
-    float size_in_progress = 0.0f;    // KB: the slots' size in progress, rebuilt by every call
-    float size_downloaded = 0.0f;     // KB of every finished transfer
-    float size_expanded = 0.0f;       // expanded KB of every finished transfer
-    std::list<int> retry_list;        // package indices of failed transfers, oldest first
+    int next_index = 0;                       // the next entry not yet handed to any slot
+    std::vector<download_slot> slots;         // one per server, in server order, made lazily
+    float start_time = 0.0f;                  // clock at the last reset; the pages compute the rate from it
+    float size_in_progress = 0.0f;            // KB: the slots' size in progress, rebuilt by every call
+    float size_downloaded = 0.0f;             // KB of every finished transfer
+    float size_expanded = 0.0f;               // expanded KB of every finished transfer
+    std::list<int> retry_list;                // package indices of failed transfers, oldest first
+    std::map<int, package_failures> failures; // by package index
 };
 
 // The dispenser (main thread only; the pages read its sizes, slots and start time).
@@ -68,13 +85,15 @@ float INST_download_clock();
 void INST_set_download_clock(float (*source)());
 
 // One poll of every served slot (see DESIGN). Returns 1 when the step is over: every slot handed the
-// entry count and the emptied folders removed, or an expansion failed during this call while a slot still
-// held work; 0 while work remains. A planned path that ends in '/' raises the fatal alert ("utils", 513).
+// entry count, the retry list empty and the emptied folders removed; or the install failed during this
+// call (an expansion, or a package no server could deliver); 0 while work remains. A planned path that ends
+// in '/' raises the fatal alert ("utils", 513).
 int INST_download_step();
 
 // The package index slot `i` is to work on, given `n` entries. Slots up to i are made first ({0, 1, 0, 0,
-// clock, ""}). A busy slot (state 0) keeps its package; one that wants work takes the front of the retry
-// list, else the next index (which then moves on, never past n). The slot becomes busy.
+// clock, ""}). A busy slot (state 0) keeps its package; one that wants work (or that was handed n while a
+// retry waits) takes the next index (which then moves on, never past n), else the oldest package of the
+// retry list that slot i has failed fewer than 5 times, else n. The slot becomes busy.
 int INST_next_work_item(int i, int n);
 
 // Slot i's transfer failed: its package goes to the back of the retry list, the slot wants work again
@@ -86,26 +105,17 @@ void INST_bench_slot(int i);
 // "" (also for an index outside the package list).
 std::string INST_archive_suffix(int k);
 
-// Puts one downloaded file into place. A name ending in ".7z" (at least 4 characters) or ".zip" is
-// expanded, anything else is a plain file copied to `destination`. When `sig_want` is 32 hexadecimal
-// characters, the installed bytes must have that MD5 (a plain file is checked before the copy).
-//
-// An archive is expanded into a private folder made inside the destination's folder; only once its file
-// named like `destination` is there and checked is it renamed over the destination, so a broken package,
-// a full disk or a wrong file leaves the old file as it was. Other files the package holds are not
-// installed (logged). The private folder is removed either way.
-//
-// Returns 0, or the first error: the expansion's code (errno, 20001, 20002, 20004, minizip's), 20002 when
-// the package lacks the file or its MD5 differs, errno of the copy or rename. A failure sets
-// `install_failed` and raises the alert ("utils", 437, kind 1): "The installer cannot extract a file.",
-// "Error: " + the error text, "Compressed File: " + archive, "Destination: " + destination. With
-// "_log_actions" on, "EXPANDING file <destination>, with result=<code>." is logged. The downloaded file is
-// deleted in every case.
+// Puts one downloaded file into place with INST_expand_into_place (`expanded_kb` bounds each entry). A
+// failure sets `install_failed` and raises the alert ("utils", 437, kind 1): "The installer cannot
+// extract a file.", "Error: " + the error text, "Compressed File: " + archive, "Destination: " +
+// destination; for 20002 the line before it says which check failed. With "_log_actions" on, "EXPANDING
+// file <destination>, with result=<code>." is logged. The downloaded file is deleted in every case.
 int INST_expand_download(const std::string& archive, const std::string& destination,
-                         const std::string& sig_want);
+                         const std::string& sig_want, float expanded_kb = 0.0f);
 
-// Starts the download state afresh (before a download and when a page leaves one): for each slot still
-// holding a package, its HTTP transfer is dropped and its download file "<work>/<slot><suffix>" deleted
-// (nothing in the install folder is touched); then no slots, next index 0, an empty retry list, the size
-// counters 0 and the start time = the clock.
+// Starts the download state afresh (before a download and when a page leaves one): first waits for the
+// expansions in flight (recording what they installed, reporting nothing); then for each slot still
+// holding a package, its HTTP transfer is dropped; every slot's download file and the stage folders are
+// removed (nothing else in the install folder is touched); then no slots, next index 0, an empty retry
+// list, the size counters 0 and the start time = the clock.
 void INST_reset_downloads();

@@ -98,14 +98,18 @@ bool INST_confirm_cancel_demo() {
     const INST_cancel_demo_texts q = INST_cancel_demo_question();
     if (INST_two_button_dialog(q.message, q.label1, q.explanation1, q.label2, q.explanation2) == 0)
         return false;
+    INST_reset_downloads(); // no expansion may still be writing into the copy
     if (!INST_install_folder.empty())
         FILE_delete_tree(INST_install_folder);
     return true;
 }
 
 bool INST_confirm_stop_update() {
-    return INST_two_button_dialog(
-               tr("Are you sure you want to stop the update? Aerivon 10 will not be usable until "
-                  "the update is finished.  You can resume the update later."),
-               tr("Stop"), tr("the update."), tr("Continue"), tr("the update process.")) != 0;
+    if (INST_two_button_dialog(
+            tr("Are you sure you want to stop the update? Aerivon 10 will not be usable until "
+               "the update is finished.  You can resume the update later."),
+            tr("Stop"), tr("the update."), tr("Continue"), tr("the update process.")) == 0)
+        return false;
+    INST_reset_downloads(); // the expansions in flight end before the program does
+    return true;
 }

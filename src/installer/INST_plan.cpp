@@ -2,6 +2,7 @@
 #include "installer/INST_plan.h"
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 #include "base/FILE_ops.h"
@@ -9,6 +10,7 @@
 #include "installer/INST_download.h"
 #include "installer/INST_globals.h"
 #include "installer/INST_scan.h"
+#include "installer/INST_work_lock.h"
 
 namespace {
 
@@ -45,6 +47,22 @@ void set_download_fractions(package_list& list) {
     }
 }
 
+// Removes the private expansion folders a killed run left in the folders of the copy's files.
+void remove_unpack_leftovers(const package_list& list) {
+    if (INST_install_folder.empty())
+        return;
+    std::set<std::string> folders;
+    for (const package_entry& entry : list) {
+        if (entry.empty())
+            continue;
+        std::string folder;
+        FILE_parent_folder(folder, INST_install_folder + entry.back().path);
+        folders.insert(folder);
+    }
+    for (const std::string& folder : folders)
+        INST_remove_unpack_leftovers(folder);
+}
+
 } // namespace
 
 void INST_set_modified_file_dialog(INST_modified_file_asker asker) { state.asker = asker; }
@@ -63,6 +81,7 @@ int INST_plan_install_actions() {
     install_failed = 0;
     package_list& list = INST_directory.packages;
     std::vector<std::string> act_on_every, keep_every;
+    remove_unpack_leftovers(list);
 
     for (size_t e = 0; e < list.size(); ++e) {
         package_entry& entry = list[e];

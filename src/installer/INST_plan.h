@@ -30,7 +30,8 @@ enum {
 };
 
 // Plans every entry of INST_directory's package list for the install folder, the selected OS code, the
-// include flags and the tile selection; clears `install_failed` first. Writes the current records' plan
+// include flags and the tile selection; clears `install_failed` first, and removes the private expansion
+// folders a killed run left in the folders of the copy's files. Writes the current records' plan
 // download and plan delete flags, and their download fraction: the share of the planned expanded size
 // that lies before the entry (0.5 for all when nothing is planned). Each question is preceded by the log
 // line "File: <full path>  sig_want=<sig_want>  sig_have=<sig_have>". Returns 1 when every entry is

@@ -184,7 +184,7 @@ int INST_page_updater_welcome(int entered, page_desc* d) {
 }
 
 int INST_page_search_updates(int entered, page_desc* d) {
-    if (entered && !INST_servers.servers.empty() && INST_directory.version > 0) {
+    if (entered && !INST_servers.servers.empty() && INST_directory.version >= 0) {
         // Every visit fetches the list and the directory afresh and scans again.
         INST_release_checksum_queue();
         INST_reset_server_list(INST_servers);

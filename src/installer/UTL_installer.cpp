@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include "base/APP_alert.h"
 #include "base/FILE_ops.h"
@@ -105,7 +106,27 @@ void apply_server_options(server_list& list, long long* capped) {
 // A path the engine may join to the install folder: it stays inside it, and holds no '\', which the
 // file layer would read as a separator of its own.
 bool record_path_is_safe(const std::string& path) {
+    for (char c : path)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) // cannot be asked for over HTTP
+            return false;
     return path.find('\\') == std::string::npos && FILE_is_safe_relative(path);
+}
+
+// The FILE records from `p` to `end`: lines (ended by LF, CR or both) whose first word, after blanks, is
+// "FILE" and a blank. Stops counting past `most`.
+long long count_file_records(const char* p, const char* end, long long most) {
+    long long n = 0;
+    while (p < end && n <= most) {
+        while (p < end && (*p == ' ' || *p == '\t'))
+            ++p;
+        if (end - p > 4 && p[0] == 'F' && p[1] == 'I' && p[2] == 'L' && p[3] == 'E' &&
+            (p[4] == ' ' || p[4] == '\t'))
+            ++n;
+        while (p < end && *p != '\n' && *p != '\r') // every line end counts, as the reader takes them all
+            ++p;
+        ++p;
+    }
+    return n;
 }
 
 void clip_to_grid(file_record& r) {
@@ -247,11 +268,13 @@ int UTL_rand_range(int lo, int hi) {
 
 // ---- directory file
 
+namespace {
+void read_records(xmap_file& f, int version, install_directory& dir);
+} // namespace
+
 int UTL_read_directory_file(const std::string& path, install_directory& dir) {
     dir.version = 0;
     dir.packages.clear();
-    std::string prefix, previous;
-    int dvd = -1;
 
     xmap_file f(path);
     if (!f.base)
@@ -261,7 +284,31 @@ int UTL_read_directory_file(const std::string& path, install_directory& dir) {
     dir.version = version;
     if (version == 0)
         return 5;
+    // A directory past the size of any installation is refused before anything is kept of it.
+    const long long records = count_file_records(f.cursor, f.end, UTL_MAX_DIRECTORY_RECORDS);
+    if (records > UTL_MAX_DIRECTORY_RECORDS) {
+        LOG_stream << "Directory file: " << path << " holds more than " << UTL_MAX_DIRECTORY_RECORDS
+                   << " FILE records; it is not read.\n";
+        dir.version = 0;
+        return 5;
+    }
+    try {
+        read_records(f, version, dir);
+    } catch (const std::bad_alloc&) {
+        dir.packages.clear();
+        dir.packages.shrink_to_fit();
+        dir.version = 0;
+        LOG_stream << "Directory file: " << path << " does not fit in memory; it is not read.\n";
+        return 5;
+    }
+    return 0;
+}
 
+namespace {
+
+void read_records(xmap_file& f, int version, install_directory& dir) {
+    std::string prefix, previous;
+    int dvd = -1;
     while (f.cursor < f.end) {
         if (XMAP_match_token(f, "DIR", false, 0)) {
             XMAP_read_line(f, &prefix);
@@ -292,8 +339,9 @@ int UTL_read_directory_file(const std::string& path, install_directory& dir) {
             XMAP_read_line(f, nullptr);
         }
     }
-    return 0;
 }
+
+} // namespace
 
 void UTL_install_directory_clear(install_directory& dir) {
     dir.version = 0;

@@ -18,6 +18,8 @@ inline constexpr const char UTL_SERVER_LIST_PATH[] = "/_lookup_10_/server_list_1
 inline constexpr const char UTL_SERVER_LIST_NAME[] = "server_list_10.txt";
 // The most servers a list may hold; further ones are dropped with a log line.
 inline constexpr int UTL_MAX_SERVERS = 64;
+// The most FILE records a directory file may hold; one that holds more is refused as a whole.
+inline constexpr long long UTL_MAX_DIRECTORY_RECORDS = 2000000;
 
 // One download server.
 struct server_record {
@@ -102,9 +104,11 @@ int UTL_rand_range(int lo, int hi);
 
 // Reads the directory file at `path` into `dir`: its version, package list and product kind (the DVD
 // fields are not touched). 0 read; 3 the file did not open; 5 the header is not "A"/"I", 1000 or 1004,
-// INSTALLER (the list is then empty). A FILE record whose path fails FILE_is_safe_relative or holds '\'
-// is dropped with a log line; a tile rectangle is clipped to the grid; a negative size reads as 0. A
-// path ending in '/' raises the fatal alert (kind 2) the reading would otherwise carry on after.
+// INSTALLER, or the file holds more than UTL_MAX_DIRECTORY_RECORDS FILE records, or its records do not fit
+// in memory (the list is then empty, the version 0). A FILE record whose path fails FILE_is_safe_relative,
+// holds '\' or holds a control byte is dropped with a log line; a tile rectangle is clipped to the grid; a
+// negative size reads as 0. A path ending in '/' raises the fatal alert (kind 2) the reading would otherwise
+// carry on after.
 int UTL_read_directory_file(const std::string& path, install_directory& dir);
 
 // Empties the strings, the DVD lines and the package list; version and product kind 0.

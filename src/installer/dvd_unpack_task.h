@@ -5,10 +5,10 @@
 // threads. The stage field tells the runs apart:
 // | run | stage | what                                                                                |
 // |-----|-------|-------------------------------------------------------------------------------------|
-// | 1   | 0 -> 1 | FILE_copy source -> temporary path (atomic: a failed copy leaves the old file)     |
-// | 2   | 1     | after a good copy: expand ".7z" / ".zip" next to the destination (a plain file was   |
-// |     |       | copied to its place), check the destination's MD5, delete the temporary copy,       |
-// |     |       | then sig_have = sig_want and matches = 1                                            |
+// | 1   | 0 -> 1 | FILE_copy source -> temporary path in the work folder                            |
+// | 2   | 1     | after a good copy: INST_expand_into_place, as the web road does (private folder     |
+// |     |       | beside the destination, MD5 check, rename; a plain file is checked, then copied),   |
+// |     |       | the temporary copy deleted, then sig_have = sig_want and matches = 1                |
 // The first failure stops the task: its code and English text are the task's result, and the record keeps
 // its old signature. The task writes only its own entry's record; the main thread keeps the list's
 // layout, the install folder and the disc's paths unchanged while it is in flight.
@@ -22,14 +22,15 @@ class dvd_unpack_task : public UTL_work_task {
     // Made on the main thread for entry `entry` of INST_directory, with the work folder `temporary_folder`
     // (ending in '/'). Source = DVD root + version folder + "/" + path + suffix; destination = install
     // folder + path; temporary path = the work folder + sig_want (only when it is letters and digits) +
-    // "_" + entry + suffix, or the destination itself for a plain file (no suffix). Paths are absolute.
+    // "_" + entry + suffix (a plain file too, so that it is checked before it replaces anything). Paths
+    // are absolute.
     dvd_unpack_task(int entry, const std::string& temporary_folder);
     // Logs "EXPANDING file <destination>, with result=<code>." (and " " + the error text after a failure)
     // when the installer logs its actions. Main thread.
     ~dvd_unpack_task() override;
     void run() override;
-    // Copies the error text to `message` and returns the code: 0; the copy's errno; the expansion's code;
-    // 20002 when the installed file does not have the wanted MD5.
+    // Copies the error text to `message` and returns the code: 0; the copy's errno; the expansion's code
+    // (20002 with the failed check named in the text, also when the file does not have the wanted MD5).
     int result(std::string& message) override;
 
     int entry() const { return entry_; }
@@ -50,4 +51,5 @@ class dvd_unpack_task : public UTL_work_task {
     std::string error_text_;
     int result_ = 0;
     std::string sig_want_;
+    float expanded_kb_ = 0.0f;
 };

@@ -24,6 +24,7 @@
 #include "installer/INST_stand_ins.h"
 #include "installer/INST_startup.h"
 #include "installer/INST_wizard.h"
+#include "installer/INST_work_lock.h"
 #include "installer/UTL_dvd.h"
 #include "platform/WIN_window.h"
 #include "ui/APP_frame.h"
@@ -76,6 +77,7 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
     FILE_get_special_folder(1, executable);
     INST_work_folder = temporary;
     std::atexit(INST_remove_work_folder);
+    INST_lock_work_folder(temporary); // this run's folder is in use
 
     INST_probe_path = "dvd_version.txt";
     INST_directory.dvd_root = UTL_find_dvd_drive(INST_probe_volume);
@@ -86,6 +88,12 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
     char* args[] = {text.data(), nullptr};
     APP_toolkit_init();
     hl_init(1, args);
+    // The work folders of runs that were killed go (the log is open now). A copy restarted from the disc
+    // runs from its own work folder, which is kept.
+    std::string base, program_folder;
+    FILE_parent_folder(base, temporary.empty() ? temporary : temporary.substr(0, temporary.size() - 1));
+    FILE_parent_folder(program_folder, executable);
+    INST_remove_stale_work_folders(base, temporary, program_folder);
     INST_start_up(text);
 
     APP_set_screen0_frame(INST_wizard_frame);

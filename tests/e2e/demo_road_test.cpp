@@ -202,8 +202,12 @@ TEST_F(DemoRoadProgramTest, FormatsNewerThanTheInstallerOpenTheDownloadPageAndQu
     }
 }
 
+// Each run also removes, at its start, the work folder a killed run left (its lock is free), and leaves
+// the folder of the run that is still going.
 TEST(WorkFolderProgramTest, TwoRunsAtOnceHavePrivateFoldersThatGoAtExit) {
     test::TempDir tmp;
+    const std::string stale = tmp.file("aerivon-installer-Killed");
+    test::shell("mkdir -p '" + stale + "/sub' && touch '" + stale + "/lock' '" + stale + "/sub/3.zip'");
     shell::session runs[2] = {shell::session{"800x600x24"}, shell::session{"800x600x24"}};
     std::string folders[2];
     for (int i = 0; i < 2; ++i) {
@@ -220,6 +224,12 @@ TEST(WorkFolderProgramTest, TwoRunsAtOnceHavePrivateFoldersThatGoAtExit) {
         ASSERT_EQ(stat(folders[i].c_str(), &st), 0) << folders[i];
         EXPECT_EQ(st.st_mode & 0777, 0700u);
         EXPECT_EQ(folders[i].rfind(tmp.path() + "/aerivon-installer-", 0), 0u) << folders[i];
+        EXPECT_EQ(text.find("Removed the work folder " + stale + "/ of a run that is gone, with result=0.") !=
+                      std::string::npos,
+                  i == 0)
+            << text;
+        EXPECT_FALSE(exists(stale));
+        EXPECT_TRUE(exists(folders[0] + "lock")); // the first run is still going, with its folder
     }
     EXPECT_NE(folders[0], folders[1]);
     for (int i = 0; i < 2; ++i) {

@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <unistd.h>
 
 #include "base/APP_clock.h"
 #include "base/http.h"
 #include "installer/INST_demo_road.h"
 #include "installer/INST_download.h"
 #include "installer/INST_page_routines.h"
+#include "installer/INST_update_road.h"
 #include "installer/INST_wizard.h"
 #include "installer_fixtures.h"
+#include "support/engine_harness.h"
 #include "support/loopback_server.h"
 
 namespace {
@@ -80,6 +83,77 @@ TEST_F(DemoRoadTest, CheckServersShowsEachFetchState) {
     int result = 0;
     EXPECT_EQ(page(&result).next, INST_page_pick_destination_demo);
     EXPECT_EQ(result, 1);
+}
+
+// The HTTP answer carrying a directory archive whose directory.txt holds `text`.
+std::string directory_answer(const std::string& text) {
+    test::TempDir d;
+    test::write_file(d.file("directory.txt"), text);
+    EXPECT_EQ(test::shell("cd '" + d.path() + "' && zip -q a.zip directory.txt"), 0);
+    const std::string zip = test::read_file(d.file("a.zip"));
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(zip.size()) + "\r\n\r\n" + zip;
+}
+
+// A directory with a good header and no FILE record is a failed directory on both web roads: the page says
+// so, nothing is offered, and it is fetched again only when the page is entered again.
+TEST_F(DemoRoadTest, ADirectoryThatListsNothingIsAFailedDirectory) {
+    const struct {
+        const char* name;
+        page_fn page;
+        std::string body;
+    } rows[] = {
+        {"header only", INST_page_check_servers, "I\n1004 version\nINSTALLER\n"},
+        {"no FILE record", INST_page_search_updates,
+         "I\n1004 version\nINSTALLER\nDIR Resources/\nDISK 1\nPRODUCT_KEY 1\nFILE\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        HTTP_clear();
+        const std::string answer = directory_answer(row.body);
+        test::LoopbackServer server;
+        server.accept()
+            .read_request()
+            .send(answer)
+            .close()
+            .accept()
+            .read_request()
+            .send(answer)
+            .close()
+            .start();
+        HTTP_manager().proxy_host = "127.0.0.1";
+        HTTP_manager().port = server.port();
+        one_server();
+        UTL_install_directory_clear(INST_directory);
+        INST_directory.version = -1;
+        INST_directory.version_folder = "Aerivon10Demo";
+        page_desc d;
+        for (int frame = 0;
+             frame < 2000 && d.body != "There was a problem reading information from the servers."; ++frame) {
+            d = page_desc();
+            row.page(0, &d);
+            usleep(1000);
+        }
+        EXPECT_EQ(d.body, "There was a problem reading information from the servers.");
+        EXPECT_EQ(d.next, nullptr);
+        EXPECT_EQ(INST_directory.version, 0);
+        EXPECT_TRUE(INST_directory.packages.empty());
+        EXPECT_NE(log.text().find("lists no file; the servers' information is not used."), std::string::npos);
+        // Later frames do not ask again; entering the page again does.
+        for (int frame = 0; frame < 50; ++frame)
+            row.page(0, &(d = page_desc()));
+        EXPECT_EQ(server.connections(), 1);
+        row.page(1, &(d = page_desc()));
+        if (row.page == INST_page_search_updates) {
+            // Entering the search page starts the whole fetch afresh, from the server list.
+            EXPECT_EQ(INST_directory.version, -1);
+            EXPECT_TRUE(INST_servers.servers.empty());
+            continue;
+        }
+        EXPECT_TRUE(test::Engine::poll([&] {
+            row.page(0, &(d = page_desc()));
+            return server.connections() == 2 && INST_directory.version == 0;
+        })) << log.text();
+    }
 }
 
 TEST_F(DemoRoadTest, AnInstallWithNothingToExpandShowsAFiniteBarAndFinishes) {

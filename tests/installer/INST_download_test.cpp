@@ -21,6 +21,7 @@
 #include "base/PREF_file.h"
 #include "installer/INST_directory_zip.h"
 #include "installer/INST_download.h"
+#include "installer/INST_expand.h"
 #include "installer/INST_plan.h"
 #include "installer_fixtures.h"
 #include "support/engine_harness.h"
@@ -100,7 +101,7 @@ struct DispenserTest : test::InstallerTest {
     }
 };
 
-TEST_F(DispenserTest, HandsOutIndicesInOrderAndRetriesFirst) {
+TEST_F(DispenserTest, HandsOutIndicesInOrderAndRetriesAfterNewEntries) {
     const int n = 4;
     EXPECT_EQ(INST_next_work_item(1, n), 0); // slot 1 first: slots 0 and 1 appear
     ASSERT_EQ(INST_dispenser.slots.size(), 2u);
@@ -115,13 +116,15 @@ TEST_F(DispenserTest, HandsOutIndicesInOrderAndRetriesFirst) {
     EXPECT_EQ(INST_dispenser.slots[1].retry_time, 130.0f);
     EXPECT_EQ(INST_dispenser.retry_list, std::list<int>{0});
 
-    INST_dispenser.slots[0].state = 1; // slot 0 finished its package and wants work: the retry comes first
-    EXPECT_EQ(INST_next_work_item(0, n), 0);
-    EXPECT_TRUE(INST_dispenser.retry_list.empty());
+    // Slot 0 finished its package and wants work: new entries come first, the retry waits its turn.
     INST_dispenser.slots[0].state = 1;
     EXPECT_EQ(INST_next_work_item(0, n), 2);
     INST_dispenser.slots[0].state = 1;
     EXPECT_EQ(INST_next_work_item(0, n), 3);
+    EXPECT_EQ(INST_dispenser.retry_list, std::list<int>{0});
+    INST_dispenser.slots[0].state = 1;
+    EXPECT_EQ(INST_next_work_item(0, n), 0);
+    EXPECT_TRUE(INST_dispenser.retry_list.empty());
     INST_dispenser.slots[0].state = 1;
     EXPECT_EQ(INST_next_work_item(0, n), 4); // the entry count: nothing left
     EXPECT_EQ(INST_dispenser.next_index, 4);
@@ -223,6 +226,8 @@ TEST_F(ExpandTest, ABrokenOrWrongPackageLeavesTheOldFileAndAlerts) {
         std::function<void(const std::string&)> make;
         const char* archive;
         int code;
+        const char* why = nullptr; // the check a 20002 names on the line before the alert
+        float expanded_kb = 0.0f;
     } cases[] = {
         {"a zip whose data fails its CRC",
          [&](const std::string& p) {
@@ -234,24 +239,35 @@ TEST_F(ExpandTest, ABrokenOrWrongPackageLeavesTheOldFileAndAlerts) {
          [&](const std::string& p) {
              make_zip(p, {{"Aerivon Manual.txt", "other\n"}});
          },
-         "3.zip", 20002},
+         "3.zip", 20002, "signature mismatch"},
         {"a zip holding another name",
          [&](const std::string& p) {
              make_zip(p, {{"Other.txt", new_text}});
          },
-         "3.zip", 20002},
+         "3.zip", 20002, "signature mismatch"},
         {"a zip with an entry that leaves its folder",
          [&](const std::string& p) {
              make_zip(p, {{"../../x", "escaped\n"}, {"Aerivon Manual.txt", new_text}});
          },
-         "3.zip", 20002},
+         "3.zip", 20002, "refused entry name"},
         {"a truncated 7z",
          [&](const std::string& p) {
              make_7z(p, "Aerivon Manual.txt", new_text);
              std::string bytes = test::read_file(p);
              test::write_file(p, bytes.substr(0, bytes.size() - 20));
          },
-         "1.7z", 20002},
+         "1.7z", 20002, "short read"},
+        // Twice 1 KB plus 1 MiB is the most an entry of this record may expand to.
+        {"a zip entry past its bound",
+         [&](const std::string& p) {
+             make_zip(p, {{"Aerivon Manual.txt", std::string((1 << 20) + 2049, 'b')}});
+         },
+         "3.zip", 20002, "entry larger than its record allows", 1.0f},
+        {"a 7z holding another name", [&](const std::string& p) { make_7z(p, "Other.txt", new_text); },
+         "1.7z", 20002, "signature mismatch"},
+        {"a 7z entry past its bound",
+         [&](const std::string& p) { make_7z(p, "Aerivon Manual.txt", std::string((1 << 20) + 2049, 'b')); },
+         "1.7z", 20002, "entry larger than its record allows", 1.0f},
         {"a zip that is no archive", [&](const std::string& p) { test::write_file(p, "not a zip\n"); },
          "0.zip", 20001},
         {"a plain file with other bytes", [&](const std::string& p) { test::write_file(p, "other\n"); }, "2",
@@ -264,7 +280,7 @@ TEST_F(ExpandTest, ABrokenOrWrongPackageLeavesTheOldFileAndAlerts) {
         c.make(archive);
         install_failed = 0;
         const std::string before = log.text();
-        EXPECT_EQ(INST_expand_download(archive, destination, sig), c.code);
+        EXPECT_EQ(INST_expand_download(archive, destination, sig, c.expanded_kb), c.code);
         EXPECT_EQ(test::read_file(destination), old_text);
         EXPECT_EQ(names_in(folder), std::vector<std::string>{"Aerivon Manual.txt"}); // no sibling, no stage
         EXPECT_FALSE(fs::exists(archive));
@@ -279,11 +295,32 @@ TEST_F(ExpandTest, ABrokenOrWrongPackageLeavesTheOldFileAndAlerts) {
         EXPECT_NE(block.find("| Compressed File: " + archive + "\n"), std::string::npos) << block;
         EXPECT_NE(block.find("| Destination: " + destination + "\n"), std::string::npos) << block;
         EXPECT_NE(block.find("| (utils:437)"), std::string::npos) << block;
+        if (c.why) {
+            const size_t why = block.find("EXPANDING: " + archive + " failed its check: " + c.why + ".\n");
+            EXPECT_LT(why, block.find("| The installer cannot extract a file.\n")) << block;
+        }
         EXPECT_NE(
             block.find("EXPANDING file " + destination + ", with result=" + std::to_string(c.code) + ".\n"),
             std::string::npos)
             << block;
     }
+}
+
+TEST_F(ExpandTest, AnEntryAtItsBoundFitsAndOtherEntriesAreNamedUpToTwenty) {
+    // Exactly twice 1 KB plus 1 MiB expands, and of 25 other entries 20 are named, then a summary.
+    const std::string text((1 << 20) + 2048, 'b');
+    std::vector<std::pair<std::string, std::string>> entries = {{"Aerivon Manual.txt", text}};
+    for (int i = 0; i < 25; ++i)
+        entries.push_back({"other" + std::to_string(i) + ".txt", "x"});
+    make_zip(work + "3.zip", entries);
+    EXPECT_EQ(INST_expand_download(work + "3.zip", destination, md5_text(text), 1.0f), 0);
+    EXPECT_EQ(test::read_file(destination), text);
+    EXPECT_EQ(test::count_of(log.text(), ", which is not installed.\n"), 20);
+    EXPECT_NE(log.text().find("EXPANDING: " + work + "3.zip … and 5 more.\n"), std::string::npos)
+        << log.text();
+    EXPECT_EQ(names_in(folder), std::vector<std::string>{"Aerivon Manual.txt"});
+    EXPECT_EQ(INST_entry_limit(0.0f), 4ull << 30);
+    EXPECT_EQ(INST_entry_limit(1.0f), (1ull << 20) + 2048);
 }
 
 TEST_F(ExpandTest, TheExecuteBitsOfAnEntryAreKept) {
@@ -505,6 +542,27 @@ struct DirectoryZipTest : test::InstallerTest {
     const std::string header = "I\n1004 version\nINSTALLER\n";
     std::string work() const { return dir.path() + "/"; }
 };
+
+TEST_F(DirectoryZipTest, ADirectoryPast256MiBIsRefused) {
+    // 256 MiB and one byte of blanks pack into a few hundred kilobytes.
+    test::write_file(dir.file("make.py"), "import zipfile,sys\n"
+                                          "z=zipfile.ZipFile(sys.argv[1],'w',zipfile.ZIP_DEFLATED)\n"
+                                          "with z.open('directory.txt','w',force_zip64=True) as f:\n"
+                                          "    f.write(sys.argv[2].encode())\n"
+                                          "    for i in range(256): f.write(b' '*(1<<20))\n"
+                                          "    f.write(b' ')\n"
+                                          "z.close()\n");
+    ASSERT_EQ(test::shell("python3 " + q(dir.file("make.py")) + " " + q(dir.file("bomb.zip")) + " " +
+                          q(header + "FILE 64 0 0 0 0 0 1 1 s a.txt\n")),
+              0);
+    install_directory d;
+    int unzip = 0;
+    EXPECT_EQ(INST_unzip_directory_file(dir.file("bomb.zip"), work(), d, &unzip, false), -1);
+    EXPECT_EQ(unzip, 20002);
+    EXPECT_EQ(FILE_last_read_failure(), FILE_read_failure::entry_too_large);
+    EXPECT_FALSE(fs::exists(dir.file("directory.txt")));
+    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"bomb.zip", "make.py"}));
+}
 
 TEST_F(DirectoryZipTest, AnArchiveWithoutTheFileNeverYieldsAnOlderOne) {
     make_zip(dir.file("good.zip"), {{"directory.txt", header + "FILE 64 0 0 0 0 0 1 1 s a.txt\n"}});

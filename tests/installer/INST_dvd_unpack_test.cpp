@@ -105,7 +105,8 @@ TEST_F(DvdUnpackTest, APackageWithOtherBytesFailsTheCheck) {
     std::string text;
     EXPECT_EQ(INST_take_last_error(text), 20002);
     EXPECT_THAT(text, MatchesRegex("I was unable to unzip the file " + work +
-                                   "[0-9a-f]{32}_1\\.zip to the folder " + install + "Instructions/\\."));
+                                   "[0-9a-f]{32}_1\\.zip to the folder " + install +
+                                   "Instructions/\\. \\(signature mismatch\\)"));
 }
 
 // A directory's signature is only part of the temporary name when it is a plain word.
@@ -132,6 +133,56 @@ TEST_F(DvdUnpackTest, TemporaryNameStaysInTheWorkFolder) {
         EXPECT_EQ(test::read_file(install + "pkg.txt"), "package\n");
         EXPECT_FALSE(fs::exists(dir.file("w1/x_0.zip")));
         EXPECT_TRUE(fs::is_empty(work));
+    }
+}
+
+// A disc package is checked before it replaces anything, as a download is: a wrong or oversized package
+// leaves the old file, and nothing of it stays beside the file or in the work folder.
+TEST_F(DvdUnpackTest, AWrongPackageNeverReplacesTheOldFile) {
+    fs::create_directories(dir.file("disc/V"));
+    fs::create_directories(dir.file("src"));
+    fs::create_directories(install);
+    INST_install_folder = install;
+    INST_directory.dvd_root = dir.file("disc/");
+    INST_directory.version_folder = "V";
+    const std::string good = "the wanted bytes\n";
+    test::write_file(dir.file("want"), good);
+    const std::string sig = test::md5_of(dir.file("want"));
+    const struct {
+        const char* name;
+        int kind;
+        std::string bytes; // of the packed file
+        float expanded_kb;
+        const char* why;
+    } cases[] = {
+        {"zip with other bytes", 0x40, "other bytes\n", 1.0f, "signature mismatch"},
+        {"plain file with other bytes", 0, "other bytes\n", 1.0f, "signature mismatch"},
+        {"zip entry past twice its size plus 1 MiB", 0x40, std::string(3 << 20, 'z'), 512.0f,
+         "entry larger than its record allows"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::write_file(install + "pkg.txt", "old\n");
+        fs::remove_all(dir.file("disc/V"));
+        fs::create_directories(dir.file("disc/V"));
+        test::write_file(dir.file("src/pkg.txt"), c.bytes);
+        if (c.kind == 0x40)
+            ASSERT_EQ(test::shell("cd '" + dir.file("src") + "' && zip -q ../disc/V/pkg.txt.zip pkg.txt"), 0);
+        else
+            fs::copy_file(dir.file("src/pkg.txt"), dir.file("disc/V/pkg.txt"));
+        INST_directory.packages.clear();
+        add_record("pkg.txt", c.kind, sig);
+        INST_directory.packages[0].back().expanded_kb = c.expanded_kb;
+        dvd_unpack_task task(0, work);
+        task.run();
+        task.run();
+        std::string text;
+        EXPECT_EQ(task.result(text), 20002);
+        EXPECT_THAT(text, HasSubstr(std::string("(") + c.why + ")"));
+        EXPECT_EQ(test::read_file(install + "pkg.txt"), "old\n");
+        EXPECT_EQ(std::distance(fs::directory_iterator(install), fs::directory_iterator()), 1);
+        EXPECT_TRUE(fs::is_empty(work));
+        EXPECT_EQ(INST_directory.packages[0].back().matches, 0);
     }
 }
 

@@ -2,9 +2,12 @@
 // in a fresh temporary folder.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 #include "installer/UTL_installer.h"
@@ -401,6 +404,71 @@ TEST_F(DirectoryFileTest, RecordsWhosePathLeavesTheInstallFolderAreDroppedAndLog
         << text;
     for (const char* path : hostile)
         EXPECT_EQ(count_of(text, "record of \"" + std::string(path) + "\""), 1) << path;
+}
+
+TEST_F(DirectoryFileTest, RecordsWhosePathHoldsAControlByteAreDropped) {
+    std::string body;
+    for (const char* path : {"a\x01"
+                             "b.txt",
+                             "tab\there.txt", "del\x7f.txt", "good.txt"})
+        body += "FILE 0 0 0 0 0 0 1 1 s " + std::string(path) + "\n";
+    LogCapture log;
+    ASSERT_EQ(read(directory(1004, body)), 0);
+    EXPECT_EQ(only().path, "good.txt");
+    for (const char* shown : {"a\\x01b.txt", "tab\\x09here.txt", "del\\x7F.txt"})
+        EXPECT_EQ(count_of(log.text(), "dropped the record of \"" + std::string(shown) + "\""), 1) << shown;
+}
+
+TEST_F(DirectoryFileTest, MoreThanTwoMillionRecordsAreRefusedWhole) {
+    std::string body = "DIR d/\n";
+    body.reserve(static_cast<size_t>(UTL_MAX_DIRECTORY_RECORDS) * 28);
+    for (long long i = 0; i <= UTL_MAX_DIRECTORY_RECORDS; ++i) // every kind of line end
+        body += i % 3 == 0   ? "FILE 0 0 0 0 0 0 1 1 s a\n"
+                : i % 3 == 1 ? " \tFILE 0 0 0 0 0 0 1 1 s a\r"
+                             : "FILE 0 0 0 0 0 0 1 1 s a\r\n";
+    LogCapture log;
+    EXPECT_EQ(read(directory(1004, body)), 5);
+    EXPECT_EQ(out.version, 0);
+    EXPECT_TRUE(out.packages.empty());
+    EXPECT_NE(log.text().find("FILE records; it is not read."), std::string::npos) << log.text();
+    // Other lines do not count, even when they begin like one.
+    std::string others = "FILE 0 0 0 0 0 0 1 1 s a\n";
+    for (long long i = 0; i <= UTL_MAX_DIRECTORY_RECORDS; ++i)
+        others += i % 2 ? "FILES 1\n" : "xFILE 1\r";
+    EXPECT_EQ(read(directory(1004, others)), 0);
+    EXPECT_EQ(out.packages.size(), 1u);
+}
+
+#ifndef AERIVON_SANITIZED
+// The child of the memory test: reads a directory of 400,000 distinct paths with 48 MB of address space
+// to spare, and exits with the reader's result.
+[[noreturn]] void child_reads_a_directory_that_does_not_fit(const std::string& path) {
+    long pages = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld", &pages) != 1)
+            pages = 0;
+        std::fclose(f);
+    }
+    const rlim_t room = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (48u << 20);
+    rlimit limit{room, room};
+    setrlimit(RLIMIT_AS, &limit);
+    install_directory d;
+    const int result = UTL_read_directory_file(path, d);
+    std::_Exit(result == 5 && d.packages.empty() && d.version == 0 ? 0 : 10 + result);
+}
+#endif
+
+TEST_F(DirectoryFileTest, ADirectoryThatDoesNotFitInMemoryIsRefused) {
+#ifdef AERIVON_SANITIZED
+    GTEST_SKIP() << "sanitizers reserve address space of their own";
+#else
+    std::string body;
+    for (int i = 0; i < 400000; ++i)
+        body += "FILE 0 0 0 0 0 0 1 1 s folder/file number " + std::to_string(i) + ".txt\n";
+    test::write_file(dir.file("big.txt"), directory(1004, body));
+    EXPECT_EXIT(child_reads_a_directory_that_does_not_fit(dir.file("big.txt")), testing::ExitedWithCode(0),
+                "");
+#endif
 }
 
 TEST_F(DirectoryFileTest, TileRectanglesAreClippedToTheGrid) {

@@ -108,4 +108,24 @@ inline int count_of(const std::string& hay, const std::string& needle) {
     return n;
 }
 
+// A temporary folder holding a work folder (`work`) and a copy (`install`) with the sub-folder `sub`, and the
+// log captured.
+class CopyTest : public InstallerTest {
+  protected:
+    explicit CopyTest(const std::string& sub) : sub_(sub) {}
+    void SetUp() override {
+        InstallerTest::SetUp();
+        work = dir.file("work/");
+        install = dir.file("copy/");
+        std::filesystem::create_directories(work);
+        std::filesystem::create_directories(install + sub_);
+    }
+    TempDir dir;
+    LogCapture log;
+    std::string work, install;
+
+  private:
+    std::string sub_;
+};
+
 } // namespace test

@@ -1,0 +1,165 @@
+// INST_expand: one package into place through a private folder (see the header).
+#include "installer/INST_expand.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "base/FILE_compress.h"
+#include "base/FILE_ops.h"
+#include "base/LOG_log.h"
+
+namespace {
+
+constexpr int wrong_file = 20002;
+// Other entries of a package named in the log before the summary line.
+constexpr size_t named_others = 20;
+
+bool ends_with(const std::string& s, const char* tail) {
+    const std::string t = tail;
+    return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
+}
+
+bool is_md5_hex(const std::string& s) {
+    if (s.size() != 32)
+        return false;
+    for (char c : s)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
+            return false;
+    return true;
+}
+
+char lower(char c) { return c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool same_md5(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
+// 0 when the file at `path` has the MD5 `want`; 20002 when it differs; the hashing error otherwise.
+int check_md5(const std::string& path, const std::string& want, const std::string& archive) {
+    std::string have;
+    const int err = FILE_md5_hex(path, have);
+    if (err != 0)
+        return err;
+    if (same_md5(have, want))
+        return 0;
+    LOG_stream << "EXPANDING: " << archive << " gave a file whose signature " << have << " is not the wanted "
+               << want << ".\n";
+    return wrong_file;
+}
+
+std::string absolute(std::string path) {
+    FILE_make_absolute(path);
+    return path;
+}
+
+const char* read_failure_text(FILE_read_failure why) {
+    switch (why) {
+    case FILE_read_failure::refused_name:
+        return "refused entry name";
+    case FILE_read_failure::entry_too_large:
+        return "entry larger than its record allows";
+    default:
+        return "short read";
+    }
+}
+
+// Names the other entries of a package: the first few, then how many more.
+void log_other_entries(const std::vector<std::string>& others, const std::string& archive) {
+    std::string text;
+    for (size_t i = 0; i < others.size() && i < named_others; ++i)
+        text += "EXPANDING: " + archive + " also holds " + others[i] + ", which is not installed.\n";
+    if (others.size() > named_others)
+        text +=
+            "EXPANDING: " + archive + " … and " + std::to_string(others.size() - named_others) + " more.\n";
+    if (!text.empty())
+        LOG_stream << text;
+}
+
+// Expands the destination's file out of the archive into the stage folder (a private one made beside the
+// destination when `stage` is empty), checks it there and renames it into place.
+int expand_archive(const std::string& archive, const std::string& destination, const std::string& sig_want,
+                   uint64_t limit, bool seven_zip, const std::string& stage, std::string* why) {
+    std::string folder = stage;
+    if (folder.empty()) {
+        std::string target;
+        FILE_parent_folder(target, destination);
+        folder = absolute(target) + INST_UNPACK_PREFIX + "XXXXXX";
+        if (!mkdtemp(folder.data()))
+            return errno ? errno : 20004;
+        folder += '/';
+    }
+    std::string name;
+    FILE_last_component(name, destination);
+    std::vector<std::string> others;
+    int err = seven_zip ? FILE_7z_to_folder(archive, folder, nullptr, false, limit, &name, &others)
+                        : zip_to_file(archive, folder, limit, &name, &others);
+    if (err == wrong_file && why)
+        *why = read_failure_text(FILE_last_read_failure());
+    const std::string staged = folder + name;
+    if (err == 0) {
+        if (!FILE_is_file(staged)) {
+            LOG_stream << "EXPANDING: " + archive + " does not hold the file " + name + ".\n";
+            err = wrong_file;
+        } else if (is_md5_hex(sig_want)) {
+            err = check_md5(staged, sig_want, archive);
+        }
+        if (err == wrong_file && why)
+            *why = "signature mismatch";
+        if (err == 0 && std::rename(staged.c_str(), absolute(destination).c_str()) != 0)
+            err = errno ? errno : 20004;
+    }
+    log_other_entries(others, archive);
+    if (stage.empty())
+        FILE_delete_tree(folder);
+    else if (err != 0)
+        FILE_delete(staged);
+    return err;
+}
+
+} // namespace
+
+uint64_t INST_entry_limit(float expanded_kb) {
+    constexpr uint64_t mib = 1024ull * 1024ull;
+    if (!(expanded_kb > 0.0f))
+        return 4096ull * mib;
+    const double bytes = static_cast<double>(expanded_kb) * 1024.0 * 2.0;
+    if (bytes >= 1.8e19) // beyond what 64 bits hold
+        return UINT64_MAX;
+    return static_cast<uint64_t>(bytes) + mib;
+}
+
+std::string INST_package_kind(const std::string& archive) {
+    if (archive.size() >= 4 && ends_with(archive, ".7z"))
+        return ".7z";
+    if (archive.size() >= 4 && ends_with(archive, ".zip"))
+        return ".zip";
+    return "";
+}
+
+int INST_expand_into_place(const std::string& archive, const std::string& suffix,
+                           const std::string& destination, const std::string& sig_want, float expanded_kb,
+                           std::string* why, const std::string& stage, bool keep_archive) {
+    FILE_clear_read_only(destination);
+    int result = 0;
+    if (suffix == ".7z" || suffix == ".zip") {
+        result = expand_archive(archive, destination, sig_want, INST_entry_limit(expanded_kb),
+                                suffix == ".7z", stage, why);
+    } else {
+        if (is_md5_hex(sig_want))
+            result = check_md5(archive, sig_want, archive);
+        if (result == wrong_file && why)
+            *why = "signature mismatch";
+        if (result == 0)
+            result = FILE_copy(archive, destination);
+    }
+    if (!keep_archive)
+        FILE_delete(archive);
+    return result;
+}
