@@ -25,8 +25,10 @@ constexpr int err_no_socket = 20009;
 constexpr int err_short_write = 20010;
 constexpr int err_no_address = 20011;
 
-// A response head larger than this is refused.
+// A response whose header blocks, interim ones included, take more than this is refused.
 constexpr size_t max_head_bytes = 65536;
+// Interim (1xx) blocks accepted before the final one; a server that sends more is refused.
+constexpr int max_interim_blocks = 8;
 // Seconds without progress before a transfer is given up.
 constexpr float idle_limit = 240.0f;
 
@@ -116,9 +118,26 @@ int64_t parse_length(const std::string& text) {
     return value;
 }
 
-// The empty line ended a block with a final status: the body follows.
+// Keeps the first value of each header name, and marks the block when its headers frame the body in a way
+// we cannot follow: a Transfer-Encoding other than identity, or a second Content-Length that differs.
+void take_header(http_connection* c, const std::string& name, const std::string& value) {
+    if (equal_nocase(name, "Transfer-Encoding") && !equal_nocase(value, "identity"))
+        c->bad_framing = true;
+    auto [at, added] = c->headers.emplace(name, value);
+    if (!added && equal_nocase(name, "Content-Length") &&
+        (parse_length(at->second) < 0 || parse_length(at->second) != parse_length(value)))
+        c->bad_framing = true;
+}
+
+// The empty line ended a block with a final status: the body follows. A body we cannot frame (chunked or
+// otherwise encoded, or two different lengths) is refused rather than saved as the file, and so is a 204
+// or 304, which has none.
 void finish_head(http_connection* c) {
     c->headers_done = true;
+    if (c->bad_framing || c->status_code == 204 || c->status_code == 304) {
+        c->os_error = EPROTO;
+        return;
+    }
     auto length = c->headers.find("Content-Length");
     if (length != c->headers.end()) {
         c->content_length = parse_length(length->second);
@@ -155,10 +174,15 @@ void parse_head(http_connection* c) {
             break;
         }
         if (line.empty()) {
-            if (c->status_code >= 200)
+            if (c->status_code >= 200) {
                 finish_head(c);
-            else
-                c->head_bytes = 0; // an interim block: the next one follows
+            } else if (++c->interim_blocks > max_interim_blocks) {
+                c->os_error = EPROTO;
+            } else {
+                // An interim block says nothing about the final response: its headers go.
+                c->headers.clear();
+                c->bad_framing = false;
+            }
         } else if (line.compare(0, 5, "HTTP/") == 0 && line.size() >= 12) {
             // "HTTP/x.y NNN[ text]"
             int code = 0;
@@ -176,7 +200,7 @@ void parse_head(http_connection* c) {
             if (colon != std::string::npos && colon > 0) {
                 std::string name = trim_blanks(line.substr(0, colon));
                 if (!name.empty())
-                    c->headers.emplace(name, trim_blanks(line.substr(colon + 1)));
+                    take_header(c, name, trim_blanks(line.substr(colon + 1)));
             }
         }
     }
@@ -375,6 +399,8 @@ void HTTP_send_request(http_connection* c, const std::string& path, bool with_bo
     c->bytes_received = 0;
     c->headers_done = false;
     c->head_bytes = 0;
+    c->interim_blocks = 0;
+    c->bad_framing = false;
     c->os_error = 0;
     close_output(c, false);
     c->last_activity = now();

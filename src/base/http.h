@@ -50,7 +50,9 @@ struct http_connection {
     int64_t content_length = -1; // -1: unknown
     int64_t bytes_received = 0;
     float last_activity = 0.0f; // the frame clock's elapsed seconds at the last progress
-    size_t head_bytes = 0;      // bytes of the current header block taken so far
+    size_t head_bytes = 0;      // bytes of the response's header blocks taken so far, interim ones too
+    int interim_blocks = 0;     // interim (1xx) blocks passed over in this response
+    bool bad_framing = false;   // the current block's headers frame the body in a way we cannot trust
     bool spoiled = false;       // the stream held bytes beyond the body: never carry another request
 
     http_connection() = default;

@@ -9,6 +9,7 @@
 
 #include "base/APP_clock.h"
 #include "base/APP_platform_tag.h"
+#include "base/FILE_ops.h"
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
 #include "base/PREF_file.h"
@@ -26,6 +27,14 @@ std::string response(const std::string& status, const std::string& headers, cons
 
 std::string ok(const std::string& body, const std::string& extra = "") {
     return response("200 OK", "Content-Length: " + std::to_string(body.size()) + "\r\n" + extra, body);
+}
+
+// `n` interim blocks, each carrying `headers`.
+std::string interim_blocks(int n, const std::string& headers) {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += "HTTP/1.1 100 Continue\r\n" + headers + "\r\n";
+    return s;
 }
 
 const std::string user_agent = "User-agent: Aerivon Demo Installer 3.22r1-";
@@ -176,8 +185,13 @@ TEST_F(HttpClientTest, ResponsesThatSucceed) {
         {"status line without a reason", "HTTP/1.1 200\r\nContent-Length: 2\r\n\r\nok", "ok", 0},
         {"name case and no blank", response("200 OK", "content-length:5\r\n", "hello"), "hello", 0},
         {"blanks around the value", response("200 OK", "Content-Length:  5 \r\n", "hello"), "hello", 0},
-        {"repeated name keeps the first",
-         response("200 OK", "Content-Length: 5\r\nContent-Length: 9\r\n", "hello"), "hello", 0},
+        {"repeated length with the same value",
+         response("200 OK", "Content-Length: 5\r\ncontent-length: 5\r\n", "hello"), "hello", 0},
+        {"identity transfer encoding",
+         response("200 OK", "Transfer-Encoding: Identity\r\nContent-Length: 5\r\n", "hello"), "hello", 0},
+        {"eight interim blocks", interim_blocks(8, "") + ok("after eight"), "after eight", 0},
+        {"an interim block's length is not the body's",
+         "HTTP/1.1 100 Continue\r\nContent-Length: 2\r\nConnection: close\r\n\r\n" + ok("hello"), "hello", 0},
         {"bytes beyond the length", ok("hello") + "EXTRA", "hello", 0},
         {"206 is success", response("206 Partial Content", "Content-Length: 3\r\n", "abc"), "abc", 0},
     };
@@ -251,6 +265,40 @@ TEST_F(HttpClientTest, ResponsesThatFailWithTheirReport) {
         EXPECT_NE(text.find(c.report_part, report), std::string::npos) << text;
         // A failed transfer leaves nothing in the slot but the address.
         EXPECT_FLOAT_EQ(HTTP_key_percent(5), 0.0f);
+        HTTP_clear();
+    }
+}
+
+TEST_F(HttpClientTest, ResponsesWeCannotTrustFailAtOnceWithoutAFile) {
+    // The server keeps the connection open: only the client's own refusal can end these in time.
+    const std::string filler = "X-Filler: " + std::string(20 * 1024, 'f') + "\r\n";
+    struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"nine interim blocks", interim_blocks(9, "") + ok("never")},
+        {"interim blocks without end", interim_blocks(2000, "X-Interim: 1\r\n")},
+        {"interim blocks together past the head cap", interim_blocks(4, filler) + ok("never")},
+        {"two lengths that differ",
+         response("200 OK", "Content-Length: 5\r\nContent-Length: 9\r\n", "hello")},
+        {"a length that differs in a later line",
+         response("200 OK", "Content-Length: 5\r\nX-A: b\r\nCONTENT-LENGTH: 6\r\n", "hello!")},
+        {"chunked", response("200 OK", "Transfer-Encoding: chunked\r\n", "5\r\nhello\r\n0\r\n\r\n")},
+        {"chunked beside a length",
+         response("200 OK", "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n", "hello")},
+        {"gzip", response("200 OK", "Transfer-Encoding: gzip\r\nContent-Length: 5\r\n", "hello")},
+        {"204", response("204 No Content", "", "")},
+        {"304", response("304 Not Modified", "Content-Length: 5\r\n", "")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::LoopbackServer server;
+        ASSERT_TRUE(server.ok());
+        server.accept().read_request().send(c.bytes).pause(3000).start();
+        use_proxy(server.port());
+        EXPECT_EQ(fetch(17, "www.aerivon.example", "/f.zip", 1500), 2);
+        EXPECT_NE(log().rfind("   GetOSErr   =71\n"), std::string::npos) << log();
+        EXPECT_FALSE(FILE_is_file(dest));
         HTTP_clear();
     }
 }

@@ -227,6 +227,11 @@ TEST_F(EngineTest, AFailingServerIsBenchedForThirtySecondsOfTheClock) {
         {"dropped connection", "mirror2.test=drop=10@1"},
         {"short body", "mirror2.test=short@1"},
         {"more announced than sent", "mirror2.test=wronglen=500@1"},
+        {"interim blocks without end", "mirror2.test=interim@1"},
+        {"chunked body", "mirror2.test=chunked@1"},
+        {"two lengths", "mirror2.test=twolengths@1"},
+        {"no content", "mirror2.test=status=204@1"},
+        {"not modified", "mirror2.test=status=304@1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
