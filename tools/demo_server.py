@@ -108,7 +108,7 @@ class State:
         self.lock = threading.Lock()
         self.faults = []
         self.requests = []
-        self.log_file = open(log_path, "a", buffering=1) if log_path else sys.stdout
+        self.log_file = open(log_path, "a", buffering=1, encoding="utf-8") if log_path else sys.stdout
 
     def add_fault(self, fault):
         with self.lock:
@@ -139,6 +139,7 @@ class State:
         line = json.dumps(
             {"time": round(time.time(), 3), "host": host, "path": path, "status": status, "bytes": sent},
             sort_keys=True,
+            ensure_ascii=False,
         )
         with self.lock:
             self.requests.append(line)

@@ -103,6 +103,21 @@ bool printable(const std::string& s, bool blanks_allowed) {
     return true;
 }
 
+// The path as it goes on the request line: every byte but RFC 3986's unreserved ones and '/' as "%XX".
+void append_percent_encoded(std::string& out, const std::string& path) {
+    static const char hex[] = "0123456789ABCDEF";
+    for (unsigned char ch : path) {
+        if ((ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || ch == '-' ||
+            ch == '.' || ch == '_' || ch == '~' || ch == '/') {
+            out += static_cast<char>(ch);
+        } else {
+            out += '%';
+            out += hex[ch >> 4];
+            out += hex[ch & 15];
+        }
+    }
+}
+
 // A Content-Length value: decimal digits only, within 64 bits; -1 otherwise.
 int64_t parse_length(const std::string& text) {
     if (text.empty())
@@ -422,12 +437,7 @@ void HTTP_send_request(http_connection* c, const std::string& path, bool with_bo
     request += "http://";
     if (host != headers.end())
         request += host->second;
-    for (char ch : path) {
-        if (ch == ' ')
-            request += "%20";
-        else
-            request += ch;
-    }
+    append_percent_encoded(request, path);
     request += " HTTP/1.1\r\n";
     for (const auto& [name, value] : headers)
         request += name + ": " + value + "\r\n";

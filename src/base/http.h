@@ -120,7 +120,8 @@ bool HTTP_conn_reusable(http_connection* c, uint32_t ipv4, int port);
 std::string HTTP_status_text(const http_connection* c);
 
 // Resets the connection's response state and queues "GET" (or "POST" with a body) of the absolute URI
-// "http://" + Host header + path (blanks as "%20") with `headers` in name order. The output file is
+// "http://" + Host header + path (every byte outside RFC 3986's unreserved set and '/' as "%XX", upper-case
+// hex) with `headers` in name order. The output file is
 // `output_path` made absolute (none when empty). A path with a control byte (below 0x20, or 0x7F), or a
 // Host with a blank or control byte, or any header holding CR or LF, queues nothing and sets OS error 22.
 void HTTP_send_request(http_connection* c, const std::string& path, bool with_body,

@@ -116,6 +116,38 @@ TEST_F(HttpClientTest, RequestThroughTheProxyIsExactAndNamesTheBetaOnlyWhenAsked
     EXPECT_EQ(server.connections(), 1); // the kept connection carried the second request
 }
 
+TEST_F(HttpClientTest, PathBytesOutsideTheUnreservedSetArePercentEncoded) {
+    const struct {
+        const char* path;
+        const char* sent;
+    } cases[] = {
+        {"/a#b.txt", "/a%23b.txt"},
+        {"/c?d.txt", "/c%3Fd.txt"},
+        {"/e%41f.txt", "/e%2541f.txt"},
+        {"/g h+i.txt", "/g%20h%2Bi.txt"},
+        {"/caf\xc3\xa9.txt", "/caf%C3%A9.txt"},
+        {"/AZaz09-._~/x", "/AZaz09-._~/x"},
+        {"/!$&'()*,;=:@[]\"<>^`{|}", "/%21%24%26%27%28%29%2A%2C%3B%3D%3A%40%5B%5D%22%3C%3E%5E%60%7B%7C%7D"},
+        {"\\dir\\\xff", "/dir/%FF"},
+    };
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    server.accept();
+    for (size_t i = 0; i < std::size(cases); ++i)
+        server.read_request().send(ok("x"));
+    server.start();
+    use_proxy(server.port());
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].path);
+        EXPECT_EQ(fetch(18, "www.aerivon.example", cases[i].path), 1);
+        ASSERT_TRUE(server.wait_steps(3 + 2 * i)) << server.error();
+        const std::string all = server.received();
+        const std::string line =
+            all.substr(all.rfind("GET "), all.find("\r\n", all.rfind("GET ")) - all.rfind("GET "));
+        EXPECT_EQ(line, std::string("GET http://www.aerivon.example") + cases[i].sent + " HTTP/1.1");
+    }
+}
+
 TEST_F(HttpClientTest, AuthorizationGoesOnlyToTheBetaArtServerForBetaArt) {
     struct {
         const char* server;

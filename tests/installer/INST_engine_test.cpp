@@ -294,6 +294,24 @@ TEST_F(EngineTest, AFailingServerIsBenchedForThirtySecondsOfTheClock) {
     }
 }
 
+TEST_F(EngineTest, NamesThatNeedEncodingAreFetchedAndInstalledWithTheirSignatures) {
+    generate({"--odd-names"});
+    test::DemoServer server(release);
+    ASSERT_TRUE(server.ok()) << server.output();
+    Engine engine(server.port(), work);
+    ASSERT_GT(Engine::install(install), 0) << log.text();
+    EXPECT_EQ(install_failed, 0);
+    expect_files("after_install", "absent_after_install");
+    // The server decoded each request to the file's own name: one request each, never a 404.
+    for (const char* name :
+         {"a#b.txt.zip", "c?d.txt", "e%41f.txt.zip", "g h+i.txt.7z", "caf\xc3\xa9.txt.zip"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(server.count(std::string("/pub/Aerivon10Demo/Resources/odd names/") + name), 1);
+    }
+    for (const test::demo_request& r : server.requests())
+        EXPECT_EQ(r.status, 200) << r.path;
+}
+
 TEST_F(EngineTest, HostileDirectoryRecordsAreNeverFetchedOrWritten) {
     generate({"--hostile-records"});
     test::DemoServer server(release);
