@@ -299,9 +299,12 @@ class Handler(BaseHTTPRequestHandler):
             piece = (data or b"x") * max(1, 65536 // max(1, len(data)))
         sent = 0
         deadline = time.monotonic() + STALL_LIMIT_S
-        while time.monotonic() < deadline and not self.server.stopping.is_set():
-            self.wfile.write(piece)
-            sent += len(piece)
+        try:
+            while time.monotonic() < deadline and not self.server.stopping.is_set():
+                self.wfile.write(piece)
+                sent += len(piece)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
         return sent
 
     def reset_connection(self):

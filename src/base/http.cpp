@@ -160,6 +160,10 @@ void finish_head(http_connection* c) {
             c->os_error = EPROTO;
             return;
         }
+        if (c->body_cap >= 0 && c->content_length > c->body_cap) {
+            c->os_error = EFBIG;
+            return;
+        }
     }
     if (!c->output_path.empty()) {
         errno = 0;
@@ -233,6 +237,14 @@ void take_body(http_connection* c) {
                 take = static_cast<size_t>(remaining);
                 c->spoiled = true; // the server sent more than it announced: the stream is out of step
             }
+        } else if (c->body_cap >= 0 && static_cast<uint64_t>(c->body_cap - c->bytes_received) < take) {
+            // A body without a length ran past what this transfer may take: what came of it goes.
+            buf.clear();
+            c->os_error = EFBIG;
+            close_output(c, false);
+            if (!c->output_path.empty())
+                FILE_delete(c->output_path);
+            return;
         }
         if (c->output) {
             errno = 0;
@@ -412,6 +424,7 @@ void HTTP_send_request(http_connection* c, const std::string& path, bool with_bo
     c->status_code = 0;
     c->status_text.clear();
     c->bytes_received = 0;
+    c->body_cap = -1;
     c->headers_done = false;
     c->head_bytes = 0;
     c->interim_blocks = 0;
@@ -478,7 +491,8 @@ void HTTP_pump(http_connection* c) {
     }
 }
 
-int net_check(int key, const std::string& server, const std::string& path, const std::string& destination) {
+int net_check(int key, const std::string& server, const std::string& path, const std::string& destination,
+              int64_t max_body_bytes) {
     auto& slot_ptr = manager.slots[key];
     if (!slot_ptr)
         slot_ptr = std::make_unique<http_transfer_slot>();
@@ -541,6 +555,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
             slot.connection = connect_to(slot.address, port);
         c = slot.connection.get();
         HTTP_send_request(c, file, false, headers, nullptr, 0, destination);
+        c->body_cap = max_body_bytes;
     }
 
     HTTP_pump(c);

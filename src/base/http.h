@@ -49,6 +49,7 @@ struct http_connection {
     int os_error = 0;            // errno value, or 20009 (no socket), 20010 (short write), 20011 (no address)
     int64_t content_length = -1; // -1: unknown
     int64_t bytes_received = 0;
+    int64_t body_cap = -1;      // the most body bytes this transfer may take; -1: no cap
     float last_activity = 0.0f; // the frame clock's elapsed seconds at the last progress
     size_t head_bytes = 0;      // bytes of the response's header blocks taken so far, interim ones too
     int interim_blocks = 0;     // interim (1xx) blocks passed over in this response
@@ -94,9 +95,11 @@ void HTTP_clear();
 // One poll of the transfer of `key`: GET `path` (beginning with '/' or '\') from `server` (a host name,
 // optionally ":port", without a trailing '/' or '\') into `destination` (made absolute against the
 // Sim-Root folder). 0 while it runs, 1 when the whole 2xx body is in the file, 2 when it failed (the
-// report is in the log). A server ending in '/' or '\' or a path not beginning with one is a programming
-// error: a fatal alert (kind 3, "http" 373 or 374).
-int net_check(int key, const std::string& server, const std::string& path, const std::string& destination);
+// report is in the log). A body announced or grown past `max_body_bytes` (-1: no cap) fails the transfer
+// with OS error EFBIG and its partial file is deleted. A server ending in '/' or '\' or a path not beginning
+// with one is a programming error: a fatal alert (kind 3, "http" 373 or 374).
+int net_check(int key, const std::string& server, const std::string& path, const std::string& destination,
+              int64_t max_body_bytes = -1);
 
 // The percent of `key`'s transfer: 0 with no connection, else HTTP_percent_complete (-1 when unknown).
 float HTTP_key_percent(int key);

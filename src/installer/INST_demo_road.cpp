@@ -15,6 +15,7 @@
 #include "installer/INST_dialogs.h"
 #include "installer/INST_directory_zip.h"
 #include "installer/INST_download.h"
+#include "installer/INST_fetch_limits.h"
 #include "installer/INST_folders.h"
 #include "installer/INST_format.h"
 #include "installer/INST_globals.h"
@@ -194,7 +195,8 @@ void INST_fetch_directory_file() {
     const server_record* server = chosen_server();
     if (!server)
         return;
-    switch (net_check(directory_key, server->host, server->base_path + "directory.txt.zip", zip)) {
+    switch (net_check(directory_key, server->host, server->base_path + "directory.txt.zip", zip,
+                      INST_listing_byte_cap)) {
     case 0:
         return;
     case 1:

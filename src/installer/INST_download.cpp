@@ -16,6 +16,7 @@
 #include "base/LOG_log.h"
 #include "base/PREF_file.h"
 #include "base/http.h"
+#include "installer/INST_fetch_limits.h"
 #include "installer/INST_format.h"
 #include "installer/INST_globals.h"
 
@@ -323,7 +324,8 @@ int INST_download_step() {
             INST_last_action = r.matches ? 2 : 3;
         } else {
             INST_last_action = 1;
-            const int result = net_check(i + first_slot_key, server.host, url, download);
+            const int result = net_check(i + first_slot_key, server.host, url, download,
+                                         INST_package_byte_cap(r.download_kb));
             if (result == 0) {
                 INST_last_fraction = INST_download_percent(i + first_slot_key) * 0.01f;
                 // An unknown length reads as -0.01: it counts as nothing received, not as a loss.

@@ -13,6 +13,7 @@
 #include "base/OPT_options.h"
 #include "base/http.h"
 #include "base/xmap.h"
+#include "installer/INST_fetch_limits.h"
 #include "installer/INST_globals.h"
 
 namespace {
@@ -167,7 +168,7 @@ bool is_sign(char c) { return c == '+' || c == '-'; }
 
 int UTL_fetch_server_list(server_list& list) {
     const std::string local = INST_work_path(UTL_SERVER_LIST_NAME);
-    switch (net_check(0, UTL_MAKER_HOST, UTL_SERVER_LIST_PATH, local)) {
+    switch (net_check(0, UTL_MAKER_HOST, UTL_SERVER_LIST_PATH, local, INST_listing_byte_cap)) {
     case 0:
         return 2;
     case 1:

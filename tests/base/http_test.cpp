@@ -75,10 +75,11 @@ class HttpClientTest : public testing::Test {
 
     // Polls as frames would until the result is not 0. The frame clock stands still, so a transfer that
     // stalls gives 0 after `wall_ms`.
-    int fetch(int key, const std::string& server, const std::string& path, int wall_ms = 3000) {
+    int fetch(int key, const std::string& server, const std::string& path, int wall_ms = 3000,
+              int64_t cap = -1) {
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(wall_ms);
         int r = 0;
-        while ((r = net_check(key, server, path, dest)) == 0 && std::chrono::steady_clock::now() < end)
+        while ((r = net_check(key, server, path, dest, cap)) == 0 && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         return r;
     }
@@ -331,6 +332,38 @@ TEST_F(HttpClientTest, ResponsesWeCannotTrustFailAtOnceWithoutAFile) {
         EXPECT_EQ(fetch(17, "www.aerivon.example", "/f.zip", 1500), 2);
         EXPECT_NE(log().rfind("   GetOSErr   =71\n"), std::string::npos) << log();
         EXPECT_FALSE(FILE_is_file(dest));
+        HTTP_clear();
+    }
+}
+
+TEST_F(HttpClientTest, ABodyPastTheCapFailsAndItsPartialFileGoes) {
+    const std::string body(3000, 'b');
+    struct {
+        const char* name;
+        std::string bytes;
+        int64_t cap;
+        int result;
+        bool file_left;
+    } cases[] = {
+        {"announced length at the cap", ok(body), 3000, 1, true},
+        {"announced length past the cap", ok(body), 2999, 2, false},
+        {"unannounced length past the cap", response("200 OK", "", body), 2999, 2, false},
+        {"unannounced body past the cap in small pieces", response("200 OK", "", body + body), 4000, 2,
+         false},
+        {"a failed status's body is capped too", response("404 Not Found", "", body), 100, 2, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::LoopbackServer server;
+        ASSERT_TRUE(server.ok());
+        server.accept().read_request().send_pieces(c.bytes, 1000, 5).pause(3000).start();
+        use_proxy(server.port());
+        std::remove(dest.c_str());
+        EXPECT_EQ(fetch(19, "www.aerivon.example", "/f.zip", 1500, c.cap), c.result);
+        EXPECT_EQ(FILE_is_file(dest), c.file_left);
+        if (c.result == 2) {
+            EXPECT_NE(log().rfind("   GetOSErr   =27\n"), std::string::npos) << log();
+        }
         HTTP_clear();
     }
 }

@@ -232,6 +232,7 @@ TEST_F(EngineTest, AFailingServerIsBenchedForThirtySecondsOfTheClock) {
         {"two lengths", "mirror2.test=twolengths@1"},
         {"no content", "mirror2.test=status=204@1"},
         {"not modified", "mirror2.test=status=304@1"},
+        {"body past its cap", "mirror2.test=endless@1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
