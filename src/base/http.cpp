@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sstream>
 
 #include "base/APP_alert.h"
 #include "base/APP_clock.h"
@@ -11,6 +12,9 @@
 #include "base/LOG_log.h"
 #include "base/PREF_file.h"
 #include "base/hl_thread.h"
+
+// The one client; main thread only.
+static http_manager manager;
 
 namespace {
 
@@ -261,14 +265,47 @@ void take_body(http_connection* c) {
         close_output(c, true);
 }
 
+// Writes "(the same error N more times)" for the reports of one URL that were held back.
+void write_repeats(http_report_memory& memory) {
+    if (memory.repeats > 0) {
+        LOG_stream << "(the same error " << memory.repeats << " more times)\n\n";
+        LOG_stream.flush();
+    }
+    memory.repeats = 0;
+}
+
+// Writes a failure report of the transfer of `url`, unless it is the same as the one before for that URL:
+// a server that fails the same way on every retry adds one report, not one per retry.
+void write_report(const std::string& url, const std::string& text) {
+    http_report_memory& memory = manager.reports[url];
+    if (memory.text == text) {
+        ++memory.repeats;
+        return;
+    }
+    write_repeats(memory);
+    memory.text = text;
+    LOG_stream << text;
+    LOG_stream.flush();
+}
+
+// The transfer of `url` succeeded: what was held back of its failures is told now.
+void forget_reports(const std::string& url) {
+    auto memory = manager.reports.find(url);
+    if (memory == manager.reports.end())
+        return;
+    write_repeats(memory->second);
+    manager.reports.erase(memory);
+}
+
 void write_timeout_report(const http_connection* c, const std::string& destination, const std::string& server,
                           const std::string& path) {
-    LOG_stream << "Timeout for " << destination << "\n"
-               << "   server     =" << server << "\n"
-               << "   file       =" << path << "\n"
-               << "   status     =" << HTTP_conn_state(c) << "\n"
-               << "   complete   =" << HTTP_percent_complete(c) << "\n\n";
-    LOG_stream.flush();
+    std::ostringstream text;
+    text << "Timeout for " << LOG_escape(destination) << "\n"
+         << "   server     =" << LOG_escape(server) << "\n"
+         << "   file       =" << LOG_escape(path) << "\n"
+         << "   status     =" << HTTP_conn_state(c) << "\n"
+         << "   complete   =" << HTTP_percent_complete(c) << "\n\n";
+    write_report(server + path, text.str());
 }
 
 void write_error_report(const http_connection* c, const std::string& destination, const std::string& server,
@@ -276,16 +313,17 @@ void write_error_report(const http_connection* c, const std::string& destination
     int os_error = c->os_error;
     if (os_error == 0)
         os_error = c->socket ? c->socket->get_error() : err_no_socket;
-    LOG_stream << "HTTP Error for " << destination << "\n"
-               << "   server     =" << server << "\n"
-               << "   file       =" << path << "\n"
-               << "   IsDone     =" << (state == 3 ? 1 : 0) << "\n"
-               << "   IsComplete =" << (c->bytes_received == c->content_length ? 1 : 0) << "\n"
-               << "   IsErr      =" << (is_err ? 1 : 0) << "\n"
-               << "   GetStat    =" << state << "\n"
-               << "   GetOSErr   =" << os_error << "\n"
-               << "   response   =" << c->status_text << " (#" << c->status_code << ")\n\n";
-    LOG_stream.flush();
+    std::ostringstream text;
+    text << "HTTP Error for " << LOG_escape(destination) << "\n"
+         << "   server     =" << LOG_escape(server) << "\n"
+         << "   file       =" << LOG_escape(path) << "\n"
+         << "   IsDone     =" << (state == 3 ? 1 : 0) << "\n"
+         << "   IsComplete =" << (c->bytes_received == c->content_length ? 1 : 0) << "\n"
+         << "   IsErr      =" << (is_err ? 1 : 0) << "\n"
+         << "   GetStat    =" << state << "\n"
+         << "   GetOSErr   =" << os_error << "\n"
+         << "   response   =" << LOG_escape(c->status_text) << " (#" << c->status_code << ")\n\n";
+    write_report(server + path, text.str());
 }
 
 // Waits for a pending look-up so that nothing runs on a slot that is going away.
@@ -318,9 +356,6 @@ http_manager::~http_manager() {
         slot->resolver = nullptr;
 }
 
-// The one client; main thread only.
-static http_manager manager;
-
 http_manager& HTTP_manager() { return manager; }
 
 void HTTP_clear() {
@@ -328,6 +363,9 @@ void HTTP_clear() {
         drop_resolver(*slot);
     manager.slots.clear();
     manager.host_cache.clear();
+    for (auto& [url, memory] : manager.reports)
+        write_repeats(memory);
+    manager.reports.clear();
 }
 
 std::string HTTP_base64(const std::string& in) {
@@ -570,8 +608,11 @@ int net_check(int key, const std::string& server, const std::string& path, const
         }
         return 0;
     }
-    if (c->status_code >= 200 && c->status_code <= 299 && complete && !is_err)
+    if (c->status_code >= 200 && c->status_code <= 299 && complete && !is_err) {
+        if (!manager.reports.empty())
+            forget_reports(server_name + file);
         return 1;
+    }
     write_error_report(c, destination, server_name, file, state, is_err);
     slot.connection.reset();
     return 2;

@@ -70,13 +70,20 @@ struct http_transfer_slot {
     uint32_t address = 0;
 };
 
+// The last failure report of one URL, and how often the same report came again since.
+struct http_report_memory {
+    std::string text;
+    int repeats = 0;
+};
+
 // The client's state: main thread only (look-ups read only their slot's `resolving`).
 struct http_manager {
     std::string proxy_host; // empty: no proxy
     std::string proxy_port; // the proxy port as the user typed it
     int port = 0;           // the proxy port number; 0 means 80
     std::map<int, std::unique_ptr<http_transfer_slot>> slots;
-    std::map<std::string, uint32_t> host_cache; // host looked up -> IPv4 (0: not found)
+    std::map<std::string, uint32_t> host_cache;        // host looked up -> IPv4 (0: not found)
+    std::map<std::string, http_report_memory> reports; // server + path -> its last failure report
 
     http_manager() = default;
     http_manager(const http_manager&) = delete;
@@ -88,14 +95,17 @@ struct http_manager {
 // fields; main thread only.
 http_manager& HTTP_manager();
 
-// Destroys every slot (waiting for a pending look-up first) and empties the host cache; the proxy fields
-// stay. The manager's destructor does the same at exit.
+// Destroys every slot (waiting for a pending look-up first), empties the host cache and writes what was
+// held back of repeated failure reports; the proxy fields stay. The manager's destructor does the same at
+// exit.
 void HTTP_clear();
 
 // One poll of the transfer of `key`: GET `path` (beginning with '/' or '\') from `server` (a host name,
 // optionally ":port", without a trailing '/' or '\') into `destination` (made absolute against the
 // Sim-Root folder). 0 while it runs, 1 when the whole 2xx body is in the file, 2 when it failed (the
-// report is in the log). A body announced or grown past `max_body_bytes` (-1: no cap) fails the transfer
+// report is in the log; a report the same as the last one for that server and path is held back and
+// counted, and the count is written as "(the same error N more times)" before the next different report
+// or at the next success). A body announced or grown past `max_body_bytes` (-1: no cap) fails the transfer
 // with OS error EFBIG and its partial file is deleted. A server ending in '/' or '\' or a path not beginning
 // with one is a programming error: a fatal alert (kind 3, "http" 373 or 374).
 int net_check(int key, const std::string& server, const std::string& path, const std::string& destination,

@@ -177,8 +177,13 @@ void INST_fetch_directory_file() {
     const std::string text = work + "directory.txt";
 
     if (INST_servers.version == 0 || INST_servers.servers.empty()) {
+        if (!INST_fetch_due(INST_server_list_fetch))
+            return;
         const int r = UTL_fetch_server_list(INST_servers);
+        if (r != 0 && r != 2)
+            INST_fetch_failed(INST_server_list_fetch);
         if (r == 0) {
+            INST_fetch_succeeded(INST_server_list_fetch);
             UTL_install_directory_clear(INST_directory);
             INST_directory.version = -1;
             INST_directory.version_folder =
@@ -193,16 +198,18 @@ void INST_fetch_directory_file() {
     if (!INST_directory.packages.empty() || INST_directory.version_folder.empty())
         return;
     const server_record* server = chosen_server();
-    if (!server)
+    if (!server || !INST_fetch_due(INST_directory_fetch))
         return;
     switch (net_check(directory_key, server->host, server->base_path + "directory.txt.zip", zip,
                       INST_listing_byte_cap)) {
     case 0:
         return;
     case 1:
+        INST_fetch_succeeded(INST_directory_fetch);
         take_directory_archive(zip, text, work);
         return;
     default:
+        INST_fetch_failed(INST_directory_fetch);
         INST_chosen_server = UTL_rand_range(0, static_cast<int>(INST_servers.servers.size()) - 1);
         return;
     }

@@ -11,8 +11,9 @@ constexpr float first_wait = 1.0f;
 constexpr float longest_wait = 30.0f;
 
 struct pacing {
-    float wait = 0.0f;     // the wait after the last failure; 0 after a success or before any try
-    float next_try = 0.0f; // INST_download_clock seconds
+    float wait = 0.0f;      // the wait after the last failure; 0 after a success or before any try
+    float failed_at = 0.0f; // INST_download_clock seconds
+    float next_try = 0.0f;
 };
 
 // One pacing per fetch kind; main thread only.
@@ -26,12 +27,17 @@ int64_t INST_package_byte_cap(float download_kb) {
     return static_cast<int64_t>(static_cast<double>(download_kb) * 2000.0) + (int64_t{1} << 20);
 }
 
-bool INST_fetch_due(fetch_kind kind) { return INST_download_clock() >= paced[kind].next_try; }
+bool INST_fetch_due(fetch_kind kind) {
+    // A clock that went back (a new clock source) does not make the wait longer.
+    const float now = INST_download_clock();
+    return now >= paced[kind].next_try || now < paced[kind].failed_at;
+}
 
 void INST_fetch_failed(fetch_kind kind) {
     pacing& p = paced[kind];
     p.wait = p.wait > 0.0f ? std::min(p.wait * 2.0f, longest_wait) : first_wait;
-    p.next_try = INST_download_clock() + p.wait;
+    p.failed_at = INST_download_clock();
+    p.next_try = p.failed_at + p.wait;
 }
 
 void INST_fetch_succeeded(fetch_kind kind) { paced[kind] = pacing{}; }

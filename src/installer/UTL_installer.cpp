@@ -19,20 +19,7 @@
 namespace {
 
 // A text for a log line: bytes below 0x20 and 0x7F written as \xNN, so one record stays one line.
-std::string printable(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", u);
-            out += buf;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
+std::string printable(const std::string& s) { return LOG_escape(s); }
 
 // ---- server list
 

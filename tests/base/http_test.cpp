@@ -368,6 +368,49 @@ TEST_F(HttpClientTest, ABodyPastTheCapFailsAndItsPartialFileGoes) {
     }
 }
 
+TEST_F(HttpClientTest, RepeatedReportsOfOneUrlAreWrittenOnceAndCounted) {
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    const std::string not_found = response("404 Not\x1b[31m Found", "Content-Length: 0\r\n", "");
+    const std::string gone = response("410 Gone", "Content-Length: 0\r\n", "");
+    const char* const paths[] = {"/a", "/a", "/a", "/a", "/a", "/b", "/a", "/a", "/a"};
+    const int results[] = {2, 2, 2, 2, 2, 2, 1, 2, 2};
+    const std::string* answers[] = {&not_found, &not_found, &not_found, &gone,     &gone,
+                                    &not_found, nullptr,    &not_found, &not_found};
+    const std::string fine = ok("x");
+    for (size_t i = 0; i < std::size(paths); ++i) {
+        if (i == 0 || results[i - 1] == 2)
+            server.accept(); // a failed transfer drops its connection
+        server.read_request().send(answers[i] ? *answers[i] : fine);
+    }
+    server.start();
+    use_proxy(server.port());
+    for (size_t i = 0; i < std::size(paths); ++i)
+        EXPECT_EQ(fetch(20, "www.aerivon.example", paths[i]), results[i]) << i;
+    HTTP_clear();
+
+    // Each distinct report once, with the server's control bytes escaped; the held-back ones counted when
+    // the next different report comes, at the success, and when the client is cleared.
+    std::string text = log();
+    std::string shape;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find('\n', at);
+        const std::string line = text.substr(at, end - at);
+        if (line.rfind("   file", 0) == 0 || line.rfind("   response", 0) == 0 ||
+            line.rfind("(the same", 0) == 0)
+            shape += line + "\n";
+        at = end + 1;
+    }
+    EXPECT_EQ(shape, "   file       =/a\n   response   =Not\\x1B[31m Found (#404)\n"
+                     "(the same error 2 more times)\n"
+                     "   file       =/a\n   response   =Gone (#410)\n"
+                     "   file       =/b\n   response   =Not\\x1B[31m Found (#404)\n"
+                     "(the same error 1 more times)\n"
+                     "   file       =/a\n   response   =Not\\x1B[31m Found (#404)\n"
+                     "(the same error 1 more times)\n");
+    EXPECT_EQ(text.find('\x1b'), std::string::npos);
+}
+
 TEST_F(HttpClientTest, BytesBeyondTheLengthSpoilTheConnectionForReuse) {
     test::LoopbackServer server;
     ASSERT_TRUE(server.ok());

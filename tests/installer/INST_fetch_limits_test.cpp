@@ -66,6 +66,7 @@ TEST_F(FetchLimitsTest, ListingsWithoutEndAreCutAtTheirCapAndLeaveNoFile) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         InstallerTest::reset();
+        INST_fetch_succeeded(INST_server_list_fetch);
         test::DemoServer server(release, {c.fault, "mirror2.test/directory.txt.zip=404"});
         ASSERT_TRUE(server.ok()) << server.output();
         Engine engine(server.port(), work);
@@ -84,6 +85,77 @@ TEST_F(FetchLimitsTest, ListingsWithoutEndAreCutAtTheirCapAndLeaveNoFile) {
                 EXPECT_LT(r.bytes, INST_listing_byte_cap + (int64_t{16} << 20));
             }
     }
+}
+
+TEST_F(FetchLimitsTest, FailedFetchesWaitOneSecondThenTwiceAsLongUpToThirtyUntilASuccess) {
+    test::DemoServer server(release, {"www.aerivon.example=503", "mirror1.test/directory.txt.zip=404",
+                                      "mirror2.test/directory.txt.zip=404"});
+    ASSERT_TRUE(server.ok()) << server.output();
+    Engine engine(server.port(), work);
+    int requests = 0;
+    // At `seconds` of the clock: one more request when `asks`, else none, however many frames pass.
+    auto frames_at = [&](float seconds, bool asks, fetch_kind kind, const std::string& path) {
+        test::engine_clock_seconds = seconds;
+        if (asks) {
+            ++requests;
+            ASSERT_TRUE(frames_until([&] { return !INST_fetch_due(kind) || INST_directory.version > 0; }));
+            ASSERT_TRUE(Engine::poll([&] { return server.count(path) == requests; }, 5000));
+        } else {
+            for (int i = 0; i < 50; ++i)
+                INST_fetch_directory_file();
+            EXPECT_EQ(server.count(path), requests);
+        }
+    };
+    const struct {
+        float seconds;
+        bool asks;
+    } list_steps[] = {{0.0f, true},   {0.99f, false}, {1.0f, true},  {2.99f, false}, {3.0f, true},
+                      {7.0f, true},   {14.9f, false}, {15.0f, true}, {30.9f, false}, {31.0f, true},
+                      {60.9f, false}, {61.0f, true},  {90.9f, false}};
+    for (const auto& s : list_steps) {
+        SCOPED_TRACE(s.seconds);
+        frames_at(s.seconds, s.asks, INST_server_list_fetch, list_path);
+    }
+    EXPECT_EQ(INST_fetch_wait(INST_server_list_fetch), 30.0f);
+
+    // The list comes: its wait is gone, and the directory fetch is paced on its own from here.
+    ASSERT_TRUE(server.clear_faults());
+    ASSERT_TRUE(server.set_fault("mirror1.test/directory.txt.zip=404"));
+    ASSERT_TRUE(server.set_fault("mirror2.test/directory.txt.zip=404"));
+    test::engine_clock_seconds = 91.0f;
+    ASSERT_TRUE(frames_until([] { return !INST_servers.servers.empty(); }));
+    EXPECT_EQ(INST_fetch_wait(INST_server_list_fetch), 0.0f);
+    requests = 0;
+    for (const auto& s : {std::pair{91.0f, true}, {91.99f, false}, {92.0f, true}, {93.99f, false}}) {
+        SCOPED_TRACE(s.first);
+        test::engine_clock_seconds = s.first;
+        const int before =
+            server.count(directory_path, "mirror1.test") + server.count(directory_path, "mirror2.test");
+        if (s.second)
+            ASSERT_TRUE(frames_until([] { return !INST_fetch_due(INST_directory_fetch); }));
+        else
+            for (int i = 0; i < 50; ++i)
+                INST_fetch_directory_file();
+        ASSERT_TRUE(Engine::poll(
+            [&] {
+                return server.count(directory_path, "mirror1.test") +
+                           server.count(directory_path, "mirror2.test") ==
+                       before + s.second;
+            },
+            5000));
+    }
+    ASSERT_TRUE(server.clear_faults());
+    test::engine_clock_seconds = 94.0f;
+    ASSERT_TRUE(frames_until([] { return INST_directory.version > 0; }));
+    EXPECT_EQ(INST_fetch_wait(INST_directory_fetch), 0.0f);
+
+    // One report of the list's failure, counted once the list came.
+    const std::string text = log.text();
+    const size_t first = text.find("HTTP Error for " + work + "server_list_10.txt");
+    ASSERT_NE(first, std::string::npos) << text;
+    EXPECT_EQ(text.find("HTTP Error for " + work + "server_list_10.txt", first + 1), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("(the same error 6 more times)\n", first), std::string::npos) << text;
 }
 
 TEST(FetchLimitsCapTest, APackageMayTakeTwiceItsSizePlusOneMebibyte) {
