@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -105,6 +106,17 @@ struct EngineTest : test::InstallerTest {
             EXPECT_EQ(md5_of(install + path), sum) << path;
         for (const std::string& path : manifest_lines(release, absent))
             EXPECT_FALSE(fs::exists(install + path)) << path;
+    }
+    // Generates the release with `variant`, installs it from the demo server and checks the files; the
+    // server stays for its request log.
+    std::unique_ptr<test::DemoServer> install_variant(const std::vector<std::string>& variant) {
+        generate(variant);
+        auto server = std::make_unique<test::DemoServer>(release);
+        EXPECT_TRUE(server->ok()) << server->output();
+        Engine engine(server->port(), work);
+        EXPECT_GT(Engine::install(install), 0) << log.text();
+        expect_files("after_install", "absent_after_install");
+        return server;
     }
     void expect_no_slot_files() {
         for (const auto& e : fs::directory_iterator(work)) {
@@ -296,31 +308,21 @@ TEST_F(EngineTest, AFailingServerIsBenchedForThirtySecondsOfTheClock) {
 }
 
 TEST_F(EngineTest, NamesThatNeedEncodingAreFetchedAndInstalledWithTheirSignatures) {
-    generate({"--odd-names"});
-    test::DemoServer server(release);
-    ASSERT_TRUE(server.ok()) << server.output();
-    Engine engine(server.port(), work);
-    ASSERT_GT(Engine::install(install), 0) << log.text();
+    const auto server = install_variant({"--odd-names"});
     EXPECT_EQ(install_failed, 0);
-    expect_files("after_install", "absent_after_install");
     // The server decoded each request to the file's own name: one request each, never a 404.
     for (const char* name :
          {"a#b.txt.zip", "c?d.txt", "e%41f.txt.zip", "g h+i.txt.7z", "caf\xc3\xa9.txt.zip"}) {
         SCOPED_TRACE(name);
-        EXPECT_EQ(server.count(std::string("/pub/Aerivon10Demo/Resources/odd names/") + name), 1);
+        EXPECT_EQ(server->count(std::string("/pub/Aerivon10Demo/Resources/odd names/") + name), 1);
     }
-    for (const test::demo_request& r : server.requests())
+    for (const test::demo_request& r : server->requests())
         EXPECT_EQ(r.status, 200) << r.path;
 }
 
 TEST_F(EngineTest, HostileDirectoryRecordsAreNeverFetchedOrWritten) {
-    generate({"--hostile-records"});
-    test::DemoServer server(release);
-    ASSERT_TRUE(server.ok()) << server.output();
-    Engine engine(server.port(), work);
-    ASSERT_GT(Engine::install(install), 0) << log.text();
-    expect_files("after_install", "absent_after_install");
-    for (const test::demo_request& r : server.requests())
+    const auto server = install_variant({"--hostile-records"});
+    for (const test::demo_request& r : server->requests())
         EXPECT_EQ(r.path.find("escape"), std::string::npos) << r.path;
     std::vector<std::string> beside;
     for (const auto& e : fs::directory_iterator(dir.path()))
