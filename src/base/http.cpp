@@ -12,6 +12,7 @@
 #include "base/LOG_log.h"
 #include "base/PREF_file.h"
 #include "base/hl_thread.h"
+#include "base/http_io.h"
 
 // The one client; main thread only.
 static http_manager manager;
@@ -351,6 +352,8 @@ bool http_name_less::operator()(const std::string& a, const std::string& b) cons
 http_connection::~http_connection() { close_output(this, false); }
 
 http_manager::~http_manager() {
+    // The I/O thread must be gone before the connections it may hold.
+    HTTP_io_shutdown();
     // At exit the thread module may be gone: a look-up still pending is left to the process's end.
     for (auto& [key, slot] : slots)
         slot->resolver = nullptr;
@@ -361,6 +364,10 @@ http_manager& HTTP_manager() { return manager; }
 void HTTP_clear() {
     for (auto& [key, slot] : manager.slots)
         drop_resolver(*slot);
+    std::lock_guard<std::mutex> g(HTTP_io_lock());
+    for (auto& [key, slot] : manager.slots)
+        if (slot->connection)
+            HTTP_io_remove(slot->connection.get());
     manager.slots.clear();
     manager.host_cache.clear();
     for (auto& [url, memory] : manager.reports)
@@ -407,9 +414,19 @@ float HTTP_key_percent(int key) {
     auto& slot = manager.slots[key];
     if (!slot)
         slot = std::make_unique<http_transfer_slot>();
+    std::lock_guard<std::mutex> g(HTTP_io_lock());
     if (!slot->connection)
         return 0.0f;
     return HTTP_percent_complete(slot->connection.get());
+}
+
+void HTTP_drop(int key) {
+    auto slot = manager.slots.find(key);
+    if (slot == manager.slots.end() || !slot->second || !slot->second->connection)
+        return;
+    std::lock_guard<std::mutex> g(HTTP_io_lock());
+    HTTP_io_remove(slot->second->connection.get());
+    slot->second->connection.reset();
 }
 
 int HTTP_conn_state(const http_connection* c) {
@@ -463,6 +480,7 @@ void HTTP_send_request(http_connection* c, const std::string& path, bool with_bo
     c->status_text.clear();
     c->bytes_received = 0;
     c->body_cap = -1;
+    c->answered = false;
     c->headers_done = false;
     c->head_bytes = 0;
     c->interim_blocks = 0;
@@ -515,7 +533,7 @@ void HTTP_pump(http_connection* c) {
         if (sent > 0)
             c->send_buffer.erase(0, static_cast<size_t>(sent));
     }
-    // One buffer for every connection: all pumping happens on the main thread.
+    // One buffer for every connection: all pumping happens under the I/O lock.
     static char incoming[65536];
     int got = c->socket->read(incoming, sizeof incoming);
     if (got <= 0)
@@ -524,7 +542,7 @@ void HTTP_pump(http_connection* c) {
     if (!c->headers_done)
         parse_head(c);
     if (c->headers_done && c->os_error == 0) {
-        c->last_activity = now();
+        ++c->progress;
         take_body(c);
     }
 }
@@ -543,8 +561,11 @@ int net_check(int key, const std::string& server, const std::string& path, const
         if (ch == '\\')
             ch = '/';
 
+    std::unique_lock<std::mutex> io_lock(HTTP_io_lock());
     http_connection* c = slot.connection.get();
-    if (!c || c->bytes_received == c->content_length) {
+    // The I/O thread may finish a transfer between frames: it is over for the caller once it was told so.
+    if (!c || c->answered) {
+        io_lock.unlock();
         // A new request. The address is the proxy's when one is set.
         const std::string host = manager.proxy_host.empty() ? server : manager.proxy_host;
         if (!slot.resolver && manager.host_cache.find(host) == manager.host_cache.end()) {
@@ -587,6 +608,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
         int port = 80;
         if (!manager.proxy_host.empty() && manager.port != 0)
             port = manager.port;
+        io_lock.lock();
         if (slot.connection && !HTTP_conn_reusable(slot.connection.get(), slot.address, port))
             slot.connection.reset();
         if (!slot.connection)
@@ -594,23 +616,31 @@ int net_check(int key, const std::string& server, const std::string& path, const
         c = slot.connection.get();
         HTTP_send_request(c, file, false, headers, nullptr, 0, destination);
         c->body_cap = max_body_bytes;
+        HTTP_io_add(c);
     }
 
-    HTTP_pump(c);
+    // The I/O thread moves the bytes; the frame only reads where the transfer stands.
+    if (c->progress != c->progress_seen) {
+        c->progress_seen = c->progress;
+        c->last_activity = now();
+    }
     int state = HTTP_conn_state(c);
     bool complete = c->bytes_received == c->content_length;
     bool is_err = c->os_error != 0 || state == 0 || state == 2;
     if (!(state == 3 || complete || is_err)) {
         if (now() - c->last_activity > idle_limit) {
             write_timeout_report(c, destination, server_name, file);
+            HTTP_io_remove(c);
             slot.connection.reset();
             return 2;
         }
         return 0;
     }
+    HTTP_io_remove(c); // over for this side too, whether or not the I/O thread saw it yet
     if (c->status_code >= 200 && c->status_code <= 299 && complete && !is_err) {
         if (!manager.reports.empty())
             forget_reports(server_name + file);
+        c->answered = true;
         return 1;
     }
     write_error_report(c, destination, server_name, file, state, is_err);

@@ -1,7 +1,9 @@
 // http: the polled HTTP/1.1 client that fetches every remote file into a local file.
 //
 // DESIGN: the caller polls net_check once per frame on the main thread with the same arguments until the
-// result is no longer 0; nothing here ever waits. Each caller key owns a transfer slot that keeps its
+// result is no longer 0; net_check never waits. It starts each request and then reads where the transfer
+// stands, while the I/O thread of http_io moves the bytes between the socket and the file as they come
+// (see http_io.h for who may touch a connection when). Each caller key owns a transfer slot that keeps its
 // connection (and so a kept-alive socket) for the run. Host look-ups are asynchronous calls of the thread
 // module; their results are cached for the run by the host actually looked up (the proxy when one is set,
 // else the server), 0 meaning "not found". Only GET requests with an absolute URI are sent, directly or
@@ -55,6 +57,10 @@ struct http_connection {
     int interim_blocks = 0;     // interim (1xx) blocks passed over in this response
     bool bad_framing = false;   // the current block's headers frame the body in a way we cannot trust
     bool spoiled = false;       // the stream held bytes beyond the body: never carry another request
+    bool in_flight = false;     // held by the I/O thread, which pumps it
+    uint64_t progress = 0;      // body reads so far (the I/O thread's count of activity)
+    uint64_t progress_seen = 0; // the count net_check last turned into activity time
+    bool answered = false;      // net_check gave this transfer's success: the next call is a new request
 
     http_connection() = default;
     http_connection(const http_connection&) = delete;
@@ -76,7 +82,8 @@ struct http_report_memory {
     int repeats = 0;
 };
 
-// The client's state: main thread only (look-ups read only their slot's `resolving`).
+// The client's state: main thread only (look-ups read only their slot's `resolving`; the I/O thread touches
+// only the connections it holds, under HTTP_io_lock).
 struct http_manager {
     std::string proxy_host; // empty: no proxy
     std::string proxy_port; // the proxy port as the user typed it
@@ -114,6 +121,10 @@ int net_check(int key, const std::string& server, const std::string& path, const
 // The percent of `key`'s transfer: 0 with no connection, else HTTP_percent_complete (-1 when unknown).
 float HTTP_key_percent(int key);
 
+// Drops the transfer of `key`, closing its file unchecked and its socket, so that the next request on the
+// key starts afresh. Main thread.
+void HTTP_drop(int key);
+
 // bytes received * 100 / content length; -1 when the length is unknown.
 float HTTP_percent_complete(const http_connection* c);
 
@@ -142,6 +153,7 @@ void HTTP_send_request(http_connection* c, const std::string& path, bool with_bo
                        const std::string& output_path);
 
 // One pass: send what is queued, read at most 65,536 bytes, parse the header blocks and write the body.
+// The I/O thread runs it under HTTP_io_lock (its one read buffer is shared by every connection).
 void HTTP_pump(http_connection* c);
 
 // Base64 (standard alphabet, '=' padding).

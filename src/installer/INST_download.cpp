@@ -165,12 +165,7 @@ void remove_emptied_folders() {
 }
 
 // Drops the HTTP transfer of `key`, closing its file, so the next request on the key starts afresh.
-void drop_transfer(int key) {
-    auto& slots = HTTP_manager().slots;
-    auto it = slots.find(key);
-    if (it != slots.end() && it->second)
-        it->second->connection.reset();
-}
+void drop_transfer(int key) { HTTP_drop(key); }
 
 // The planned deletion of entry k's file; the slot then wants new work.
 void delete_planned(file_record& r, const std::string& local) {

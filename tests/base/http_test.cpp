@@ -1,6 +1,7 @@
 // The HTTP client against the scripted loopback server: exact request bytes, response parsing, reuse,
 // failures and their reports.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -35,6 +36,11 @@ std::string interim_blocks(int n, const std::string& headers) {
     for (int i = 0; i < n; ++i)
         s += "HTTP/1.1 100 Continue\r\n" + headers + "\r\n";
     return s;
+}
+
+int64_t size_of(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
 }
 
 const std::string user_agent = "User-agent: Aerivon Demo Installer 3.22r1-";
@@ -564,7 +570,80 @@ TEST_F(HttpClientTest, AnUnknownServerFailsAndARefusedConnectionReports) {
         << log();
 }
 
+TEST_F(HttpClientTest, BodyBytesReachTheFileWithoutFrames) {
+    // More than the socket buffers hold: the file fills only if something drains the socket meanwhile.
+    const std::string body(32 << 20, 'q');
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    server.accept().read_request().send(ok(body)).pause(3000).start();
+    use_proxy(server.port());
+    // Frames until the request is under way, then none.
+    auto sent = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!server.wait_steps(2, 1) && std::chrono::steady_clock::now() < sent)
+        ASSERT_EQ(net_check(21, "www.aerivon.example", "/big.zip", dest), 0);
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (size_of(dest) < static_cast<int64_t>(body.size()) && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(size_of(dest), static_cast<int64_t>(body.size()));
+    // The next frame finds it done.
+    EXPECT_EQ(net_check(21, "www.aerivon.example", "/big.zip", dest), 1);
+    EXPECT_FLOAT_EQ(HTTP_key_percent(21), 100.0f);
+    EXPECT_EQ(test::read_file(dest), body);
+}
+
 using HttpConcurrentLookupTest = HttpClientTest;
+using HttpConcurrentIoTest = HttpClientTest;
+
+TEST_F(HttpConcurrentIoTest, TransfersMoveOnTheIoThreadWhileFramesReadDropAndClearThem) {
+    // Four keys at once, each from a server of its own sending its body in pieces: one completes, one is
+    // dropped in mid-body, one runs past its cap, and one is still running when the client is cleared.
+    const std::string body(3 << 20, 'w');
+    std::vector<std::unique_ptr<test::LoopbackServer>> servers;
+    for (int i = 0; i < 4; ++i) {
+        servers.push_back(std::make_unique<test::LoopbackServer>());
+        ASSERT_TRUE(servers.back()->ok());
+        // The last one sends so slowly that it is still running at the end.
+        servers.back()->accept().read_request();
+        if (i < 3)
+            servers.back()->send_pieces(ok(body), 64 * 1024, 1);
+        else
+            servers.back()->send_pieces(ok(body), 1024, 50);
+        servers.back()->pause(3000).start();
+    }
+    std::vector<std::string> files;
+    for (int i = 0; i < 4; ++i)
+        files.push_back(dir.file("f" + std::to_string(i)));
+    const int64_t caps[] = {-1, -1, 1 << 20, -1};
+    int results[4] = {0, 0, 0, 0};
+    bool dropped = false;
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((results[0] == 0 || results[2] == 0) && std::chrono::steady_clock::now() < end) {
+        for (int i = 0; i < 4; ++i) {
+            if (results[i] != 0 || (i == 1 && dropped))
+                continue;
+            HTTP_manager().proxy_host = "127.0.0.1";
+            HTTP_manager().port = servers[static_cast<size_t>(i)]->port();
+            results[i] =
+                net_check(30 + i, "www.aerivon.example", "/f", files[static_cast<size_t>(i)], caps[i]);
+            const float percent = HTTP_key_percent(30 + i);
+            EXPECT_TRUE(percent == 0.0f || percent == -1.0f || (percent >= 0.0f && percent <= 100.0f));
+            if (i == 1 && percent > 10.0f) {
+                HTTP_drop(31);
+                dropped = true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    EXPECT_EQ(results[0], 1);
+    EXPECT_EQ(test::read_file(files[0]), body);
+    EXPECT_TRUE(dropped);
+    EXPECT_EQ(HTTP_key_percent(31), 0.0f);
+    EXPECT_EQ(results[2], 2);
+    EXPECT_FALSE(FILE_is_file(files[2]));
+    EXPECT_EQ(results[3], 0);
+    HTTP_clear(); // key 33 is in flight
+    EXPECT_EQ(HTTP_key_percent(33), 0.0f);
+}
 
 TEST_F(HttpConcurrentLookupTest, LookUpsOnPoolWorkersKeepTheFrameGoing) {
     OPT_parse_only("--num_workers=2");
