@@ -32,6 +32,10 @@ MODE is one of:
   wronglen=N               announce the body length plus N (N may be negative), send the whole body,
                            close the connection
   corrupt                  flip bytes in the middle of the body (the length stays)
+  interim                  send "100 Continue" blocks without end until the client goes (or 600 s)
+  chunked                  send the body chunked (Transfer-Encoding: chunked), keeping the connection
+  twolengths               announce two different lengths, send the body, close the connection
+  endless                  send headers without a length, then bytes without end until the client goes
 LIMIT is N (the next N matching requests) or Ns (the next N seconds); without it the fault lasts.
 Example: --fault mirror2.test=503 --fault 'mirror1.test/.zip=slow=2000@30s'
 """
@@ -75,7 +79,7 @@ class Fault:
             self.mode, self.arg = "status", int(name)
         elif name in ("status", "slow", "drop", "wronglen") and eq:
             self.mode, self.arg = name, int(arg)
-        elif name in ("stall", "short", "corrupt") and not eq:
+        elif name in ("stall", "short", "corrupt", "interim", "chunked", "twolengths", "endless") and not eq:
             self.mode, self.arg = name, 0
         else:
             raise ValueError(f"fault '{rule}': unknown mode '{mode}'")
@@ -104,7 +108,7 @@ class State:
         self.lock = threading.Lock()
         self.faults = []
         self.requests = []
-        self.log_file = open(log_path, "a", buffering=1) if log_path else sys.stdout
+        self.log_file = open(log_path, "a", buffering=1, encoding="utf-8") if log_path else sys.stdout
 
     def add_fault(self, fault):
         with self.lock:
@@ -135,6 +139,7 @@ class State:
         line = json.dumps(
             {"time": round(time.time(), 3), "host": host, "path": path, "status": status, "bytes": sent},
             sort_keys=True,
+            ensure_ascii=False,
         )
         with self.lock:
             self.requests.append(line)
@@ -259,6 +264,23 @@ class Handler(BaseHTTPRequestHandler):
                 chunk = data[: len(data) // 2]
                 self.wfile.write(chunk)
                 sent = len(chunk)
+            elif mode in ("interim", "endless"):
+                sent = self.send_without_end(mode, data)
+            elif mode == "chunked":
+                self.send_response(200)
+                self.send_header("Transfer-Encoding", "chunked")
+                self.end_headers()
+                self.wfile.write(b"%x\r\n%s\r\n0\r\n\r\n" % (len(data), data))
+                sent = len(data)
+            elif mode == "twolengths":
+                self.send_response(200)
+                self.send_header("Content-Length", str(len(data)))
+                self.send_header("Content-Length", str(len(data) + 1))
+                self.send_header("Connection", "close")
+                self.end_headers()
+                self.close_connection = True
+                self.wfile.write(data)
+                sent = len(data)
             elif mode == "wronglen":
                 self.send_head(200, max(0, len(data) + fault.arg), close=True)
                 self.wfile.write(data)
@@ -266,6 +288,24 @@ class Handler(BaseHTTPRequestHandler):
         except (BrokenPipeError, ConnectionResetError):
             self.close_connection = True
         self.state.log(host, path, 200, sent)
+
+    def send_without_end(self, mode, data):
+        """Interim blocks, or a body without a length, until the client goes; the bytes sent."""
+        self.close_connection = True
+        if mode == "interim":
+            piece = b"HTTP/1.1 100 Continue\r\n\r\n" * 64
+        else:
+            self.wfile.write(b"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n")
+            piece = (data or b"x") * max(1, 65536 // max(1, len(data)))
+        sent = 0
+        deadline = time.monotonic() + STALL_LIMIT_S
+        try:
+            while time.monotonic() < deadline and not self.server.stopping.is_set():
+                self.wfile.write(piece)
+                sent += len(piece)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+        return sent
 
     def reset_connection(self):
         """Ends the connection with a reset (RST) rather than an orderly close."""

@@ -34,6 +34,9 @@ Variants (each changes the served release v2 or the installed copy):
   --hostile-entry         the changed file's zip package also holds the entry "../../x"
   --too-new-server-list   the server list's header says version 1001
   --too-new-directory     the directory file's header says version 1005
+  --odd-names             release v2 also holds files whose names need percent-encoding in a request:
+                          "Resources/odd names/" + "a#b.txt", "c?d.txt", "e%41f.txt", "g h+i.txt" and
+                          "café.txt" (zip, plain and 7z packages)
   --modify WHICH          in installed-v1, the user changed the file: "changed" (the changed file) or
                           "gone" (the GONE file); may be given twice
 
@@ -137,7 +140,11 @@ class FileSpec:
         self.mode = mode
 
 
-def release_files(version, expand_past_kb=0):
+# Names a request must percent-encode, and the package kind of each.
+ODD_NAMES = [("a#b.txt", ZIP), ("c?d.txt", PLAIN), ("e%41f.txt", ZIP), ("g h+i.txt", SEVEN_ZIP), ("café.txt", ZIP)]
+
+
+def release_files(version, expand_past_kb=0, odd_names=False):
     """The files of release 1 or 2, in directory order. GONE files are listed separately."""
     manual = {
         1: b"Aerivon 10 demo manual, first edition.\n" + text_lines("manual-v1", 40),
@@ -163,6 +170,9 @@ def release_files(version, expand_past_kb=0):
     ]
     if version == 2:
         files.append(FileSpec("Resources/plugins/read me.txt", text_lines("added", 15), PLAIN, role="added"))
+    if version == 2 and odd_names:
+        for name, kind in ODD_NAMES:
+            files.append(FileSpec("Resources/odd names/" + name, text_lines(name, 8), kind))
     files.append(
         FileSpec(
             "Global Scenery/Demo Scenery/Earth nav data/+40-130/+47-123.dsf",
@@ -460,6 +470,7 @@ def main():
     parser.add_argument("--hostile-entry", action="store_true")
     parser.add_argument("--too-new-server-list", action="store_true")
     parser.add_argument("--too-new-directory", action="store_true")
+    parser.add_argument("--odd-names", action="store_true")
     parser.add_argument("--modify", action="append", choices=["changed", "gone"], default=[])
     parser.add_argument("--discs", action="store_true")
     parser.add_argument("--scenery-disc", action="store_true")
@@ -482,7 +493,7 @@ def main():
     variants = {"changed": variant} if variant else {}
 
     v1 = release_files(1)
-    v2 = release_files(2, opts.expand_past)
+    v2 = release_files(2, opts.expand_past, opts.odd_names)
     v1_by_path = {pkg.path: pkg for pkg in v1}
 
     # Release v1, servable on its own.

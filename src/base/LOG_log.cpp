@@ -36,9 +36,54 @@ static struct {
     std::atomic<bool> ready{false};
     LOG_chunk* chunks[4] = {}; // oldest text first
     char line[line_size];
+    char message[line_size];
 } log_state;
 
 using lock_guard = std::lock_guard<std::recursive_mutex>;
+
+static bool is_control(unsigned char ch) { return ch < 0x20 || ch == 0x7F; }
+
+static void append_escaped(char* out, unsigned char ch) {
+    static const char hex[] = "0123456789ABCDEF";
+    out[0] = '\\';
+    out[1] = 'x';
+    out[2] = hex[ch >> 4];
+    out[3] = hex[ch & 15];
+}
+
+// Copies [from, from + n) to `out` from `len` on, control bytes escaped, while the result stays within
+// `limit` bytes; the new length.
+static int copy_escaped(char* out, int len, int limit, const char* from, int n) {
+    for (int i = 0; i < n; ++i) {
+        const unsigned char ch = static_cast<unsigned char>(from[i]);
+        if (!is_control(ch)) {
+            if (len + 1 > limit)
+                break;
+            out[len++] = static_cast<char>(ch);
+        } else {
+            if (len + 4 > limit)
+                break;
+            append_escaped(out + len, ch);
+            len += 4;
+        }
+    }
+    return len;
+}
+
+std::string LOG_escape(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char ch : text) {
+        if (is_control(ch)) {
+            char escaped[4];
+            append_escaped(escaped, ch);
+            out.append(escaped, 4);
+        } else {
+            out += static_cast<char>(ch);
+        }
+    }
+    return out;
+}
 
 void LOG_init() {
     lock_guard g(log_lock);
@@ -100,15 +145,22 @@ void LOG_vwrite(int level, const char* tag, const char* format, va_list args) {
     float hours, minutes, seconds;
     APP_seconds_to_hms(APP_elapsed_seconds(), &hours, &minutes, &seconds);
     char* line = log_state.line;
-    int n = std::snprintf(line, line_size, "%d:%02d:%06.3f %s%s: ", static_cast<int>(hours),
-                          static_cast<int>(minutes), static_cast<double>(seconds),
-                          level_text[std::clamp(level, 0, 3)], tag ? tag : "");
+    char* message = log_state.message;
+    int n = std::snprintf(line, line_size, "%d:%02d:%06.3f ", static_cast<int>(hours),
+                          static_cast<int>(minutes), static_cast<double>(seconds));
     n = std::clamp(n, 0, line_size - 1);
-    const int m = std::vsnprintf(line + n, static_cast<size_t>(line_size - n), format, args);
     // Prefix and message take at most 4,095 bytes; the line feed makes at most 4,096.
-    int len = m < 0 ? n : std::min(n + m, line_size - 1);
-    if (len == 0 || line[len - 1] != '\n')
-        line[len++] = '\n';
+    const char* level_part = level_text[std::clamp(level, 0, 3)];
+    int len = copy_escaped(line, n, line_size - 1, level_part, static_cast<int>(std::strlen(level_part)));
+    if (tag)
+        len = copy_escaped(line, len, line_size - 1, tag, static_cast<int>(std::strlen(tag)));
+    len = copy_escaped(line, len, line_size - 1, ": ", 2);
+    const int m = std::vsnprintf(message, line_size, format, args);
+    int message_len = std::clamp(m, 0, line_size - 1);
+    if (message_len > 0 && message[message_len - 1] == '\n')
+        --message_len; // the line's own line feed, added below
+    len = copy_escaped(line, len, line_size - 1, message, message_len);
+    line[len++] = '\n';
     LOG_append(line, line + len);
 }
 

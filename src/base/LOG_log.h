@@ -8,6 +8,7 @@
 // use either way in.
 #pragma once
 #include <cstdarg>
+#include <string>
 
 #include "base/x_ofstream.h"
 
@@ -20,9 +21,13 @@ extern x_ofstream LOG_stream;
 void LOG_init();
 // One line into the chunks: the frame clock's elapsed time, the level text (0 "D/", 1 "I/", 2 "W/",
 // 3 "E/"), the tag and the message, cut to 4,096 bytes with its line feed; a message that already ends
-// with a line feed gets no second one. Any thread.
+// with a line feed gets no second one. Every other control byte of the tag and message is written as
+// "\xNN", so a line stays one line whatever it quotes. Any thread.
 void LOG_write(int level, const char* tag, const char* format, ...) __attribute__((format(printf, 3, 4)));
 void LOG_vwrite(int level, const char* tag, const char* format, va_list args);
+// `text` with every byte below 0x20, and 0x7F, written as "\xNN" (upper-case hex): for outside text that
+// goes straight to LOG_stream.
+std::string LOG_escape(const std::string& text);
 // Hands every unflushed chunk byte to LOG_stream, oldest first, and flushes it. Any thread.
 void LOG_flush();
 // Copies [begin, end) into the chunks, handing the oldest chunk to LOG_stream when all four are full.

@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -203,4 +204,37 @@ bool PCSBSocket::is_idle_and_open() {
     else
         fail(err);
     return false;
+}
+
+int PCSB_make_wake() { return eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
+
+void PCSB_close_wake(int wake) {
+    if (wake >= 0)
+        ::close(wake);
+}
+
+void PCSB_wake(int wake) {
+    const uint64_t one = 1;
+    if (wake >= 0 && ::write(wake, &one, sizeof one) < 0) {
+        // EAGAIN: the counter is full, so a wake is already pending.
+    }
+}
+
+void PCSB_wait_any(const std::vector<int>& handles, const std::vector<char>& writable, int wake,
+                   int timeout_ms) {
+    std::vector<pollfd> fds;
+    fds.reserve(handles.size() + 1);
+    for (size_t i = 0; i < handles.size(); ++i)
+        if (handles[i] >= 0)
+            fds.push_back({handles[i],
+                           static_cast<short>(POLLIN | (i < writable.size() && writable[i] ? POLLOUT : 0)),
+                           0});
+    if (wake >= 0)
+        fds.push_back({wake, POLLIN, 0});
+    if (::poll(fds.data(), fds.size(), timeout_ms) > 0 && wake >= 0 && (fds.back().revents & POLLIN)) {
+        uint64_t count = 0;
+        if (::read(wake, &count, sizeof count) < 0) {
+            // EAGAIN: another wait took it.
+        }
+    }
 }

@@ -1,5 +1,5 @@
-// PCSB_socket: the non-blocking IPv4 TCP socket whose state is polled once per frame, never waited on,
-// and the host look-up that goes with it.
+// PCSB_socket: the non-blocking IPv4 TCP socket whose state is polled, never waited on, the host look-up
+// that goes with it, and the one wait of the HTTP client's I/O thread on a set of sockets.
 //
 // States (see PCSBSocket::poll_state):
 // | state | meaning                                                     | next         |
@@ -13,6 +13,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Makes sending to a closed peer harmless for the whole process (SIGPIPE ignored); true when networking
 // can be used.
@@ -22,6 +23,18 @@ bool PCSB_startup();
 // resolver gives for the name; 0 when neither gives one. Blocks on the resolver: callers run it as an
 // asynchronous call. Reentrant.
 uint32_t PCSB_lookup_host(const std::string& host);
+
+// A wake-up for PCSB_wait_any: a descriptor another thread can make readable (an eventfd). -1 when
+// none could be made.
+int PCSB_make_wake();
+void PCSB_close_wake(int wake);
+// Makes the current or next PCSB_wait_any on `wake` return. Any thread.
+void PCSB_wake(int wake);
+// Waits at most `timeout_ms` (-1: without limit) until one of `handles` (PCSBSocket::handle) can be read,
+// or written where `writable[i]` is non-zero, or has failed, or `wake` was woken (which this consumes).
+// Only a wait: nothing is read from or written to the sockets.
+void PCSB_wait_any(const std::vector<int>& handles, const std::vector<char>& writable, int wake,
+                   int timeout_ms);
 
 class PCSBSocket {
   public:
@@ -49,6 +62,8 @@ class PCSBSocket {
     // wait; consumes nothing.
     bool is_idle_and_open();
 
+    // The descriptor, for PCSB_wait_any; -1 when the socket could not be made.
+    int handle() const { return fd_; }
     int get_state() const { return state_; }
     int get_error() const { return error_; }
     bool is_eof() const { return eof_; }

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sstream>
 
 #include "base/APP_alert.h"
 #include "base/APP_clock.h"
@@ -11,6 +12,10 @@
 #include "base/LOG_log.h"
 #include "base/PREF_file.h"
 #include "base/hl_thread.h"
+#include "base/http_io.h"
+
+// The one client; main thread only.
+static http_manager manager;
 
 namespace {
 
@@ -25,8 +30,10 @@ constexpr int err_no_socket = 20009;
 constexpr int err_short_write = 20010;
 constexpr int err_no_address = 20011;
 
-// A response head larger than this is refused.
+// A response whose header blocks, interim ones included, take more than this is refused.
 constexpr size_t max_head_bytes = 65536;
+// Interim (1xx) blocks accepted before the final one; a server that sends more is refused.
+constexpr int max_interim_blocks = 8;
 // Seconds without progress before a transfer is given up.
 constexpr float idle_limit = 240.0f;
 
@@ -101,6 +108,21 @@ bool printable(const std::string& s, bool blanks_allowed) {
     return true;
 }
 
+// The path as it goes on the request line: every byte but RFC 3986's unreserved ones and '/' as "%XX".
+void append_percent_encoded(std::string& out, const std::string& path) {
+    static const char hex[] = "0123456789ABCDEF";
+    for (unsigned char ch : path) {
+        if ((ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || ch == '-' ||
+            ch == '.' || ch == '_' || ch == '~' || ch == '/') {
+            out += static_cast<char>(ch);
+        } else {
+            out += '%';
+            out += hex[ch >> 4];
+            out += hex[ch & 15];
+        }
+    }
+}
+
 // A Content-Length value: decimal digits only, within 64 bits; -1 otherwise.
 int64_t parse_length(const std::string& text) {
     if (text.empty())
@@ -116,14 +138,35 @@ int64_t parse_length(const std::string& text) {
     return value;
 }
 
-// The empty line ended a block with a final status: the body follows.
+// Keeps the first value of each header name, and marks the block when its headers frame the body in a way
+// we cannot follow: a Transfer-Encoding other than identity, or a second Content-Length that differs.
+void take_header(http_connection* c, const std::string& name, const std::string& value) {
+    if (equal_nocase(name, "Transfer-Encoding") && !equal_nocase(value, "identity"))
+        c->bad_framing = true;
+    auto [at, added] = c->headers.emplace(name, value);
+    if (!added && equal_nocase(name, "Content-Length") &&
+        (parse_length(at->second) < 0 || parse_length(at->second) != parse_length(value)))
+        c->bad_framing = true;
+}
+
+// The empty line ended a block with a final status: the body follows. A body we cannot frame (chunked or
+// otherwise encoded, or two different lengths) is refused rather than saved as the file, and so is a 204
+// or 304, which has none.
 void finish_head(http_connection* c) {
     c->headers_done = true;
+    if (c->bad_framing || c->status_code == 204 || c->status_code == 304) {
+        c->os_error = EPROTO;
+        return;
+    }
     auto length = c->headers.find("Content-Length");
     if (length != c->headers.end()) {
         c->content_length = parse_length(length->second);
         if (c->content_length < 0) {
             c->os_error = EPROTO;
+            return;
+        }
+        if (c->body_cap >= 0 && c->content_length > c->body_cap) {
+            c->os_error = EFBIG;
             return;
         }
     }
@@ -155,10 +198,15 @@ void parse_head(http_connection* c) {
             break;
         }
         if (line.empty()) {
-            if (c->status_code >= 200)
+            if (c->status_code >= 200) {
                 finish_head(c);
-            else
-                c->head_bytes = 0; // an interim block: the next one follows
+            } else if (++c->interim_blocks > max_interim_blocks) {
+                c->os_error = EPROTO;
+            } else {
+                // An interim block says nothing about the final response: its headers go.
+                c->headers.clear();
+                c->bad_framing = false;
+            }
         } else if (line.compare(0, 5, "HTTP/") == 0 && line.size() >= 12) {
             // "HTTP/x.y NNN[ text]"
             int code = 0;
@@ -176,7 +224,7 @@ void parse_head(http_connection* c) {
             if (colon != std::string::npos && colon > 0) {
                 std::string name = trim_blanks(line.substr(0, colon));
                 if (!name.empty())
-                    c->headers.emplace(name, trim_blanks(line.substr(colon + 1)));
+                    take_header(c, name, trim_blanks(line.substr(colon + 1)));
             }
         }
     }
@@ -194,6 +242,14 @@ void take_body(http_connection* c) {
                 take = static_cast<size_t>(remaining);
                 c->spoiled = true; // the server sent more than it announced: the stream is out of step
             }
+        } else if (c->body_cap >= 0 && static_cast<uint64_t>(c->body_cap - c->bytes_received) < take) {
+            // A body without a length ran past what this transfer may take: what came of it goes.
+            buf.clear();
+            c->os_error = EFBIG;
+            close_output(c, false);
+            if (!c->output_path.empty())
+                FILE_delete(c->output_path);
+            return;
         }
         if (c->output) {
             errno = 0;
@@ -210,14 +266,47 @@ void take_body(http_connection* c) {
         close_output(c, true);
 }
 
+// Writes "(the same error N more times)" for the reports of one URL that were held back.
+void write_repeats(http_report_memory& memory) {
+    if (memory.repeats > 0) {
+        LOG_stream << "(the same error " << memory.repeats << " more times)\n\n";
+        LOG_stream.flush();
+    }
+    memory.repeats = 0;
+}
+
+// Writes a failure report of the transfer of `url`, unless it is the same as the one before for that URL:
+// a server that fails the same way on every retry adds one report, not one per retry.
+void write_report(const std::string& url, const std::string& text) {
+    http_report_memory& memory = manager.reports[url];
+    if (memory.text == text) {
+        ++memory.repeats;
+        return;
+    }
+    write_repeats(memory);
+    memory.text = text;
+    LOG_stream << text;
+    LOG_stream.flush();
+}
+
+// The transfer of `url` succeeded: what was held back of its failures is told now.
+void forget_reports(const std::string& url) {
+    auto memory = manager.reports.find(url);
+    if (memory == manager.reports.end())
+        return;
+    write_repeats(memory->second);
+    manager.reports.erase(memory);
+}
+
 void write_timeout_report(const http_connection* c, const std::string& destination, const std::string& server,
                           const std::string& path) {
-    LOG_stream << "Timeout for " << destination << "\n"
-               << "   server     =" << server << "\n"
-               << "   file       =" << path << "\n"
-               << "   status     =" << HTTP_conn_state(c) << "\n"
-               << "   complete   =" << HTTP_percent_complete(c) << "\n\n";
-    LOG_stream.flush();
+    std::ostringstream text;
+    text << "Timeout for " << LOG_escape(destination) << "\n"
+         << "   server     =" << LOG_escape(server) << "\n"
+         << "   file       =" << LOG_escape(path) << "\n"
+         << "   status     =" << HTTP_conn_state(c) << "\n"
+         << "   complete   =" << HTTP_percent_complete(c) << "\n\n";
+    write_report(server + path, text.str());
 }
 
 void write_error_report(const http_connection* c, const std::string& destination, const std::string& server,
@@ -225,16 +314,17 @@ void write_error_report(const http_connection* c, const std::string& destination
     int os_error = c->os_error;
     if (os_error == 0)
         os_error = c->socket ? c->socket->get_error() : err_no_socket;
-    LOG_stream << "HTTP Error for " << destination << "\n"
-               << "   server     =" << server << "\n"
-               << "   file       =" << path << "\n"
-               << "   IsDone     =" << (state == 3 ? 1 : 0) << "\n"
-               << "   IsComplete =" << (c->bytes_received == c->content_length ? 1 : 0) << "\n"
-               << "   IsErr      =" << (is_err ? 1 : 0) << "\n"
-               << "   GetStat    =" << state << "\n"
-               << "   GetOSErr   =" << os_error << "\n"
-               << "   response   =" << c->status_text << " (#" << c->status_code << ")\n\n";
-    LOG_stream.flush();
+    std::ostringstream text;
+    text << "HTTP Error for " << LOG_escape(destination) << "\n"
+         << "   server     =" << LOG_escape(server) << "\n"
+         << "   file       =" << LOG_escape(path) << "\n"
+         << "   IsDone     =" << (state == 3 ? 1 : 0) << "\n"
+         << "   IsComplete =" << (c->bytes_received == c->content_length ? 1 : 0) << "\n"
+         << "   IsErr      =" << (is_err ? 1 : 0) << "\n"
+         << "   GetStat    =" << state << "\n"
+         << "   GetOSErr   =" << os_error << "\n"
+         << "   response   =" << LOG_escape(c->status_text) << " (#" << c->status_code << ")\n\n";
+    write_report(server + path, text.str());
 }
 
 // Waits for a pending look-up so that nothing runs on a slot that is going away.
@@ -262,21 +352,27 @@ bool http_name_less::operator()(const std::string& a, const std::string& b) cons
 http_connection::~http_connection() { close_output(this, false); }
 
 http_manager::~http_manager() {
+    // The I/O thread must be gone before the connections it may hold.
+    HTTP_io_shutdown();
     // At exit the thread module may be gone: a look-up still pending is left to the process's end.
     for (auto& [key, slot] : slots)
         slot->resolver = nullptr;
 }
-
-// The one client; main thread only.
-static http_manager manager;
 
 http_manager& HTTP_manager() { return manager; }
 
 void HTTP_clear() {
     for (auto& [key, slot] : manager.slots)
         drop_resolver(*slot);
+    std::lock_guard<std::mutex> g(HTTP_io_lock());
+    for (auto& [key, slot] : manager.slots)
+        if (slot->connection)
+            HTTP_io_remove(slot->connection.get());
     manager.slots.clear();
     manager.host_cache.clear();
+    for (auto& [url, memory] : manager.reports)
+        write_repeats(memory);
+    manager.reports.clear();
 }
 
 std::string HTTP_base64(const std::string& in) {
@@ -318,6 +414,7 @@ float HTTP_key_percent(int key) {
     auto& slot = manager.slots[key];
     if (!slot)
         slot = std::make_unique<http_transfer_slot>();
+    std::lock_guard<std::mutex> g(HTTP_io_lock());
     if (!slot->connection)
         return 0.0f;
     return HTTP_percent_complete(slot->connection.get());
@@ -325,6 +422,7 @@ float HTTP_key_percent(int key) {
 
 int HTTP_transfers_running() {
     int running = 0;
+    std::lock_guard<std::mutex> g(HTTP_io_lock());
     for (const auto& [key, slot] : manager.slots) {
         if (!slot)
             continue;
@@ -333,6 +431,15 @@ int HTTP_transfers_running() {
             ++running;
     }
     return running;
+}
+
+void HTTP_drop(int key) {
+    auto slot = manager.slots.find(key);
+    if (slot == manager.slots.end() || !slot->second || !slot->second->connection)
+        return;
+    std::lock_guard<std::mutex> g(HTTP_io_lock());
+    HTTP_io_remove(slot->second->connection.get());
+    slot->second->connection.reset();
 }
 
 int HTTP_conn_state(const http_connection* c) {
@@ -385,8 +492,12 @@ void HTTP_send_request(http_connection* c, const std::string& path, bool with_bo
     c->status_code = 0;
     c->status_text.clear();
     c->bytes_received = 0;
+    c->body_cap = -1;
+    c->answered = false;
     c->headers_done = false;
     c->head_bytes = 0;
+    c->interim_blocks = 0;
+    c->bad_framing = false;
     c->os_error = 0;
     close_output(c, false);
     c->last_activity = now();
@@ -408,12 +519,7 @@ void HTTP_send_request(http_connection* c, const std::string& path, bool with_bo
     request += "http://";
     if (host != headers.end())
         request += host->second;
-    for (char ch : path) {
-        if (ch == ' ')
-            request += "%20";
-        else
-            request += ch;
-    }
+    append_percent_encoded(request, path);
     request += " HTTP/1.1\r\n";
     for (const auto& [name, value] : headers)
         request += name + ": " + value + "\r\n";
@@ -440,7 +546,7 @@ void HTTP_pump(http_connection* c) {
         if (sent > 0)
             c->send_buffer.erase(0, static_cast<size_t>(sent));
     }
-    // One buffer for every connection: all pumping happens on the main thread.
+    // One buffer for every connection: all pumping happens under the I/O lock.
     static char incoming[65536];
     int got = c->socket->read(incoming, sizeof incoming);
     if (got <= 0)
@@ -449,12 +555,13 @@ void HTTP_pump(http_connection* c) {
     if (!c->headers_done)
         parse_head(c);
     if (c->headers_done && c->os_error == 0) {
-        c->last_activity = now();
+        ++c->progress;
         take_body(c);
     }
 }
 
-int net_check(int key, const std::string& server, const std::string& path, const std::string& destination) {
+int net_check(int key, const std::string& server, const std::string& path, const std::string& destination,
+              int64_t max_body_bytes) {
     auto& slot_ptr = manager.slots[key];
     if (!slot_ptr)
         slot_ptr = std::make_unique<http_transfer_slot>();
@@ -467,8 +574,11 @@ int net_check(int key, const std::string& server, const std::string& path, const
         if (ch == '\\')
             ch = '/';
 
+    std::unique_lock<std::mutex> io_lock(HTTP_io_lock());
     http_connection* c = slot.connection.get();
-    if (!c || c->bytes_received == c->content_length) {
+    // The I/O thread may finish a transfer between frames: it is over for the caller once it was told so.
+    if (!c || c->answered) {
+        io_lock.unlock();
         // A new request. The address is the proxy's when one is set.
         const std::string host = manager.proxy_host.empty() ? server : manager.proxy_host;
         if (!slot.resolver && manager.host_cache.find(host) == manager.host_cache.end()) {
@@ -511,28 +621,41 @@ int net_check(int key, const std::string& server, const std::string& path, const
         int port = 80;
         if (!manager.proxy_host.empty() && manager.port != 0)
             port = manager.port;
+        io_lock.lock();
         if (slot.connection && !HTTP_conn_reusable(slot.connection.get(), slot.address, port))
             slot.connection.reset();
         if (!slot.connection)
             slot.connection = connect_to(slot.address, port);
         c = slot.connection.get();
         HTTP_send_request(c, file, false, headers, nullptr, 0, destination);
+        c->body_cap = max_body_bytes;
+        HTTP_io_add(c);
     }
 
-    HTTP_pump(c);
+    // The I/O thread moves the bytes; the frame only reads where the transfer stands.
+    if (c->progress != c->progress_seen) {
+        c->progress_seen = c->progress;
+        c->last_activity = now();
+    }
     int state = HTTP_conn_state(c);
     bool complete = c->bytes_received == c->content_length;
     bool is_err = c->os_error != 0 || state == 0 || state == 2;
     if (!(state == 3 || complete || is_err)) {
         if (now() - c->last_activity > idle_limit) {
             write_timeout_report(c, destination, server_name, file);
+            HTTP_io_remove(c);
             slot.connection.reset();
             return 2;
         }
         return 0;
     }
-    if (c->status_code >= 200 && c->status_code <= 299 && complete && !is_err)
+    HTTP_io_remove(c); // over for this side too, whether or not the I/O thread saw it yet
+    if (c->status_code >= 200 && c->status_code <= 299 && complete && !is_err) {
+        if (!manager.reports.empty())
+            forget_reports(server_name + file);
+        c->answered = true;
         return 1;
+    }
     write_error_report(c, destination, server_name, file, state, is_err);
     slot.connection.reset();
     return 2;

@@ -1,7 +1,9 @@
 // http: the polled HTTP/1.1 client that fetches every remote file into a local file.
 //
 // DESIGN: the caller polls net_check once per frame on the main thread with the same arguments until the
-// result is no longer 0; nothing here ever waits. Each caller key owns a transfer slot that keeps its
+// result is no longer 0; net_check never waits. It starts each request and then reads where the transfer
+// stands, while the I/O thread of http_io moves the bytes between the socket and the file as they come
+// (see http_io.h for who may touch a connection when). Each caller key owns a transfer slot that keeps its
 // connection (and so a kept-alive socket) for the run. Host look-ups are asynchronous calls of the thread
 // module; their results are cached for the run by the host actually looked up (the proxy when one is set,
 // else the server), 0 meaning "not found". Only GET requests with an absolute URI are sent, directly or
@@ -49,9 +51,16 @@ struct http_connection {
     int os_error = 0;            // errno value, or 20009 (no socket), 20010 (short write), 20011 (no address)
     int64_t content_length = -1; // -1: unknown
     int64_t bytes_received = 0;
+    int64_t body_cap = -1;      // the most body bytes this transfer may take; -1: no cap
     float last_activity = 0.0f; // the frame clock's elapsed seconds at the last progress
-    size_t head_bytes = 0;      // bytes of the current header block taken so far
+    size_t head_bytes = 0;      // bytes of the response's header blocks taken so far, interim ones too
+    int interim_blocks = 0;     // interim (1xx) blocks passed over in this response
+    bool bad_framing = false;   // the current block's headers frame the body in a way we cannot trust
     bool spoiled = false;       // the stream held bytes beyond the body: never carry another request
+    bool in_flight = false;     // held by the I/O thread, which pumps it
+    uint64_t progress = 0;      // body reads so far (the I/O thread's count of activity)
+    uint64_t progress_seen = 0; // the count net_check last turned into activity time
+    bool answered = false;      // net_check gave this transfer's success: the next call is a new request
 
     http_connection() = default;
     http_connection(const http_connection&) = delete;
@@ -67,13 +76,21 @@ struct http_transfer_slot {
     uint32_t address = 0;
 };
 
-// The client's state: main thread only (look-ups read only their slot's `resolving`).
+// The last failure report of one URL, and how often the same report came again since.
+struct http_report_memory {
+    std::string text;
+    int repeats = 0;
+};
+
+// The client's state: main thread only (look-ups read only their slot's `resolving`; the I/O thread touches
+// only the connections it holds, under HTTP_io_lock).
 struct http_manager {
     std::string proxy_host; // empty: no proxy
     std::string proxy_port; // the proxy port as the user typed it
     int port = 0;           // the proxy port number; 0 means 80
     std::map<int, std::unique_ptr<http_transfer_slot>> slots;
-    std::map<std::string, uint32_t> host_cache; // host looked up -> IPv4 (0: not found)
+    std::map<std::string, uint32_t> host_cache;        // host looked up -> IPv4 (0: not found)
+    std::map<std::string, http_report_memory> reports; // server + path -> its last failure report
 
     http_manager() = default;
     http_manager(const http_manager&) = delete;
@@ -85,16 +102,21 @@ struct http_manager {
 // fields; main thread only.
 http_manager& HTTP_manager();
 
-// Destroys every slot (waiting for a pending look-up first) and empties the host cache; the proxy fields
-// stay. The manager's destructor does the same at exit.
+// Destroys every slot (waiting for a pending look-up first), empties the host cache and writes what was
+// held back of repeated failure reports; the proxy fields stay. The manager's destructor does the same at
+// exit.
 void HTTP_clear();
 
 // One poll of the transfer of `key`: GET `path` (beginning with '/' or '\') from `server` (a host name,
 // optionally ":port", without a trailing '/' or '\') into `destination` (made absolute against the
 // Sim-Root folder). 0 while it runs, 1 when the whole 2xx body is in the file, 2 when it failed (the
-// report is in the log). A server ending in '/' or '\' or a path not beginning with one is a programming
-// error: a fatal alert (kind 3, "http" 373 or 374).
-int net_check(int key, const std::string& server, const std::string& path, const std::string& destination);
+// report is in the log; a report the same as the last one for that server and path is held back and
+// counted, and the count is written as "(the same error N more times)" before the next different report
+// or at the next success). A body announced or grown past `max_body_bytes` (-1: no cap) fails the transfer
+// with OS error EFBIG and its partial file is deleted. A server ending in '/' or '\' or a path not beginning
+// with one is a programming error: a fatal alert (kind 3, "http" 373 or 374).
+int net_check(int key, const std::string& server, const std::string& path, const std::string& destination,
+              int64_t max_body_bytes = -1);
 
 // The percent of `key`'s transfer: 0 with no connection, else HTTP_percent_complete (-1 when unknown).
 float HTTP_key_percent(int key);
@@ -102,6 +124,10 @@ float HTTP_key_percent(int key);
 // The transfers under way: a host look-up pending, or a connection connecting, sending, waiting for its
 // head or receiving its body. A connection kept alive after its transfer does not count. Main thread.
 int HTTP_transfers_running();
+
+// Drops the transfer of `key`, closing its file unchecked and its socket, so that the next request on the
+// key starts afresh. Main thread.
+void HTTP_drop(int key);
 
 // bytes received * 100 / content length; -1 when the length is unknown.
 float HTTP_percent_complete(const http_connection* c);
@@ -122,7 +148,8 @@ bool HTTP_conn_reusable(http_connection* c, uint32_t ipv4, int port);
 std::string HTTP_status_text(const http_connection* c);
 
 // Resets the connection's response state and queues "GET" (or "POST" with a body) of the absolute URI
-// "http://" + Host header + path (blanks as "%20") with `headers` in name order. The output file is
+// "http://" + Host header + path (every byte outside RFC 3986's unreserved set and '/' as "%XX", upper-case
+// hex) with `headers` in name order. The output file is
 // `output_path` made absolute (none when empty). A path with a control byte (below 0x20, or 0x7F), or a
 // Host with a blank or control byte, or any header holding CR or LF, queues nothing and sets OS error 22.
 void HTTP_send_request(http_connection* c, const std::string& path, bool with_body,
@@ -130,6 +157,7 @@ void HTTP_send_request(http_connection* c, const std::string& path, bool with_bo
                        const std::string& output_path);
 
 // One pass: send what is queued, read at most 65,536 bytes, parse the header blocks and write the body.
+// The I/O thread runs it under HTTP_io_lock (its one read buffer is shared by every connection).
 void HTTP_pump(http_connection* c);
 
 // Base64 (standard alphabet, '=' padding).

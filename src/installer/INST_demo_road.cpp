@@ -15,6 +15,7 @@
 #include "installer/INST_dialogs.h"
 #include "installer/INST_directory_zip.h"
 #include "installer/INST_download.h"
+#include "installer/INST_fetch_limits.h"
 #include "installer/INST_folders.h"
 #include "installer/INST_format.h"
 #include "installer/INST_globals.h"
@@ -183,8 +184,13 @@ void INST_fetch_directory_file() {
     const std::string text = work + "directory.txt";
 
     if (INST_servers.version == 0 || INST_servers.servers.empty()) {
+        if (!INST_fetch_due(INST_server_list_fetch))
+            return;
         const int r = UTL_fetch_server_list(INST_servers);
+        if (r != 0 && r != 2)
+            INST_fetch_failed(INST_server_list_fetch);
         if (r == 0) {
+            INST_fetch_succeeded(INST_server_list_fetch);
             UTL_install_directory_clear(INST_directory);
             INST_directory.version = -1;
             INST_directory.version_folder =
@@ -202,15 +208,18 @@ void INST_fetch_directory_file() {
         state.directory_listed_nothing)
         return;
     const server_record* server = chosen_server();
-    if (!server)
+    if (!server || !INST_fetch_due(INST_directory_fetch))
         return;
-    switch (net_check(directory_key, server->host, server->base_path + "directory.txt.zip", zip)) {
+    switch (net_check(directory_key, server->host, server->base_path + "directory.txt.zip", zip,
+                      INST_listing_byte_cap)) {
     case 0:
         return;
     case 1:
+        INST_fetch_succeeded(INST_directory_fetch);
         take_directory_archive(zip, text, work);
         return;
     default:
+        INST_fetch_failed(INST_directory_fetch);
         INST_chosen_server = UTL_rand_range(0, static_cast<int>(INST_servers.servers.size()) - 1);
         return;
     }

@@ -19,6 +19,7 @@
 #include "base/http.h"
 #include "installer/INST_expand.h"
 #include "installer/INST_expand_queue.h"
+#include "installer/INST_fetch_limits.h"
 #include "installer/INST_format.h"
 #include "installer/INST_globals.h"
 
@@ -144,12 +145,7 @@ void remove_emptied_folders() {
 }
 
 // Drops the HTTP transfer of `key`, closing its file, so the next request on the key starts afresh.
-void drop_transfer(int key) {
-    auto& slots = HTTP_manager().slots;
-    auto it = slots.find(key);
-    if (it != slots.end() && it->second)
-        it->second->connection.reset();
-}
+void drop_transfer(int key) { HTTP_drop(key); }
 
 // The planned deletion of entry k's file; the slot then wants new work.
 void delete_planned(file_record& r, const std::string& local) {
@@ -380,7 +376,8 @@ int INST_download_step() {
             INST_last_action = r.matches ? 2 : 3;
         } else {
             INST_last_action = 1;
-            const int result = net_check(i + first_slot_key, server.host, url, download);
+            const int result = net_check(i + first_slot_key, server.host, url, download,
+                                         INST_package_byte_cap(r.download_kb));
             if (result == 0) {
                 INST_last_fraction = INST_download_percent(i + first_slot_key) * 0.01f;
                 // An unknown length reads as -0.01: it counts as nothing received, not as a loss.

@@ -67,18 +67,8 @@ std::string INST_format_time_left(float seconds) {
 }
 
 float INST_download_percent(int key) {
-    const http_manager& m = HTTP_manager();
-    auto it = m.slots.find(key);
-    if (it == m.slots.end() || !it->second || !it->second->connection)
-        return 0.0f;
-    const http_connection& c = *it->second->connection;
-    if (c.content_length < 0)
-        return -1.0f;
-    if (c.content_length == 0)
-        return 100.0f;
-    // Both counts are 64-bit: bytes * 100 in 32 bits would wrap after 21 MB.
-    return static_cast<float>(static_cast<double>(c.bytes_received) * 100.0 /
-                              static_cast<double>(c.content_length));
+    // Read under the lock of the transfers in flight, which the client's I/O thread moves on.
+    return HTTP_key_percent(key);
 }
 
 std::string INST_slot_status_text(int i) {

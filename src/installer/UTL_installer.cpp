@@ -14,25 +14,13 @@
 #include "base/OPT_options.h"
 #include "base/http.h"
 #include "base/xmap.h"
+#include "installer/INST_fetch_limits.h"
 #include "installer/INST_globals.h"
 
 namespace {
 
 // A text for a log line: bytes below 0x20 and 0x7F written as \xNN, so one record stays one line.
-std::string printable(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", u);
-            out += buf;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
+std::string printable(const std::string& s) { return LOG_escape(s); }
 
 // ---- server list
 
@@ -188,7 +176,7 @@ bool is_sign(char c) { return c == '+' || c == '-'; }
 
 int UTL_fetch_server_list(server_list& list) {
     const std::string local = INST_work_path(UTL_SERVER_LIST_NAME);
-    switch (net_check(0, UTL_MAKER_HOST, UTL_SERVER_LIST_PATH, local)) {
+    switch (net_check(0, UTL_MAKER_HOST, UTL_SERVER_LIST_PATH, local, INST_listing_byte_cap)) {
     case 0:
         return 2;
     case 1:

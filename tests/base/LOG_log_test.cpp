@@ -91,6 +91,40 @@ TEST_F(LogTest, MessageEndingInALineFeedGetsNoSecondOne) {
     EXPECT_EQ(file(), "0:00:00.000 I/a: done\n0:00:00.000 I/b: \n");
 }
 
+TEST_F(LogTest, ControlBytesAreWrittenAsHexEscapes) {
+    const struct {
+        const char* tag;
+        std::string message;
+        const char* line;
+    } cases[] = {
+        {"net", "a\x1b[2Jb", "I/net: a\\x1B[2Jb\n"},
+        {"net", "two\nlines\r\n", "I/net: two\\x0Alines\\x0D\n"},
+        {"t\tg", "del \x7f", "I/t\\x09g: del \\x7F\n"},
+        {"net", "caf\xc3\xa9 \\x41", "I/net: caf\xc3\xa9 \\x41\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const size_t before = (LOG_flush(), file().size());
+        LOG_write(1, c.tag, "%.*s", static_cast<int>(c.message.size()), c.message.data());
+        LOG_flush();
+        EXPECT_EQ(file().substr(before), std::string("0:00:00.000 ") + c.line);
+    }
+    const size_t nul_at = file().size();
+    LOG_write(1, "net", "nul%c!", 0);
+    LOG_flush();
+    EXPECT_EQ(file().substr(nul_at), "0:00:00.000 I/net: nul\\x00!\n");
+    EXPECT_EQ(LOG_escape(std::string("a\0\x1f\x20\x7f\x80", 6)), "a\\x00\\x1F \\x7F\x80");
+
+    // A long message of control bytes is cut before an escape would be split, within one line of 4,096.
+    const size_t before = file().size();
+    LOG_write(1, "net", "%s", std::string(5000, '\x01').c_str());
+    LOG_flush();
+    const std::string line = file().substr(before);
+    EXPECT_LE(line.size(), 4096u);
+    EXPECT_EQ(line.find('\n'), line.size() - 1);
+    EXPECT_EQ(line.substr(line.size() - 5), "\\x01\n");
+}
+
 TEST_F(LogTest, ChunksReachTheFileInWholeRunsAfterDirectText) {
     // Earlier tests leave the chunks partly filled, so this runs in a fresh process whose chunks start
     // empty; a mismatch is told on stderr and in the exit code.

@@ -1,6 +1,7 @@
 // The HTTP client against the scripted loopback server: exact request bytes, response parsing, reuse,
 // failures and their reports.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 
 #include "base/APP_clock.h"
 #include "base/APP_platform_tag.h"
+#include "base/FILE_ops.h"
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
 #include "base/PREF_file.h"
@@ -26,6 +28,19 @@ std::string response(const std::string& status, const std::string& headers, cons
 
 std::string ok(const std::string& body, const std::string& extra = "") {
     return response("200 OK", "Content-Length: " + std::to_string(body.size()) + "\r\n" + extra, body);
+}
+
+// `n` interim blocks, each carrying `headers`.
+std::string interim_blocks(int n, const std::string& headers) {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += "HTTP/1.1 100 Continue\r\n" + headers + "\r\n";
+    return s;
+}
+
+int64_t size_of(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
 }
 
 const std::string user_agent = "User-agent: Aerivon Demo Installer 3.22r1-";
@@ -66,10 +81,11 @@ class HttpClientTest : public testing::Test {
 
     // Polls as frames would until the result is not 0. The frame clock stands still, so a transfer that
     // stalls gives 0 after `wall_ms`.
-    int fetch(int key, const std::string& server, const std::string& path, int wall_ms = 3000) {
+    int fetch(int key, const std::string& server, const std::string& path, int wall_ms = 3000,
+              int64_t cap = -1) {
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(wall_ms);
         int r = 0;
-        while ((r = net_check(key, server, path, dest)) == 0 && std::chrono::steady_clock::now() < end)
+        while ((r = net_check(key, server, path, dest, cap)) == 0 && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         return r;
     }
@@ -105,6 +121,38 @@ TEST_F(HttpClientTest, RequestThroughTheProxyIsExactAndNamesTheBetaOnlyWhenAsked
     EXPECT_EQ(server.received(), head + "final-" + APP_platform_tag() + "\r\n\r\n" + head + "beta-" +
                                      APP_platform_tag() + "\r\n\r\n");
     EXPECT_EQ(server.connections(), 1); // the kept connection carried the second request
+}
+
+TEST_F(HttpClientTest, PathBytesOutsideTheUnreservedSetArePercentEncoded) {
+    const struct {
+        const char* path;
+        const char* sent;
+    } cases[] = {
+        {"/a#b.txt", "/a%23b.txt"},
+        {"/c?d.txt", "/c%3Fd.txt"},
+        {"/e%41f.txt", "/e%2541f.txt"},
+        {"/g h+i.txt", "/g%20h%2Bi.txt"},
+        {"/caf\xc3\xa9.txt", "/caf%C3%A9.txt"},
+        {"/AZaz09-._~/x", "/AZaz09-._~/x"},
+        {"/!$&'()*,;=:@[]\"<>^`{|}", "/%21%24%26%27%28%29%2A%2C%3B%3D%3A%40%5B%5D%22%3C%3E%5E%60%7B%7C%7D"},
+        {"\\dir\\\xff", "/dir/%FF"},
+    };
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    server.accept();
+    for (size_t i = 0; i < std::size(cases); ++i)
+        server.read_request().send(ok("x"));
+    server.start();
+    use_proxy(server.port());
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].path);
+        EXPECT_EQ(fetch(18, "www.aerivon.example", cases[i].path), 1);
+        ASSERT_TRUE(server.wait_steps(3 + 2 * i)) << server.error();
+        const std::string all = server.received();
+        const std::string line =
+            all.substr(all.rfind("GET "), all.find("\r\n", all.rfind("GET ")) - all.rfind("GET "));
+        EXPECT_EQ(line, std::string("GET http://www.aerivon.example") + cases[i].sent + " HTTP/1.1");
+    }
 }
 
 TEST_F(HttpClientTest, AuthorizationGoesOnlyToTheBetaArtServerForBetaArt) {
@@ -176,8 +224,13 @@ TEST_F(HttpClientTest, ResponsesThatSucceed) {
         {"status line without a reason", "HTTP/1.1 200\r\nContent-Length: 2\r\n\r\nok", "ok", 0},
         {"name case and no blank", response("200 OK", "content-length:5\r\n", "hello"), "hello", 0},
         {"blanks around the value", response("200 OK", "Content-Length:  5 \r\n", "hello"), "hello", 0},
-        {"repeated name keeps the first",
-         response("200 OK", "Content-Length: 5\r\nContent-Length: 9\r\n", "hello"), "hello", 0},
+        {"repeated length with the same value",
+         response("200 OK", "Content-Length: 5\r\ncontent-length: 5\r\n", "hello"), "hello", 0},
+        {"identity transfer encoding",
+         response("200 OK", "Transfer-Encoding: Identity\r\nContent-Length: 5\r\n", "hello"), "hello", 0},
+        {"eight interim blocks", interim_blocks(8, "") + ok("after eight"), "after eight", 0},
+        {"an interim block's length is not the body's",
+         "HTTP/1.1 100 Continue\r\nContent-Length: 2\r\nConnection: close\r\n\r\n" + ok("hello"), "hello", 0},
         {"bytes beyond the length", ok("hello") + "EXTRA", "hello", 0},
         {"206 is success", response("206 Partial Content", "Content-Length: 3\r\n", "abc"), "abc", 0},
     };
@@ -265,6 +318,115 @@ TEST_F(HttpClientTest, ResponsesThatFailWithTheirReport) {
         EXPECT_FLOAT_EQ(HTTP_key_percent(5), 0.0f);
         HTTP_clear();
     }
+}
+
+TEST_F(HttpClientTest, ResponsesWeCannotTrustFailAtOnceWithoutAFile) {
+    // The server keeps the connection open: only the client's own refusal can end these in time.
+    const std::string filler = "X-Filler: " + std::string(20 * 1024, 'f') + "\r\n";
+    struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"nine interim blocks", interim_blocks(9, "") + ok("never")},
+        {"interim blocks without end", interim_blocks(2000, "X-Interim: 1\r\n")},
+        {"interim blocks together past the head cap", interim_blocks(4, filler) + ok("never")},
+        {"two lengths that differ",
+         response("200 OK", "Content-Length: 5\r\nContent-Length: 9\r\n", "hello")},
+        {"a length that differs in a later line",
+         response("200 OK", "Content-Length: 5\r\nX-A: b\r\nCONTENT-LENGTH: 6\r\n", "hello!")},
+        {"chunked", response("200 OK", "Transfer-Encoding: chunked\r\n", "5\r\nhello\r\n0\r\n\r\n")},
+        {"chunked beside a length",
+         response("200 OK", "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n", "hello")},
+        {"gzip", response("200 OK", "Transfer-Encoding: gzip\r\nContent-Length: 5\r\n", "hello")},
+        {"204", response("204 No Content", "", "")},
+        {"304", response("304 Not Modified", "Content-Length: 5\r\n", "")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::LoopbackServer server;
+        ASSERT_TRUE(server.ok());
+        server.accept().read_request().send(c.bytes).pause(3000).start();
+        use_proxy(server.port());
+        EXPECT_EQ(fetch(17, "www.aerivon.example", "/f.zip", 1500), 2);
+        EXPECT_NE(log().rfind("   GetOSErr   =71\n"), std::string::npos) << log();
+        EXPECT_FALSE(FILE_is_file(dest));
+        HTTP_clear();
+    }
+}
+
+TEST_F(HttpClientTest, ABodyPastTheCapFailsAndItsPartialFileGoes) {
+    const std::string body(3000, 'b');
+    struct {
+        const char* name;
+        std::string bytes;
+        int64_t cap;
+        int result;
+        bool file_left;
+    } cases[] = {
+        {"announced length at the cap", ok(body), 3000, 1, true},
+        {"announced length past the cap", ok(body), 2999, 2, false},
+        {"unannounced length past the cap", response("200 OK", "", body), 2999, 2, false},
+        {"unannounced body past the cap in small pieces", response("200 OK", "", body + body), 4000, 2,
+         false},
+        {"a failed status's body is capped too", response("404 Not Found", "", body), 100, 2, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::LoopbackServer server;
+        ASSERT_TRUE(server.ok());
+        server.accept().read_request().send_pieces(c.bytes, 1000, 5).pause(3000).start();
+        use_proxy(server.port());
+        std::remove(dest.c_str());
+        EXPECT_EQ(fetch(19, "www.aerivon.example", "/f.zip", 1500, c.cap), c.result);
+        EXPECT_EQ(FILE_is_file(dest), c.file_left);
+        if (c.result == 2) {
+            EXPECT_NE(log().rfind("   GetOSErr   =27\n"), std::string::npos) << log();
+        }
+        HTTP_clear();
+    }
+}
+
+TEST_F(HttpClientTest, RepeatedReportsOfOneUrlAreWrittenOnceAndCounted) {
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    const std::string not_found = response("404 Not\x1b[31m Found", "Content-Length: 0\r\n", "");
+    const std::string gone = response("410 Gone", "Content-Length: 0\r\n", "");
+    const char* const paths[] = {"/a", "/a", "/a", "/a", "/a", "/b", "/a", "/a", "/a"};
+    const int results[] = {2, 2, 2, 2, 2, 2, 1, 2, 2};
+    const std::string* answers[] = {&not_found, &not_found, &not_found, &gone,     &gone,
+                                    &not_found, nullptr,    &not_found, &not_found};
+    const std::string fine = ok("x");
+    for (size_t i = 0; i < std::size(paths); ++i) {
+        if (i == 0 || results[i - 1] == 2)
+            server.accept(); // a failed transfer drops its connection
+        server.read_request().send(answers[i] ? *answers[i] : fine);
+    }
+    server.start();
+    use_proxy(server.port());
+    for (size_t i = 0; i < std::size(paths); ++i)
+        EXPECT_EQ(fetch(20, "www.aerivon.example", paths[i]), results[i]) << i;
+    HTTP_clear();
+
+    // Each distinct report once, with the server's control bytes escaped; the held-back ones counted when
+    // the next different report comes, at the success, and when the client is cleared.
+    std::string text = log();
+    std::string shape;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find('\n', at);
+        const std::string line = text.substr(at, end - at);
+        if (line.rfind("   file", 0) == 0 || line.rfind("   response", 0) == 0 ||
+            line.rfind("(the same", 0) == 0)
+            shape += line + "\n";
+        at = end + 1;
+    }
+    EXPECT_EQ(shape, "   file       =/a\n   response   =Not\\x1B[31m Found (#404)\n"
+                     "(the same error 2 more times)\n"
+                     "   file       =/a\n   response   =Gone (#410)\n"
+                     "   file       =/b\n   response   =Not\\x1B[31m Found (#404)\n"
+                     "(the same error 1 more times)\n"
+                     "   file       =/a\n   response   =Not\\x1B[31m Found (#404)\n"
+                     "(the same error 1 more times)\n");
+    EXPECT_EQ(text.find('\x1b'), std::string::npos);
 }
 
 TEST_F(HttpClientTest, BytesBeyondTheLengthSpoilTheConnectionForReuse) {
@@ -420,7 +582,80 @@ TEST_F(HttpClientTest, AnUnknownServerFailsAndARefusedConnectionReports) {
         << log();
 }
 
+TEST_F(HttpClientTest, BodyBytesReachTheFileWithoutFrames) {
+    // More than the socket buffers hold: the file fills only if something drains the socket meanwhile.
+    const std::string body(32 << 20, 'q');
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    server.accept().read_request().send(ok(body)).pause(3000).start();
+    use_proxy(server.port());
+    // Frames until the request is under way, then none.
+    auto sent = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!server.wait_steps(2, 1) && std::chrono::steady_clock::now() < sent)
+        ASSERT_EQ(net_check(21, "www.aerivon.example", "/big.zip", dest), 0);
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (size_of(dest) < static_cast<int64_t>(body.size()) && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(size_of(dest), static_cast<int64_t>(body.size()));
+    // The next frame finds it done.
+    EXPECT_EQ(net_check(21, "www.aerivon.example", "/big.zip", dest), 1);
+    EXPECT_FLOAT_EQ(HTTP_key_percent(21), 100.0f);
+    EXPECT_EQ(test::read_file(dest), body);
+}
+
 using HttpConcurrentLookupTest = HttpClientTest;
+using HttpConcurrentIoTest = HttpClientTest;
+
+TEST_F(HttpConcurrentIoTest, TransfersMoveOnTheIoThreadWhileFramesReadDropAndClearThem) {
+    // Four keys at once, each from a server of its own sending its body in pieces: one completes, one is
+    // dropped in mid-body, one runs past its cap, and one is still running when the client is cleared.
+    const std::string body(3 << 20, 'w');
+    std::vector<std::unique_ptr<test::LoopbackServer>> servers;
+    for (int i = 0; i < 4; ++i) {
+        servers.push_back(std::make_unique<test::LoopbackServer>());
+        ASSERT_TRUE(servers.back()->ok());
+        // The last one sends so slowly that it is still running at the end.
+        servers.back()->accept().read_request();
+        if (i < 3)
+            servers.back()->send_pieces(ok(body), 64 * 1024, 1);
+        else
+            servers.back()->send_pieces(ok(body), 1024, 50);
+        servers.back()->pause(3000).start();
+    }
+    std::vector<std::string> files;
+    for (int i = 0; i < 4; ++i)
+        files.push_back(dir.file("f" + std::to_string(i)));
+    const int64_t caps[] = {-1, -1, 1 << 20, -1};
+    int results[4] = {0, 0, 0, 0};
+    bool dropped = false;
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((results[0] == 0 || results[2] == 0) && std::chrono::steady_clock::now() < end) {
+        for (int i = 0; i < 4; ++i) {
+            if (results[i] != 0 || (i == 1 && dropped))
+                continue;
+            HTTP_manager().proxy_host = "127.0.0.1";
+            HTTP_manager().port = servers[static_cast<size_t>(i)]->port();
+            results[i] =
+                net_check(30 + i, "www.aerivon.example", "/f", files[static_cast<size_t>(i)], caps[i]);
+            const float percent = HTTP_key_percent(30 + i);
+            EXPECT_TRUE(percent == 0.0f || percent == -1.0f || (percent >= 0.0f && percent <= 100.0f));
+            if (i == 1 && percent > 10.0f) {
+                HTTP_drop(31);
+                dropped = true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    EXPECT_EQ(results[0], 1);
+    EXPECT_EQ(test::read_file(files[0]), body);
+    EXPECT_TRUE(dropped);
+    EXPECT_EQ(HTTP_key_percent(31), 0.0f);
+    EXPECT_EQ(results[2], 2);
+    EXPECT_FALSE(FILE_is_file(files[2]));
+    EXPECT_EQ(results[3], 0);
+    HTTP_clear(); // key 33 is in flight
+    EXPECT_EQ(HTTP_key_percent(33), 0.0f);
+}
 
 TEST_F(HttpConcurrentLookupTest, LookUpsOnPoolWorkersKeepTheFrameGoing) {
     OPT_parse_only("--num_workers=2");

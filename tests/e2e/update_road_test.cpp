@@ -389,10 +389,29 @@ TEST_F(UpdateRoadProgramTest, FailedFetchesAreRetriedUntilTheRoadGoesOnByItself)
     ASSERT_TRUE(wait_log("HTTP Error for ")) << log();
     EXPECT_NE(log().find("server_list_10.txt"), std::string::npos);
     EXPECT_TRUE(continue_dims()) << s.last_shot;
-    expect_page("Check Disk Space", 30000);
+    // Retries wait 1 s, 2 s, 4 s, 8 s...: the list comes after 15 s, the directory within 30 s more.
+    expect_page("Check Disk Space", 60000);
     EXPECT_GE(std::chrono::steady_clock::now() - begun, std::chrono::seconds(8));
     EXPECT_GE(server->count("/pub/Aerivon10Demo/directory.txt.zip", "mirror1.test"), 1);
     EXPECT_EQ(server->count("/pub/Aerivon10Demo/directory.txt.zip", "mirror2.test"), 1);
+    std::vector<double> list_times;
+    for (const test::demo_request& r : server->requests())
+        if (r.path == "/_lookup_10_/server_list_10.txt")
+            list_times.push_back(r.time);
+    ASSERT_GE(list_times.size(), 3u);
+    EXPECT_LE(list_times.size(), 6u);
+    for (size_t i = 1; i + 1 < list_times.size(); ++i)
+        EXPECT_GE(list_times[i] - list_times[i - 1], 0.9 * static_cast<double>(1 << (i - 1))) << i;
+    // One report of the list's failures, and their count once the list came.
+    const std::string text = log();
+    const std::string report_line = "   file       =/_lookup_10_/server_list_10.txt\n";
+    int reports = 0;
+    for (size_t at = text.find(report_line); at != std::string::npos; at = text.find(report_line, at + 1))
+        ++reports;
+    EXPECT_EQ(reports, 1) << text;
+    EXPECT_NE(text.find("(the same error " + std::to_string(list_times.size() - 2) + " more times)"),
+              std::string::npos)
+        << text;
 }
 
 TEST_F(UpdateRoadProgramTest, AFailedExpansionLeavesTheOldFileAndSaysSo) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -115,6 +116,17 @@ struct EngineTest : test::InstallerTest {
             EXPECT_EQ(md5_of(install + path), sum) << path;
         for (const std::string& path : manifest_lines(release, absent))
             EXPECT_FALSE(fs::exists(install + path)) << path;
+    }
+    // Generates the release with `variant`, installs it from the demo server and checks the files; the
+    // server stays for its request log.
+    std::unique_ptr<test::DemoServer> install_variant(const std::vector<std::string>& variant) {
+        generate(variant);
+        auto server = std::make_unique<test::DemoServer>(release);
+        EXPECT_TRUE(server->ok()) << server->output();
+        Engine engine(server->port(), work);
+        EXPECT_GT(Engine::install(install), 0) << log.text();
+        expect_files("after_install", "absent_after_install");
+        return server;
     }
     void expect_no_slot_files() {
         for (const auto& e : fs::directory_iterator(work)) {
@@ -267,6 +279,12 @@ TEST_F(EngineTest, AFailingServerIsBenchedForThirtySecondsOfTheClock) {
         {"dropped connection", "mirror2.test=drop=10@1"},
         {"short body", "mirror2.test=short@1"},
         {"more announced than sent", "mirror2.test=wronglen=500@1"},
+        {"interim blocks without end", "mirror2.test=interim@1"},
+        {"chunked body", "mirror2.test=chunked@1"},
+        {"two lengths", "mirror2.test=twolengths@1"},
+        {"no content", "mirror2.test=status=204@1"},
+        {"not modified", "mirror2.test=status=304@1"},
+        {"body past its cap", "mirror2.test=endless@1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -329,14 +347,22 @@ TEST_F(EngineTest, AFailingServerIsBenchedForThirtySecondsOfTheClock) {
     }
 }
 
+TEST_F(EngineTest, NamesThatNeedEncodingAreFetchedAndInstalledWithTheirSignatures) {
+    const auto server = install_variant({"--odd-names"});
+    EXPECT_EQ(install_failed, 0);
+    // The server decoded each request to the file's own name: one request each, never a 404.
+    for (const char* name :
+         {"a#b.txt.zip", "c?d.txt", "e%41f.txt.zip", "g h+i.txt.7z", "caf\xc3\xa9.txt.zip"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(server->count(std::string("/pub/Aerivon10Demo/Resources/odd names/") + name), 1);
+    }
+    for (const test::demo_request& r : server->requests())
+        EXPECT_EQ(r.status, 200) << r.path;
+}
+
 TEST_F(EngineTest, HostileDirectoryRecordsAreNeverFetchedOrWritten) {
-    generate({"--hostile-records"});
-    test::DemoServer server(release);
-    ASSERT_TRUE(server.ok()) << server.output();
-    Engine engine(server.port(), work);
-    ASSERT_GT(Engine::install(install), 0) << log.text();
-    expect_files("after_install", "absent_after_install");
-    for (const test::demo_request& r : server.requests())
+    const auto server = install_variant({"--hostile-records"});
+    for (const test::demo_request& r : server->requests())
         EXPECT_EQ(r.path.find("escape"), std::string::npos) << r.path;
     std::vector<std::string> beside;
     for (const auto& e : fs::directory_iterator(dir.path()))

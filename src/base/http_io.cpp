@@ -1,0 +1,122 @@
+// http_io: the I/O thread of the HTTP client (see http_io.h for the design).
+#include "base/http_io.h"
+
+#include <algorithm>
+#include <unistd.h>
+#include <vector>
+
+#include "base/UTL_thread.h"
+#include "base/http.h"
+
+namespace {
+
+// How long the thread waits for a socket before it looks again anyway, in milliseconds.
+constexpr int wait_ms = 100;
+
+// The thread's state. `lock` guards `held`, `stopping` and every field of the connections held; the rest
+// is the main thread's.
+struct io_state {
+    std::mutex lock;
+    std::vector<http_connection*> held;
+    bool stopping = false;
+    int wake = -1;
+    bool running = false;
+    pid_t owner = 0; // the process that started the thread: a forked child has none to wait for
+    UTL_thread_handle handle = 0, copy = 0;
+};
+
+// Never destroyed, so that the client's destructor can stop the thread whatever the order of exit.
+io_state& io() {
+    static io_state* state = new io_state;
+    return *state;
+}
+
+bool wants_to_write(const http_connection* c) {
+    return c->socket->get_state() == 2 || !c->send_buffer.empty();
+}
+
+void* io_thread(void*) {
+    io_state& s = io();
+    std::vector<int> handles;
+    std::vector<char> writable;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> g(s.lock);
+            if (s.stopping)
+                break;
+            handles.clear();
+            writable.clear();
+            for (const http_connection* c : s.held) {
+                handles.push_back(c->socket->handle());
+                writable.push_back(wants_to_write(c) ? 1 : 0);
+            }
+        }
+        // The descriptors were copied under the lock; one closed meanwhile only ends the wait early.
+        PCSB_wait_any(handles, writable, s.wake, handles.empty() ? -1 : wait_ms);
+        std::lock_guard<std::mutex> g(s.lock);
+        for (size_t i = 0; i < s.held.size();) {
+            http_connection* c = s.held[i];
+            HTTP_pump(c);
+            if (HTTP_transfer_over(c)) {
+                c->in_flight = false;
+                s.held.erase(s.held.begin() + static_cast<std::ptrdiff_t>(i));
+            } else {
+                ++i;
+            }
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::mutex& HTTP_io_lock() { return io().lock; }
+
+bool HTTP_transfer_over(const http_connection* c) {
+    const int state = HTTP_conn_state(c);
+    return c->os_error != 0 || state == 0 || state == 2 || state == 3 ||
+           c->bytes_received == c->content_length;
+}
+
+void HTTP_io_add(http_connection* c) {
+    io_state& s = io();
+    if (c->in_flight || HTTP_transfer_over(c))
+        return;
+    if (!s.running) {
+        s.wake = PCSB_make_wake();
+        s.stopping = false;
+        s.owner = getpid();
+        UTL_create_thread(io_thread, nullptr, &s.handle, nullptr, &s.copy);
+        s.running = s.copy != 0;
+    }
+    c->in_flight = true;
+    s.held.push_back(c);
+    PCSB_wake(s.wake);
+}
+
+void HTTP_io_remove(http_connection* c) {
+    if (!c->in_flight)
+        return;
+    std::vector<http_connection*>& held = io().held;
+    held.erase(std::remove(held.begin(), held.end(), c), held.end());
+    c->in_flight = false;
+}
+
+void HTTP_io_shutdown() {
+    io_state& s = io();
+    if (!s.running)
+        return;
+    {
+        std::lock_guard<std::mutex> g(s.lock);
+        s.stopping = true;
+        for (http_connection* c : s.held)
+            c->in_flight = false;
+        s.held.clear();
+    }
+    PCSB_wake(s.wake);
+    if (s.owner == getpid())
+        UTL_join_thread(s.handle, s.copy);
+    s.running = false;
+    PCSB_close_wake(s.wake);
+    s.wake = -1;
+}

@@ -1,0 +1,38 @@
+// http_io: the I/O thread that moves the bytes of every transfer in flight between its socket and its file.
+//
+// DESIGN: net_check (main thread) makes or reuses a connection, queues its request and hands it to this
+// thread with HTTP_io_add. The thread waits on the sockets of every connection it holds (PCSB_wait_any,
+// woken when one is added and at exit), pumps each one (HTTP_pump: send, read, parse the head, write the
+// body) and lets go of a connection in the same pass in which its transfer ends (complete, failed, or
+// ended by the peer). So body bytes move as fast as the socket delivers them, whatever the frame rate.
+// One lock guards the thread's list and every field of the connections in it:
+// | thread      | under HTTP_io_lock                                                          |
+// |-------------|-----------------------------------------------------------------------------|
+// | main        | makes, queues, reuses or destroys a connection the thread does not hold;   |
+// |             | reads the state of any connection; takes a connection back (HTTP_io_remove) |
+// | I/O thread  | pumps the connections it holds; drops each when its transfer is over        |
+// The frame clock belongs to the main thread: the I/O thread counts progress in the connection, and
+// net_check turns a change of the count into activity time.
+#pragma once
+#include <mutex>
+
+struct http_connection;
+
+// The lock of the connections in flight (see above).
+std::mutex& HTTP_io_lock();
+
+// True when nothing more can move on `c`: an OS error, no socket, a socket error or close, the peer's end
+// of the stream, or the whole announced body taken. Caller holds HTTP_io_lock.
+bool HTTP_transfer_over(const http_connection* c);
+
+// Hands `c`, whose request is queued, to the I/O thread (started on the first call). A connection whose
+// transfer is already over is not taken. Caller holds HTTP_io_lock.
+void HTTP_io_add(http_connection* c);
+
+// Takes `c` back from the I/O thread; nothing when the thread does not hold it. After it the caller may
+// destroy `c`. Caller holds HTTP_io_lock.
+void HTTP_io_remove(http_connection* c);
+
+// Stops the I/O thread and waits for it; its connections stay with their owners. At exit, from the
+// client's destructor. Caller does not hold HTTP_io_lock.
+void HTTP_io_shutdown();

@@ -1,0 +1,28 @@
+// INST_fetch_limits: how many bytes the web roads' transfers may take, and how fast the server-list and
+// directory fetches are tried again after a failure.
+//
+// DESIGN: a server decides what it sends, so every transfer is started with a cap on its body (net_check's
+// max_body_bytes). The server list and the directory are fetched again until they succeed; a failure
+// makes the next try wait, 1 s at first and twice as long after each further failure up to 30 s, and a
+// success makes the next failure wait 1 s again. Time is INST_download_clock's. Main thread only.
+#pragma once
+#include <cstdint>
+
+// The most bytes the server list or the zipped directory may take.
+constexpr int64_t INST_listing_byte_cap = int64_t{64} << 20;
+
+// The most bytes the package of a record whose download size is `download_kb` (kilobytes of 1,000 bytes)
+// may take: twice that size plus 1 MiB; 4 GiB when the size is 0.
+int64_t INST_package_byte_cap(float download_kb);
+
+// The fetches that are paced.
+enum fetch_kind { INST_server_list_fetch = 0, INST_directory_fetch = 1 };
+
+// True when `kind` may start a transfer now: it has not failed, or its wait is over.
+bool INST_fetch_due(fetch_kind kind);
+// The transfer (or the reading of what it brought) failed: the next try waits.
+void INST_fetch_failed(fetch_kind kind);
+// It succeeded: no wait now, and 1 s after the next failure.
+void INST_fetch_succeeded(fetch_kind kind);
+// The seconds the next try of `kind` waits for after the current failure; 0 when it has not failed.
+float INST_fetch_wait(fetch_kind kind);
