@@ -317,8 +317,9 @@ int INST_page_pick_destination_demo(int entered, page_desc* d) {
     if (entered) {
         if (INST_download_started) {
             const INST_cancel_demo_texts q = INST_cancel_demo_question();
-            if (INST_two_button_dialog(q.message, q.label1, q.explanation1, q.label2, q.explanation2) == 0) {
-                // Go on where the install stopped: nothing is reset, nothing is fetched again.
+            if (INST_two_button_dialog(q.message, q.label1, q.explanation1, q.label2, q.explanation2) != 1) {
+                // Go on where the install stopped: nothing is reset, nothing is fetched again. Unanswered
+                // (a quit came) counts the same: nothing is deleted.
                 d->next = INST_page_download_demo;
                 return 1;
             }

@@ -31,10 +31,14 @@ int INST_two_button_dialog(const std::string& message, const std::string& label1
                            const std::string& explanation2) {
     APP_set_screen(997);
     for (;;) {
-        // Closing the window asks for a quit that only the run loop can carry out: the question ends
-        // unanswered, so that the page can act on it.
-        if (screen_state.screen_id != 997 || WIN_quit_requested())
+        if (screen_state.screen_id != 997)
             return 3;
+        // Closing the window or SIGTERM asks for a quit that only the run loop can carry out: the question
+        // ends unanswered and the wizard's screen comes back for the frames that remain.
+        if (WIN_quit_requested()) {
+            APP_set_screen(0);
+            return 3;
+        }
         const float w = screen_state.view_width;
         OGL_clear_view();
         BTN_dialog_frame(0, 24);

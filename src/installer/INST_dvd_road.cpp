@@ -76,7 +76,7 @@ bool install_continues() {
                                   "partially installed copy of Aerivon 10."),
                                tr("Cancel"), tr("the installation and delete partial installation."),
                                tr("Continue"), tr("the installation process."));
-    if (answer == 0)
+    if (answer != 1) // Continue, or unanswered because a quit came: nothing is deleted
         return true;
     INST_release_dvd_queues();
     if (!INST_install_folder.empty())

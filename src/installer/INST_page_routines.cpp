@@ -96,7 +96,8 @@ INST_cancel_demo_texts INST_cancel_demo_question() {
 
 bool INST_confirm_cancel_demo() {
     const INST_cancel_demo_texts q = INST_cancel_demo_question();
-    if (INST_two_button_dialog(q.message, q.label1, q.explanation1, q.label2, q.explanation2) == 0)
+    // Unanswered (a quit came, which goes on by itself): the partial copy stays.
+    if (INST_two_button_dialog(q.message, q.label1, q.explanation1, q.label2, q.explanation2) != 1)
         return false;
     INST_reset_downloads(); // no expansion may still be writing into the copy
     if (!INST_install_folder.empty())

@@ -141,7 +141,7 @@ int INST_page_select_new_scenery(int entered, page_desc* d) {
                 tr("Are you sure you want to stop scenery installation?  You can add or remove more scenery "
                    "later."),
                 tr("Stop"), tr("the scenery install."), tr("Continue"), tr("the scenery install."));
-            if (answer == 0) {
+            if (answer != 1) { // Continue, or unanswered because a quit came
                 d->next = INST_page_install_scenery;
                 return 1;
             }

@@ -147,13 +147,12 @@ void INST_wizard_frame() {
 
     const bool last = d.next == INST_page_quit;
     float w = 0.0f;
+    bool quit_clicked = false, options_clicked = false;
     if (!last) {
-        if (INST_draw_text_button(30.0f, 12.0f, 0, 1, &w, 1, 0) &&
-            (!d.cancel_confirmation || d.cancel_confirmation()))
-            WIN_request_quit();
+        quit_clicked = INST_draw_text_button(30.0f, 12.0f, 0, 1, &w, 1, 0) != 0;
         const int prefs = d.preferences ? 1 : 0;
-        if (INST_draw_text_button(w + 40.0f, 12.0f, 6, 1, nullptr, prefs, prefs ? 0 : 2) && prefs)
-            INST_preferences_dialog();
+        options_clicked =
+            INST_draw_text_button(w + 40.0f, 12.0f, 6, 1, nullptr, prefs, prefs ? 0 : 2) && prefs;
     }
     if (INST_draw_text_button(400.0f, 12.0f, 5, 0, nullptr, 1, 0))
         WIN_open_url(INST_ORDER_PAGE);
@@ -163,6 +162,11 @@ void INST_wizard_frame() {
     const int has_back = d.back ? 1 : 0;
     if (INST_draw_text_button(760.0f - w, 12.0f, 1, -1, nullptr, has_back, has_back ? 0 : 2) && d.back)
         current_page = d.back;
+    // The cancel question and the preferences run frames of their own: they come up over the whole page.
+    if (quit_clicked && (!d.cancel_confirmation || d.cancel_confirmation()))
+        WIN_request_quit();
+    if (options_clicked)
+        INST_preferences_dialog();
     if (result && d.next)
         current_page = d.next;
 }

@@ -5,6 +5,7 @@
 #include <GL/glext.h>
 
 #include "base/LANG_localise.h"
+#include "platform/WIN_message.h"
 #include "platform/WIN_system.h"
 #include "ui/APP_frame.h"
 #include "ui/APP_screens.h"
@@ -93,6 +94,9 @@ void APP_draw_alert(int return_screen, const std::string& line1, const std::stri
                     const std::string& line3, const std::string& line4, int kind, const std::string& source) {
     reset_gl_state();
     const float saved_x = ui_state.input.mouse_x, saved_y = ui_state.input.mouse_y;
+    const int saved_language = LANG_current_language();
+    // An alert raised while a quit is carried out (a file the exit could not save) waits for the user.
+    const bool quit_before = WIN_quit_requested();
     APP_set_screen(994);
     const std::string lines[4] = {line1, line2, line3, line4};
     while (screen_state.screen_id == 994) {
@@ -105,5 +109,16 @@ void APP_draw_alert(int return_screen, const std::string& line1, const std::stri
         }
         if (screen_state.screen_id == 994)
             APP_run_one_frame();
+        // A quit (the window closed, SIGTERM) that comes while the alert shows cancels it: the chooser keeps
+        // the language it came with, and only the run loop, once this returns, can carry the quit out.
+        if (!quit_before && WIN_quit_requested() && screen_state.screen_id == 994) {
+            if (kind == 2 || kind == 3)
+                return;
+            if (kind == 0)
+                LANG_current_language() = saved_language;
+            APP_set_screen(return_screen);
+            ui_state.input.mouse_x = saved_x;
+            ui_state.input.mouse_y = saved_y;
+        }
     }
 }

@@ -7,7 +7,9 @@
 // | 1    | the four lines, "Understood"              | "Understood", Return or Esc        | return_screen   |
 // | 2, 3 | the lines and "(file:line)", "Understood" | "Understood", Return or Esc        | APP_alert ends  |
 // A fourth line that is a link ("http://" and at least 8 characters) becomes a "Learn More" button that
-// opens it and dismisses the alert. Main thread only.
+// opens it and dismisses the alert. A quit requested while the alert shows (the window closed, SIGTERM)
+// dismisses it as cancelled: the chooser restores the language it found. An alert raised once a quit was
+// requested (while the exit saves the preferences) waits for the user as usual. Main thread only.
 #pragma once
 #include <string>
 

@@ -128,14 +128,16 @@ void BTN_frame1(int style, float x, float y, float width, int colour) {
     x = std::round(x);
     const float w = 2.0f * std::round(width * 0.5f) + st.extra;
     y += st.shift;
+    // Whole pixels up and down too: an odd height about a whole centre would put both long edges on pixel
+    // centres, where each piece of the strip may take or leave the row on its own (1-pixel steps).
+    const float bottom = std::round(y - st.height * 0.5f);
     // The source must not reach past the atlas: with repeat, its top row would sample row 0.
     const float t1 = std::min(st.t0 + st.height, a.h);
     OGL_set_state(1, 1, 1, 1, 1, 1);
     OGL_set_colour(colour, 1.0f);
     TMAN_bind_ref(st.atlas, 0, 0);
     glBegin(GL_QUADS);
-    strip_row(x - w * 0.5f, w, y - st.height * 0.5f, y + st.height * 0.5f, st.s0, st.source_width, st.cap,
-              st.t0, t1, a);
+    strip_row(x - w * 0.5f, w, bottom, bottom + st.height, st.s0, st.source_width, st.cap, st.t0, t1, a);
     glEnd();
 }
 

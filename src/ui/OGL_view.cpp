@@ -304,6 +304,6 @@ void OGL_swap_buffers() {
 double OGL_swap_time_total() { return view.swap_seconds; }
 
 void OGL_clear_view() {
-    OGL_draw_rect(43, 1.0f, -screen_state.origin_x, -screen_state.origin_y, screen_state.view_width,
-                  screen_state.view_height);
+    // The view's own rectangle: a dialog centred in a larger window clears only where it stands.
+    OGL_draw_rect(43, 1.0f, 0.0f, 0.0f, screen_state.view_width, screen_state.view_height);
 }

@@ -85,5 +85,5 @@ void OGL_swap_buffers();
 // Seconds spent in buffer swaps since start-up (the frame clock reads it).
 double OGL_swap_time_total();
 
-// Fills the whole logical view with colour 43, the screen background.
+// Fills the logical view, from its corner at the view origin, with colour 43, the screen background.
 void OGL_clear_view();

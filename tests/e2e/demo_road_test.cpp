@@ -177,6 +177,40 @@ TEST_F(DemoRoadProgramTest, CancellingAfterGoingBackDeletesThePartialCopy) {
     EXPECT_EQ(s.process->wait_exit(10000), 0);
 }
 
+// QUIT on the install page asks the cancel question over the page; a quit from outside (SIGTERM, the window
+// closed) while it shows leaves it unanswered: the run ends cleanly and the partial copy stays.
+class CancelQuestionQuitTest : public DemoRoadProgramTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(CancelQuestionQuitTest, AQuitWhileTheQuestionShowsEndsTheRunAndKeepsThePartialCopy) {
+    serve({}, {"mirror1.test=slow=300", "mirror2.test=slow=300"});
+    start();
+    walk_to_destination();
+    click(continue_button);
+    expect_page("Installing");
+    ASSERT_TRUE(shell::wait_until([&] { return exists(copy + "Aerivon.exe"); }, 20000));
+    const shell::image before = s.screenshot();
+    click(quit_button);
+    ASSERT_TRUE(shows(panel_fill, dialog_first, false)) << s.last_shot;
+    const shell::image during = s.screenshot();
+    s.keep_shot("installing-cancel-question");
+    // Outside the 700 x 206 question (and its frame) the page stays as it was: the step panel, the
+    // background, the bottom row.
+    for (const point p : {point{20, 500}, point{5, 595}, point{400, 577}, point{690, 590}, point{20, 150}})
+        EXPECT_EQ(during.at(p.x, p.y), before.at(p.x, p.y)) << p.x << ", " << p.y << " in " << s.last_shot;
+    if (GetParam())
+        ASSERT_TRUE(s.close_window());
+    else
+        s.process->signal(SIGTERM);
+    EXPECT_EQ(s.process->wait_exit(10000), 0);
+    EXPECT_TRUE(exists(copy + "Aerivon.exe")) << copy;
+    EXPECT_NE(log().find("\nClean exit from threads.\n"), std::string::npos) << log();
+}
+
+INSTANTIATE_TEST_SUITE_P(SigtermOrClose, CancelQuestionQuitTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& i) {
+                             return std::string(i.param ? "WindowClosed" : "Sigterm");
+                         });
+
 TEST_F(DemoRoadProgramTest, FormatsNewerThanTheInstallerOpenTheDownloadPageAndQuit) {
     const std::string record = s.home.file("xdg-open.txt");
     shell::fake_program(s.home.file("bin"), "xdg-open", record);

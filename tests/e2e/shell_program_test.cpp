@@ -84,6 +84,31 @@ TEST_F(ShellProgramTest, TheLanguageChooserComesUpWhenTheLanguageIsNotAvailable)
               std::string::npos);
 }
 
+// The chooser over the window's black: the language it came with stays when a quit cancels it, and the run
+// ends as any run does. Outside its centred 420 x 260 view (origin (190, 170)) nothing is painted.
+TEST_F(ShellProgramTest, AQuitWhileTheLanguageChooserShowsCancelsItAndEndsTheRun) {
+    for (const bool close : {false, true}) {
+        SCOPED_TRACE(close ? "window closed" : "SIGTERM");
+        std::remove(log_path.c_str());
+        s.start(AERIVON_EXE, {"--log_path=" + log_path}, {{"LANG", "C.UTF-8"}});
+        ASSERT_TRUE(s.wait_for_alert());
+        const shell::image shot = shell::read_image(s.last_shot);
+        for (const auto& [x, y] : {std::pair{5, 595}, {100, 500}, {400, 590}, {700, 100}, {180, 430}})
+            EXPECT_EQ(shot.at(x, y), (std::array<int, 3>{0, 0, 0}))
+                << x << ", " << y << " in " << s.last_shot;
+        s.keep_shot("language-chooser");
+        s.click(190 + 185, 600 - 170 - 143); // "Deutsch", not accepted
+        if (close)
+            ASSERT_TRUE(s.close_window());
+        else
+            s.process->signal(SIGTERM);
+        EXPECT_EQ(s.process->wait_exit(10000), 0);
+        const std::string log = test::read_file(log_path);
+        EXPECT_EQ(log.find("CHANGING LANGUAGE TO: Deutsch"), std::string::npos) << log;
+        EXPECT_NE(log.find("\nClean exit from threads.\n"), std::string::npos) << log;
+    }
+}
+
 TEST(ShellProgramNoDisplayTest, TheWindowAlertGoesToStderrAndTheLog) {
     for (bool automated : {false, true}) {
         SCOPED_TRACE(automated);

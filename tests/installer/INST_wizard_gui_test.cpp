@@ -222,6 +222,7 @@ TEST_F(WizardGuiTest, ALastPageShowsQuitOnTheRightOnlyAndItEndsTheProgram) {
     EXPECT_EQ(confirmations, 0);
     // A question that is open when the window closes ends unanswered.
     EXPECT_EQ(INST_two_button_dialog("Message", "First", "", "Second", ""), 3);
+    EXPECT_EQ(screen_state.screen_id, 0); // the wizard's screen is back for the frames that remain
 }
 
 } // namespace

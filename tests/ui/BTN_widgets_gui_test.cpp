@@ -166,7 +166,8 @@ TEST_F(BtnWidgetsGuiTest, EveryStripStylePutsItsRegionsAtTheirPixels) {
         uitest::clear_to_black();
         BTN_frame1(style, 400.3f, 300, 301, 61);
         const float w = 2 * std::round(301 / 2.0f) + g.extra;
-        const float left = 400 - w / 2, bottom = 300 + g.shift - g.height / 2;
+        // Both long edges on whole pixels, also for the odd heights.
+        const float left = 400 - w / 2, bottom = std::round(300 + g.shift - g.height / 2);
         const float xs[3] = {left + g.cap / 2, left + g.cap + (g.width - 2 * g.cap) / 2,
                              left + w - g.cap / 2};
         const float ys[2] = {bottom + g.height / 4, bottom + 3 * g.height / 4};
@@ -181,6 +182,13 @@ TEST_F(BtnWidgetsGuiTest, EveryStripStylePutsItsRegionsAtTheirPixels) {
         EXPECT_EQ(pixel(static_cast<int>(xs[1]), top_row + 1), uitest::background);
         EXPECT_EQ(pixel(static_cast<int>(xs[1]), top_row), region_colour(style, 4)) << "top pixel row";
         EXPECT_EQ(pixel(static_cast<int>(left + w) - 1, static_cast<int>(ys[1])), region_colour(style, 5));
+        // Straight long edges: every column of every piece starts and ends on the same rows.
+        for (int x = static_cast<int>(left); x < static_cast<int>(left + w); ++x) {
+            ASSERT_NE(pixel(x, static_cast<int>(bottom)), uitest::background) << "column " << x;
+            ASSERT_EQ(pixel(x, static_cast<int>(bottom) - 1), uitest::background) << "column " << x;
+            ASSERT_NE(pixel(x, top_row), uitest::background) << "column " << x;
+            ASSERT_EQ(pixel(x, top_row + 1), uitest::background) << "column " << x;
+        }
     }
 }
 

@@ -182,15 +182,16 @@ TEST_F(OglViewGuiTest, UntexturedAtlasQuadLeavesTheBindingsAlone) {
 }
 
 TEST_F(OglViewGuiTest, ClearViewFillsTheLogicalViewFromItsCorner) {
+    // A view of 200 x 100 whose corner stands at (30, 40) in the window: only its own pixels change.
     screen_state.origin_x = 30.0f;
     screen_state.origin_y = 40.0f;
     screen_state.view_width = 200.0f;
     screen_state.view_height = 100.0f;
     OGL_clear_view();
-    EXPECT_EQ(pixel(0, 0), palette(43));
-    EXPECT_EQ(pixel(199, 99), palette(43));
-    EXPECT_EQ(pixel(200, 50), uitest::background);
-    EXPECT_EQ(pixel(50, 100), uitest::background);
+    EXPECT_EQ(pixel(30, 40), palette(43));
+    EXPECT_EQ(pixel(229, 139), palette(43));
+    for (const auto& [x, y] : {std::pair{0, 0}, {29, 40}, {30, 39}, {230, 100}, {100, 140}, {25, 20}})
+        EXPECT_EQ(pixel(x, y), uitest::background) << x << ", " << y;
 }
 
 TEST_F(OglViewGuiTest, BlendTableSlots) {

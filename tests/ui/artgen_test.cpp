@@ -3,8 +3,11 @@
 // byte.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <map>
 
 #include "artgen/artgen_layout.h"
 #include "base/OPT_options.h"
@@ -116,6 +119,102 @@ TEST(ArtworkTest, EachWordHasInkOnlyInsideItsSlot) {
             for (int s = 0; s < artgen::words_right_edge; ++s)
                 ASSERT_EQ(d.at(s, t)[3], 0) << "(" << s << ", " << t << ")";
     }
+}
+
+// The lowest row of each column's ink (alpha of half or more) that most columns of the word share: the row
+// the letters stand on, whatever a Q's tail or a round letter's overshoot does.
+int standing_row(const decoded& d, int s0, int s1, const artgen::word_row& row) {
+    std::map<int, int> count;
+    for (int s = s0; s < s1; ++s)
+        for (int t = row.t0; t < row.t1; ++t)
+            if (d.at(s, t)[3] >= 128) {
+                ++count[t];
+                break;
+            }
+    int best = -1;
+    for (const auto& [t, n] : count)
+        if (best < 0 || n > count[best])
+            best = t;
+    return best;
+}
+
+TEST(ArtworkTest, EveryWordOfEveryLanguageStandsOnOneBaseline) {
+    for (const artgen::word_row& row : artgen::word_rows) {
+        SCOPED_TRACE(row.t0);
+        int baseline = -1;
+        for (const artgen::language_words& language : artgen::languages) {
+            decoded d = decode(std::string("elements_") + language.name + ".png", GL_RGBA);
+            ASSERT_EQ(d.ok, 1);
+            for (int k = 0; k < artgen::word_count; ++k) {
+                const int t = standing_row(d, language.edges[k], language.edges[k + 1], row);
+                if (baseline < 0)
+                    baseline = t;
+                EXPECT_EQ(t, baseline) << language.name << " " << language.words[k];
+            }
+        }
+    }
+}
+
+// The nine-slice frames and the three-slice strips repeat their middle rows and columns: each of those
+// must equal its neighbour, or the repeats show a seam (as a title band reaching into the middle rows did,
+// down the sides of the titled dialog frame every 40 pixels).
+TEST(ArtworkTest, FramesAndStripsRepeatTheirMiddlesWithoutASeam) {
+    decoded d = decode("interface.png", GL_RGBA);
+    ASSERT_EQ(d.ok, 1);
+    auto same = [&](int s0, int t0, int s1, int t1) {
+        return std::memcmp(d.at(s0, t0), d.at(s1, t1), 4) == 0;
+    };
+    for (const artgen::frame2_spec& f : artgen::frame2_styles) {
+        if (f.image != artgen::IMG_INTERFACE)
+            continue;
+        SCOPED_TRACE(f.style);
+        const double cap = f.style == 20 ? 20 : 0.35 * f.side, bottom = f.style == 20 ? 26 : 0.3 * f.side;
+        const int c0 = f.s + static_cast<int>(std::ceil(cap)),
+                  c1 = f.s + f.side - static_cast<int>(std::ceil(cap));
+        const int r0 = f.t + static_cast<int>(std::ceil(bottom)),
+                  r1 = f.t + f.side - artgen::frame2_top_band(f);
+        for (int t = r0 + 1; t < r1; ++t)
+            for (int s = f.s; s < f.s + f.side; ++s)
+                ASSERT_TRUE(same(s, t, s, r0)) << "middle row " << t - f.t << ", column " << s - f.s;
+        for (int s = c0 + 1; s < c1; ++s)
+            for (int t = f.t; t < f.t + f.side; ++t)
+                ASSERT_TRUE(same(s, t, c0, t)) << "middle column " << s - f.s << ", row " << t - f.t;
+    }
+    for (const artgen::frame1_spec& f : artgen::frame1_styles) {
+        if (f.image != artgen::IMG_INTERFACE)
+            continue;
+        SCOPED_TRACE(f.style);
+        for (int s = f.s + f.cap + 1; s < f.s + f.width - f.cap; ++s)
+            for (int t = f.t; t < std::min(f.t + f.height, 512); ++t)
+                ASSERT_TRUE(same(s, t, f.s + f.cap, t)) << "middle column " << s - f.s << ", row " << t - f.t;
+    }
+}
+
+// The inner panel's outline stands inside the rectangle the widget draws, grown from the panel's own by 9 at
+// the sides, 14 below and 4 above: those texels stay clear (all but 3 below), so a button just under the
+// panel stands clear of it.
+TEST(ArtworkTest, TheInnerPanelLeavesItsOutsetsClear) {
+    decoded d = decode("interface.png", GL_RGBA);
+    ASSERT_EQ(d.ok, 1);
+    for (const artgen::frame2_inset& in : artgen::frame2_insets)
+        for (const artgen::frame2_spec& f : artgen::frame2_styles) {
+            if (f.style != in.style)
+                continue;
+            SCOPED_TRACE(f.style);
+            for (int t = f.t; t < f.t + f.side; ++t)
+                for (int s = f.s; s < f.s + f.side; ++s)
+                    if (s < f.s + in.side || s >= f.s + f.side - in.side || t < f.t + in.bottom ||
+                        t >= f.t + f.side - in.top) {
+                        ASSERT_EQ(d.at(s, t)[3], 0) << "(" << s - f.s << ", " << t - f.t << ")";
+                    }
+            // The outline itself, in the middle of each side, right at the outsets.
+            const int cs = f.s + f.side / 2, ct = f.t + f.side / 2;
+            for (const auto& [s, t] : {std::pair{cs, f.t + in.bottom},
+                                       {cs, f.t + f.side - in.top - 1},
+                                       {f.s + in.side, ct},
+                                       {f.s + f.side - in.side - 1, ct}})
+                EXPECT_EQ(d.at(s, t)[3], 255) << "(" << s - f.s << ", " << t - f.t << ")";
+        }
 }
 
 TEST(ArtworkTest, BackgroundTilesWithoutASeam) {

@@ -10,6 +10,7 @@
 #include "base/LANG_localise.h"
 #include "golden.h"
 #include "platform/APP_time.h"
+#include "support/backdrop.h"
 #include "ui/APP_tooltip.h"
 #include "ui/BTN_widgets.h"
 #include "ui/OGL_font.h"
@@ -163,13 +164,16 @@ TEST_F(WidgetGoldenGuiTest, RussianAndJapaneseText) {
 }
 
 TEST_F(WidgetGoldenGuiTest, ClosableDialogCentredInTheWindow) {
-    // The preferences screen: 700 x 380 centred, closable, with a strip under its title and a panel.
+    // The preferences screen: 700 x 380 centred, closable, with a strip under its title and a panel, over a
+    // checkered window: the dialog clears its own view and nothing else.
+    test::draw_backdrop(800, 600);
     screen_state.screen_id = 998;
     screen_state.view_width = 700;
     screen_state.view_height = 380;
     screen_state.origin_x = 50;
     screen_state.origin_y = 110;
     ui_state.screen_title = "Prefs";
+    OGL_clear_view();
     BTN_dialog_frame(1, 2);
     float right = 0, top = 0;
     BTN_panel(0, 19, -1, -1, 300, -1, "Panel", &right, &top);

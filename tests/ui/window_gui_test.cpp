@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "gui_harness.h"
+#include "support/close_request.h"
 #include "support/test_support.h"
 
 // Xlib last: its macros (None, Bool, ...) would break the headers above.
@@ -45,22 +46,6 @@ long frames_of(const std::string& output) {
     std::smatch m;
     static const std::regex re("frames (\\d+)\\n");
     return std::regex_search(output, m, re) ? std::stol(m[1]) : -1;
-}
-
-// What a window manager sends when the user closes a window.
-void send_close_request(unsigned long window) {
-    Display* d = XOpenDisplay(nullptr);
-    ASSERT_NE(d, nullptr);
-    XEvent ev{};
-    ev.xclient.type = ClientMessage;
-    ev.xclient.window = window;
-    ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-    ev.xclient.format = 32;
-    ev.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
-    ev.xclient.data.l[1] = CurrentTime;
-    XSendEvent(d, window, False, NoEventMask, &ev);
-    XFlush(d);
-    XCloseDisplay(d);
 }
 
 class WindowGuiTest : public ::testing::Test {
@@ -139,7 +124,7 @@ TEST_F(WindowGuiTest, ClosingTheWindowEndsTheLoop) {
     ASSERT_TRUE(run.ready()) << run.child->errors();
     std::string id = gui::xdotool("search --sync --name '^Sim-Root$'");
     ASSERT_FALSE(id.empty());
-    send_close_request(std::stoul(id));
+    ASSERT_TRUE(gui::send_close_request(std::stoul(id)));
     EXPECT_EQ(run.child->wait_exit(10000), 0);
     EXPECT_NE(run.child->output().find("loop ended\n"), std::string::npos);
 }

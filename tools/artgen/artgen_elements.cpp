@@ -1,6 +1,6 @@
 // artgen_elements: the element atlas of one language (1024 x 128 RGBA): the seven words in their three
-// looks, set in the bold face and shrunk until each fits its slot less the margin, the three ovals behind
-// them and the square of the wizard panels.
+// looks, set in the bold face on one baseline, the three ovals behind them and the square of the wizard
+// panels.
 #include <algorithm>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -30,9 +30,10 @@ std::u32string decode_utf8(const char* text) {
     return out;
 }
 
-// The coverage of a set word, cropped to its ink: rows top first.
+// The coverage of a set word, cropped to its ink: rows top first. `ascent` rows of it stand above the
+// baseline, the rest (descenders, the tail of a Q) below.
 struct inked {
-    int width = 0, height = 0;
+    int width = 0, height = 0, ascent = 0;
     std::vector<uint8_t> alpha;
 };
 
@@ -83,32 +84,60 @@ inked set_word(FT_Face face, const std::u32string& text, int pixel_size) {
         return out;
     out.width = right - left + 1;
     out.height = bottom - top + 1;
+    out.ascent = baseline - top;
     for (int y = top; y <= bottom; ++y)
         out.alpha.insert(out.alpha.end(), buf.begin() + static_cast<long>(y) * w + left,
                          buf.begin() + static_cast<long>(y) * w + right + 1);
     return out;
 }
 
-// The largest setting, from 18 pixels down, whose ink fits w x h.
-inked fit_word(FT_Face face, const char* word, int w, int h) {
-    std::u32string text = decode_utf8(word);
+// Where the words stand in their rows: one pixel size and one baseline for the words of every language,
+// taken from the glyphs of the face, so that capitals start and end on the same rows whatever accents or
+// tails a word has.
+struct word_setting {
+    int size = 0;
+    int below = 0; // rows of the row's usable height (less the margins) under the baseline
+};
+
+// The largest size, from 18 pixels down, at which the highest ascent and the deepest descent of all the
+// words fit the usable height together; the baseline leaves room for that descent and centres the rest.
+word_setting common_setting(FT_Face face) {
+    const int avail_h = word_rows[0].t1 - word_rows[0].t0 - 2 * word_margin;
     for (int size = 18; size >= 6; --size) {
+        int above = 0, below = 0;
+        for (const language_words& l : languages)
+            for (const char* word : l.words) {
+                const inked set = set_word(face, decode_utf8(word), size);
+                above = std::max(above, set.ascent);
+                below = std::max(below, set.height - set.ascent);
+            }
+        if (above + below <= avail_h)
+            return {size, below + (avail_h - above - below) / 2};
+    }
+    fail("the words do not fit their rows");
+}
+
+// The word at the common size, or smaller (on the same baseline) when it is too wide for its slot.
+inked fit_word(FT_Face face, const char* word, int w, const word_setting& setting) {
+    std::u32string text = decode_utf8(word);
+    for (int size = setting.size; size >= 6; --size) {
         inked set = set_word(face, text, size);
-        if (set.width > 0 && set.width <= w && set.height <= h)
+        if (set.width > 0 && set.width <= w)
             return set;
     }
     fail(std::string("the word does not fit its slot: ") + word);
 }
 
 void draw_words(canvas& c, const language_words& language, FT_Face face) {
+    const word_setting setting = common_setting(face);
     for (int k = 0; k < word_count; ++k) {
         int s0 = language.edges[k], s1 = language.edges[k + 1];
-        int avail_w = s1 - s0 - 2 * word_margin,
-            avail_h = word_rows[0].t1 - word_rows[0].t0 - 2 * word_margin;
-        inked set = fit_word(face, language.words[k], avail_w, avail_h);
+        int avail_w = s1 - s0 - 2 * word_margin;
+        inked set = fit_word(face, language.words[k], avail_w, setting);
         int left = s0 + word_margin + (avail_w - set.width) / 2;
         for (const word_row& row : word_rows) {
-            int top = row.t1 - word_margin - 1 - (avail_h - set.height) / 2;
+            // The texel row just above the baseline; ink row y of the word lands at top - y.
+            int top = row.t0 + word_margin + setting.below + set.ascent - 1;
             for (int y = 0; y < set.height; ++y)
                 for (int x = 0; x < set.width; ++x) {
                     uint8_t a = set.alpha[static_cast<size_t>(y) * set.width + x];

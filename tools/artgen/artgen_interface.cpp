@@ -55,7 +55,11 @@ void draw_frames(canvas& c) {
         if (f.image != IMG_INTERFACE)
             continue;
         rect r{f.s, f.t, f.s + f.side, f.t + f.side};
-        c.paint(r, box(r, 6.0, 2.0, look_of(f.style)));
+        rect outline = r;
+        for (const frame2_inset& in : frame2_insets)
+            if (in.style == f.style)
+                outline = {r.s0 + in.side, r.t0 + in.bottom, r.s1 - in.side, r.t1 - in.top};
+        c.paint(r, box(outline, 6.0, frame2_border, look_of(f.style)));
     }
 }
 
@@ -70,7 +74,7 @@ void draw_checks(canvas& c) {
                    mark, dark, 0.8));
     const rect& rb = radio_box;
     double rcx = (rb.s0 + rb.s1) / 2.0, rcy = (rb.t0 + rb.t1) / 2.0;
-    c.paint(rb, ink(circle(rcx, rcy, 6.5), well, edge, 2.0));
+    c.paint(rb, ink(circle(rcx, rcy, 6.0), well, edge, 1.5));
     const rect& rd = radio_dot;
     c.paint(rd, ink(circle((rd.s0 + rd.s1) / 2.0, (rd.t0 + rd.t1) / 2.0, 3.5), mark, dark, 0.8));
 }

@@ -81,6 +81,22 @@ constexpr frame2_spec frame2_styles[] = {
     {22, IMG_INTERFACE, 44, 440, 12},   {23, IMG_ELEMENTS, 41, 982, 2},
 };
 
+// The nine-slice frames repeat the middle of their source square: the top band (0.3 of the side, 14 texels
+// for style 20) must hold the whole title band and its outline, or the band's edge repeats down the sides.
+constexpr int frame2_top_band(const frame2_spec& f) { return f.style == 20 ? 14 : f.side * 3 / 10; }
+constexpr int frame2_border = 2;
+
+// Frames whose outline stands inside the grown rectangle the widget draws: that many texels of its outsets
+// (left and right, bottom, top: 9, 14 and 4 for the inner panel) stay clear. The inner panel keeps its
+// outline at the sides and top on the rectangle it is given, and 3 below it at the bottom: a button centred
+// 18 above the dialog's bottom (the language chooser's Accept) ends below the outline, and a radio on the
+// panel's bottom line (the chooser's eighth language) above it.
+struct frame2_inset {
+    int style;
+    int side, bottom, top;
+};
+constexpr frame2_inset frame2_insets[] = {{16, 9, 11, 4}};
+
 // The look of each style: the outline, the fill and (titled frame, bars) a band along the top.
 struct style_look {
     int style;
@@ -101,7 +117,7 @@ constexpr style_look style_looks[] = {
     {11, {12, 30, 60}, {30, 78, 138}, {38, 90, 152}, 7},  // word button
     {12, {8, 20, 44}, {18, 50, 96}, {14, 40, 80}, 7},     // word button, held
     {13, {20, 24, 30}, {30, 34, 42}, {30, 34, 42}, 0},    // word button, dim
-    {14, {92, 116, 150}, {26, 36, 52}, {46, 66, 98}, 30}, // titled dialog frame
+    {14, {92, 116, 150}, {26, 36, 52}, {46, 66, 98}, 28}, // titled dialog frame
     {15, {92, 116, 150}, {26, 36, 52}, {26, 36, 52}, 0},  // dialog frame
     {16, {70, 88, 114}, {20, 28, 40}, {20, 28, 40}, 0},   // inner panel
     {17, {150, 140, 110}, {34, 40, 54}, {34, 40, 54}, 0}, // tooltip
@@ -169,7 +185,7 @@ constexpr word_row word_rows[3] = {
     {0, 22, {255, 214, 120}},  // hovered
     {23, 45, {214, 228, 255}}, // pressed
 };
-constexpr int word_margin = 2;
+constexpr int word_margin = 1;
 struct language_words {
     const char* name; // the resource is "elements_" + name + ".png"
     int edges[word_count + 1];

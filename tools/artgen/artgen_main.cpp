@@ -98,10 +98,21 @@ void check_layout() {
         if (!same(region_named("frame1 style " + std::to_string(f.style)), want))
             fail("frame1 style " + std::to_string(f.style) + " disagrees with its region");
     }
-    for (const frame2_spec& f : frame2_styles)
+    for (const frame2_spec& f : frame2_styles) {
         if (!same(region_named("frame2 style " + std::to_string(f.style)),
                   {f.s, f.t, f.s + f.side, f.t + f.side}))
             fail("frame2 style " + std::to_string(f.style) + " disagrees with its region");
+        const style_look& look = look_of(f.style);
+        if (look.band_height > 0 && frame2_border + look.band_height > frame2_top_band(f))
+            fail("the band of frame2 style " + std::to_string(f.style) +
+                 " reaches into the middle rows, which repeat");
+    }
+    for (const frame2_inset& in : frame2_insets)
+        for (const frame2_spec& f : frame2_styles)
+            // The rounded corners (radius 6) stay inside the corner pieces: side caps 0.35, bands 0.3.
+            if (f.style == in.style && (in.side + 6 > f.side * 35 / 100 || in.bottom + 6 > f.side * 3 / 10 ||
+                                        in.top + 6 > frame2_top_band(f)))
+                fail("the outline of frame2 style " + std::to_string(f.style) + " leaves its corners");
     for (const cursor_part& p : cursor_parts)
         if (!same(region_named("cursor " + std::to_string(p.id)), p.r))
             fail("cursor " + std::to_string(p.id) + " disagrees with its region");

@@ -6,6 +6,7 @@
 //   --nested              while that alert shows, the frame raises a second alert (kind 1)
 //   --popup=N             screen 0 keeps a popup of N items open at (400, 300), its opener's first row kept
 //   --worker_report       a worker thread reports a kind-1 exception (ends the process)
+// Screen 0 is a checkered backdrop (tests/support/backdrop.h).
 // Output lines on stdout: "ready" once two frames were presented, "alert returned", "chosen I" when a
 // popup row was chosen, "origin X Y" whenever the view origin changes, "loop ended" after the loop.
 #include <cstdio>
@@ -24,6 +25,8 @@
 #include "ui/OGL_view.h"
 #include "ui/hl_init.h"
 #include "ui/screen_state.h"
+
+#include "../backdrop.h"
 
 namespace {
 
@@ -57,7 +60,8 @@ int report_from_worker(void*) {
 }
 
 void screen0_frame() {
-    OGL_clear_view();
+    // Checkered, so that pictures of the dialogs above it show where they paint.
+    test::draw_backdrop(screen_state.drawable_width, screen_state.drawable_height);
     if (driver.popup_items > 0) {
         if (MENU_state.result_owner == 77) {
             std::printf("chosen %d\n", MENU_state.chosen_item);
