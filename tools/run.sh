@@ -156,7 +156,7 @@ update_road() {
 run_installer() {
     log=$1
     local args=(--lang=en --log_path="$log" --pref:_log_actions=1 --pref:_proxy_host=127.0.0.1
-        --pref:_proxy_port_int="$port")
+        --pref:_proxy_port="$port" --pref:_proxy_port_int="$port")
     local program_env=(HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share"
         TMPDIR="$run")
     if [ "$auto" = 0 ]; then

@@ -150,13 +150,6 @@ class session {
     void key(const std::string& name) { xdo("key " + name); }
     // Asks the program to close its window, as a window manager does for the user.
     bool close_window() { return gui::send_close_request(std::stoul(window()), xserver_.display()); }
-    // Copies the last screenshot to $AERIVON_SCREENS_OUT/<name>.png when that folder is named, so that a
-    // run can keep pictures of what the tests saw (tools/dialog-screens.sh).
-    void keep_shot(const std::string& name) const {
-        if (const char* out = std::getenv("AERIVON_SCREENS_OUT"); out && *out)
-            test::shell("mkdir -p " + sh_quote(out) + " && cp " + sh_quote(last_shot) + " " +
-                        sh_quote(std::string(out) + "/" + name + ".png"));
-    }
     // The window's picture, kept as last_shot.
     image screenshot() {
         last_shot = home.file("shot.png");
