@@ -76,6 +76,15 @@ const server_record* chosen_server() {
     return &INST_servers.servers[static_cast<size_t>(INST_chosen_server)];
 }
 
+// A server picked at random among the others than `failed`, so that the next try asks another one.
+int other_server(int failed) {
+    const int n = static_cast<int>(INST_servers.servers.size());
+    if (n < 2)
+        return 0;
+    const int r = UTL_rand_range(0, n - 2);
+    return r >= failed ? r + 1 : r;
+}
+
 void add_beta_box(float y) {
     BTN_check(
         250.0f, y, &PREF_installer.get_beta,
@@ -220,7 +229,7 @@ void INST_fetch_directory_file() {
         return;
     default:
         INST_fetch_failed(INST_directory_fetch);
-        INST_chosen_server = UTL_rand_range(0, static_cast<int>(INST_servers.servers.size()) - 1);
+        INST_chosen_server = other_server(INST_chosen_server);
         return;
     }
 }
