@@ -364,7 +364,7 @@ http_manager& HTTP_manager() { return manager; }
 void HTTP_clear() {
     for (auto& [key, slot] : manager.slots)
         drop_resolver(*slot);
-    std::lock_guard<std::mutex> g(HTTP_io_lock());
+    std::lock_guard<http_io_mutex> g(HTTP_io_lock());
     for (auto& [key, slot] : manager.slots)
         if (slot->connection)
             HTTP_io_remove(slot->connection.get());
@@ -414,7 +414,7 @@ float HTTP_key_percent(int key) {
     auto& slot = manager.slots[key];
     if (!slot)
         slot = std::make_unique<http_transfer_slot>();
-    std::lock_guard<std::mutex> g(HTTP_io_lock());
+    std::lock_guard<http_io_mutex> g(HTTP_io_lock());
     if (!slot->connection)
         return 0.0f;
     return HTTP_percent_complete(slot->connection.get());
@@ -422,7 +422,7 @@ float HTTP_key_percent(int key) {
 
 int HTTP_transfers_running() {
     int running = 0;
-    std::lock_guard<std::mutex> g(HTTP_io_lock());
+    std::lock_guard<http_io_mutex> g(HTTP_io_lock());
     for (const auto& [key, slot] : manager.slots) {
         if (!slot)
             continue;
@@ -437,7 +437,7 @@ void HTTP_drop(int key) {
     auto slot = manager.slots.find(key);
     if (slot == manager.slots.end() || !slot->second || !slot->second->connection)
         return;
-    std::lock_guard<std::mutex> g(HTTP_io_lock());
+    std::lock_guard<http_io_mutex> g(HTTP_io_lock());
     HTTP_io_remove(slot->second->connection.get());
     slot->second->connection.reset();
 }
@@ -574,7 +574,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
         if (ch == '\\')
             ch = '/';
 
-    std::unique_lock<std::mutex> io_lock(HTTP_io_lock());
+    std::unique_lock<http_io_mutex> io_lock(HTTP_io_lock());
     http_connection* c = slot.connection.get();
     // The I/O thread may finish a transfer between frames: it is over for the caller once it was told so.
     if (!c || c->answered) {
