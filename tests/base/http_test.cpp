@@ -239,6 +239,8 @@ TEST_F(HttpClientTest, ResponsesThatSucceed) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        // A longer earlier download lies in the file: the body is written over it and nothing of it stays.
+        test::write_file(dest, std::string(70000, 'x'));
         test::LoopbackServer server;
         ASSERT_TRUE(server.ok());
         server.accept().read_request();
