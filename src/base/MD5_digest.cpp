@@ -8,8 +8,9 @@ namespace {
 const unsigned char padding[64] = {0x80};
 
 inline uint32_t rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
-inline uint32_t f_fn(uint32_t x, uint32_t y, uint32_t z) { return (x & y) | (~x & z); }
-inline uint32_t g_fn(uint32_t x, uint32_t y, uint32_t z) { return (x & z) | (y & ~z); }
+// The same selections as (x & y) | (~x & z) and (x & z) | (y & ~z), in fewer dependent operations.
+inline uint32_t f_fn(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
+inline uint32_t g_fn(uint32_t x, uint32_t y, uint32_t z) { return y ^ (z & (x ^ y)); }
 inline uint32_t h_fn(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
 inline uint32_t i_fn(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
 

@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include "base/UTL_progress.h"
 #include "base/hl_thread.h"
 
 namespace {
@@ -31,6 +32,8 @@ THREAD_CATCHES_FORCED_UNWIND void* work_queue_worker(void* p) {
             return nullptr;
         }
         THREAD_queue_push(queue->done, task);
+        if (queue->signal_done)
+            UTL_progress_signal();
     }
 }
 

@@ -27,6 +27,7 @@ struct UTL_work_queue {
     THREAD_queue* done = nullptr;  // finished tasks
     int32_t limit = 0;             // most tasks in flight
     int32_t in_flight = 0;         // posted and not yet taken back
+    bool signal_done = false;      // each finished task signals UTL_progress (set before the first post)
     std::vector<UTL_thread_handle> handles;
     std::vector<UTL_thread_handle> copies;
     std::vector<unsigned long> ids;

@@ -3,7 +3,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sstream>
+#include <unistd.h>
 
 #include "base/APP_alert.h"
 #include "base/APP_clock.h"
@@ -65,12 +67,20 @@ int lookup_call(void* host) {
     return static_cast<int>(PCSB_lookup_host(*static_cast<const std::string*>(host)));
 }
 
-// Closes the output file; a failing close (a full disk shows here) becomes the OS error when `checked`.
+// Closes the output file, cut to the body bytes written (what a longer earlier body left beyond them
+// goes); a failing cut or close (a full disk shows here) becomes the OS error when `checked`.
 void close_output(http_connection* c, bool checked) {
     if (!c->output)
         return;
     errno = 0;
-    int r = std::fclose(c->output);
+    int r = std::fflush(c->output);
+    if (r == 0 && ftruncate(fileno(c->output), static_cast<off_t>(c->bytes_received)) != 0)
+        r = -1;
+    const int saved = errno;
+    if (std::fclose(c->output) != 0 && r == 0)
+        r = -1;
+    else if (r != 0)
+        errno = saved;
     c->output = nullptr;
     if (r != 0 && checked && c->os_error == 0)
         c->os_error = errno ? errno : err_short_write;
@@ -171,10 +181,16 @@ void finish_head(http_connection* c) {
         }
     }
     if (!c->output_path.empty()) {
+        // Written over in place rather than emptied first: a file system that flushes a file emptied and
+        // written again at its close (ext4) would do so for every download into a reused file.
         errno = 0;
-        c->output = FILE_fopen_utf8(c->output_path, "wb");
-        if (!c->output)
+        const int fd = open(c->output_path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        c->output = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+        if (!c->output) {
             c->os_error = errno ? errno : EIO;
+            if (fd >= 0)
+                close(fd);
+        }
     }
 }
 
@@ -364,7 +380,7 @@ http_manager& HTTP_manager() { return manager; }
 void HTTP_clear() {
     for (auto& [key, slot] : manager.slots)
         drop_resolver(*slot);
-    std::lock_guard<std::mutex> g(HTTP_io_lock());
+    std::lock_guard<http_io_mutex> g(HTTP_io_lock());
     for (auto& [key, slot] : manager.slots)
         if (slot->connection)
             HTTP_io_remove(slot->connection.get());
@@ -414,7 +430,7 @@ float HTTP_key_percent(int key) {
     auto& slot = manager.slots[key];
     if (!slot)
         slot = std::make_unique<http_transfer_slot>();
-    std::lock_guard<std::mutex> g(HTTP_io_lock());
+    std::lock_guard<http_io_mutex> g(HTTP_io_lock());
     if (!slot->connection)
         return 0.0f;
     return HTTP_percent_complete(slot->connection.get());
@@ -422,7 +438,7 @@ float HTTP_key_percent(int key) {
 
 int HTTP_transfers_running() {
     int running = 0;
-    std::lock_guard<std::mutex> g(HTTP_io_lock());
+    std::lock_guard<http_io_mutex> g(HTTP_io_lock());
     for (const auto& [key, slot] : manager.slots) {
         if (!slot)
             continue;
@@ -437,7 +453,7 @@ void HTTP_drop(int key) {
     auto slot = manager.slots.find(key);
     if (slot == manager.slots.end() || !slot->second || !slot->second->connection)
         return;
-    std::lock_guard<std::mutex> g(HTTP_io_lock());
+    std::lock_guard<http_io_mutex> g(HTTP_io_lock());
     HTTP_io_remove(slot->second->connection.get());
     slot->second->connection.reset();
 }
@@ -574,7 +590,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
         if (ch == '\\')
             ch = '/';
 
-    std::unique_lock<std::mutex> io_lock(HTTP_io_lock());
+    std::unique_lock<http_io_mutex> io_lock(HTTP_io_lock());
     http_connection* c = slot.connection.get();
     // The I/O thread may finish a transfer between frames: it is over for the caller once it was told so.
     if (!c || c->answered) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "base/UTL_progress.h"
 #include "base/UTL_thread.h"
 #include "base/http.h"
 
@@ -16,7 +17,7 @@ constexpr int wait_ms = 100;
 // The thread's state. `lock` guards `held`, `stopping` and every field of the connections held; the rest
 // is the main thread's.
 struct io_state {
-    std::mutex lock;
+    http_io_mutex lock;
     std::vector<http_connection*> held;
     bool stopping = false;
     int wake = -1;
@@ -41,7 +42,8 @@ void* io_thread(void*) {
     std::vector<char> writable;
     for (;;) {
         {
-            std::lock_guard<std::mutex> g(s.lock);
+            s.lock.lock_after_waiters();
+            std::lock_guard<http_io_mutex> g(s.lock, std::adopt_lock);
             if (s.stopping)
                 break;
             handles.clear();
@@ -53,24 +55,32 @@ void* io_thread(void*) {
         }
         // The descriptors were copied under the lock; one closed meanwhile only ends the wait early.
         PCSB_wait_any(handles, writable, s.wake, handles.empty() ? -1 : wait_ms);
-        std::lock_guard<std::mutex> g(s.lock);
-        for (size_t i = 0; i < s.held.size();) {
-            http_connection* c = s.held[i];
-            HTTP_pump(c);
-            if (HTTP_transfer_over(c)) {
-                c->in_flight = false;
-                s.held.erase(s.held.begin() + static_cast<std::ptrdiff_t>(i));
-            } else {
-                ++i;
+        bool ended = false;
+        {
+            s.lock.lock_after_waiters();
+            std::lock_guard<http_io_mutex> g(s.lock, std::adopt_lock);
+            for (size_t i = 0; i < s.held.size();) {
+                http_connection* c = s.held[i];
+                HTTP_pump(c);
+                if (HTTP_transfer_over(c)) {
+                    c->in_flight = false;
+                    s.held.erase(s.held.begin() + static_cast<std::ptrdiff_t>(i));
+                    ended = true;
+                } else {
+                    ++i;
+                }
             }
         }
+        // The main thread takes the outcome at once rather than at its next frame.
+        if (ended)
+            UTL_progress_signal();
     }
     return nullptr;
 }
 
 } // namespace
 
-std::mutex& HTTP_io_lock() { return io().lock; }
+http_io_mutex& HTTP_io_lock() { return io().lock; }
 
 bool HTTP_transfer_over(const http_connection* c) {
     const int state = HTTP_conn_state(c);
@@ -107,7 +117,7 @@ void HTTP_io_shutdown() {
     if (!s.running)
         return;
     {
-        std::lock_guard<std::mutex> g(s.lock);
+        std::lock_guard<http_io_mutex> g(s.lock);
         s.stopping = true;
         for (http_connection* c : s.held)
             c->in_flight = false;

@@ -4,7 +4,8 @@
 // thread with HTTP_io_add. The thread waits on the sockets of every connection it holds (PCSB_wait_any,
 // woken when one is added and at exit), pumps each one (HTTP_pump: send, read, parse the head, write the
 // body) and lets go of a connection in the same pass in which its transfer ends (complete, failed, or
-// ended by the peer). So body bytes move as fast as the socket delivers them, whatever the frame rate.
+// ended by the peer), and signals UTL_progress when one ends. So body bytes move as fast as the socket
+// delivers them, whatever the frame rate.
 // One lock guards the thread's list and every field of the connections in it:
 // | thread      | under HTTP_io_lock                                                          |
 // |-------------|-----------------------------------------------------------------------------|
@@ -14,12 +15,36 @@
 // The frame clock belongs to the main thread: the I/O thread counts progress in the connection, and
 // net_check turns a change of the count into activity time.
 #pragma once
+#include <atomic>
 #include <mutex>
+#include <thread>
 
 struct http_connection;
 
-// The lock of the connections in flight (see above).
-std::mutex& HTTP_io_lock();
+// The lock of the connections in flight (see above). The I/O thread takes it only once no other thread
+// waits for it: its passes follow each other back to back while bytes flow, and a frame must not wait
+// behind them.
+class http_io_mutex {
+  public:
+    void lock() {
+        waiting_.fetch_add(1);
+        lock_.lock();
+        waiting_.fetch_sub(1);
+    }
+    void unlock() { lock_.unlock(); }
+    // The I/O thread's way in: lets every waiting thread go first.
+    void lock_after_waiters() {
+        while (waiting_.load() > 0)
+            std::this_thread::yield();
+        lock_.lock();
+    }
+
+  private:
+    std::mutex lock_;
+    std::atomic<int> waiting_{0};
+};
+
+http_io_mutex& HTTP_io_lock();
 
 // True when nothing more can move on `c`: an OS error, no socket, a socket error or close, the peer's end
 // of the stream, or the whole announced body taken. Caller holds HTTP_io_lock.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -38,6 +39,9 @@ struct download_state {
     // The stage folder of each destination folder, made when its first package expands and kept until
     // the download ends.
     std::map<std::string, std::string> stages;
+    // When the step was last called, and the longest time between two calls since the download began.
+    std::chrono::steady_clock::time_point last_call;
+    std::chrono::steady_clock::duration longest_gap{};
 } state;
 
 // How long a failing server sits out, in seconds of the clock.
@@ -327,7 +331,8 @@ static void abandon_transfers() {
     state.stages.clear();
 }
 
-int INST_download_step() {
+// One pass over the finished expansions and the slots (see INST_download_step).
+static int download_pass() {
     download_dispenser& d = INST_dispenser;
     package_list& list = INST_directory.packages;
     const int n = static_cast<int>(list.size());
@@ -431,6 +436,24 @@ int INST_download_step() {
     return 1;
 }
 
+// The longest time between two calls of the download step, written to the log (with the actions) when
+// the download ends: how long the window went without a frame while packages moved and expanded.
+static void time_the_frame(std::chrono::steady_clock::time_point now) {
+    if (state.last_call != std::chrono::steady_clock::time_point())
+        state.longest_gap = std::max(state.longest_gap, now - state.last_call);
+    state.last_call = now;
+}
+
+int INST_download_step() {
+    time_the_frame(std::chrono::steady_clock::now());
+    const int result = download_pass();
+    if (result == 1 && log_actions())
+        LOG_stream << "DOWNLOADING: the longest frame took "
+                   << std::chrono::duration_cast<std::chrono::milliseconds>(state.longest_gap).count()
+                   << " ms.\n";
+    return result;
+}
+
 void INST_reset_downloads() {
     download_dispenser& d = INST_dispenser;
     finish_expansions();
@@ -443,4 +466,6 @@ void INST_reset_downloads() {
     d.size_in_progress = 0.0f;
     d.size_downloaded = 0.0f;
     d.size_expanded = 0.0f;
+    state.last_call = {};
+    state.longest_gap = {};
 }

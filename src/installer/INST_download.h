@@ -87,7 +87,8 @@ void INST_set_download_clock(float (*source)());
 // One poll of every served slot (see DESIGN). Returns 1 when the step is over: every slot handed the
 // entry count, the retry list empty and the emptied folders removed; or the install failed during this
 // call (an expansion, or a package no server could deliver); 0 while work remains. A planned path that ends
-// in '/' raises the fatal alert ("utils", 513).
+// in '/' raises the fatal alert ("utils", 513). When the step is over and actions are logged, the longest
+// time between two calls since INST_reset_downloads is written to the log.
 int INST_download_step();
 
 // The package index slot `i` is to work on, given `n` entries. Slots up to i are made first ({0, 1, 0, 0,

@@ -57,6 +57,7 @@ void INST_expansion_post(const INST_expansion& job) {
         (void)exit_hook; // no thread may still write into the copy while the program ends
         const int threads = UTL_cpu_count() > 0 ? UTL_cpu_count() : 1;
         state.queue = UTL_work_queue_create(threads, threads * jobs_per_thread);
+        state.queue->signal_done = true; // the download step waits for results within its frame
     }
     state.waiting.push_back(job);
     post_waiting();

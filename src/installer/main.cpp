@@ -16,6 +16,7 @@
 
 #include "base/APP_alert.h"
 #include "base/FILE_ops.h"
+#include "base/UTL_progress.h"
 #include "installer/INST_activity.h"
 #include "installer/INST_globals.h"
 #include "installer/INST_modified_dialog.h"
@@ -99,6 +100,7 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
     APP_set_screen0_frame(INST_wizard_frame);
     APP_set_atlas_update(INST_update_language_atlas);
     APP_set_busy_query(INST_work_in_flight);
+    UTL_progress_set_wake(WIN_wake_loop);
     INST_set_modified_file_dialog(INST_ask_about_modified_file);
     WIN_run_loop(APP_frame_prepare, APP_frame);
     APP_quit(1);

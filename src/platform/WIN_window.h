@@ -82,6 +82,9 @@ void* WIN_get_gl_context(WIN_window* window);
 // hint = prepare(); drain events (or wait up to hint x 16 ms for one when none is waiting and hint > 0);
 // one look at the mount table; frame().
 void WIN_run_loop(int (*prepare)(), void (*frame)());
+// Ends the run loop's wait for events early, so that the next frame runs at once. Any thread; wakes that
+// come before the loop takes the first one add nothing.
+void WIN_wake_loop();
 // before(), drain the waiting events, after(); returns after()'s result.
 int WIN_pump_once(int (*before)(), int (*after)());
 

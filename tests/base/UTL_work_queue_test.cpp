@@ -16,6 +16,7 @@
 #include "base/APP_alert.h"
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
+#include "base/UTL_progress.h"
 #include "base/UTL_work_queue.h"
 #include "base/exce_class.h"
 #include "base/hl_thread.h"
@@ -131,6 +132,41 @@ TEST(WorkQueueTest, ConcurrentTasksOnEightThreadsEachComeBackOnce) {
         ASSERT_EQ(came_back[i], 1) << i;
         ASSERT_EQ(tasks[i].runs.load(), 1) << i;
     }
+}
+
+// The wake hook's calls, from any thread.
+std::atomic<int> wakes{0};
+void count_wake() { ++wakes; }
+
+TEST(WorkQueueTest, ConcurrentFinishedTasksWakeTheMainThreadOnlyOnceTheyCanBeTakenBack) {
+    UTL_progress_set_wake(count_wake);
+    for (const bool signal : {false, true}) {
+        SCOPED_TRACE(signal ? "signalling queue" : "quiet queue");
+        constexpr int count = 200;
+        std::vector<NumberedTask> tasks(count);
+        UTL_work_queue* queue = UTL_work_queue_create(8, count);
+        queue->signal_done = signal;
+        wakes = 0;
+        for (int i = 0; i < count; ++i)
+            UTL_work_queue_post(queue, &tasks[static_cast<size_t>(i)]);
+        int taken = 0;
+        if (signal) {
+            // Each wake comes after its task reached the done queue: as many as woke can be taken at once.
+            while (taken < count) {
+                const int woke = wakes.load();
+                for (; taken < woke; ++taken)
+                    ASSERT_NE(UTL_work_queue_try_done(queue), nullptr) << taken << " of " << woke;
+                std::this_thread::yield();
+            }
+            EXPECT_EQ(wakes.load(), count);
+        } else {
+            for (; taken < count; ++taken)
+                ASSERT_NE(UTL_work_queue_wait_done(queue), nullptr);
+            EXPECT_EQ(wakes.load(), 0);
+        }
+        UTL_work_queue_destroy(queue);
+    }
+    UTL_progress_set_wake(nullptr);
 }
 
 struct ThrowingTask : UTL_work_task {

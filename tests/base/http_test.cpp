@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -14,8 +15,10 @@
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
 #include "base/PREF_file.h"
+#include "base/UTL_progress.h"
 #include "base/hl_thread.h"
 #include "base/http.h"
+#include "base/thread_test_support.h"
 #include "platform/APP_time.h"
 #include "support/loopback_server.h"
 #include "support/test_support.h"
@@ -236,6 +239,8 @@ TEST_F(HttpClientTest, ResponsesThatSucceed) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        // A longer earlier download lies in the file: the body is written over it and nothing of it stays.
+        test::write_file(dest, std::string(70000, 'x'));
         test::LoopbackServer server;
         ASSERT_TRUE(server.ok());
         server.accept().read_request();
@@ -655,6 +660,28 @@ TEST_F(HttpConcurrentIoTest, TransfersMoveOnTheIoThreadWhileFramesReadDropAndCle
     EXPECT_EQ(results[3], 0);
     HTTP_clear(); // key 33 is in flight
     EXPECT_EQ(HTTP_key_percent(33), 0.0f);
+}
+
+std::atomic<int> io_wakes{0};
+void count_io_wake() { ++io_wakes; }
+
+TEST_F(HttpConcurrentIoTest, TheEndOfATransferWakesTheFrameOnceItCanBeAnswered) {
+    // A body in pieces, then the connection stays open: only the I/O thread sees the transfer end.
+    const std::string body(1 << 20, 'e');
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    server.accept().read_request().send_pieces(ok(body), 64 * 1024, 2).pause(3000).start();
+    use_proxy(server.port());
+    io_wakes = 0;
+    UTL_progress_set_wake(count_io_wake);
+    auto sent = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!server.wait_steps(2, 1) && std::chrono::steady_clock::now() < sent)
+        ASSERT_EQ(net_check(40, "www.aerivon.example", "/w.zip", dest), 0);
+    EXPECT_TRUE(test::eventually([] { return io_wakes.load() > 0; }));
+    // Woken, the frame finds the transfer over.
+    EXPECT_EQ(net_check(40, "www.aerivon.example", "/w.zip", dest), 1);
+    EXPECT_EQ(test::read_file(dest), body);
+    UTL_progress_set_wake(nullptr);
 }
 
 TEST_F(HttpConcurrentLookupTest, LookUpsOnPoolWorkersKeepTheFrameGoing) {

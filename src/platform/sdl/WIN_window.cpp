@@ -6,6 +6,7 @@
 // Typed characters come from the SDL_TEXTINPUT event that SDL queues right behind its key-down.
 #include "platform/WIN_window.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -415,8 +416,21 @@ SDL_Window* WIN_get_hwnd(WIN_window* window) { return window ? window->window : 
 
 void* WIN_get_gl_context(WIN_window* window) { return window ? window->context : nullptr; }
 
+// A wake event is in the queue and not yet taken by the run loop.
+static std::atomic<bool> wake_queued{false};
+
+void WIN_wake_loop() {
+    if (wake_queued.exchange(true))
+        return;
+    SDL_Event e{};
+    e.type = SDL_USEREVENT; // dispatched as nothing: it only ends the wait
+    if (SDL_PushEvent(&e) != 1)
+        wake_queued = false;
+}
+
 void WIN_run_loop(int (*prepare)(), void (*frame)()) {
     while (!WIN_quit_requested()) {
+        wake_queued = false; // a wake from now on ends this frame's wait
         int hint = prepare();
         SDL_Event e;
         if (SDL_PollEvent(&e)) {
