@@ -204,6 +204,7 @@ TEST_F(MovieRecorderConcurrentTest, MisuseAndAnUncreatableFileAreAlerted) {
         {"second start",
          [] {
              QTIM_movie_start();
+             compressor_threads_reaching(1);
              QTIM_movie_start();
          },
          "Trying to create a movie but one already exists.*QT_Thread running: 1"},
