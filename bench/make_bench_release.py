@@ -152,8 +152,8 @@ def main():
     manifest = {"after_install": {}, "absent_after_install": [], "packages": {}}
     with open(os.path.join(out, "packages.tsv"), "w") as tsv:
         for path, kind, sig, download_kb, expanded_kb in made:
-            spec = sample.FileSpec(path, b"", kind)
-            entries.append((spec, [(sig, download_kb, expanded_kb)]))
+            record = sample.FileSpec(path, b"", kind)
+            entries.append((record, [(sig, download_kb, expanded_kb)]))
             url = f"/pub/{sample.INSTALL_NAME}/{path}{sample.suffix_of(kind)}"
             name = {sample.ZIP: "zip", sample.SEVEN_ZIP: "7z"}.get(kind, "plain")
             manifest["after_install"][path] = sig
