@@ -345,9 +345,10 @@ void BTN_draw_label(float x, float y, int mode, const std::string& text, int hig
     const bool split = BTN_label_lines(text, mode, first, second);
     const int colour = highlight ? 95 : 52;
     const int align = mode == 0 ? 2 : mode == 1 ? 1 : 0;
+    const float step = OGL_line_step(0);
     if (split)
-        y += 5.0f;
+        y += step * 0.5f;
     OGL_draw_string(colour, x, y - 1.0f, first, 9999.0f, 0, align, 1.0f);
     if (split)
-        OGL_draw_string(colour, x, y - 11.0f, second, 9999.0f, 0, align, 1.0f);
+        OGL_draw_string(colour, x, y - 1.0f - step, second, 9999.0f, 0, align, 1.0f);
 }

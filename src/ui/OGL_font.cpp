@@ -75,17 +75,16 @@ void open_face(font_record& font, const std::string& file) {
                   "(Free-type could not process the .ttf file.)", "", 2, "OGL_font", __LINE__);
         return;
     }
-    if (FT_Set_Char_Size(f.face, 0, static_cast<FT_F26Dot6>(font.point_size * 64.0f), 72, 72) != 0) {
+    // The horizontal scale narrows the char width itself, so that the hinter works at the narrowed size and
+    // gives whole-pixel advances that match the bitmaps. (A transform after hinting leaves fractional
+    // advances, and rounding the pen to whole pixels at each glyph then spaces letters unevenly.)
+    const FT_F26Dot6 height = static_cast<FT_F26Dot6>(font.point_size * 64.0f);
+    const FT_F26Dot6 width = static_cast<FT_F26Dot6>(font.point_size * font.scale * 64.0f);
+    if (FT_Set_Char_Size(f.face, width, height, 72, 72) != 0) {
         APP_alert(0, "Error: unable to set char size for font", file, "", "", 2, "OGL_font", __LINE__);
         FT_Done_Face(f.face);
         return;
     }
-    FT_Matrix m;
-    m.xx = static_cast<FT_Fixed>(font.scale * 65536.0f);
-    m.xy = 0;
-    m.yx = 0;
-    m.yy = 0x10000;
-    FT_Set_Transform(f.face, &m, nullptr);
     const float per_unit = font.point_size / static_cast<float>(f.face->units_per_EM);
     f.line_height = static_cast<float>(f.face->height) * per_unit;
     f.descent = -static_cast<float>(f.face->descender) * per_unit;
@@ -210,9 +209,11 @@ float OGL_glyph_advance(font_record& font, uint32_t cp) {
     g.top = top;
     g.right = left + w;
     g.bottom = top + h;
-    g.x_offset = static_cast<float>(slot->metrics.horiBearingX) * font.scale / 64.0f;
-    g.y_offset = static_cast<float>(slot->metrics.horiBearingY - slot->metrics.height) / 64.0f;
-    g.advance = static_cast<float>(slot->metrics.horiAdvance) * font.scale / 64.0f;
+    // Whole pixels: the bitmap where FreeType placed it, and the advance rounded (hinting already gives
+    // whole ones), so that a pen that starts on a pixel stays on pixels and measuring sums what is drawn.
+    g.x_offset = static_cast<float>(slot->bitmap_left);
+    g.y_offset = static_cast<float>(slot->bitmap_top - h);
+    g.advance = std::round(static_cast<float>(slot->metrics.horiAdvance) / 64.0f);
     g.error = 0;
 
     uint8_t gamma[256];
@@ -277,21 +278,16 @@ void upload_atlas(font_record& font) {
     TMAN_load_bitmap(4, font.tex_ref, 0x200203, 2, "scratch_array-fonts");
 }
 
-// One glyph inside the caller's GL_QUADS block, corners clockwise from the bottom left. Returns the advance,
-// or 0 for a tab, an uncached code point or an error record.
-float draw_glyph(const font_record& font, uint32_t cp, float pen_x, float baseline) {
-    if (cp == 9)
-        return 0.0f;
-    const glyph_record* g = OGL_find_glyph(font, cp);
-    if (!g || g->error != 0)
-        return 0.0f;
-    const float x0 = std::floor(pen_x + g->x_offset), y0 = std::floor(baseline + g->y_offset);
-    const float x1 = x0 + static_cast<float>(g->right - g->left),
-                y1 = y0 + static_cast<float>(g->bottom - g->top);
-    const float s0 = static_cast<float>(g->left) / OGL_ATLAS_WIDTH,
-                s1 = static_cast<float>(g->right) / OGL_ATLAS_WIDTH;
+// One placed glyph inside the caller's GL_QUADS block, corners clockwise from the bottom left.
+void draw_glyph(const font_record& font, const OGL_placed_glyph& p) {
+    const glyph_record& g = *p.glyph;
+    const float x0 = p.left, y0 = p.bottom;
+    const float x1 = x0 + static_cast<float>(g.right - g.left),
+                y1 = y0 + static_cast<float>(g.bottom - g.top);
+    const float s0 = static_cast<float>(g.left) / OGL_ATLAS_WIDTH,
+                s1 = static_cast<float>(g.right) / OGL_ATLAS_WIDTH;
     const float h = static_cast<float>(font.atlas_height);
-    const float t_bottom = static_cast<float>(g->bottom) / h, t_top = static_cast<float>(g->top) / h;
+    const float t_bottom = static_cast<float>(g.bottom) / h, t_top = static_cast<float>(g.top) / h;
     glTexCoord2f(s0, t_bottom);
     glVertex2f(x0, y0);
     glTexCoord2f(s0, t_top);
@@ -300,7 +296,6 @@ float draw_glyph(const font_record& font, uint32_t cp, float pen_x, float baseli
     glVertex2f(x1, y1);
     glTexCoord2f(s1, t_bottom);
     glVertex2f(x1, y0);
-    return g->advance;
 }
 
 int font_of_mode(int mode) { return mode >= 1 && mode <= 4 ? 1 : 0; }
@@ -318,37 +313,65 @@ std::vector<OGL_text_line> OGL_layout_string(std::string_view text, float wrap, 
                            [font](uint32_t cp) { return OGL_glyph_advance(*font, cp); });
 }
 
+float OGL_line_step(int font_mode) {
+    const font_record* font = OGL_get_font(font_of_mode(font_mode));
+    if (font->faces.empty())
+        return std::ceil(font->point_size * 1.25f);
+    return std::ceil(font->faces.front().ascent + font->faces.front().descent);
+}
+
+std::vector<OGL_placed_line> OGL_place_string(std::string_view text, float x, float y, float wrap,
+                                              int font_mode, int align) {
+    std::vector<OGL_placed_line> placed;
+    const font_record* font = OGL_get_font(font_of_mode(font_mode));
+    const bool wrapping = wrap > 0.0f && wrap < 9999.0f;
+    const float fixed = static_cast<float>(fixed_of_mode(font_mode));
+    const float step = wrapping ? OGL_line_step(font_mode) : 0.0f;
+    for (const OGL_text_line& line : OGL_layout_string(text, wrap, font_mode)) {
+        OGL_placed_line& l = placed.emplace_back();
+        l.text = line;
+        l.pen_start = align == 1 ? x - line.width * 0.5f : align == 2 ? x - line.width : x;
+        l.baseline = y;
+        float pen = l.pen_start;
+        for (const char* p = line.begin; p < line.end;) {
+            const char* at = p;
+            uint32_t cp;
+            p = OGL_utf8_next(p, line.end, &cp);
+            const glyph_record* g = cp == 9 ? nullptr : OGL_find_glyph(*font, cp);
+            if (!g || g->error != 0) {
+                pen += fixed; // a tab or a character that no face holds: nothing, or the fixed advance
+                continue;
+            }
+            if (g->right > g->left)
+                l.glyphs.push_back({at, g, std::floor(pen + g->x_offset), std::floor(y + g->y_offset)});
+            pen += fixed > 0.0f ? fixed : g->advance;
+        }
+        l.pen_end = pen;
+        y -= step;
+    }
+    return placed;
+}
+
 float OGL_draw_string(int colour, float x, float y, std::string_view text, float wrap, int font_mode,
                       int align, float alpha) {
     if (text.empty())
         return y;
-    x += screen_state.origin_x;
-    y += screen_state.origin_y;
     font_record* font = OGL_get_font(font_of_mode(font_mode));
-    const bool wrapping = wrap > 0.0f && wrap < 9999.0f;
-    const int fixed = fixed_of_mode(font_mode);
-    for (const OGL_text_line& line : OGL_layout_string(text, wrap, font_mode)) {
+    const std::vector<OGL_placed_line> lines =
+        OGL_place_string(text, x + screen_state.origin_x, y + screen_state.origin_y, wrap, font_mode, align);
+    for (const OGL_placed_line& line : lines) {
         upload_atlas(*font);
         if (font->atlas_height > 0) {
-            float pen = x;
-            if (align == 1)
-                pen -= line.width * 0.5f;
-            else if (align == 2)
-                pen -= line.width;
             OGL_set_state(1, 1, 1, 1, 1, 1);
             OGL_set_colour(colour, alpha);
             TMAN_bind_ref(font->tex_ref, 0, 0);
             glBegin(GL_QUADS);
-            for (const char* p = line.begin; p < line.end;) {
-                uint32_t cp;
-                p = OGL_utf8_next(p, line.end, &cp);
-                const float adv = draw_glyph(*font, cp, pen, y);
-                pen += fixed > 0 ? static_cast<float>(fixed) : adv;
-            }
+            for (const OGL_placed_glyph& g : line.glyphs)
+                draw_glyph(*font, g);
             glEnd();
         }
-        if (wrapping)
-            y -= 10.0f;
     }
-    return y - screen_state.origin_y;
+    if (wrap > 0.0f && wrap < 9999.0f)
+        y -= OGL_line_step(font_mode) * static_cast<float>(lines.size());
+    return y;
 }

@@ -75,13 +75,36 @@ const glyph_record* OGL_find_glyph(const font_record& font, uint32_t code_point)
 
 // Draws UTF-8 text. Font mode 0 (and any value outside 1..4) font 0 at each glyph's advance; 1 font 1;
 // 2, 3, 4 font 1 at a fixed advance of 6, 8 and 10. Alignment 0 starts at x, 1 centres each line on x,
-// 2 ends each line at x. A wrap width in (0, 9999) wraps; each wrapped line moves y down by 10. Returns the
-// y where drawing ended, relative to the view origin: 10 below the last line when wrapping, else y. An
-// empty text returns y and draws nothing.
+// 2 ends each line at x. A wrap width in (0, 9999) wraps; each wrapped line moves y down by the line step.
+// Returns the y where drawing ended, relative to the view origin: one line step below the last line when
+// wrapping, else y. An empty text returns y and draws nothing.
 float OGL_draw_string(int colour, float x, float y, std::string_view text, float wrap, int font_mode,
                       int align, float alpha);
 // The lines OGL_draw_string draws (rasterising their glyphs), with the widths alignment uses.
 std::vector<OGL_text_line> OGL_layout_string(std::string_view text, float wrap, int font_mode);
+
+// The distance between the baselines of stacked lines of a font mode's font, in whole units: room for the
+// font's descent and the next line's ascent (those of its own face).
+float OGL_line_step(int font_mode);
+
+// One glyph where OGL_draw_string draws it: the character's first byte, its record, and the left and bottom
+// of its quad (the quad is as wide and as high as the glyph's atlas rectangle).
+struct OGL_placed_glyph {
+    const char* at;
+    const glyph_record* glyph;
+    float left, bottom;
+};
+// One drawn line: its text, the pen before its first and after its last character, its baseline, and the
+// glyphs that have a bitmap.
+struct OGL_placed_line {
+    OGL_text_line text;
+    float pen_start, pen_end, baseline;
+    std::vector<OGL_placed_glyph> glyphs;
+};
+// The lines and glyphs of a text as OGL_draw_string draws it at (x, y), in the units of x and y (drawing
+// passes them with the view origin added). Glyphs are rasterised on first use.
+std::vector<OGL_placed_line> OGL_place_string(std::string_view text, float x, float y, float wrap,
+                                              int font_mode, int align);
 
 // Sums of the float advances in font 0; 0 for an empty text or range.
 float OGL_measure_string(std::string_view text);

@@ -1,8 +1,6 @@
 // OGL_text_layout: bounded UTF-8 stepping, line breaking, width fitting and the glyph-atlas shelf packer.
 #include "ui/OGL_text_layout.h"
 
-#include <cmath>
-
 namespace {
 
 bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
@@ -68,10 +66,6 @@ std::vector<OGL_text_line> OGL_break_lines(const char* begin, const char* end, f
         float width = 0.0f, break_width = 0.0f;
         bool by_width = false, by_newline = false;
         while (q < end) {
-            if (wrapping && width >= wrap) {
-                by_width = true;
-                break;
-            }
             uint32_t cp;
             const char* next = OGL_utf8_next(q, end, &cp);
             if (cp == 13 || cp == 10) {
@@ -83,7 +77,13 @@ std::vector<OGL_text_line> OGL_break_lines(const char* begin, const char* end, f
                 break_width = width;
             }
             const float a = advance(cp);
-            width += fixed > 0 ? static_cast<float>(fixed) : std::trunc(a);
+            const float step = fixed > 0 ? static_cast<float>(fixed) : a;
+            // A line holds at least one character, so that a glyph wider than the wrap width still ends.
+            if (wrapping && q > line_start && width + step > wrap) {
+                by_width = true;
+                break;
+            }
+            width += step;
             q = next;
         }
         if (by_width && break_at && break_at > line_start)

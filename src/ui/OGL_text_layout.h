@@ -19,8 +19,8 @@ const char* STR_utf8_prev(const char* begin, const char* pos, const char* end);
 // The advance of one code point, in view units.
 using OGL_advance_fn = std::function<float(uint32_t code_point)>;
 
-// One line of broken text: the bytes [begin, end) and the width that alignment uses (the sum of the
-// truncated advances, or of the fixed advance).
+// One line of broken text: the bytes [begin, end) and its width: the sum of the advances (or of the fixed
+// advance) that drawing moves the pen by.
 struct OGL_text_line {
     const char* begin;
     const char* end;
@@ -29,11 +29,12 @@ struct OGL_text_line {
 
 // Breaks [begin, end) into lines as drawing does. `wrap` > 0 wraps at that width (the caller passes 0 for
 // no wrapping); `fixed` > 0 is the fixed advance per character of the fixed-width modes (the advance is still
-// asked for, so that the glyph is cached). Before each character: with wrapping, a width so far at or above
-// the wrap width stops the line before it; CR or LF ends the line at that character; a blank becomes the
-// break point with the width before it. A line stopped by the width ends at its last blank (when one lies
-// after the line start), else where the scan stopped. After a line, one CR or LF that ended it is skipped,
-// then the blanks at the start of the next line.
+// asked for, so that the glyph is cached). CR or LF ends the line at that character; a blank becomes the
+// break point with the width before it. With wrapping, a character that would take the line past the wrap
+// width ends the line at its last blank (when one lies after the line start), else before that character;
+// the first character of a line is always taken. So a wrapped line is never wider than the wrap width unless
+// it holds a single character. After a line, one CR or LF that ended it is skipped, then the blanks at the
+// start of the next line.
 std::vector<OGL_text_line> OGL_break_lines(const char* begin, const char* end, float wrap, int fixed,
                                            const OGL_advance_fn& advance);
 

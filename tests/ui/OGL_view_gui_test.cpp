@@ -276,12 +276,13 @@ TEST_F(OglTextGuiTest, WithoutWrappingEveryLineRestartsAtTheSamePlace) {
     EXPECT_GT(ink(40, 290, 80, 320), 10);
 }
 
-TEST_F(OglTextGuiTest, WrappedTextMovesDownTenPerLineAndAlignmentUsesTheLineWidth) {
+TEST_F(OglTextGuiTest, WrappedTextMovesDownALineStepPerLineAndAlignmentUsesTheLineWidth) {
     screen_state.origin_x = 20.0f;
     screen_state.origin_y = 30.0f;
     const size_t lines = OGL_layout_string("one two three", 40, 0).size();
     EXPECT_GE(lines, 2u);
-    EXPECT_EQ(OGL_draw_string(47, 100, 400, "one two three", 40, 0, 0, 1.0f), 400.0f - 10.0f * lines);
+    EXPECT_EQ(OGL_draw_string(47, 100, 400, "one two three", 40, 0, 0, 1.0f),
+              400.0f - OGL_line_step(0) * lines);
     EXPECT_EQ(OGL_draw_string(47, 100, 400, "", 40, 0, 0, 1.0f), 400.0f);
     EXPECT_GT(ink(120, 420, 200, 450), 10) << "drawn after the origin";
     screen_state.origin_x = screen_state.origin_y = 0.0f;
