@@ -4,6 +4,8 @@
 // fallback) rasterise each code point once into an 8-bit atlas 1024 pixels wide, packed in shelves; the
 // atlas grows by powers of two and goes to the texture manager as the font's manual texture whenever a line
 // is drawn after a new glyph was added. An atlas that still has no rows is never uploaded, bound or drawn.
+// Advances and bitmap offsets are whole pixels (Russian's horizontal scale narrows the char width before
+// hinting), so measuring, wrapping and drawing move by the same amounts and glyphs land on pixels.
 // Face failures are fatal alerts. Main thread only (OpenGL and the unlocked caches).
 #pragma once
 #include <cstdint>
@@ -67,8 +69,8 @@ font_record* OGL_get_font(int font_id);
 // fallback face. Id 2 reloads fonts 0 and 1. A font that does not exist yet is left to OGL_get_font.
 void OGL_load_font(int font_id);
 
-// The advance of a code point in the font, rasterising and caching its glyph on first use. A tab gives 0
-// and is never cached; a code point no face serves is cached as an error record with advance 0.
+// The advance of a code point in the font, in whole pixels, rasterising and caching its glyph on first use. A
+// tab gives 0 and is never cached; a code point no face serves is cached as an error record with advance 0.
 float OGL_glyph_advance(font_record& font, uint32_t code_point);
 // The cached record of a code point, or null.
 const glyph_record* OGL_find_glyph(const font_record& font, uint32_t code_point);
@@ -106,7 +108,7 @@ struct OGL_placed_line {
 std::vector<OGL_placed_line> OGL_place_string(std::string_view text, float x, float y, float wrap,
                                               int font_mode, int align);
 
-// Sums of the float advances in font 0; 0 for an empty text or range.
+// Sums of the advances in font 0, which drawing moves by; 0 for an empty text or range.
 float OGL_measure_string(std::string_view text);
 float OGL_measure_range(const char* begin, const char* end);
 // Font-0 fitting, as OGL_fit_forward_with and OGL_fit_backward_with.

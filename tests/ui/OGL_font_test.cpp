@@ -43,23 +43,30 @@ class OglFontTest : public ::testing::Test {
     void TearDown() override { reload_fonts(); }
 };
 
-// FreeType's own advance of each code point of DejaVu Sans at 10.5 points and 72 dpi, with the hinting the
-// fonts use.
-float freetype_advance_sum(const std::u32string& text) {
+// FreeType's own glyph slot of a code point of a face at 10.5 points narrowed by `scale`, at 72 dpi, loaded
+// with `flags`; `read` takes what it needs from the slot.
+template <typename Read>
+auto freetype_glyph(const char* file, float scale, char32_t c, FT_Int32 flags, Read read) {
     FT_Library lib;
     EXPECT_EQ(FT_Init_FreeType(&lib), 0);
     FT_Face face;
-    EXPECT_EQ(FT_New_Face(lib, dejavu, 0, &face), 0);
-    EXPECT_EQ(FT_Set_Char_Size(face, 0, 672, 72, 72), 0);
-    float sum = 0.0f;
-    for (char32_t c : text) {
-        if (c == U'\t')
-            continue;
-        EXPECT_EQ(FT_Load_Char(face, c, FT_LOAD_TARGET_LIGHT), 0);
-        sum += static_cast<float>(face->glyph->metrics.horiAdvance) / 64.0f;
-    }
+    EXPECT_EQ(FT_New_Face(lib, file, 0, &face), 0);
+    EXPECT_EQ(FT_Set_Char_Size(face, static_cast<FT_F26Dot6>(672 * scale), 672, 72, 72), 0);
+    EXPECT_EQ(FT_Load_Char(face, c, flags), 0);
+    const auto value = read(*face->glyph);
     FT_Done_Face(face);
     FT_Done_FreeType(lib);
+    return value;
+}
+
+// The sum of FreeType's advances of DejaVu Sans with the hinting the fonts use; tabs add nothing.
+float freetype_advance_sum(const std::u32string& text) {
+    float sum = 0.0f;
+    for (char32_t c : text)
+        if (c != U'\t')
+            sum += freetype_glyph(dejavu, 1.0f, c, FT_LOAD_TARGET_LIGHT, [](const FT_GlyphSlotRec& g) {
+                return static_cast<float>(g.metrics.horiAdvance) / 64.0f;
+            });
     return sum;
 }
 
@@ -268,24 +275,17 @@ TEST_F(OglFontTest, EveryLanguageDrawsWhatItMeasuresAndWrapsInsideItsWidth) {
     }
 }
 
-// The font's own design of a code point at 10.5 points narrowed by `scale`, unhinted: its advance and the
-// whole-pixel left of its outline.
+// The font's own design of a code point narrowed by `scale`, unhinted: its advance and the whole-pixel left
+// of its outline.
 struct design_metrics {
     float advance;
     float left;
 };
 design_metrics design_of(const char* file, float scale, uint32_t cp) {
-    FT_Library lib;
-    EXPECT_EQ(FT_Init_FreeType(&lib), 0);
-    FT_Face face;
-    EXPECT_EQ(FT_New_Face(lib, file, 0, &face), 0);
-    EXPECT_EQ(FT_Set_Char_Size(face, static_cast<FT_F26Dot6>(672 * scale), 672, 72, 72), 0);
-    EXPECT_EQ(FT_Load_Char(face, cp, FT_LOAD_NO_HINTING), 0);
-    const design_metrics d{static_cast<float>(face->glyph->linearHoriAdvance) / 65536.0f,
-                           std::floor(static_cast<float>(face->glyph->metrics.horiBearingX) / 64.0f)};
-    FT_Done_Face(face);
-    FT_Done_FreeType(lib);
-    return d;
+    return freetype_glyph(file, scale, cp, FT_LOAD_NO_HINTING, [](const FT_GlyphSlotRec& g) {
+        return design_metrics{static_cast<float>(g.linearHoriAdvance) / 65536.0f,
+                              std::floor(static_cast<float>(g.metrics.horiBearingX) / 64.0f)};
+    });
 }
 
 // Adjacent letters inside a Cyrillic word stand as far apart as the font designs them, to half a pixel
