@@ -109,8 +109,12 @@ std::string INST_make_stage_folder(const std::string& folder) {
         if (!mkdtemp(stage.data()))
             return "";
         const int fd = open_folder(stage);
-        if (fd < 0)
+        if (fd < 0) {
+            const int err = errno;
+            rmdir(stage.c_str());
+            errno = err;
             return "";
+        }
         struct stat held, named;
         if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 && lstat(stage.c_str(), &named) == 0 &&
             held.st_dev == named.st_dev && held.st_ino == named.st_ino) {

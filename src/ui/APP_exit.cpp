@@ -101,6 +101,7 @@ void APP_install_exit_hooks() {
     hooks.destroy_windows = destroy_windows;
     hooks.end_work = end_work;
     APP_set_alert_hooks(hooks);
+    exits.work_ended = false;
 }
 
 void APP_set_program_work_end(void (*end_work)()) { exits.program_work_end = end_work; }
