@@ -61,6 +61,8 @@ void platform_exit_steps() {
 
 // Ends the process from inside an alert. `shutdown`: the display, window and socket steps run first.
 [[noreturn]] void end_process(int code, bool shutdown) {
+    if (state.hooks.end_work)
+        state.hooks.end_work();
     if (shutdown)
         platform_exit_steps();
     LOG_flush();
@@ -112,6 +114,8 @@ bool APP_alert_showing() { return state.showing != 0; }
 void APP_set_alert_hooks(const APP_alert_hooks& hooks) { state.hooks = hooks; }
 
 void APP_quit(int save) {
+    if (state.hooks.end_work)
+        state.hooks.end_work();
     if (save) {
         if (!OPT_is_test_run() && state.hooks.save_settings)
             state.hooks.save_settings();

@@ -35,11 +35,14 @@ struct APP_alert_hooks {
     void (*destroy_windows)() = nullptr;  // window 1 when the second-monitor mode is 2, then window 0
     void (*unregister_class)() = nullptr; // the "Sim-Root" window class
     void (*socket_cleanup)() = nullptr;   // the end of networking
+    // Ends the program's own work (its worker threads, transfers and temporary files) before the exit:
+    // the first step of APP_quit and of a fatal alert's exit.
+    void (*end_work)() = nullptr;
 };
 void APP_set_alert_hooks(const APP_alert_hooks& hooks);
 
-// Orderly exit, in this order: with save != 0 the settings are saved (not in an automated run) and the
-// threads stopped (THREAD_exit); then the display is restored, the windows destroyed, the window class
-// unregistered and networking ended (each through its hook); then the log is flushed and LOG_stream
-// closed. Does not end the process.
+// Orderly exit, in this order: the program's work is ended (its hook); with save != 0 the settings are saved
+// (not in an automated run) and the threads stopped (THREAD_exit); then the display is restored, the windows
+// destroyed, the window class unregistered and networking ended (each through its hook); then the log is
+// flushed and LOG_stream closed. Does not end the process.
 void APP_quit(int save);

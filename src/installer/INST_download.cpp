@@ -23,6 +23,7 @@
 #include "installer/INST_fetch_limits.h"
 #include "installer/INST_format.h"
 #include "installer/INST_globals.h"
+#include "installer/INST_work_lock.h"
 
 download_dispenser INST_dispenser;
 int INST_last_action = 0;
@@ -306,11 +307,9 @@ static std::string stage_for(const std::string& destination) {
     auto it = state.stages.find(folder);
     if (it != state.stages.end())
         return it->second;
-    FILE_make_absolute(folder);
-    std::string stage = folder + INST_UNPACK_PREFIX + "XXXXXX";
-    if (!mkdtemp(stage.data()))
+    const std::string stage = INST_make_stage_folder(folder);
+    if (stage.empty())
         return "";
-    stage += '/';
     state.stages.emplace(folder, stage);
     return stage;
 }
@@ -327,7 +326,7 @@ static void abandon_transfers() {
         FILE_delete(slot_file(i));
     }
     for (const auto& [folder, stage] : state.stages)
-        FILE_delete_tree(stage);
+        INST_remove_stage_folder(stage);
     state.stages.clear();
 }
 

@@ -90,6 +90,7 @@ bool install_continues() {
 void INST_keep_disc_read() {
     if (APP_media_arrived()) {
         APP_clear_media_arrived();
+        INST_release_checksum_queue(); // a scan left behind writes the records no more
         UTL_install_directory_clear(INST_directory);
     }
     if (INST_directory.dvd_root.empty() || INST_directory.packages.empty())
@@ -169,6 +170,7 @@ void INST_eject_dvd() {
 
 int INST_page_dvd_welcome(int entered, page_desc* d) {
     if (entered) {
+        INST_release_checksum_queue(); // back from the scenery road's scan
         INST_read_registration_file();
         fill_dvd_steps();
         if (INST_command_line_folder.empty())
@@ -220,6 +222,7 @@ int INST_page_dvd_welcome(int entered, page_desc* d) {
 
 int INST_page_pick_destination_dvd(int entered, page_desc* d) {
     if (entered) {
+        INST_release_checksum_queue();
         INST_reset_server_list(INST_servers);
         UTL_install_directory_clear(INST_directory);
         FILE_get_special_folder(2, INST_desktop_folder);

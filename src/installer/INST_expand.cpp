@@ -9,6 +9,7 @@
 #include "base/FILE_compress.h"
 #include "base/FILE_ops.h"
 #include "base/LOG_log.h"
+#include "installer/INST_work_lock.h"
 
 namespace {
 
@@ -90,10 +91,9 @@ int expand_archive(const std::string& archive, const std::string& destination, c
     if (folder.empty()) {
         std::string target;
         FILE_parent_folder(target, destination);
-        folder = absolute(target) + INST_UNPACK_PREFIX + "XXXXXX";
-        if (!mkdtemp(folder.data()))
+        folder = INST_make_stage_folder(absolute(target));
+        if (folder.empty())
             return errno ? errno : 20004;
-        folder += '/';
     }
     std::string name;
     FILE_last_component(name, destination);
@@ -117,7 +117,7 @@ int expand_archive(const std::string& archive, const std::string& destination, c
     }
     log_other_entries(others, archive);
     if (stage.empty())
-        FILE_delete_tree(folder);
+        INST_remove_stage_folder(folder);
     else if (err != 0)
         FILE_delete(staged);
     return err;

@@ -4,7 +4,8 @@
 // DESIGN: nothing is written over an installed file before the new one is known to be right. The file
 // of an archive named like the destination is expanded into a stage folder ".aerivon-unpack-XXXXXX"
 // beside the destination (same file system, so the final rename is atomic), checked against the record's
-// MD5 and renamed over the destination; the archive's other entries are never written. A plain file is
+// MD5 and renamed over the destination; the archive's other entries are never written. A stage folder
+// holds its run's lock while it exists (INST_work_lock). A plain file is
 // checked where it lies and copied into place through a sibling. No entry may grow past the bound its
 // record allows, so a small archive cannot fill the disk. The routine keeps its state on the stack and
 // raises no alert: it runs on the main thread and on work-queue threads.

@@ -5,6 +5,8 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,6 +60,17 @@ bool lock_is_free(const std::string& folder) {
     return free;
 }
 
+// The stage folders this run made, with the descriptor that holds each one's lock (any thread).
+struct stage_locks {
+    std::mutex lock;
+    std::map<std::string, int> held;
+} stages;
+
+// The folder `path` opened for its lock: a real folder, never a link.
+int open_folder(const std::string& path) {
+    return open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+}
+
 } // namespace
 
 bool INST_lock_work_folder(const std::string& folder) {
@@ -86,10 +99,62 @@ int INST_remove_stale_work_folders(const std::string& base, const std::string& k
     return removed;
 }
 
+std::string INST_make_stage_folder(const std::string& folder) {
+    std::string parent = folder;
+    FILE_make_absolute(parent);
+    // Another run's clean-up may test the new folder's lock between its making and our flock, find it free
+    // and remove it: then the folder is made again.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        std::string stage = parent + INST_UNPACK_PREFIX + "XXXXXX";
+        if (!mkdtemp(stage.data()))
+            return "";
+        const int fd = open_folder(stage);
+        if (fd < 0) {
+            const int err = errno;
+            rmdir(stage.c_str());
+            errno = err;
+            return "";
+        }
+        struct stat held, named;
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 && lstat(stage.c_str(), &named) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+            stage += '/';
+            const std::lock_guard<std::mutex> guard(stages.lock);
+            stages.held[stage] = fd;
+            return stage;
+        }
+        close(fd);
+    }
+    errno = EAGAIN;
+    return "";
+}
+
+int INST_remove_stage_folder(const std::string& stage) {
+    const int result = FILE_delete_tree(stage);
+    const std::lock_guard<std::mutex> guard(stages.lock);
+    const auto it = stages.held.find(stage);
+    if (it != stages.held.end()) {
+        close(it->second); // the lock goes with the folder, not before it
+        stages.held.erase(it);
+    }
+    return result;
+}
+
 int INST_remove_unpack_leftovers(const std::string& folder) {
+    std::string absolute = folder;
+    FILE_make_absolute(absolute);
     int removed = 0;
     for (const std::string& name : own_folders(folder, INST_UNPACK_PREFIX)) {
+        // The lock is held through the removal: a run that takes it afterwards finds its folder gone.
+        const int fd = open_folder(absolute + name);
+        if (fd < 0)
+            continue;
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0) { // a live run's
+            close(fd);
+            continue;
+        }
         const int result = FILE_delete_tree(folder + name + "/");
+        close(fd);
         LOG_stream << "Removed " << folder << name
                    << ", left by an expansion that did not end, with result=" << result << ".\n";
         removed += result == 0;

@@ -5,7 +5,10 @@
 // lives (the kernel drops it when the process dies, however it dies). At start-up a run removes the
 // folders "aerivon-installer-*" beside its own whose lock it can take: only real folders (not links) that
 // the user owns. A folder without a lock file is left while it is younger than a minute, since a run that
-// is starting may not have made its lock yet.
+// is starting may not have made its lock yet. A stage folder (".aerivon-unpack-*", beside the files an
+// expansion puts into place) carries its run's lock too: an flock on the folder itself, held from its
+// making to its removal, so that another run on the same copy removes only the stage folders of runs
+// that are gone.
 #pragma once
 #include <string>
 
@@ -19,7 +22,16 @@ bool INST_lock_work_folder(const std::string& folder);
 int INST_remove_stale_work_folders(const std::string& base, const std::string& keep,
                                    const std::string& program_folder);
 
-// Removes the private expansion folders (".aerivon-unpack-*", made by INST_expand) that a killed run left
-// in `folder` (ending in '/'): real folders only, with everything in them; links and other names are left.
-// Returns the number removed.
+// Makes a stage folder ".aerivon-unpack-XXXXXX" (mode 0700) in `folder` (ending in '/') and takes its
+// lock. Returns its absolute path ending in '/', or "" with errno set when none could be made and locked.
+// Any thread.
+std::string INST_make_stage_folder(const std::string& folder);
+
+// Removes a stage folder that INST_make_stage_folder made, with everything in it, then drops its lock.
+// Returns FILE_delete_tree's result. Any thread, once nothing writes into the folder.
+int INST_remove_stage_folder(const std::string& stage);
+
+// Removes the stage folders (".aerivon-unpack-*") that runs which are gone left in `folder` (ending in
+// '/'): real folders only, whose lock is free, with everything in them; links, other names and the folders
+// of live runs (this one's too) are left. Returns the number removed.
 int INST_remove_unpack_leftovers(const std::string& folder);

@@ -9,7 +9,8 @@
 //   7-15  atlas, folders, engine values, options, prefs,    INST_start_up
 //         command line, registration file
 //   16    the frame loop, the wizard drawn on screen 0      WIN_run_loop
-//   17    the orderly exit, saving the preferences          APP_quit
+//   17    the orderly exit, saving the preferences          APP_quit, which first ends the work
+//                                                           (INST_end_work, also on a fatal alert)
 #include <cctype>
 #include <cstdlib>
 #include <string>
@@ -22,12 +23,14 @@
 #include "installer/INST_modified_dialog.h"
 #include "installer/INST_page_routines.h"
 #include "installer/INST_plan.h"
+#include "installer/INST_shutdown.h"
 #include "installer/INST_stand_ins.h"
 #include "installer/INST_startup.h"
 #include "installer/INST_wizard.h"
 #include "installer/INST_work_lock.h"
 #include "installer/UTL_dvd.h"
 #include "platform/WIN_window.h"
+#include "ui/APP_exit.h"
 #include "ui/APP_frame.h"
 #include "ui/APP_toolkit_init.h"
 #include "ui/hl_init.h"
@@ -89,6 +92,7 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
     char* args[] = {text.data(), nullptr};
     APP_toolkit_init();
     hl_init(1, args);
+    APP_set_program_work_end(INST_end_work);
     // The work folders of runs that were killed go (the log is open now). A copy restarted from the disc
     // runs from its own work folder, which is kept.
     std::string base, program_folder;

@@ -12,16 +12,32 @@
 #include "ui/APP_alert_box.h"
 #include "ui/KEY_bindings.h"
 #include "ui/OGL_extensions.h"
+#include "ui/QTIM_capture.h"
 #include "ui/WIN_window_table.h"
 #include "ui/screen_state.h"
 
 namespace {
 
-// Written once at start-up before other threads exist; read by any thread afterwards.
+// Written once at start-up before other threads exist; read by any thread afterwards (the work end's
+// flag: window thread only).
 struct exit_state {
     bool window_thread_set = false;
     std::thread::id window_thread;
+    void (*program_work_end)() = nullptr;
+    bool work_ended = false;
 } exits;
+
+// Runs once: an exit that comes while the work is being ended (a fatal alert raised by it) goes on
+// without it.
+void end_work() {
+    if (!APP_on_window_thread() || exits.work_ended)
+        return;
+    exits.work_ended = true;
+    if (exits.program_work_end)
+        exits.program_work_end();
+    if (QTIM_movie_exists())
+        QTIM_movie_finish();
+}
 
 void save_settings() {
     PREF_load_save(11, 1);
@@ -83,8 +99,12 @@ void APP_install_exit_hooks() {
     hooks.save_settings = save_settings;
     hooks.restore_display = restore_display;
     hooks.destroy_windows = destroy_windows;
+    hooks.end_work = end_work;
     APP_set_alert_hooks(hooks);
+    exits.work_ended = false;
 }
+
+void APP_set_program_work_end(void (*end_work)()) { exits.program_work_end = end_work; }
 
 void APP_install_thread_gl_hooks() {
     THREAD_gl_hooks hooks;

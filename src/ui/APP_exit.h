@@ -21,9 +21,13 @@ void APP_set_window_thread();
 bool APP_on_window_thread();
 
 // Installs APP_alert's hooks: the drawn alert, the settings save (installer preferences and key bindings),
-// the display restore and the window destruction (both main-thread only). The window class and the socket
-// layer need no ending here.
+// the end of the work (see APP_set_program_work_end), the display restore and the window destruction (the
+// last three main-thread only). The window class and the socket layer need no ending here.
 void APP_install_exit_hooks();
+// The program's own end of its work, which every way out (APP_quit, a fatal alert) runs first, once, on
+// the window thread; a movie being recorded is finished after it, so that its file is playable. Null:
+// only the movie.
+void APP_set_program_work_end(void (*end_work)());
 // Installs the thread module's OpenGL hooks: window 0 as the context to share, make-current,
 // OGL_init_worker_context and the probe's failed-setup dialog.
 void APP_install_thread_gl_hooks();

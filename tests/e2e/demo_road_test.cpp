@@ -51,6 +51,13 @@ class DemoRoadProgramTest : public testing::Test {
         ASSERT_FALSE(s.window().empty()) << s.process->errors();
     }
     std::string log() const { return test::read_file(log_path); }
+    std::string work_folder() const {
+        const std::string text = log(), label = "os_dir_temp\t\t\t=";
+        const size_t at = text.find(label);
+        return at == std::string::npos
+                   ? ""
+                   : text.substr(at + label.size(), text.find('\n', at) - at - label.size());
+    }
     // Waits for the page's log line, then for the wizard's two panels on the screen.
     void expect_page(const std::string& title) {
         ASSERT_TRUE(shell::wait_until(
@@ -112,12 +119,11 @@ TEST_F(DemoRoadProgramTest, TheRoadInstallsRegistersAndFliesTheDemo) {
     expect_page("Finshed Web Demo Install");
     expect_installed_copy();
     EXPECT_EQ(test::read_file(s.home.file(".local/share/aerivon_install_10.txt")), copy + "\n");
-    const std::string text = log(), label = "os_dir_temp\t\t\t=";
+    const std::string text = log();
     EXPECT_NE(text.find("EXPANDING file " + copy + "Aerivon.exe, with result=0."), std::string::npos) << text;
     EXPECT_EQ(text.find("E/SYS: |"), std::string::npos) << "an alert was raised:\n" << text;
     EXPECT_NE(text.find("Sim-Root folder:'" + copy + "'\n"), std::string::npos) << text;
-    const size_t at = text.find(label) + label.size();
-    const std::string work = text.substr(at, text.find('\n', at) - at);
+    const std::string work = work_folder();
 
     click(first_choice); // "Fly Aerivon 10 Now"
     EXPECT_EQ(s.process->wait_exit(10000), 0);
@@ -178,37 +184,56 @@ TEST_F(DemoRoadProgramTest, CancellingAfterGoingBackDeletesThePartialCopy) {
 }
 
 // QUIT on the install page asks the cancel question over the page; a quit from outside (SIGTERM, the window
-// closed) while it shows leaves it unanswered: the run ends cleanly and the partial copy stays.
-class CancelQuestionQuitTest : public DemoRoadProgramTest, public testing::WithParamInterface<bool> {};
+// closed) while it shows leaves it unanswered: the run ends cleanly and the partial copy stays. So does a
+// SIGTERM while the packages come in. Either way no stage folder stays in the copy, nor the work folder.
+struct quit_row {
+    const char* name;
+    bool question; // QUIT clicked first: the quit comes while the cancel question shows
+    bool close;    // the window closed, else SIGTERM
+};
 
-TEST_P(CancelQuestionQuitTest, AQuitWhileTheQuestionShowsEndsTheRunAndKeepsThePartialCopy) {
+void PrintTo(const quit_row& row, std::ostream* out) { *out << row.name; }
+
+class InstallQuitTest : public DemoRoadProgramTest, public testing::WithParamInterface<quit_row> {};
+
+TEST_P(InstallQuitTest, AQuitFromOutsideEndsTheRunCleanlyAndKeepsThePartialCopy) {
+    const quit_row& row = GetParam();
     serve({}, {"mirror1.test=slow=300", "mirror2.test=slow=300"});
     start();
     walk_to_destination();
+    const std::string work = work_folder();
     click(continue_button);
     expect_page("Installing");
     ASSERT_TRUE(shell::wait_until([&] { return exists(copy + "Aerivon.exe"); }, 20000));
-    const shell::image before = s.screenshot();
-    click(quit_button);
-    ASSERT_TRUE(shows(panel_fill, dialog_first, false)) << s.last_shot;
-    const shell::image during = s.screenshot();
-    // Outside the 700 x 206 question (and its frame) the page stays as it was: the step panel, the
-    // background, the bottom row.
-    for (const point p : {point{20, 500}, point{5, 595}, point{400, 577}, point{690, 590}, point{20, 150}})
-        EXPECT_EQ(during.at(p.x, p.y), before.at(p.x, p.y)) << p.x << ", " << p.y << " in " << s.last_shot;
-    if (GetParam())
+    if (row.question) {
+        const shell::image before = s.screenshot();
+        click(quit_button);
+        ASSERT_TRUE(shows(panel_fill, dialog_first, false)) << s.last_shot;
+        const shell::image during = s.screenshot();
+        // Outside the 700 x 206 question (and its frame) the page stays as it was: the step panel, the
+        // background, the bottom row.
+        for (const point p :
+             {point{20, 500}, point{5, 595}, point{400, 577}, point{690, 590}, point{20, 150}})
+            EXPECT_EQ(during.at(p.x, p.y), before.at(p.x, p.y))
+                << p.x << ", " << p.y << " in " << s.last_shot;
+    }
+    if (row.close)
         ASSERT_TRUE(s.close_window());
     else
         s.process->signal(SIGTERM);
     EXPECT_EQ(s.process->wait_exit(10000), 0);
     EXPECT_TRUE(exists(copy + "Aerivon.exe")) << copy;
     EXPECT_NE(log().find("\nClean exit from threads.\n"), std::string::npos) << log();
+    EXPECT_EQ(test::shell("find " + shell::sh_quote(copy) + " -name '.aerivon-unpack-*' | grep -q ."), 1);
+    ASSERT_FALSE(work.empty());
+    EXPECT_FALSE(exists(work)) << work;
 }
 
-INSTANTIATE_TEST_SUITE_P(SigtermOrClose, CancelQuestionQuitTest, testing::Bool(),
-                         [](const testing::TestParamInfo<bool>& i) {
-                             return std::string(i.param ? "WindowClosed" : "Sigterm");
-                         });
+INSTANTIATE_TEST_SUITE_P(Rows, InstallQuitTest,
+                         testing::Values(quit_row{"WindowClosedAtTheQuestion", true, true},
+                                         quit_row{"SigtermAtTheQuestion", true, false},
+                                         quit_row{"SigtermMidDownload", false, false}),
+                         [](const testing::TestParamInfo<quit_row>& i) { return std::string(i.param.name); });
 
 TEST_F(DemoRoadProgramTest, FormatsNewerThanTheInstallerOpenTheDownloadPageAndQuit) {
     const std::string record = s.home.file("xdg-open.txt");

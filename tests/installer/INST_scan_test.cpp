@@ -19,6 +19,7 @@
 
 #include "base/UTL_thread.h"
 #include "installer/INST_scan.h"
+#include "installer/INST_shutdown.h"
 #include "installer/checksum_task.h"
 #include "installer_fixtures.h"
 
@@ -115,6 +116,12 @@ struct ScanConcurrentTest : test::InstallerTest {
             INST_directory.packages.push_back({record("missing/gone " + std::to_string(i) + ".dat", "x")});
         INST_install_folder = root;
         INST_set_include_flags(1, 1);
+    }
+    // More entries than one call can post, whatever the processor count.
+    void grow_past_one_call() {
+        const package_list one_pass = INST_directory.packages;
+        while (INST_directory.packages.size() < static_cast<size_t>(400 * UTL_cpu_count()))
+            INST_directory.packages.insert(INST_directory.packages.end(), one_pass.begin(), one_pass.end());
     }
 };
 
@@ -236,10 +243,7 @@ TEST_F(ScanConcurrentTest, AMissingInstallFolderGivesNoneAtOnceWithoutAQueue) {
 }
 
 TEST_F(ScanConcurrentTest, ReleasingInMidScanLeavesNoTaskAndANewScanGivesTheSameSignatures) {
-    // More entries than one call can post, whatever the processor count.
-    const package_list one_pass = INST_directory.packages;
-    while (INST_directory.packages.size() < static_cast<size_t>(400 * UTL_cpu_count()))
-        INST_directory.packages.insert(INST_directory.packages.end(), one_pass.begin(), one_pass.end());
+    grow_past_one_call();
     LogCapture log;
     int next = 0;
     float progress = 0.0f;
@@ -265,6 +269,19 @@ TEST_F(ScanConcurrentTest, ReleasingInMidScanLeavesNoTaskAndANewScanGivesTheSame
         else
             ASSERT_EQ(e.back().sig_have, "NONE") << e.back().path;
     EXPECT_EQ(count_of(log.text(), " Start of MD5 at "), 2);
+}
+
+// Every way out of the program (QUIT, the window closed, SIGTERM, a fatal alert) ends the work first: the
+// checksum workers are gone before the exit frees the list they write.
+TEST_F(ScanConcurrentTest, EndingTheWorkInMidScanStopsTheWorkersBeforeTheListIsFreed) {
+    grow_past_one_call();
+    int next = 0;
+    ASSERT_EQ(INST_scan_local_signatures(&next, 0, nullptr), 0);
+    INST_end_work();
+    INST_directory.packages = package_list{}; // as the static destructors do: TSan sees a task still at work
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    next = 0;
+    EXPECT_EQ(INST_scan_local_signatures(&next, 0, nullptr), 1); // no queue was left behind
 }
 
 TEST_F(ScanConcurrentTest, SizedTasksGiveMd5sumsSignaturesPolledOrWaitedFor) {

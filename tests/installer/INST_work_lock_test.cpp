@@ -3,6 +3,7 @@
 // once its lock is free). A run that is still going keeps its folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -86,10 +87,19 @@ TEST_F(WorkLockTest, AKilledExpansionLeavesNothingOnceTheNextRunStarts) {
     ASSERT_EQ(named(install + "Resources", INST_UNPACK_PREFIX).size(), 1u);
     ASSERT_EQ(named(base, "aerivon-installer-").size(), 1u);
 
-    // A run that is still going, and what the clean-up must leave: a link named like a stage (pointing
-    // outside the copy), a folder of another name, a stage-named folder outside the copy, a file in place.
-    const pid_t alive = run_child(base, [] {});
-    ASSERT_TRUE(test::Engine::poll([&] { return named(base, "aerivon-installer-").size() == 2; }));
+    // A run that is still going, with a stage folder of its own in the copy, and what the clean-up must
+    // leave: a link named like a stage (pointing outside the copy), a folder of another name, a stage-named
+    // folder outside the copy, a file in place.
+    const pid_t alive = run_child(base, [&] { INST_make_stage_folder(install + "Resources/"); });
+    ASSERT_TRUE(test::Engine::poll([&] {
+        return named(base, "aerivon-installer-").size() == 2 &&
+               named(install + "Resources", INST_UNPACK_PREFIX).size() == 2;
+    }));
+    std::string live_stage; // the empty one: the killed run's holds its partial file
+    for (const std::string& name : named(install + "Resources", INST_UNPACK_PREFIX))
+        if (fs::is_empty(install + "Resources/" + name))
+            live_stage = name;
+    ASSERT_FALSE(live_stage.empty());
     std::this_thread::sleep_for(std::chrono::milliseconds(100)); // its lock is taken
     fs::create_directories(dir.file("outside/.aerivon-unpack-kept"));
     test::write_file(dir.file("outside/.aerivon-unpack-kept/f"), "f\n");
@@ -111,8 +121,11 @@ TEST_F(WorkLockTest, AKilledExpansionLeavesNothingOnceTheNextRunStarts) {
     INST_set_include_flags(1, 0);
     ASSERT_EQ(INST_plan_install_actions(), 1);
 
-    EXPECT_EQ(named(install + "Resources", INST_UNPACK_PREFIX),
-              std::vector<std::string>{".aerivon-unpack-link"});
+    std::vector<std::string> left = named(install + "Resources", INST_UNPACK_PREFIX),
+                             want = {live_stage, ".aerivon-unpack-link"};
+    std::sort(left.begin(), left.end());
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(left, want);
     EXPECT_TRUE(fs::exists(dir.file("outside/.aerivon-unpack-kept/f")));
     EXPECT_TRUE(fs::exists(install + "Resources/other"));
     EXPECT_EQ(test::read_file(install + "Resources/big.dat"), "old\n");
@@ -121,9 +134,11 @@ TEST_F(WorkLockTest, AKilledExpansionLeavesNothingOnceTheNextRunStarts) {
     EXPECT_TRUE(fs::exists(base + "unrelated"));
     EXPECT_NE(log.text().find("of a run that is gone, with result=0."), std::string::npos) << log.text();
 
-    // Once the other run is gone too, its folder goes at the next start.
+    // Once the other run is gone too, its folders go at the next start.
     kill_child(alive);
     EXPECT_EQ(INST_remove_stale_work_folders(base, own, ""), 1);
+    EXPECT_EQ(INST_remove_unpack_leftovers(install + "Resources/"), 1);
+    EXPECT_FALSE(fs::exists(install + "Resources/" + live_stage));
     EXPECT_EQ(named(base, "aerivon-installer-"),
               std::vector<std::string>{fs::path(own).parent_path().filename()});
 }
