@@ -58,16 +58,6 @@ struct road_state {
 constexpr int directory_key = 1; // HTTP transfer key of the directory fetch
 constexpr size_t install_name_limit = 256;
 
-// The singular or plural form for n, translated, with the arguments put in.
-std::string count3(int n, const std::string& singular, const std::string& plural, const std::string& a1,
-                   const std::string& a2, const std::string& a3) {
-    std::string t;
-    LANG_translate_count(t, n, singular, plural);
-    std::string out;
-    LANG_subst3(out, t, a1, a2, a3);
-    return out;
-}
-
 const server_record* chosen_server() {
     if (INST_servers.servers.empty())
         return nullptr;
@@ -118,42 +108,6 @@ void take_directory_archive(const std::string& zip, const std::string& text, con
         INST_report_installer_too_old(text);
     }
     FILE_delete(zip);
-}
-
-// The install page's body: time left, rate and one line per server.
-std::string install_body() {
-    const float now = INST_download_clock();
-    const float elapsed = std::max(1.0f, now - INST_dispenser.start_time);
-    const float done = INST_dispenser.size_downloaded + INST_dispenser.size_in_progress;
-    const float remaining = std::max(0.0f, INST_total_download_kb - done);
-    const float rate = done / elapsed;
-    const int servers = static_cast<int>(INST_servers.servers.size());
-    std::string body = count3(
-        servers,
-        "About %1:time% left in the install, downloading at %2:rate% with %3:number% download stream.",
-        "About %1:time% left in the install, downloading at %2:rate% with %3:number% simultaneous servers.",
-        INST_format_time_left(remaining / rate), INST_format_rate(rate), INST_int_to_string(servers));
-    for (int i = 0; i < servers; ++i) {
-        const std::string& host = INST_servers.servers[static_cast<size_t>(i)].host;
-        const download_slot* slot = i < static_cast<int>(INST_dispenser.slots.size())
-                                        ? &INST_dispenser.slots[static_cast<size_t>(i)]
-                                        : nullptr;
-        if (!slot || now >= slot->retry_time) {
-            const float slot_kb = slot ? slot->size_finished + slot->size_in_progress : 0.0f;
-            body += tr2("\n\nDownloading at %1:rate% from %2:server%.", INST_format_rate(slot_kb / elapsed),
-                        host);
-        } else {
-            const int wait = std::max(0, static_cast<int>(slot->retry_time - now));
-            std::string t;
-            LANG_translate_count(t, wait,
-                                 "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% second.",
-                                 "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% seconds.");
-            std::string line;
-            LANG_subst3(line, t, host, INST_slot_status_text(i), INST_int_to_string(wait));
-            body += line;
-        }
-    }
-    return body;
 }
 
 } // namespace
@@ -407,10 +361,7 @@ int INST_page_download_demo(int, page_desc* d) {
             INST_download_started = 0;
             return 1;
         }
-        INST_demo_progress = INST_smooth_install_progress(INST_demo_progress);
-        d->status = INST_install_status_text();
-        d->body = INST_demo_progress > 0.01f ? install_body() : std::string();
-        d->progress = INST_demo_progress;
+        INST_describe_install(d, &INST_demo_progress, false);
         d->back = INST_page_pick_destination_demo;
         d->next = nullptr;
         d->cancel_confirmation = INST_confirm_cancel_demo;

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 
@@ -125,6 +126,38 @@ TEST_F(DemoRoadProgramTest, TheRoadInstallsRegistersAndFliesTheDemo) {
         shell::wait_until([&] { return test::read_file(copy + "launch_marker.txt") == "started\n"; }, 5000));
     EXPECT_TRUE(exists(s.home.file(".local/share/Aerivon Installer.prf")));
     EXPECT_FALSE(exists(work)) << work;
+}
+
+// One large package, sent slowly: the bar follows its bytes, and the time left and the rate show once
+// bytes have come, never as 0 while work remains.
+TEST_F(DemoRoadProgramTest, TheBarFollowsTheBytesOfALargePackage) {
+    serve({"--large", "3000"},
+          {"mirror1.test/terrain.dat=slow=250000", "mirror2.test/terrain.dat=slow=250000"});
+    start();
+    walk_to_destination();
+    click(continue_button);
+    ASSERT_TRUE(shell::wait_until(
+        [&] { return log().find("Wizard page: Finshed Web Demo Install") != std::string::npos; }, 60000))
+        << log();
+    expect_installed_copy();
+    const std::string text = log();
+    const size_t expanded = text.find("EXPANDING file " + copy + "Resources/large/terrain.dat");
+    ASSERT_NE(expanded, std::string::npos) << text;
+    std::vector<int> percents;
+    const std::string tag = "Install progress: ";
+    for (size_t at = text.find(tag); at < expanded; at = text.find(tag, at + 1)) {
+        const std::string line = text.substr(at, text.find('\n', at) - at);
+        percents.push_back(std::stoi(line.substr(tag.size())));
+        if (percents.back() > 5) {
+            EXPECT_NE(line.find(" left in the install, downloading at "), std::string::npos) << line;
+        }
+        EXPECT_EQ(line.find("About 0 seconds"), std::string::npos) << line;
+        EXPECT_EQ(line.find(" 0 kilobytes/second"), std::string::npos) << line;
+    }
+    // The bar moved on while the package was still arriving, in many steps and never back.
+    ASSERT_GE(percents.size(), 10u) << text;
+    EXPECT_GE(percents.back(), 50) << text;
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end())) << text;
 }
 
 TEST_F(DemoRoadProgramTest, OneRegisteredCopyRunsAtOnce) {
