@@ -2,6 +2,7 @@
 #include "installer/INST_demo_road.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 
 #include "base/APP_alert.h"
@@ -73,6 +74,22 @@ int other_server(int failed) {
         return 0;
     const int r = UTL_rand_range(0, n - 2);
     return r >= failed ? r + 1 : r;
+}
+
+// Whom a request to `host` reaches first: the proxy when one is set.
+std::string reached_host(const std::string& host) {
+    const std::string& proxy = HTTP_manager().proxy_host;
+    return proxy.empty() ? host : proxy;
+}
+
+// Why the server-list fetch with result `r` failed: the transfer's error, or the file it brought that
+// cannot be read.
+std::string fetch_error(int r, int key) {
+    if (r == 4)
+        return HTTP_failure_text(key);
+    std::string text;
+    FILE_error_text(text, r == 3 ? 20006 : EPROTO);
+    return text;
 }
 
 void add_beta_box(float y) {
@@ -151,7 +168,7 @@ void INST_fetch_directory_file() {
             return;
         const int r = UTL_fetch_server_list(INST_servers);
         if (r != 0 && r != 2)
-            INST_fetch_failed(INST_server_list_fetch);
+            INST_fetch_failed(INST_server_list_fetch, reached_host(UTL_MAKER_HOST), fetch_error(r, 0));
         if (r == 0) {
             INST_fetch_succeeded(INST_server_list_fetch);
             UTL_install_directory_clear(INST_directory);
@@ -182,10 +199,20 @@ void INST_fetch_directory_file() {
         take_directory_archive(zip, text, work);
         return;
     default:
-        INST_fetch_failed(INST_directory_fetch);
+        INST_fetch_failed(INST_directory_fetch, reached_host(server->host), HTTP_failure_text(directory_key));
         INST_chosen_server = other_server(INST_chosen_server);
         return;
     }
+}
+
+void INST_show_fetch_failure(page_desc* d) {
+    std::string line = INST_fetch_failure_line(INST_server_list_fetch);
+    if (line.empty())
+        line = INST_fetch_failure_line(INST_directory_fetch);
+    if (line.empty())
+        return;
+    d->status = line;
+    d->progress = std::max(d->progress, 0.0f);
 }
 
 int INST_page_demo_welcome(int entered, page_desc* d) {
@@ -246,10 +273,12 @@ int INST_page_check_servers(int entered, page_desc* d) {
         INST_directory.version = -1; // a failed directory is fetched again on every visit
     d->title = tr("Check Servers");
     d->back = INST_page_license;
+    d->preferences = 1; // the proxy may be what keeps the servers out of reach
     INST_fetch_directory_file();
     if (INST_servers.servers.empty()) {
         d->body = tr1("I am contacting %1:web site% to find a server for the Aerivon 10 demo.",
                       INST_MAKER_WEB_SITE);
+        INST_show_fetch_failure(d);
         return 0;
     }
     if (INST_directory.version == -1) {
@@ -266,6 +295,7 @@ int INST_page_check_servers(int entered, page_desc* d) {
         const server_record* server = chosen_server();
         d->status =
             tr1("I am downloading demo info from %1:server name%.", server ? server->host : std::string());
+        INST_show_fetch_failure(d);
         return 0;
     }
     if (INST_directory.version != 0) {

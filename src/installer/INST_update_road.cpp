@@ -154,10 +154,13 @@ int INST_page_search_updates(int entered, page_desc* d) {
     d->title = tr("Search for Updates");
     d->back = road_start();
     INST_fetch_directory_file();
+    if (INST_directory.version <= 0)
+        d->preferences = 1; // the proxy may be what keeps the servers out of reach
 
     if (INST_servers.servers.empty()) {
         d->body =
             tr1("I am contacting %1:web site% to find an update server for Aerivon 10.", INST_MAKER_WEB_SITE);
+        INST_show_fetch_failure(d);
     } else if (INST_directory.version == -1) {
         const int p = static_cast<int>(INST_download_percent(directory_key));
         d->body = p == -1
@@ -169,6 +172,7 @@ int INST_page_search_updates(int entered, page_desc* d) {
         d->progress = static_cast<float>(p) / 100.0f;
         const server_record* server = chosen_server();
         d->status = tr1("I am downloading patch info from %1:server name%.", server ? server->host : "");
+        INST_show_fetch_failure(d);
     } else if (INST_directory.version == 0) {
         d->body = tr("There was a problem reading information from the servers.");
     } else {
