@@ -57,7 +57,9 @@ std::string INST_fetch_failure_line(fetch_kind kind) {
     const float now = INST_download_clock();
     if (p.wait <= 0.0f || now >= p.next_try || now < p.failed_at)
         return "";
-    const int seconds = static_cast<int>(std::ceil(p.next_try - now));
+    // The clock's float sums are not exact: a wait of 1 s just begun reads 1, not 2.
+    const float left = std::min(p.wait, p.next_try - now);
+    const int seconds = std::max(1, static_cast<int>(std::ceil(left - 0.001f)));
     std::string form, line;
     LANG_translate_count(
         form, seconds,

@@ -174,6 +174,7 @@ TEST_F(DemoRoadProgramTest, ADeadProxyIsNamedOnCheckServersAndMendedInOptions) {
     start();
     expect_page("Welcome");
     click(continue_button);
+    expect_page("End User License Agreement");
     click(agree_box);
     click(continue_button);
     expect_page("Check Servers");
