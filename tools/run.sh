@@ -167,6 +167,16 @@ update_road() {
     click 742 577
 }
 
+# The installer's window, in $win ("" when it did not appear within 10 seconds).
+find_window() {
+    win=""
+    for _ in $(seq 100); do
+        win=$(xdotool search --class Sim-Root 2>/dev/null | head -1 || true)
+        [ -n "$win" ] && break
+        sleep 0.1
+    done
+}
+
 # Runs the installer once with the log $1; driven by the road function $2 under --auto.
 run_installer() {
     log=$1
@@ -180,12 +190,7 @@ run_installer() {
     fi
     env "${program_env[@]}" SDL_VIDEODRIVER=x11 "$exe" "${args[@]}" &
     program=$!
-    win=""
-    for _ in $(seq 100); do
-        win=$(xdotool search --class Sim-Root 2>/dev/null | head -1 || true)
-        [ -n "$win" ] && break
-        sleep 0.1
-    done
+    find_window
     [ -n "$win" ] || { echo "run: the installer's window did not appear" >&2; exit 1; }
     "$2" "$3" || true
     wait "$program" || true
@@ -202,11 +207,7 @@ chooser_shot() {
         LANG=C.UTF-8 LC_ALL=C.UTF-8 LC_MESSAGES= LANGUAGE= SDL_VIDEODRIVER=x11 \
         "$exe" --log_path="$run/chooser-log.txt" >/dev/null 2>&1 &
     program=$!
-    for _ in $(seq 100); do
-        win=$(xdotool search --class Sim-Root 2>/dev/null | head -1 || true)
-        [ -n "$win" ] && break
-        sleep 0.1
-    done
+    find_window
     sleep 1
     [ -n "$win" ] && shot language-chooser
     # SIGTERM ends the run cleanly, its work folder removed.
@@ -224,12 +225,7 @@ dead_proxy_shot() {
         SDL_VIDEODRIVER=x11 "$exe" --lang=en --log_path="$log" --pref:_log_actions=1 \
         --pref:_proxy_host=127.0.0.1 --pref:_proxy_port=1 --pref:_proxy_port_int=1 >/dev/null 2>&1 &
     program=$!
-    win=""
-    for _ in $(seq 100); do
-        win=$(xdotool search --class Sim-Root 2>/dev/null | head -1 || true)
-        [ -n "$win" ] && break
-        sleep 0.1
-    done
+    find_window
     if [ -n "$win" ]; then
         # With the copy installed, the welcome page offers "Install A Second Copy" as its third choice.
         if [ -n "$(installed_folder)" ]; then

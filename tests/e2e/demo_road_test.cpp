@@ -73,13 +73,16 @@ class DemoRoadProgramTest : public testing::Test {
             5000);
     }
     void click(point p) { s.click(p.x, p.y); }
-    void walk_to_destination() {
+    void walk_to_check_servers() {
         expect_page("Welcome");
         click(continue_button);
         expect_page("End User License Agreement");
         click(agree_box);
         click(continue_button);
         expect_page("Check Servers");
+    }
+    void walk_to_destination() {
+        walk_to_check_servers();
         expect_page("Pick Install Destination for Aerivon10Demo.");
     }
     // GO BACK on the install page, once the first package is in: the question shows over the window.
@@ -172,12 +175,7 @@ TEST_F(DemoRoadProgramTest, ADeadProxyIsNamedOnCheckServersAndMendedInOptions) {
     serve();
     proxy_port = 1; // nothing listens there
     start();
-    expect_page("Welcome");
-    click(continue_button);
-    expect_page("End User License Agreement");
-    click(agree_box);
-    click(continue_button);
-    expect_page("Check Servers");
+    walk_to_check_servers();
     const std::string line = "I could not reach 127.0.0.1: Connection refused. I will try again in ";
     ASSERT_TRUE(
         shell::wait_until([&] { return log().find(line + "2 seconds.") != std::string::npos; }, 10000))
