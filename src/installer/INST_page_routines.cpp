@@ -91,8 +91,10 @@ std::string install_body(bool finished_lines) {
             line = tr1("\n\n%1:server% is finished.", host);
         } else if (!slot || now >= slot->retry_time) {
             const float slot_kb = slot ? slot->size_finished + slot->size_in_progress : 0.0f;
-            line = tr2("\n\nDownloading at %1:rate% from %2:server%.", INST_format_rate(slot_kb / elapsed),
-                       host);
+            // A server whose bytes are arriving does not read 0.
+            const bool receiving = slot && slot->state == 0 && slot->size_in_progress > 0.0f;
+            const float slot_rate = receiving ? std::max(1.0f, slot_kb / elapsed) : slot_kb / elapsed;
+            line = tr2("\n\nDownloading at %1:rate% from %2:server%.", INST_format_rate(slot_rate), host);
         } else {
             const int wait = std::max(0, static_cast<int>(slot->retry_time - now));
             line = count3(wait, "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% second.",
