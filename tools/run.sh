@@ -19,8 +19,10 @@ build-release/run/ and is made afresh by the next run.
                every file matches v2's manifest and whether the user's own file is kept.
   --auto       drives the installer's window with xdotool under a private Xvfb and saves a screenshot
                of each page in build-release/run/screens/, with the cancel question of the Installing
-               page and the language chooser (a run in a locale without translation). Taken without a
-               display, too; with one and without --auto you click through the window yourself.
+               page, the Installing page while the release's large package arrives, Check Servers
+               with the proxy on a dead port and the language chooser (a run in a locale without
+               translation). Taken without a display, too; with one and without --auto you click
+               through the window yourself.
   --help       prints this text.
 
 Exits 0 when the copy is installed (or updated) as the manifest says, else non-zero.
@@ -60,7 +62,8 @@ home=$run/home
 registration="$home/.local/share/aerivon_install_10.txt"
 preferences="$home/.local/share/Aerivon Installer.prf"
 
-python3 tools/make_sample_release.py "$run/release" >/dev/null
+# Release v2 holds a large package (3 MB), so that the Installing page shows its bar moving with the bytes.
+python3 tools/make_sample_release.py "$run/release" --large 3000 >/dev/null
 
 server=""
 xvfb=""
@@ -82,10 +85,16 @@ trap cleanup EXIT
 
 # Serves the release folder $1 on a fresh port, its requests logged to $2.
 start_server() {
-    # Driven by xdotool, the mirrors send 1,000 bytes a second, so that the fetching pages stay long enough
-    # for their screenshots.
+    # Driven by xdotool, the mirrors send 1,000 bytes a second (the directory 150, the large package 300,000),
+    # so that the fetching pages stay long enough for their screenshots.
     local faults=()
-    [ "$auto" = 1 ] && faults=(--fault mirror1.test=slow=1000 --fault mirror2.test=slow=1000)
+    local mirror
+    if [ "$auto" = 1 ]; then
+        for mirror in mirror1.test mirror2.test; do
+            faults+=(--fault "$mirror=slow=1000" --fault "$mirror/directory.txt.zip=slow=150"
+                --fault "$mirror/terrain.dat=slow=300000")
+        done
+    fi
     rm -f "$run/port"
     python3 tools/demo_server.py --root "$1" --port-file "$run/port" --log "$2" \
         "${faults[@]}" >>"$run/server-output.txt" 2>&1 &
@@ -106,13 +115,16 @@ if [ "$auto" = 1 ]; then
     export DISPLAY=":$number"
 fi
 
-wait_page() { # title (a pattern; "$" is the page without a title)
-    for _ in $(seq 300); do
-        grep -q "Wizard page: $1" "$log" 2>/dev/null && { sleep 0.3; return 0; }
+wait_log() { # pattern of a log line, then the seconds to wait for it
+    for _ in $(seq $(($2 * 10))); do
+        grep -q "$1" "$log" 2>/dev/null && return 0
         sleep 0.1
     done
-    echo "run: the page '$1' did not come" >&2
+    echo "run: the log line '$1' did not come" >&2
     return 1
+}
+wait_page() { # title (a pattern; "$" is the page without a title)
+    wait_log "Wizard page: $1" 30 && sleep 0.3
 }
 click() { xdotool mousemove --window "$win" "$1" "$2" mousedown 1 sleep 0.1 mouseup 1; sleep 0.2; }
 shot() { import -window "$win" "$run/screens/$1.png" 2>/dev/null || true; }
@@ -124,7 +136,8 @@ demo_road() { # screenshot prefix
     wait_page "End User License Agreement" && shot "${1}2-license"
     click 250 298
     click 719 577
-    wait_page "Check Servers" && shot "${1}3-check-servers"
+    # Shot at once: the page shows while the directory arrives.
+    wait_log "Wizard page: Check Servers" 30 && sleep 0.1 && shot "${1}3-check-servers"
     wait_page "Pick Install Destination" && shot "${1}4-pick-destination"
     click 719 577
     wait_page "Installing" && shot "${1}5-installing"
@@ -133,6 +146,8 @@ demo_road() { # screenshot prefix
     sleep 0.5
     shot "${1}5-cancel-question"
     click 146 372
+    # Release v2's large package: its bar past a third (v1 has none).
+    [ -z "$1" ] && wait_log "Install progress: [3-9][0-9]%" 60 && shot "5-installing-large-package"
     wait_page "Finshed Web Demo Install" && shot "${1}6-finish"
     click 742 577
 }
@@ -152,6 +167,16 @@ update_road() {
     click 742 577
 }
 
+# The installer's window, in $win ("" when it did not appear within 10 seconds).
+find_window() {
+    win=""
+    for _ in $(seq 100); do
+        win=$(xdotool search --class Sim-Root 2>/dev/null | head -1 || true)
+        [ -n "$win" ] && break
+        sleep 0.1
+    done
+}
+
 # Runs the installer once with the log $1; driven by the road function $2 under --auto.
 run_installer() {
     log=$1
@@ -165,12 +190,7 @@ run_installer() {
     fi
     env "${program_env[@]}" SDL_VIDEODRIVER=x11 "$exe" "${args[@]}" &
     program=$!
-    win=""
-    for _ in $(seq 100); do
-        win=$(xdotool search --class Sim-Root 2>/dev/null | head -1 || true)
-        [ -n "$win" ] && break
-        sleep 0.1
-    done
+    find_window
     [ -n "$win" ] || { echo "run: the installer's window did not appear" >&2; exit 1; }
     "$2" "$3" || true
     wait "$program" || true
@@ -187,14 +207,36 @@ chooser_shot() {
         LANG=C.UTF-8 LC_ALL=C.UTF-8 LC_MESSAGES= LANGUAGE= SDL_VIDEODRIVER=x11 \
         "$exe" --log_path="$run/chooser-log.txt" >/dev/null 2>&1 &
     program=$!
-    for _ in $(seq 100); do
-        win=$(xdotool search --class Sim-Root 2>/dev/null | head -1 || true)
-        [ -n "$win" ] && break
-        sleep 0.1
-    done
+    find_window
     sleep 1
     [ -n "$win" ] && shot language-chooser
-    kill -9 "$program" 2>/dev/null || true
+    # SIGTERM ends the run cleanly, its work folder removed.
+    kill -TERM "$program" 2>/dev/null || true
+    wait "$program" 2>/dev/null || true
+    program=""
+}
+
+# The proxy on a dead port (1): Check Servers says whom it could not reach and when it tries again. The
+# demo road up to that page, its screenshot, then SIGTERM ends the run.
+dead_proxy_shot() {
+    [ "$auto" = 1 ] || return 0
+    log=$run/dead-proxy-log.txt
+    env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" TMPDIR="$run" \
+        SDL_VIDEODRIVER=x11 "$exe" --lang=en --log_path="$log" --pref:_log_actions=1 \
+        --pref:_proxy_host=127.0.0.1 --pref:_proxy_port=1 --pref:_proxy_port_int=1 >/dev/null 2>&1 &
+    program=$!
+    find_window
+    if [ -n "$win" ]; then
+        # With the copy installed, the welcome page offers "Install A Second Copy" as its third choice.
+        if [ -n "$(installed_folder)" ]; then
+            wait_page '$' && click 500 300
+        else
+            wait_page "Welcome" && click 719 577
+        fi
+        wait_page "End User License Agreement" && click 250 298 && click 719 577
+        wait_log "I could not reach 127.0.0.1" 30 && sleep 0.5 && shot check-servers-dead-proxy
+    fi
+    kill -TERM "$program" 2>/dev/null || true
     wait "$program" 2>/dev/null || true
     program=""
 }
@@ -204,6 +246,7 @@ if [ "$update" = 0 ]; then
     [ "$auto" = 0 ] && echo "== click through the installer's window; the road ends when it quits"
     run_installer "$run/installer-log.txt" demo_road ""
     chooser_shot
+    dead_proxy_shot
     [ "$auto" = 1 ] && echo "== screenshots of each page: $run/screens/"
     folder=$(installed_folder)
     if [ -z "$folder" ]; then

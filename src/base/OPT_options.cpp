@@ -9,6 +9,7 @@
 
 #include "base/CMND_registry.h"
 #include "base/DREF_registry.h"
+#include "platform/WIN_system.h"
 
 // Written by OPT_parse on the main thread before any other thread starts; read-only afterwards.
 std::map<std::string, std::string> OPT_store;
@@ -99,8 +100,8 @@ std::string cmnds_listing(const std::string& value) {
     return out;
 }
 
+// Follows the usage line, "Usage: <program> [options...]".
 const char usage_text[] = R"usage(
-Usage: Aerivon [options...]
 
 Options are flags given on the command line. Each is written --flag, or --flag=value when it
 takes a value; a value that holds blanks is written in double quotes: --flag="some value".
@@ -117,8 +118,9 @@ program does not use is accepted and ignored.
     Writes every interface text that has no translation in the current language to the file
     "Untranslated Strings.txt", so that translators can see what is left to do.
 --lang=<lang code>
-    Starts in the language with this two-letter code (en, fr, de, ru, it, es, pt or ja) instead
-    of the language of the desktop. A language that has no translation file stays in English.
+    The wizard's language: en, fr, de or ru. The codes it, es, pt and ja are taken but have no
+    translation, so their texts stay English; any other code is ignored. Without a code that it
+    takes, the desktop's language is used, or a chooser opens when that one is not in the list.
 --allow_rosetta
     Allows the program to run under a translation layer that emulates a different processor,
     which is slow and refused by default.
@@ -141,10 +143,6 @@ OPTIONS OF THE INSTALLER
     server list names (with or without beta versions); the pages' titles show it too.
 --log_path=<file>
     Writes the log to <file> instead of "Aerivon Installer Log.txt" on the desktop.
---lang=<lang code>
-    The wizard's language: en, fr, de or ru. The codes it, es, pt and ja are taken but have no
-    translation, so their texts stay English; any other code is ignored. Without a code that it
-    takes, the desktop's language is used, or a chooser opens when that one is not in the list.
 
 OPTIONS TO AUTO-CONFIGURE AERIVON
 --pref:<key>=<value>
@@ -253,7 +251,7 @@ void OPT_early_commands() {
     if (OPT_has("--version"))
         print_and_exit("Aerivon Demo Installer 3.22r1\n");
     if (OPT_has("-h") || OPT_has("--help"))
-        print_and_exit(OPT_usage_text());
+        print_and_exit(OPT_usage_text(WIN_program_name()));
 }
 
 bool OPT_has(const std::string& key) { return OPT_store.count(key) != 0; }
@@ -274,8 +272,9 @@ bool OPT_is_test_run() { return OPT_has("--fps_test") || OPT_has("--qa_script");
 
 bool OPT_is_crash_report() { return OPT_has("--report_crash") || OPT_has("--send_report"); }
 
-// The raw literal opens with a line break that is not part of the text.
-const char* OPT_usage_text() { return usage_text + 1; }
+std::string OPT_usage_text(const std::string& program) {
+    return "Usage: " + (program.empty() ? std::string("Aerivon") : program) + " [options...]" + usage_text;
+}
 
 std::string OPT_plain_argument() {
     std::string out;

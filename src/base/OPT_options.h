@@ -26,8 +26,9 @@ void OPT_apply_drefs();
 bool OPT_is_test_run();
 // "--report_crash" or "--send_report" given: the crash-report mode of start-up.
 bool OPT_is_crash_report();
-// The fixed usage text that "--help" prints.
-const char* OPT_usage_text();
+// The usage text that "--help" prints: its first line names `program`, the executable as it was called
+// ("Usage: aerivon-installer [options...]"; "Aerivon" when empty), then the fixed text of every option.
+std::string OPT_usage_text(const std::string& program);
 // The plain argument: the text last handed to OPT_parse less its "--" words (a word that begins with "--",
 // with its value, quotes included), the remaining pieces trimmed and joined by one blank. Start-up reads a
 // folder or file to update from it.

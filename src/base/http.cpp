@@ -10,6 +10,7 @@
 #include "base/APP_alert.h"
 #include "base/APP_clock.h"
 #include "base/APP_platform_tag.h"
+#include "base/FILE_error_text.h"
 #include "base/FILE_ops.h"
 #include "base/LOG_log.h"
 #include "base/PREF_file.h"
@@ -343,6 +344,18 @@ void write_error_report(const http_connection* c, const std::string& destination
     write_report(server + path, text.str());
 }
 
+// Why the transfer on `c` failed (see HTTP_failure_text).
+std::string failure_text(const http_connection* c) {
+    int code = c->os_error;
+    if (code == 0 && c->socket)
+        code = c->socket->get_error();
+    std::string text;
+    if (code == 0 && c->status_code > 0 && (c->status_code < 200 || c->status_code > 299))
+        return std::to_string(c->status_code) + (c->status_text.empty() ? "" : " " + c->status_text);
+    FILE_error_text(text, code != 0 ? code : c->socket ? EIO : err_no_socket);
+    return text;
+}
+
 // Waits for a pending look-up so that nothing runs on a slot that is going away.
 void drop_resolver(http_transfer_slot& slot) {
     if (!slot.resolver)
@@ -434,6 +447,11 @@ float HTTP_key_percent(int key) {
     if (!slot->connection)
         return 0.0f;
     return HTTP_percent_complete(slot->connection.get());
+}
+
+std::string HTTP_failure_text(int key) {
+    auto slot = manager.slots.find(key);
+    return slot == manager.slots.end() || !slot->second ? std::string() : slot->second->failure;
 }
 
 int HTTP_transfers_running() {
@@ -609,8 +627,10 @@ int net_check(int key, const std::string& server, const std::string& path, const
         auto cached = manager.host_cache.find(host);
         if (cached == manager.host_cache.end())
             return 0; // still looking up; a finished earlier transfer is not this one
-        if (cached->second == 0)
+        if (cached->second == 0) {
+            FILE_error_text(slot.failure, err_no_address);
             return 2;
+        }
         slot.address = cached->second;
 
         if (!server.empty() && (server.back() == '/' || server.back() == '\\'))
@@ -659,6 +679,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
     if (!(state == 3 || complete || is_err)) {
         if (now() - c->last_activity > idle_limit) {
             write_timeout_report(c, destination, server_name, file);
+            FILE_error_text(slot.failure, ETIMEDOUT);
             HTTP_io_remove(c);
             slot.connection.reset();
             return 2;
@@ -673,6 +694,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
         return 1;
     }
     write_error_report(c, destination, server_name, file, state, is_err);
+    slot.failure = failure_text(c);
     slot.connection.reset();
     return 2;
 }

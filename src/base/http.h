@@ -74,6 +74,7 @@ struct http_transfer_slot {
     THREAD_call* resolver = nullptr; // the pending look-up
     std::string resolving;           // the host it looks up (read by the look-up while it runs)
     uint32_t address = 0;
+    std::string failure; // why the key's last transfer failed (HTTP_failure_text); empty before any failure
 };
 
 // The last failure report of one URL, and how often the same report came again since.
@@ -120,6 +121,11 @@ int net_check(int key, const std::string& server, const std::string& path, const
 
 // The percent of `key`'s transfer: 0 with no connection, else HTTP_percent_complete (-1 when unknown).
 float HTTP_key_percent(int key);
+
+// Why the last failed transfer of `key` failed, as the user may read it: the error's sentence
+// (FILE_error_text: "Connection refused", "We could not find the server over the network"), else the
+// server's status ("404 Not Found"); empty when no transfer of the key has failed. Main thread.
+std::string HTTP_failure_text(int key);
 
 // The transfers under way: a host look-up pending, or a connection connecting, sending, waiting for its
 // head or receiving its body. A connection kept alive after its transfer does not count. Main thread.

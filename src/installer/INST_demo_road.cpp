@@ -2,6 +2,7 @@
 #include "installer/INST_demo_road.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 
 #include "base/APP_alert.h"
@@ -58,16 +59,6 @@ struct road_state {
 constexpr int directory_key = 1; // HTTP transfer key of the directory fetch
 constexpr size_t install_name_limit = 256;
 
-// The singular or plural form for n, translated, with the arguments put in.
-std::string count3(int n, const std::string& singular, const std::string& plural, const std::string& a1,
-                   const std::string& a2, const std::string& a3) {
-    std::string t;
-    LANG_translate_count(t, n, singular, plural);
-    std::string out;
-    LANG_subst3(out, t, a1, a2, a3);
-    return out;
-}
-
 const server_record* chosen_server() {
     if (INST_servers.servers.empty())
         return nullptr;
@@ -83,6 +74,22 @@ int other_server(int failed) {
         return 0;
     const int r = UTL_rand_range(0, n - 2);
     return r >= failed ? r + 1 : r;
+}
+
+// Whom a request to `host` reaches first: the proxy when one is set.
+std::string reached_host(const std::string& host) {
+    const std::string& proxy = HTTP_manager().proxy_host;
+    return proxy.empty() ? host : proxy;
+}
+
+// Why the server-list fetch with result `r` failed: the transfer's error, or the file it brought that
+// cannot be read.
+std::string fetch_error(int r, int key) {
+    if (r == 4)
+        return HTTP_failure_text(key);
+    std::string text;
+    FILE_error_text(text, r == 3 ? 20006 : EPROTO);
+    return text;
 }
 
 void add_beta_box(float y) {
@@ -118,42 +125,6 @@ void take_directory_archive(const std::string& zip, const std::string& text, con
         INST_report_installer_too_old(text);
     }
     FILE_delete(zip);
-}
-
-// The install page's body: time left, rate and one line per server.
-std::string install_body() {
-    const float now = INST_download_clock();
-    const float elapsed = std::max(1.0f, now - INST_dispenser.start_time);
-    const float done = INST_dispenser.size_downloaded + INST_dispenser.size_in_progress;
-    const float remaining = std::max(0.0f, INST_total_download_kb - done);
-    const float rate = done / elapsed;
-    const int servers = static_cast<int>(INST_servers.servers.size());
-    std::string body = count3(
-        servers,
-        "About %1:time% left in the install, downloading at %2:rate% with %3:number% download stream.",
-        "About %1:time% left in the install, downloading at %2:rate% with %3:number% simultaneous servers.",
-        INST_format_time_left(remaining / rate), INST_format_rate(rate), INST_int_to_string(servers));
-    for (int i = 0; i < servers; ++i) {
-        const std::string& host = INST_servers.servers[static_cast<size_t>(i)].host;
-        const download_slot* slot = i < static_cast<int>(INST_dispenser.slots.size())
-                                        ? &INST_dispenser.slots[static_cast<size_t>(i)]
-                                        : nullptr;
-        if (!slot || now >= slot->retry_time) {
-            const float slot_kb = slot ? slot->size_finished + slot->size_in_progress : 0.0f;
-            body += tr2("\n\nDownloading at %1:rate% from %2:server%.", INST_format_rate(slot_kb / elapsed),
-                        host);
-        } else {
-            const int wait = std::max(0, static_cast<int>(slot->retry_time - now));
-            std::string t;
-            LANG_translate_count(t, wait,
-                                 "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% second.",
-                                 "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% seconds.");
-            std::string line;
-            LANG_subst3(line, t, host, INST_slot_status_text(i), INST_int_to_string(wait));
-            body += line;
-        }
-    }
-    return body;
 }
 
 } // namespace
@@ -197,7 +168,7 @@ void INST_fetch_directory_file() {
             return;
         const int r = UTL_fetch_server_list(INST_servers);
         if (r != 0 && r != 2)
-            INST_fetch_failed(INST_server_list_fetch);
+            INST_fetch_failed(INST_server_list_fetch, reached_host(UTL_MAKER_HOST), fetch_error(r, 0));
         if (r == 0) {
             INST_fetch_succeeded(INST_server_list_fetch);
             UTL_install_directory_clear(INST_directory);
@@ -228,10 +199,20 @@ void INST_fetch_directory_file() {
         take_directory_archive(zip, text, work);
         return;
     default:
-        INST_fetch_failed(INST_directory_fetch);
+        INST_fetch_failed(INST_directory_fetch, reached_host(server->host), HTTP_failure_text(directory_key));
         INST_chosen_server = other_server(INST_chosen_server);
         return;
     }
+}
+
+void INST_show_fetch_failure(page_desc* d) {
+    std::string line = INST_fetch_failure_line(INST_server_list_fetch);
+    if (line.empty())
+        line = INST_fetch_failure_line(INST_directory_fetch);
+    if (line.empty())
+        return;
+    d->status = line;
+    d->progress = std::max(d->progress, 0.0f);
 }
 
 int INST_page_demo_welcome(int entered, page_desc* d) {
@@ -292,10 +273,12 @@ int INST_page_check_servers(int entered, page_desc* d) {
         INST_directory.version = -1; // a failed directory is fetched again on every visit
     d->title = tr("Check Servers");
     d->back = INST_page_license;
+    d->preferences = 1; // the proxy may be what keeps the servers out of reach
     INST_fetch_directory_file();
     if (INST_servers.servers.empty()) {
         d->body = tr1("I am contacting %1:web site% to find a server for the Aerivon 10 demo.",
                       INST_MAKER_WEB_SITE);
+        INST_show_fetch_failure(d);
         return 0;
     }
     if (INST_directory.version == -1) {
@@ -312,6 +295,7 @@ int INST_page_check_servers(int entered, page_desc* d) {
         const server_record* server = chosen_server();
         d->status =
             tr1("I am downloading demo info from %1:server name%.", server ? server->host : std::string());
+        INST_show_fetch_failure(d);
         return 0;
     }
     if (INST_directory.version != 0) {
@@ -407,10 +391,7 @@ int INST_page_download_demo(int, page_desc* d) {
             INST_download_started = 0;
             return 1;
         }
-        INST_demo_progress = INST_smooth_install_progress(INST_demo_progress);
-        d->status = INST_install_status_text();
-        d->body = INST_demo_progress > 0.01f ? install_body() : std::string();
-        d->progress = INST_demo_progress;
+        INST_describe_install(d, &INST_demo_progress, false);
         d->back = INST_page_pick_destination_demo;
         d->next = nullptr;
         d->cancel_confirmation = INST_confirm_cancel_demo;

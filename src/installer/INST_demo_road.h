@@ -38,6 +38,11 @@ int INST_launch_simulator(int entered, page_desc* desc);
 // or Search for Updates does).
 void INST_fetch_directory_file();
 
+// While the server list or the directory waits to be fetched again after a failure, the server-checking
+// pages' status line says so (INST_fetch_failure_line), with the bar shown at least empty so that the line
+// is drawn.
+void INST_show_fetch_failure(page_desc* d);
+
 // 1 when a typed install name may become a folder of the destination: not empty, no '/' or '\', not "."
 // or "..", and a safe relative path.
 int INST_install_name_is_usable(const std::string& name);

@@ -2,6 +2,11 @@
 #include "installer/INST_fetch_limits.h"
 
 #include <algorithm>
+#include <cmath>
+
+#include "base/LANG_localise.h"
+#include "base/LOG_log.h"
+#include "base/PREF_file.h"
 
 #include "installer/INST_download.h"
 
@@ -14,6 +19,7 @@ struct pacing {
     float wait = 0.0f;      // the wait after the last failure; 0 after a success or before any try
     float failed_at = 0.0f; // INST_download_clock seconds
     float next_try = 0.0f;
+    std::string host, why; // of the last failure
 };
 
 // One pacing per fetch kind; main thread only.
@@ -33,11 +39,34 @@ bool INST_fetch_due(fetch_kind kind) {
     return now >= paced[kind].next_try || now < paced[kind].failed_at;
 }
 
-void INST_fetch_failed(fetch_kind kind) {
+void INST_fetch_failed(fetch_kind kind, const std::string& host, const std::string& why) {
     pacing& p = paced[kind];
     p.wait = p.wait > 0.0f ? std::min(p.wait * 2.0f, longest_wait) : first_wait;
     p.failed_at = INST_download_clock();
     p.next_try = p.failed_at + p.wait;
+    p.host = host;
+    p.why = why;
+    if (PREF_installer.log_actions) {
+        LOG_stream << INST_fetch_failure_line(kind) << "\n";
+        LOG_stream.flush();
+    }
+}
+
+std::string INST_fetch_failure_line(fetch_kind kind) {
+    const pacing& p = paced[kind];
+    const float now = INST_download_clock();
+    if (p.wait <= 0.0f || now >= p.next_try || now < p.failed_at)
+        return "";
+    // The clock's float sums are not exact: a wait of 1 s just begun reads 1, not 2.
+    const float left = std::min(p.wait, p.next_try - now);
+    const int seconds = std::max(1, static_cast<int>(std::ceil(left - 0.001f)));
+    std::string form, line;
+    LANG_translate_count(
+        form, seconds,
+        "I could not reach %1:server name%: %2:error%. I will try again in %3:seconds% second.",
+        "I could not reach %1:server name%: %2:error%. I will try again in %3:seconds% seconds.");
+    LANG_subst3(line, form, p.host, p.why, std::to_string(seconds));
+    return line;
 }
 
 void INST_fetch_succeeded(fetch_kind kind) { paced[kind] = pacing{}; }

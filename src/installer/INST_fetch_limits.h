@@ -7,6 +7,7 @@
 // success makes the next failure wait 1 s again. Time is INST_download_clock's. Main thread only.
 #pragma once
 #include <cstdint>
+#include <string>
 
 // The most bytes the server list or the zipped directory may take.
 constexpr int64_t INST_listing_byte_cap = int64_t{64} << 20;
@@ -20,9 +21,15 @@ enum fetch_kind { INST_server_list_fetch = 0, INST_directory_fetch = 1 };
 
 // True when `kind` may start a transfer now: it has not failed, or its wait is over.
 bool INST_fetch_due(fetch_kind kind);
-// The transfer (or the reading of what it brought) failed: the next try waits.
-void INST_fetch_failed(fetch_kind kind);
+// The transfer (or the reading of what it brought) failed: the next try waits. `host` is whom the fetch
+// tried to reach and `why` the error's text; with actions logged, INST_fetch_failure_line goes to the log.
+void INST_fetch_failed(fetch_kind kind, const std::string& host = "", const std::string& why = "");
 // It succeeded: no wait now, and 1 s after the next failure.
 void INST_fetch_succeeded(fetch_kind kind);
+// While `kind` waits to try again after a failure, the pages' status line, translated: "I could not reach
+// <host>: <why>. I will try again in <n> seconds." (n the whole seconds left, rounded up; the singular form
+// for 1). Empty when it has not failed since its last success or while it tries again.
+std::string INST_fetch_failure_line(fetch_kind kind);
+
 // The seconds the next try of `kind` waits for after the current failure; 0 when it has not failed.
 float INST_fetch_wait(fetch_kind kind);

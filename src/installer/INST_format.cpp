@@ -8,13 +8,14 @@
 #include "base/LANG_localise.h"
 #include "base/http.h"
 #include "installer/INST_download.h"
+#include "installer/INST_text.h"
 
 namespace {
 
 // "%.<decimals>f <unit>" of value.
-std::string fixed_text(double value, int decimals, const char* unit) {
+std::string fixed_text(double value, int decimals, const std::string& unit) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f %s", decimals, value, unit);
+    std::snprintf(buf, sizeof buf, "%.*f %s", decimals, value, unit.c_str());
     return buf;
 }
 
@@ -35,10 +36,10 @@ std::string INST_int_to_string(int n) { return std::to_string(n); }
 
 std::string INST_format_size_kb(float kb) {
     if (kb > 1024000.0f)
-        return fixed_text(static_cast<double>(kb) / 1048576.0, 1, "GB");
+        return fixed_text(static_cast<double>(kb) / 1048576.0, 1, inst_text::tr("GB"));
     if (kb > 1024.0f)
-        return fixed_text(static_cast<double>(kb) / 1024.0, 0, "MB");
-    return fixed_text(static_cast<double>(kb), 0, "KB");
+        return fixed_text(static_cast<double>(kb) / 1024.0, 0, inst_text::tr("MB"));
+    return fixed_text(static_cast<double>(kb), 0, inst_text::tr("KB"));
 }
 
 std::string INST_format_rate(float kb_per_second) {

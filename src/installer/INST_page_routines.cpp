@@ -8,6 +8,8 @@
 #include "base/APP_clock.h"
 #include "base/FILE_ops.h"
 #include "base/LANG_localise.h"
+#include "base/LOG_log.h"
+#include "base/PREF_file.h"
 #include "installer/INST_dialogs.h"
 #include "installer/INST_download.h"
 #include "installer/INST_format.h"
@@ -25,12 +27,115 @@ using inst_text::tr2;
 int INST_ui_atlas = 0;
 int INST_ui_atlas_language = -1;
 
+namespace {
+
+// The record a slot works on, when it is busy with a planned download; else null.
+const file_record* slot_download(const download_slot& s) {
+    const package_list& list = INST_directory.packages;
+    if (s.package_index < 0 || static_cast<size_t>(s.package_index) >= list.size() ||
+        list[static_cast<size_t>(s.package_index)].empty())
+        return nullptr;
+    const file_record& r = list[static_cast<size_t>(s.package_index)].back();
+    return r.plan_download && r.download_kb > 0.0f ? &r : nullptr;
+}
+
+// The share of its package that a slot has received: all of it while the package expands.
+float slot_share(const download_slot& s, const file_record& r) {
+    return s.expanding ? 1.0f : std::clamp(s.size_in_progress / r.download_kb, 0.0f, 1.0f);
+}
+
+// KB of the download total received: finished transfers, the running ones, and those being expanded.
+float downloaded_kb() {
+    float kb = INST_dispenser.size_downloaded + INST_dispenser.size_in_progress;
+    for (const download_slot& s : INST_dispenser.slots)
+        if (const file_record* r = s.expanding ? slot_download(s) : nullptr)
+            kb += r->download_kb;
+    return kb;
+}
+
+// The singular or plural form for n, translated, with the arguments put in.
+std::string count3(int n, const char* singular, const char* plural, const std::string& a1,
+                   const std::string& a2, const std::string& a3) {
+    std::string t, out;
+    LANG_translate_count(t, n, singular, plural);
+    LANG_subst3(out, t, a1, a2, a3);
+    return out;
+}
+
+// The installing pages' body (see INST_describe_install).
+std::string install_body(bool finished_lines) {
+    const float now = INST_download_clock();
+    const float elapsed = std::max(1.0f, now - INST_dispenser.start_time);
+    const float done = downloaded_kb();
+    const float remaining = std::max(0.0f, INST_total_download_kb - done);
+    const float rate = done / elapsed;
+    const int servers = static_cast<int>(INST_servers.servers.size());
+    const int entries = static_cast<int>(INST_directory.packages.size());
+    // The step has work left whenever the page asks: a time left or a rate that rounds to 0 would be false.
+    std::string body;
+    if (rate > 0.0f)
+        body = count3(
+            servers,
+            "About %1:time% left in the install, downloading at %2:rate% with %3:number% download stream.",
+            "About %1:time% left in the install, downloading at %2:rate% with %3:number% simultaneous "
+            "servers.",
+            INST_format_time_left(std::max(1.0f, remaining / rate)), INST_format_rate(std::max(1.0f, rate)),
+            INST_int_to_string(servers));
+    for (int i = 0; i < servers; ++i) {
+        const std::string& host = INST_servers.servers[static_cast<size_t>(i)].host;
+        const download_slot* slot = i < static_cast<int>(INST_dispenser.slots.size())
+                                        ? &INST_dispenser.slots[static_cast<size_t>(i)]
+                                        : nullptr;
+        std::string line;
+        if (finished_lines && (!slot || (now >= slot->retry_time && slot->package_index >= entries))) {
+            line = tr1("\n\n%1:server% is finished.", host);
+        } else if (!slot || now >= slot->retry_time) {
+            const float slot_kb = slot ? slot->size_finished + slot->size_in_progress : 0.0f;
+            // A server whose bytes are arriving does not read 0.
+            const bool receiving = slot && slot->state == 0 && slot->size_in_progress > 0.0f;
+            const float slot_rate = receiving ? std::max(1.0f, slot_kb / elapsed) : slot_kb / elapsed;
+            line = tr2("\n\nDownloading at %1:rate% from %2:server%.", INST_format_rate(slot_rate), host);
+        } else {
+            const int wait = std::max(0, static_cast<int>(slot->retry_time - now));
+            line = count3(wait, "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% second.",
+                          "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% seconds.", host,
+                          INST_slot_status_text(i), INST_int_to_string(wait));
+        }
+        body += body.empty() ? line.substr(2) : line;
+    }
+    return body;
+}
+
+// The whole percent of the bar last logged, -1 when none (main thread).
+int logged_percent = -1;
+
+} // namespace
+
+float INST_install_kb_in() {
+    float kb = INST_dispenser.size_expanded;
+    for (const download_slot& s : INST_dispenser.slots)
+        if (const file_record* r = s.state == 0 || s.expanding ? slot_download(s) : nullptr)
+            kb += slot_share(s, *r) * r->expanded_kb;
+    return kb;
+}
+
 float INST_smooth_install_progress(float shown) {
-    const float target =
-        INST_total_expanded_kb > 0.0f ? INST_dispenser.size_expanded / INST_total_expanded_kb : 1.0f;
+    const float target = INST_total_expanded_kb > 0.0f ? INST_install_kb_in() / INST_total_expanded_kb : 1.0f;
     const float k = 5.0f * APP_clock.frame_time;
     const float p = (1.0f - k) * shown + k * target;
     return std::isfinite(p) ? std::clamp(p, 0.0f, 1.0f) : 0.0f;
+}
+
+void INST_describe_install(page_desc* d, float* shown, bool finished_lines) {
+    *shown = INST_smooth_install_progress(*shown);
+    d->progress = *shown;
+    d->status = INST_install_status_text();
+    d->body = *shown > 0.01f ? install_body(finished_lines) : std::string();
+    const int percent = static_cast<int>(*shown * 100.0f);
+    if (percent == logged_percent || !PREF_installer.log_actions)
+        return;
+    logged_percent = percent;
+    LOG_stream << "Install progress: " << percent << "% " << d->body.substr(0, d->body.find('\n')) << "\n";
 }
 
 std::string INST_install_status_text() {

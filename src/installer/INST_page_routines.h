@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "installer/INST_wizard.h"
+
 // The UI element atlas (manual texture 1022: the word buttons of the wizard) and the language index it
 // was loaded for (-1 before the first load).
 extern int INST_ui_atlas;
@@ -41,6 +43,20 @@ INST_cancel_demo_texts INST_cancel_demo_question();
 // percent of that file), skipped as installed or skipped as not needed; translated, file name put in.
 std::string INST_install_status_text();
 
-// The installing pages' bar, moved from `shown` toward the share of the install total expanded so far, at a
-// rate that follows the frame time; a job that only deletes has nothing to expand and counts as all there.
+// The KB of the install total that is in: the expanded size of every finished package plus, for each slot
+// busy with a package, the share of that package's expanded size that its transfer has received (all of it
+// while the package expands).
+float INST_install_kb_in();
+
+// The installing pages' bar, moved from `shown` toward INST_install_kb_in's share of the install total, at
+// a rate that follows the frame time; a job that only deletes has nothing to expand and counts as all there.
 float INST_smooth_install_progress(float shown);
+
+// One frame of an installing page's texts, after a download step that left work: the bar moves from
+// `*shown` (INST_smooth_install_progress), the status line names the last action, and once the bar is past
+// 1 % the body holds the time left and the rate (when bytes have come: never below 1 second and 1
+// kilobyte/second while work remains) and one line per server: its rate, or its failure and the seconds
+// until its retry, or with `finished_lines` "is finished" for a server with nothing left. With actions
+// logged, each new whole percent of the bar is logged as "Install progress: <n>%" with the body's first
+// line.
+void INST_describe_install(page_desc* d, float* shown, bool finished_lines);

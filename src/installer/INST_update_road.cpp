@@ -84,47 +84,6 @@ const server_record* chosen_server() {
     return &INST_servers.servers[static_cast<size_t>(INST_chosen_server)];
 }
 
-// The install page's body: time left and rate, then one line per server: downloading, benched with its
-// countdown, or finished (no package left, or never served).
-std::string install_body() {
-    const float now = INST_download_clock();
-    const float elapsed = std::max(1.0f, now - INST_dispenser.start_time);
-    const float done = INST_dispenser.size_downloaded + INST_dispenser.size_in_progress;
-    const float remaining = std::max(0.0f, INST_total_download_kb - done);
-    const float rate = done / elapsed;
-    const int servers = static_cast<int>(INST_servers.servers.size());
-    const int entries = static_cast<int>(INST_directory.packages.size());
-
-    std::string body, form;
-    LANG_translate_count(
-        form, servers,
-        "About %1:time% left in the install, downloading at %2:rate% with %3:number% download stream.",
-        "About %1:time% left in the install, downloading at %2:rate% with %3:number% simultaneous servers.");
-    LANG_subst3(body, form, INST_format_time_left(remaining / rate), INST_format_rate(rate),
-                INST_int_to_string(servers));
-    for (int i = 0; i < servers; ++i) {
-        const std::string& host = INST_servers.servers[static_cast<size_t>(i)].host;
-        const download_slot* slot = i < static_cast<int>(INST_dispenser.slots.size())
-                                        ? &INST_dispenser.slots[static_cast<size_t>(i)]
-                                        : nullptr;
-        if (!slot || (now >= slot->retry_time && slot->package_index >= entries)) {
-            body += tr1("\n\n%1:server% is finished.", host);
-        } else if (now >= slot->retry_time) {
-            body += tr2("\n\nDownloading at %1:rate% from %2:server%.",
-                        INST_format_rate((slot->size_finished + slot->size_in_progress) / elapsed), host);
-        } else {
-            const int wait = std::max(0, static_cast<int>(slot->retry_time - now));
-            std::string t, line;
-            LANG_translate_count(t, wait,
-                                 "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% second.",
-                                 "\n\n%1:server%: %2:errormessage%.  Will retry in %3:seconds% seconds.");
-            LANG_subst3(line, t, host, INST_slot_status_text(i), INST_int_to_string(wait));
-            body += line;
-        }
-    }
-    return body;
-}
-
 } // namespace
 
 int INST_update_has_work() {
@@ -195,10 +154,13 @@ int INST_page_search_updates(int entered, page_desc* d) {
     d->title = tr("Search for Updates");
     d->back = road_start();
     INST_fetch_directory_file();
+    if (INST_directory.version <= 0)
+        d->preferences = 1; // the proxy may be what keeps the servers out of reach
 
     if (INST_servers.servers.empty()) {
         d->body =
             tr1("I am contacting %1:web site% to find an update server for Aerivon 10.", INST_MAKER_WEB_SITE);
+        INST_show_fetch_failure(d);
     } else if (INST_directory.version == -1) {
         const int p = static_cast<int>(INST_download_percent(directory_key));
         d->body = p == -1
@@ -210,6 +172,7 @@ int INST_page_search_updates(int entered, page_desc* d) {
         d->progress = static_cast<float>(p) / 100.0f;
         const server_record* server = chosen_server();
         d->status = tr1("I am downloading patch info from %1:server name%.", server ? server->host : "");
+        INST_show_fetch_failure(d);
     } else if (INST_directory.version == 0) {
         d->body = tr("There was a problem reading information from the servers.");
     } else {
@@ -279,10 +242,7 @@ int INST_page_download_update(int entered, page_desc* d) {
             d->next = INST_page_finished_web_update;
             return 1;
         }
-        INST_update_progress = INST_smooth_install_progress(INST_update_progress);
-        d->status = INST_install_status_text();
-        d->body = INST_update_progress > 0.01f ? install_body() : std::string();
-        d->progress = INST_update_progress;
+        INST_describe_install(d, &INST_update_progress, true);
         d->back = INST_page_check_disk_space;
         d->next = nullptr;
         d->cancel_confirmation = INST_confirm_stop_update;

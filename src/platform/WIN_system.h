@@ -35,6 +35,9 @@ std::vector<WIN_cpu_record> WIN_cpu_records();
 int WIN_processor_count();
 // The page size: the granularity of file mappings.
 int WIN_page_size();
+
+// The name the program was started by, without its folder ("aerivon-installer"); "" when unknown.
+std::string WIN_program_name();
 // Names the calling thread for debuggers and /proc (at most 15 characters are kept).
 void WIN_set_thread_name(const char* name);
 

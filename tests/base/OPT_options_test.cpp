@@ -87,8 +87,10 @@ TEST(OptionsTest, PlainArgumentIsTheTextLessItsDoubleDashWords) {
 }
 
 TEST(OptionsTest, UsageTextNamesEveryOptionInGroupOrder) {
-    const std::string usage = OPT_usage_text();
-    EXPECT_EQ(usage.rfind("Usage: Aerivon [options...]\n\n", 0), 0u);
+    EXPECT_EQ(OPT_usage_text("").rfind("Usage: Aerivon [options...]\n\n", 0), 0u);
+    const std::string usage = OPT_usage_text("aerivon-installer");
+    EXPECT_EQ(usage.rfind("Usage: aerivon-installer [options...]\n\n", 0), 0u);
+    EXPECT_EQ(usage.find("\n--lang="), usage.rfind("\n--lang=")) << "--lang is described twice";
     EXPECT_GT(usage.size(), 7000u);
     EXPECT_LT(usage.size(), 7700u);
     EXPECT_EQ(usage.back(), '\n');
@@ -107,7 +109,6 @@ TEST(OptionsTest, UsageTextNamesEveryOptionInGroupOrder) {
                            "--server_clone=n",
                            "--install_name=<name>",
                            "--log_path=<file>",
-                           "--lang=<lang code>",
                            "\nOPTIONS TO AUTO-CONFIGURE AERIVON\n",
                            "--pref:<key>=<value>",
                            "--dref:<ref>=<value>",

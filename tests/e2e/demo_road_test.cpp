@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 
@@ -20,6 +21,9 @@ struct point {
 constexpr point wizard(int x, int y) { return {x, 600 - y}; }
 constexpr point continue_button = wizard(719, 23), back_button = wizard(594, 23),
                 quit_button = wizard(58, 23);
+constexpr point options_button = wizard(159, 23);
+// The preferences dialog, 700 x 380, has its origin at (50, 110); the proxy port field is at (85, 20).
+constexpr point proxy_port_field = {50 + 200, 600 - 110 - 23};
 constexpr point last_quit = wizard(742, 23), agree_box = wizard(250, 302), first_choice = wizard(500, 350);
 // The two-button dialog is 700 x 206, centred: its origin is (50, 197) in the window.
 constexpr point dialog_first = {50 + 96, 600 - 197 - 56}, dialog_second = {50 + 96, 600 - 197 - 31};
@@ -45,7 +49,8 @@ class DemoRoadProgramTest : public testing::Test {
         std::vector<std::string> args = {"--lang=en", "--pref:_log_actions=1", "--log_path=" + log_path};
         if (server)
             args.insert(args.end(), {"--pref:_proxy_host=127.0.0.1",
-                                     "--pref:_proxy_port_int=" + std::to_string(server->port())});
+                                     "--pref:_proxy_port_int=" +
+                                         std::to_string(proxy_port ? proxy_port : server->port())});
         env["TMPDIR"] = tmp.path();
         s.start(AERIVON_EXE, args, env);
         ASSERT_FALSE(s.window().empty()) << s.process->errors();
@@ -75,13 +80,16 @@ class DemoRoadProgramTest : public testing::Test {
             5000);
     }
     void click(point p) { s.click(p.x, p.y); }
-    void walk_to_destination() {
+    void walk_to_check_servers() {
         expect_page("Welcome");
         click(continue_button);
         expect_page("End User License Agreement");
         click(agree_box);
         click(continue_button);
         expect_page("Check Servers");
+    }
+    void walk_to_destination() {
+        walk_to_check_servers();
         expect_page("Pick Install Destination for Aerivon10Demo.");
     }
     // GO BACK on the install page, once the first package is in: the question shows over the window.
@@ -104,6 +112,7 @@ class DemoRoadProgramTest : public testing::Test {
                   0);
     }
 
+    int proxy_port = 0; // the demo server's unless set
     shell::session s{"800x600x24"};
     test::TempDir release, tmp;
     std::unique_ptr<test::DemoServer> server;
@@ -131,6 +140,72 @@ TEST_F(DemoRoadProgramTest, TheRoadInstallsRegistersAndFliesTheDemo) {
         shell::wait_until([&] { return test::read_file(copy + "launch_marker.txt") == "started\n"; }, 5000));
     EXPECT_TRUE(exists(s.home.file(".local/share/Aerivon Installer.prf")));
     EXPECT_FALSE(exists(work)) << work;
+}
+
+// One large package, sent slowly: the bar follows its bytes, and the time left and the rate show once
+// bytes have come, never as 0 while work remains.
+TEST_F(DemoRoadProgramTest, TheBarFollowsTheBytesOfALargePackage) {
+    serve({"--large", "3000"},
+          {"mirror1.test/terrain.dat=slow=250000", "mirror2.test/terrain.dat=slow=250000"});
+    start();
+    walk_to_destination();
+    click(continue_button);
+    ASSERT_TRUE(shell::wait_until(
+        [&] { return log().find("Wizard page: Finshed Web Demo Install") != std::string::npos; }, 60000))
+        << log();
+    expect_installed_copy();
+    const std::string text = log();
+    const size_t expanded = text.find("EXPANDING file " + copy + "Resources/large/terrain.dat");
+    ASSERT_NE(expanded, std::string::npos) << text;
+    std::vector<int> percents;
+    const std::string tag = "Install progress: ";
+    for (size_t at = text.find(tag); at < expanded; at = text.find(tag, at + 1)) {
+        const std::string line = text.substr(at, text.find('\n', at) - at);
+        percents.push_back(std::stoi(line.substr(tag.size())));
+        if (percents.back() > 5) {
+            EXPECT_NE(line.find(" left in the install, downloading at "), std::string::npos) << line;
+        }
+        EXPECT_EQ(line.find("About 0 seconds"), std::string::npos) << line;
+        EXPECT_EQ(line.find(" 0 kilobytes/second"), std::string::npos) << line;
+    }
+    // The bar moved on while the package was still arriving, in many steps and never back.
+    ASSERT_GE(percents.size(), 10u) << text;
+    EXPECT_GE(percents.back(), 50) << text;
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end())) << text;
+}
+
+// A proxy on a dead port: Check Servers says whom it could not reach and why, and when it tries again; the
+// log has the line once per failure; GO BACK and OPTIONS work while it retries, and a mended port lets the
+// road go on.
+TEST_F(DemoRoadProgramTest, ADeadProxyIsNamedOnCheckServersAndMendedInOptions) {
+    serve();
+    proxy_port = 1; // nothing listens there
+    start();
+    walk_to_check_servers();
+    const std::string line = "I could not reach 127.0.0.1: Connection refused. I will try again in ";
+    ASSERT_TRUE(
+        shell::wait_until([&] { return log().find(line + "2 seconds.") != std::string::npos; }, 10000))
+        << log();
+    click(back_button);
+    ASSERT_TRUE(shell::wait_until(
+        [&] {
+            const std::string text = log();
+            return text.find("Wizard page: End User License Agreement", text.find(line)) != std::string::npos;
+        },
+        5000))
+        << log();
+    click(continue_button); // "I agree!" is still ticked
+    const std::string text = log();
+    for (const char* wait : {"1 second.\n", "2 seconds.\n"})
+        EXPECT_EQ(text.find(line + wait), text.rfind(line + wait)) << wait << " logged twice:\n" << text;
+    click(options_button);
+    ASSERT_TRUE(shows(panel_fill, proxy_port_field, false)) << s.last_shot;
+    click(proxy_port_field);
+    s.xdo("key ctrl+a BackSpace type --delay 20 " + std::to_string(server->port()));
+    s.key("Escape");
+    ASSERT_TRUE(shell::wait_until(
+        [&] { return log().find("Wizard page: Pick Install Destination") != std::string::npos; }, 40000))
+        << log();
 }
 
 TEST_F(DemoRoadProgramTest, OneRegisteredCopyRunsAtOnce) {

@@ -43,8 +43,8 @@ TEST(ProgramTest, EarlyOptionsPrintAndExit) {
         {{"--cmnds"}, "sim\n"},
         {{"--cmnds=sim/operation/"}, "quicktime_record_toggle\nquit\nscreenshot\n"},
         {{"--cmnds=nowhere/"}, ""},
-        {{"--help"}, OPT_usage_text()},
-        {{"-h"}, OPT_usage_text()},
+        {{"--help"}, OPT_usage_text("aerivon-installer")},
+        {{"-h"}, OPT_usage_text("aerivon-installer")},
     };
     for (const auto& [args, printed] : cases) {
         SCOPED_TRACE(args.front());

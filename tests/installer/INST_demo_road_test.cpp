@@ -177,8 +177,8 @@ TEST_F(DemoRoadTest, AnInstallWithNothingToExpandShowsAFiniteBarAndFinishes) {
     EXPECT_EQ(INST_page_download_demo(1, &d), 0);
     EXPECT_TRUE(std::isfinite(d.progress));
     EXPECT_GT(d.progress, 0.0f);
-    EXPECT_NE(d.body.find("\n\nmirror1.test: Server is not responding normally..  Will retry in 30 seconds."),
-              std::string::npos)
+    // No byte has come: no time left or rate, the server's line first.
+    EXPECT_EQ(d.body.find("mirror1.test: Server is not responding normally..  Will retry in 30 seconds."), 0u)
         << d.body;
 
     fake_clock_seconds = 200.0f;
@@ -188,6 +188,31 @@ TEST_F(DemoRoadTest, AnInstallWithNothingToExpandShowsAFiniteBarAndFinishes) {
     EXPECT_EQ(result, 1);
     EXPECT_EQ(d.next, INST_page_finished_web_demo);
     EXPECT_EQ(INST_download_started, 0);
+}
+
+// 3 KB of a 100 KB package in 10 s: the bar counts the received share, and the slow rate reads 1, not 0.
+TEST_F(DemoRoadTest, ThePackageBeingFetchedMovesTheBarAndASlowRateNeverReadsZero) {
+    file_record big;
+    big.sig_want = "abc";
+    big.path = "big.dat";
+    big.plan_download = 1;
+    big.download_kb = big.expanded_kb = 100.0f;
+    INST_directory.packages = {{big}};
+    INST_total_expanded_kb = INST_total_download_kb = 100.0f;
+    fake_clock_seconds = 100.0f;
+    INST_set_download_clock(fake_clock);
+    INST_reset_downloads();
+    INST_next_work_item(0, 1);
+    fake_clock_seconds = 110.0f;
+    INST_dispenser.slots[0].size_in_progress = INST_dispenser.size_in_progress = 3.0f;
+    EXPECT_FLOAT_EQ(INST_install_kb_in(), 3.0f);
+    APP_clock.frame_time = 0.05f;
+    page_desc d;
+    float shown = 0.02f;
+    INST_describe_install(&d, &shown, false);
+    EXPECT_GT(shown, 0.02f);
+    EXPECT_EQ(d.body, "About 5 minutes left in the install, downloading at 1 kilobyte/second with 1 download "
+                      "stream.\n\nDownloading at 1 kilobyte/second from mirror1.test.");
 }
 
 TEST(DiskSpaceTest, FreeSpaceEqualToTheTotalIsEnough) {

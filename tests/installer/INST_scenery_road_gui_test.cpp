@@ -1,6 +1,7 @@
 // The scenery road and the world-map picker, page by page in the real wizard frame, with folder discs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "dvd_fixtures.h"
@@ -156,6 +157,31 @@ TEST_F(SceneryRoadGui, FinishedBodiesFollowTheErrorsAndTheTwoCounts) {
         const page_desc d = describe(INST_page_finished_scenery);
         EXPECT_EQ(d.body, r.body);
         EXPECT_EQ(d.choice_labels.size(), r.errors ? 0u : 2u);
+    }
+}
+
+// The map is north up: each tile shows the place its latitude and longitude name (tile x = (longitude +
+// 180) / 10, y = (latitude + 90) / 10), land or sea as the world has it there.
+TEST_F(SceneryRoadGui, EachTileLiesOverThePlaceItNames) {
+    const struct {
+        const char* place;
+        int x, y; // the tile whose centre lies there
+        bool land;
+    } rows[] = {
+        {"Lithuania (25E 55N)", 20, 14, true},         {"Libya (15E 25N)", 19, 11, true},
+        {"Australia (135E 25S)", 31, 6, true},         {"Antarctica (5E 85S)", 18, 0, true},
+        {"the Great Plains (95W 45N)", 8, 13, true},   {"the North Atlantic (35W 35N)", 14, 12, false},
+        {"the South Pacific (125W 25S)", 5, 6, false},
+    };
+    std::fill(std::begin(INST_offered_tiles.cells), std::end(INST_offered_tiles.cells), 0);
+    ui_state.input.mouse_x = ui_state.input.mouse_y = 0.0f;
+    OGL_clear_view();
+    INST_draw_scenery_map();
+    for (const auto& r : rows) {
+        const uitest::rgb c = uitest::pixel(static_cast<int>(tile_cx(r.x) + screen_state.origin_x),
+                                            static_cast<int>(tile_cy(r.y) + screen_state.origin_y));
+        // The sea is deep blue; land is green, brown or the white of ice.
+        EXPECT_EQ(c.b < c.r + 30, r.land) << r.place << ": " << c;
     }
 }
 

@@ -1,6 +1,8 @@
 // Shader programs: include expansion over real files (no window); compile, failure report, reload and the
 // automated stop against Mesa (needs an X display; tools/test.sh runs Xvfb).
 #include <gtest/gtest.h>
+
+#include <cstdio>
 #include <unistd.h>
 
 #include <cstring>
@@ -92,8 +94,11 @@ class ShaderGuiTest : public uitest::GuiFixture {
         program.attrib_names = {"corner"};
         SHADER_register(&program);
         SHADER_register(&program); // once only
+        // The driver's compile and link errors reach stderr with the alerts; say that they are meant.
+        std::fprintf(stderr, "[ EXPECTED ] shader errors below are provoked on purpose by this test\n");
     }
     void TearDown() override {
+        std::fprintf(stderr, "[ EXPECTED ] end of the provoked shader errors\n");
         SHADER_unregister(&program);
         folder.reset();
         GuiFixture::TearDown();

@@ -1,8 +1,9 @@
 // artgen_map: the world map of the scenery picker (512 x 1024 RGBA). Three 504 x 252 pictures at the texel
 // rows the picker draws from: the map (t 0-251), the look of offered tiles (t 252-503) and the look of
-// selected tiles (t 504-755). The map is equirectangular, longitude -180 at the left, latitude -90 at the
-// bottom; a tile is 10 degrees, 14 texels. The land comes from a coarse mask of 5-degree cells, smoothed
-// and roughened so that the coasts are not blocks.
+// selected tiles (t 504-755). The map is equirectangular, longitude -180 at the left and north up: the
+// picker shows texel row 0 at the top of the map, over its northmost tiles (latitude band 17, 80N-90N), so
+// latitude 90 is row 0 and -90 the picture's last row; a tile is 10 degrees, 14 texels. The land comes from a
+// coarse mask of 5-degree cells, smoothed and roughened so that the coasts are not blocks.
 #include <algorithm>
 #include <cmath>
 
@@ -89,7 +90,7 @@ void draw_world(canvas& c) {
         ice{222, 230, 238};
     for (int t = 0; t < map_height; ++t) {
         for (int s = 0; s < map_width; ++s) {
-            double lon = -180 + (s + 0.5) * 360.0 / map_width, lat = -90 + (t + 0.5) * 180.0 / map_height;
+            double lon = -180 + (s + 0.5) * 360.0 / map_width, lat = 90 - (t + 0.5) * 180.0 / map_height;
             double rough = periodic_noise(s / 9.0, t / 9.0, 56, 5) - 0.5;
             double v = m.at(lon, lat) + 0.22 * rough;
             rgba colour;

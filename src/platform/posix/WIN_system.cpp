@@ -118,6 +118,11 @@ int WIN_processor_count() {
     return n < 1 ? 1 : n > 4096 ? 4096 : static_cast<int>(n);
 }
 
+std::string WIN_program_name() {
+    // glibc keeps the last component of argv[0] from before main.
+    return program_invocation_short_name ? program_invocation_short_name : "";
+}
+
 int WIN_page_size() {
     long n = sysconf(_SC_PAGESIZE);
     return n > 0 ? static_cast<int>(n) : 4096;
