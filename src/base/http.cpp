@@ -38,6 +38,12 @@ constexpr size_t max_head_bytes = 65536;
 constexpr int max_interim_blocks = 8;
 // Seconds without progress before a transfer is given up.
 constexpr float idle_limit = 240.0f;
+// A body that brings less than `slow_rate` bytes a second on average over `slow_window` seconds is given up
+// too: every byte is progress, so a server that drips would otherwise hold the transfer for ever.
+constexpr float slow_window = 60.0f;
+constexpr float slow_rate = 1024.0f;
+// The read buffer that one pass fills before its body bytes go to the file.
+constexpr size_t read_size = 1 << 20;
 
 float now() { return APP_elapsed_seconds(); }
 
@@ -247,11 +253,10 @@ void parse_head(http_connection* c) {
     buf.erase(0, at);
 }
 
-// Moves waiting body bytes into the file, never past the announced length.
-void take_body(http_connection* c) {
-    std::string& buf = c->receive_buffer;
-    if (!buf.empty()) {
-        size_t take = buf.size();
+// Moves `size` body bytes into the file, never past the announced length.
+void take_body(http_connection* c, const char* data, size_t size) {
+    if (size > 0) {
+        size_t take = size;
         if (c->content_length >= 0) {
             uint64_t remaining = static_cast<uint64_t>(c->content_length - c->bytes_received);
             if (take > remaining) {
@@ -260,7 +265,6 @@ void take_body(http_connection* c) {
             }
         } else if (c->body_cap >= 0 && static_cast<uint64_t>(c->body_cap - c->bytes_received) < take) {
             // A body without a length ran past what this transfer may take: what came of it goes.
-            buf.clear();
             c->os_error = EFBIG;
             close_output(c, false);
             if (!c->output_path.empty())
@@ -269,17 +273,54 @@ void take_body(http_connection* c) {
         }
         if (c->output) {
             errno = 0;
-            size_t written = std::fwrite(buf.data(), 1, take, c->output);
+            size_t written = std::fwrite(data, 1, take, c->output);
             c->bytes_received += static_cast<int64_t>(written);
             if (written < take)
                 c->os_error = errno ? errno : err_short_write;
         } else if (c->output_path.empty()) {
             c->bytes_received += static_cast<int64_t>(take); // no destination: counted and dropped
         }
-        buf.clear();
     }
     if (c->content_length >= 0 && c->bytes_received >= c->content_length)
         close_output(c, true);
+}
+
+// Bytes just read: the head's lines are parsed from the receive buffer; once the head is done, body bytes
+// go from `data` to the file without a copy.
+void take_bytes(http_connection* c, const char* data, size_t size) {
+    if (c->headers_done) {
+        if (c->os_error == 0) {
+            ++c->progress;
+            take_body(c, data, size);
+        }
+        return;
+    }
+    c->receive_buffer.append(data, size);
+    parse_head(c);
+    if (c->headers_done && c->os_error == 0) {
+        ++c->progress;
+        take_body(c, c->receive_buffer.data(), c->receive_buffer.size());
+        c->receive_buffer.clear();
+    }
+}
+
+// True when the body has brought less than `slow_rate` a second over the last `slow_window` seconds.
+// net_check samples it at most once a second, from the first call that finds the head in (as 0 bytes).
+bool body_too_slow(http_connection* c) {
+    if (!c->headers_done)
+        return false;
+    const float t = now();
+    std::deque<http_rate_sample>& samples = c->body_samples;
+    if (samples.empty())
+        samples.push_back({t, 0});
+    else if (t - samples.back().time >= 1.0f)
+        samples.push_back({t, c->bytes_received});
+    // The front stays the newest sample that is at least a window old.
+    while (samples.size() > 1 && t - samples[1].time >= slow_window)
+        samples.pop_front();
+    const float span = t - samples.front().time;
+    return span >= slow_window &&
+           static_cast<float>(c->bytes_received - samples.front().bytes) < slow_rate * span;
 }
 
 // Writes "(the same error N more times)" for the reports of one URL that were held back.
@@ -325,8 +366,9 @@ void write_timeout_report(const http_connection* c, const std::string& destinati
     write_report(server + path, text.str());
 }
 
-void write_error_report(const http_connection* c, const std::string& destination, const std::string& server,
-                        const std::string& path, int state, bool is_err) {
+// Returns the OS error that the report gives.
+int write_error_report(const http_connection* c, const std::string& destination, const std::string& server,
+                       const std::string& path, int state, bool is_err) {
     int os_error = c->os_error;
     if (os_error == 0)
         os_error = c->socket ? c->socket->get_error() : err_no_socket;
@@ -341,6 +383,7 @@ void write_error_report(const http_connection* c, const std::string& destination
          << "   GetOSErr   =" << os_error << "\n"
          << "   response   =" << LOG_escape(c->status_text) << " (#" << c->status_code << ")\n\n";
     write_report(server + path, text.str());
+    return os_error;
 }
 
 // Waits for a pending look-up so that nothing runs on a slot that is going away.
@@ -436,6 +479,11 @@ float HTTP_key_percent(int key) {
     return HTTP_percent_complete(slot->connection.get());
 }
 
+int HTTP_failure_error(int key) {
+    auto slot = manager.slots.find(key);
+    return slot != manager.slots.end() && slot->second ? slot->second->failure_error : 0;
+}
+
 int HTTP_transfers_running() {
     int running = 0;
     std::lock_guard<http_io_mutex> g(HTTP_io_lock());
@@ -515,6 +563,7 @@ void HTTP_send_request(http_connection* c, const std::string& path, bool with_bo
     c->interim_blocks = 0;
     c->bad_framing = false;
     c->os_error = 0;
+    c->body_samples.clear();
     close_output(c, false);
     c->last_activity = now();
     c->output_path = output_path;
@@ -562,18 +611,18 @@ void HTTP_pump(http_connection* c) {
         if (sent > 0)
             c->send_buffer.erase(0, static_cast<size_t>(sent));
     }
-    // One buffer for every connection: all pumping happens under the I/O lock.
-    static char incoming[65536];
-    int got = c->socket->read(incoming, sizeof incoming);
-    if (got <= 0)
-        return;
-    c->receive_buffer.append(incoming, static_cast<size_t>(got));
-    if (!c->headers_done)
-        parse_head(c);
-    if (c->headers_done && c->os_error == 0) {
-        ++c->progress;
-        take_body(c);
+    // One buffer for every connection: all pumping happens under the I/O lock. It is filled until the
+    // socket would block, so a fast stream costs one write and one wait per 1 MiB, not per packet.
+    static char incoming[read_size];
+    size_t filled = 0;
+    while (filled < read_size) {
+        const int got = c->socket->read(incoming + filled, static_cast<int>(read_size - filled));
+        if (got <= 0)
+            break;
+        filled += static_cast<size_t>(got);
     }
+    if (filled > 0)
+        take_bytes(c, incoming, filled);
 }
 
 int net_check(int key, const std::string& server, const std::string& path, const std::string& destination,
@@ -609,8 +658,10 @@ int net_check(int key, const std::string& server, const std::string& path, const
         auto cached = manager.host_cache.find(host);
         if (cached == manager.host_cache.end())
             return 0; // still looking up; a finished earlier transfer is not this one
-        if (cached->second == 0)
+        if (cached->second == 0) {
+            slot.failure_error = err_no_address;
             return 2;
+        }
         slot.address = cached->second;
 
         if (!server.empty() && (server.back() == '/' || server.back() == '\\'))
@@ -645,6 +696,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
         c = slot.connection.get();
         HTTP_send_request(c, file, false, headers, nullptr, 0, destination);
         c->body_cap = max_body_bytes;
+        slot.failure_error = 0;
         HTTP_io_add(c);
     }
 
@@ -657,8 +709,9 @@ int net_check(int key, const std::string& server, const std::string& path, const
     bool complete = c->bytes_received == c->content_length;
     bool is_err = c->os_error != 0 || state == 0 || state == 2;
     if (!(state == 3 || complete || is_err)) {
-        if (now() - c->last_activity > idle_limit) {
+        if (now() - c->last_activity > idle_limit || body_too_slow(c)) {
             write_timeout_report(c, destination, server_name, file);
+            slot.failure_error = ETIMEDOUT;
             HTTP_io_remove(c);
             slot.connection.reset();
             return 2;
@@ -672,7 +725,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
         c->answered = true;
         return 1;
     }
-    write_error_report(c, destination, server_name, file, state, is_err);
+    slot.failure_error = write_error_report(c, destination, server_name, file, state, is_err);
     slot.connection.reset();
     return 2;
 }

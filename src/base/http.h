@@ -19,9 +19,11 @@
 // | waiting for headers| 6                            | receiving; 2 on a bad or huge head      |
 // | receiving          | 5                            | done (3): 1 when 2xx and whole, else 2  |
 // | any                | 240 s without progress       | 2 with the time-out report              |
+// | receiving          | < 1 KiB/s over the last 60 s | 2 with the time-out report              |
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -33,6 +35,12 @@ class THREAD_call;
 // Header names compare ignoring ASCII case.
 struct http_name_less {
     bool operator()(const std::string& a, const std::string& b) const;
+};
+
+// The body bytes of a transfer at one moment of the frame clock.
+struct http_rate_sample {
+    float time = 0.0f;
+    int64_t bytes = 0;
 };
 
 // One connection and the request/response it carries. Owned by its transfer slot.
@@ -61,6 +69,7 @@ struct http_connection {
     uint64_t progress = 0;      // body reads so far (the I/O thread's count of activity)
     uint64_t progress_seen = 0; // the count net_check last turned into activity time
     bool answered = false;      // net_check gave this transfer's success: the next call is a new request
+    std::deque<http_rate_sample> body_samples; // net_check's: the body's progress, a sample a second
 
     http_connection() = default;
     http_connection(const http_connection&) = delete;
@@ -74,6 +83,7 @@ struct http_transfer_slot {
     THREAD_call* resolver = nullptr; // the pending look-up
     std::string resolving;           // the host it looks up (read by the look-up while it runs)
     uint32_t address = 0;
+    int failure_error = 0; // the error of the key's last failed transfer (see HTTP_failure_error)
 };
 
 // The last failure report of one URL, and how often the same report came again since.
@@ -113,10 +123,18 @@ void HTTP_clear();
 // report is in the log; a report the same as the last one for that server and path is held back and
 // counted, and the count is written as "(the same error N more times)" before the next different report
 // or at the next success). A body announced or grown past `max_body_bytes` (-1: no cap) fails the transfer
-// with OS error EFBIG and its partial file is deleted. A server ending in '/' or '\' or a path not beginning
-// with one is a programming error: a fatal alert (kind 3, "http" 373 or 374).
+// with OS error EFBIG and its partial file is deleted. A transfer times out after 240 s without progress,
+// and, once its head is in, when its body brought less than 1 KiB a second over the last 60 s. A server
+// ending in '/' or '\' or a path not beginning with one is a programming error: a fatal alert (kind 3,
+// "http" 373 or 374).
 int net_check(int key, const std::string& server, const std::string& path, const std::string& destination,
               int64_t max_body_bytes = -1);
+
+// The OS error of `key`'s last failed transfer, kept when net_check returned 2 and dropped its connection:
+// what its report gives as GetOSErr (an errno value, or 20009 no socket, 20010 short write, 20011 no
+// address), ETIMEDOUT for a time-out, 0 when it failed without one (a status outside 2xx). 0 while a
+// transfer runs or after one succeeded. Main thread.
+int HTTP_failure_error(int key);
 
 // The percent of `key`'s transfer: 0 with no connection, else HTTP_percent_complete (-1 when unknown).
 float HTTP_key_percent(int key);
@@ -156,7 +174,8 @@ void HTTP_send_request(http_connection* c, const std::string& path, bool with_bo
                        const std::map<std::string, std::string>& headers, const char* body, int body_length,
                        const std::string& output_path);
 
-// One pass: send what is queued, read at most 65,536 bytes, parse the header blocks and write the body.
+// One pass: send what is queued, read until the socket would block or 1 MiB is in, parse the header blocks
+// and write the body bytes from the read buffer straight to the file.
 // The I/O thread runs it under HTTP_io_lock (its one read buffer is shared by every connection).
 void HTTP_pump(http_connection* c);
 

@@ -51,7 +51,9 @@ http_io_mutex& HTTP_io_lock();
 bool HTTP_transfer_over(const http_connection* c);
 
 // Hands `c`, whose request is queued, to the I/O thread (started on the first call). A connection whose
-// transfer is already over is not taken. Caller holds HTTP_io_lock.
+// transfer is already over is not taken. When the thread or its wake-up cannot be made (no descriptor
+// left), `c` is not taken either: its OS error is set (errno), so the transfer fails at once. Caller holds
+// HTTP_io_lock.
 void HTTP_io_add(http_connection* c);
 
 // Takes `c` back from the I/O thread; nothing when the thread does not hold it. After it the caller may
