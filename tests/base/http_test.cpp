@@ -829,32 +829,52 @@ namespace {
 
 // The death-test child of the test below: one descriptor left, then polls; exits with the result * 10,
 // plus 1 when the kept error is EMFILE.
-[[noreturn]] void fetch_with_one_descriptor_left() {
-    OPT_parse_only("");
-    HTTP_io_shutdown();
-    // A listener the client connects to without an accept.
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+// A loopback socket bound to a port of its own; listening or not (a connect to it is then refused).
+int loopback_socket(bool listening, int* port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener, 4) != 0 ||
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        (listening && listen(fd, 4) != 0) ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
         std::_Exit(9);
+    *port = ntohs(address.sin_port);
+    return fd;
+}
+
+int poll_for_2_s(int key) {
+    int r = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while ((r = net_check(key, "www.aerivon.example", "/a", "/dev/null")) == 0 &&
+           std::chrono::steady_clock::now() < end) {
+    }
+    return r;
+}
+
+// The death-test child of the test below: one descriptor left, then polls; exits with the result * 10,
+// plus 1 when the kept error is EMFILE.
+[[noreturn]] void fetch_with_one_descriptor_left() {
+    OPT_parse_only("");
+    int refusing = 0, listening = 0;
+    loopback_socket(false, &refusing);
+    loopback_socket(true, &listening); // connected to without an accept
     HTTP_manager().proxy_host = "127.0.0.1";
-    HTTP_manager().port = ntohs(address.sin_port);
+    // A refused request first, with descriptors to spare: the sanitizers' first look at each type the
+    // failure path uses needs one. Then the I/O thread goes.
+    HTTP_manager().port = refusing;
+    if (poll_for_2_s(1) != 2)
+        std::_Exit(8);
+    HTTP_io_shutdown();
+    HTTP_manager().port = listening;
     const rlimit few{64, 64};
     setrlimit(RLIMIT_NOFILE, &few);
     int last = -1;
     for (int fd; (fd = dup(0)) >= 0;)
         last = fd;
     close(last);
-    int r = 0;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while ((r = net_check(1, "www.aerivon.example", "/a", "/dev/null")) == 0 &&
-           std::chrono::steady_clock::now() < end) {
-    }
+    const int r = poll_for_2_s(1);
     std::_Exit(r * 10 + (HTTP_failure_error(1) == EMFILE ? 1 : 0));
 }
 
