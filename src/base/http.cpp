@@ -473,7 +473,7 @@ float HTTP_key_percent(int key) {
     auto& slot = manager.slots[key];
     if (!slot)
         slot = std::make_unique<http_transfer_slot>();
-    std::lock_guard<http_io_mutex> g(HTTP_io_lock());
+    // The length and the count are atomic: no lock, so a frame never holds up the I/O thread.
     if (!slot->connection)
         return 0.0f;
     return HTTP_percent_complete(slot->connection.get());
@@ -486,12 +486,17 @@ int HTTP_failure_error(int key) {
 
 int HTTP_transfers_running() {
     int running = 0;
-    std::lock_guard<http_io_mutex> g(HTTP_io_lock());
     for (const auto& [key, slot] : manager.slots) {
         if (!slot)
             continue;
-        const int state = slot->connection ? HTTP_conn_state(slot->connection.get()) : 0;
-        if (slot->resolver || state == 1 || state == 4 || state == 5 || state == 6)
+        const http_connection* c = slot->connection.get();
+        // Without the lock: a connection out of flight is the main thread's alone.
+        if (slot->resolver || (c && c->in_flight)) {
+            ++running;
+            continue;
+        }
+        const int state = c ? HTTP_conn_state(c) : 0;
+        if (state == 1 || state == 4 || state == 5 || state == 6)
             ++running;
     }
     return running;
@@ -639,11 +644,12 @@ int net_check(int key, const std::string& server, const std::string& path, const
         if (ch == '\\')
             ch = '/';
 
-    std::unique_lock<http_io_mutex> io_lock(HTTP_io_lock());
+    // The slot and the fields that only net_check writes are the main thread's; the lock is taken where the
+    // I/O thread may be involved (see http_io.h).
+    std::unique_lock<http_io_mutex> io_lock(HTTP_io_lock(), std::defer_lock);
     http_connection* c = slot.connection.get();
     // The I/O thread may finish a transfer between frames: it is over for the caller once it was told so.
     if (!c || c->answered) {
-        io_lock.unlock();
         // A new request. The address is the proxy's when one is set.
         const std::string host = manager.proxy_host.empty() ? server : manager.proxy_host;
         if (!slot.resolver && manager.host_cache.find(host) == manager.host_cache.end()) {
@@ -700,11 +706,16 @@ int net_check(int key, const std::string& server, const std::string& path, const
         HTTP_io_add(c);
     }
 
-    // The I/O thread moves the bytes; the frame only reads where the transfer stands.
+    // The I/O thread moves the bytes; the frame only reads where the transfer stands, and while the thread
+    // holds it, without making the thread wait.
     if (c->progress != c->progress_seen) {
         c->progress_seen = c->progress;
         c->last_activity = now();
     }
+    if (c->in_flight && now() - c->last_activity <= idle_limit && !body_too_slow(c))
+        return 0;
+    if (!io_lock.owns_lock())
+        io_lock.lock();
     int state = HTTP_conn_state(c);
     bool complete = c->bytes_received == c->content_length;
     bool is_err = c->os_error != 0 || state == 0 || state == 2;

@@ -21,6 +21,7 @@
 // | any                | 240 s without progress       | 2 with the time-out report              |
 // | receiving          | < 1 KiB/s over the last 60 s | 2 with the time-out report              |
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
@@ -43,32 +44,33 @@ struct http_rate_sample {
     int64_t bytes = 0;
 };
 
-// One connection and the request/response it carries. Owned by its transfer slot.
+// One connection and the request/response it carries. Owned by its transfer slot. The atomic fields are
+// what the frame reads of a transfer in flight without HTTP_io_lock (see http_io.h).
 struct http_connection {
     uint32_t address = 0; // IPv4, network order
     int port = 0;
     std::unique_ptr<PCSBSocket> socket;
     std::string send_buffer;
     std::string receive_buffer;
-    bool headers_done = false;
+    std::atomic<bool> headers_done{false};
     int status_code = -1; // -1 until a status line is read; 0 when no socket was made
     std::string status_text;
     std::map<std::string, std::string, http_name_less> headers; // the first value of each name
     FILE* output = nullptr;
     std::string output_path;
-    int os_error = 0;            // errno value, or 20009 (no socket), 20010 (short write), 20011 (no address)
-    int64_t content_length = -1; // -1: unknown
-    int64_t bytes_received = 0;
+    int os_error = 0; // errno value, or 20009 (no socket), 20010 (short write), 20011 (no address)
+    std::atomic<int64_t> content_length{-1}; // -1: unknown
+    std::atomic<int64_t> bytes_received{0};
     int64_t body_cap = -1;      // the most body bytes this transfer may take; -1: no cap
     float last_activity = 0.0f; // the frame clock's elapsed seconds at the last progress
     size_t head_bytes = 0;      // bytes of the response's header blocks taken so far, interim ones too
     int interim_blocks = 0;     // interim (1xx) blocks passed over in this response
     bool bad_framing = false;   // the current block's headers frame the body in a way we cannot trust
     bool spoiled = false;       // the stream held bytes beyond the body: never carry another request
-    bool in_flight = false;     // held by the I/O thread, which pumps it
-    uint64_t progress = 0;      // body reads so far (the I/O thread's count of activity)
-    uint64_t progress_seen = 0; // the count net_check last turned into activity time
-    bool answered = false;      // net_check gave this transfer's success: the next call is a new request
+    std::atomic<bool> in_flight{false}; // held by the I/O thread, which pumps it
+    std::atomic<uint64_t> progress{0};  // body reads so far (the I/O thread's count of activity)
+    uint64_t progress_seen = 0;         // the count net_check last turned into activity time
+    bool answered = false; // net_check gave this transfer's success: the next call is a new request
     std::deque<http_rate_sample> body_samples; // net_check's: the body's progress, a sample a second
 
     http_connection() = default;

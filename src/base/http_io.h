@@ -12,6 +12,10 @@
 // | main        | makes, queues, reuses or destroys a connection the thread does not hold;   |
 // |             | reads the state of any connection; takes a connection back (HTTP_io_remove) |
 // | I/O thread  | pumps the connections it holds; drops each when its transfer is over        |
+// The frame reads a connection without the lock where it can, so that it never stalls the transfer: a
+// connection whose `in_flight` reads false is the main thread's alone (the I/O thread's last writes come
+// before it clears the flag); of one in flight it reads only the atomic fields (progress, head done,
+// length, bytes received).
 // The frame clock belongs to the main thread: the I/O thread counts progress in the connection, and
 // net_check turns a change of the count into activity time.
 #pragma once
