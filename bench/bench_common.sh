@@ -62,6 +62,7 @@ error_log $run/nginx/error.log;
 events { worker_connections 1024; }
 http {
     access_log off;
+    log_format timed '\$host \$request_uri \$status \$body_bytes_sent \$request_time';
     sendfile on;
     tcp_nopush on;
     keepalive_requests 1000000;
@@ -79,6 +80,7 @@ http {
         server_name mirror1.test mirror2.test mirror3.test mirror4.test mirror5.test mirror6.test mirror7.test
                     mirror8.test;
         root $release/mirror;
+        access_log $run/nginx/mirror.log timed;
     }
 }
 EOF
@@ -202,5 +204,15 @@ wait_all() {
     done
     [ "$failed" = 0 ] || { echo "bench: a pipeline step failed" >&2; exit 1; }
 }
+
+# bench_served_s URI: the seconds nginx took to serve the last request of URI (its $request_time, from the
+# request to the last byte handed to the socket) to a mirror.
+bench_served_s() {
+    awk -v uri="$1" '$2 == uri { t = $5 } END { if (t == "") exit 1; printf "%.3f", t }' "$run/nginx/mirror.log"
+}
+
+# median, slowest / fastest of the numbers on standard input.
+median() { sort -n | awk '{ v[NR] = $1 } END { printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+spread() { sort -n | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%.2f", hi / lo }'; }
 
 ratio() { awk -v t="$1" -v p="$2" 'BEGIN { printf "%.2f", t / p }'; }

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # One large download: a release of a single plain package of MIB MiB (default 1,024) served by nginx on
-# 127.0.0.1, installed by the Release program under Xvfb (one server, so one slot) into a tmpfs folder,
-# against `curl -o` of the same package into the same folder (and curl -o followed by md5sum, since the
-# program checks the file's MD5 too). The install is checked against the manifest. Needs
-# `bash tools/install-deps.sh --bench`. The last line gives the ratio (curl time / program time).
-# Usage: bench/download_vs_curl.sh [MIB]   (try: 64)
+# 127.0.0.1 (the installer's proxy), installed by the Release program under Xvfb (one server, so one slot)
+# into a tmpfs folder, RUNS times (default 3), interleaved with `curl -o` of the same package through the
+# same proxy into the same folder, then `md5sum` of it (the program checks the file's MD5 too). Two
+# figures per run:
+#   transfer: the seconds nginx took to serve the package to the program (its access log), against curl -o;
+#   install:  the click that starts the install to the Finish page, against curl -o + md5sum.
+# Every install is checked against the manifest. Needs `bash tools/install-deps.sh --bench`. The last lines
+# give the ratios of the medians (tool time / program time) and the slowest run over the fastest.
+# Usage: bench/download_vs_curl.sh [MIB] [RUNS]   (try: 64)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mib=${1:-1024}
+runs=${2:-3}
 . bench/bench_common.sh
 
 bench_setup download-bench
@@ -18,10 +23,9 @@ url=$(cut -f2 "$run/release/packages.tsv" | sed 's/ /%20/g')
 sig=$(cut -f4 "$run/release/packages.tsv")
 cat "$run/release/mirror$(cut -f2 "$run/release/packages.tsv")" >/dev/null # into the page cache
 
-best() { sort -n | head -1; }
-curl_runs=()
-md5_runs=()
-for _ in 1 2 3; do
+rate() { awk -v m="$mib" -v s="$1" 'BEGIN { printf "%.0f", m / s }'; }
+curl_runs=() md5_runs=() transfer_runs=() install_runs=()
+for i in $(seq "$runs"); do
     t0=$(date +%s.%N)
     curl -s --fail --proxy "http://127.0.0.1:$port" -o "$shm/package" "http://mirror1.test$url"
     t1=$(date +%s.%N)
@@ -31,12 +35,21 @@ for _ in 1 2 3; do
     rm -f "$shm/package"
     curl_runs+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }')")
     md5_runs+=("$(awk -v a="$t0" -v b="$t2" 'BEGIN { printf "%.3f", b - a }')")
-done
-curl_s=$(printf '%s\n' "${curl_runs[@]}" | best)
-curl_md5_s=$(printf '%s\n' "${md5_runs[@]}" | best)
-echo "curl -o: best of 3 $curl_s s ($(awk -v m="$mib" -v s="$curl_s" 'BEGIN { printf "%.0f", m / s }') MiB/s); with md5sum: $curl_md5_s s"
 
-bench_install "$run/release" "$shm/work"
-echo "program: $install_s s ($(awk -v m="$mib" -v s="$install_s" 'BEGIN { printf "%.0f", m / s }') MiB/s, from the click that starts the install to the Finish page), peak resident $peak_mb MB"
-echo "ratio curl -o + md5sum / program: $(ratio "$curl_md5_s" "$install_s")"
-echo "ratio curl -o / program: $(ratio "$curl_s" "$install_s")"
+    bench_install "$run/release" "$shm/work"
+    transfer_runs+=("$(bench_served_s "$url")")
+    install_runs+=("$install_s")
+    echo "run $i: curl -o ${curl_runs[-1]} s, + md5sum ${md5_runs[-1]} s;" \
+        "program: transfer ${transfer_runs[-1]} s ($(rate "${transfer_runs[-1]}") MiB/s), install $install_s s," \
+        "peak resident $peak_mb MB"
+done
+
+curl_s=$(printf '%s\n' "${curl_runs[@]}" | median)
+curl_md5_s=$(printf '%s\n' "${md5_runs[@]}" | median)
+transfer_s=$(printf '%s\n' "${transfer_runs[@]}" | median)
+install_med_s=$(printf '%s\n' "${install_runs[@]}" | median)
+echo "medians of $runs: curl -o $curl_s s ($(rate "$curl_s") MiB/s), + md5sum $curl_md5_s s;" \
+    "program transfer $transfer_s s, install $install_med_s s"
+echo "transfer spread, slowest / fastest: $(printf '%s\n' "${transfer_runs[@]}" | spread) (curl -o: $(printf '%s\n' "${curl_runs[@]}" | spread))"
+echo "ratio curl -o + md5sum / program install: $(ratio "$curl_md5_s" "$install_med_s")"
+echo "ratio curl -o / program transfer: $(ratio "$curl_s" "$transfer_s")"

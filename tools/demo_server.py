@@ -28,6 +28,7 @@ MODE is one of:
   slow=N                   send the body at N bytes per second
   drop=N                   send N bytes of the body, then reset the connection
   stall                    send the headers, then nothing until the client goes (or 600 s)
+  drip                     send the headers, then the body at 1 byte every 2 s until the client goes
   short                    announce the whole length, send half the body, close the connection
   wronglen=N               announce the body length plus N (N may be negative), send the whole body,
                            close the connection
@@ -79,7 +80,7 @@ class Fault:
             self.mode, self.arg = "status", int(name)
         elif name in ("status", "slow", "drop", "wronglen") and eq:
             self.mode, self.arg = name, int(arg)
-        elif name in ("stall", "short", "corrupt", "interim", "chunked", "twolengths", "endless") and not eq:
+        elif name in ("stall", "drip", "short", "corrupt", "interim", "chunked", "twolengths", "endless") and not eq:
             self.mode, self.arg = name, 0
         else:
             raise ValueError(f"fault '{rule}': unknown mode '{mode}'")
@@ -259,6 +260,9 @@ class Handler(BaseHTTPRequestHandler):
                 self.send_head(200, len(data))
                 self.wait_for_client_to_go()
                 self.close_connection = True
+            elif mode == "drip":
+                self.send_head(200, len(data))
+                sent = self.drip(data)
             elif mode == "short":
                 self.send_head(200, len(data), close=True)
                 chunk = data[: len(data) // 2]
@@ -305,6 +309,20 @@ class Handler(BaseHTTPRequestHandler):
                 sent += len(piece)
         except (BrokenPipeError, ConnectionResetError):
             pass
+        return sent
+
+    def drip(self, data):
+        """The body at 1 byte every 2 s, while the client stays (at most 600 s); the bytes sent."""
+        self.close_connection = True
+        deadline = time.monotonic() + STALL_LIMIT_S
+        sent = 0
+        while sent < len(data) and time.monotonic() < deadline and not self.server.stopping.is_set():
+            self.wfile.write(data[sent : sent + 1])
+            self.wfile.flush()
+            sent += 1
+            readable, _, _ = select.select([self.connection], [], [], 2.0)
+            if readable and not self.connection.recv(1, socket.MSG_PEEK):
+                break  # the client went
         return sent
 
     def reset_connection(self):

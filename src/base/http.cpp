@@ -39,6 +39,12 @@ constexpr size_t max_head_bytes = 65536;
 constexpr int max_interim_blocks = 8;
 // Seconds without progress before a transfer is given up.
 constexpr float idle_limit = 240.0f;
+// A body that brings less than `slow_rate` bytes a second on average over `slow_window` seconds is given up
+// too: every byte is progress, so a server that drips would otherwise hold the transfer for ever.
+constexpr float slow_window = 60.0f;
+constexpr float slow_rate = 1024.0f;
+// The read buffer that one pass fills before its body bytes go to the file.
+constexpr size_t read_size = 1 << 20;
 
 float now() { return APP_elapsed_seconds(); }
 
@@ -248,11 +254,10 @@ void parse_head(http_connection* c) {
     buf.erase(0, at);
 }
 
-// Moves waiting body bytes into the file, never past the announced length.
-void take_body(http_connection* c) {
-    std::string& buf = c->receive_buffer;
-    if (!buf.empty()) {
-        size_t take = buf.size();
+// Moves `size` body bytes into the file, never past the announced length.
+void take_body(http_connection* c, const char* data, size_t size) {
+    if (size > 0) {
+        size_t take = size;
         if (c->content_length >= 0) {
             uint64_t remaining = static_cast<uint64_t>(c->content_length - c->bytes_received);
             if (take > remaining) {
@@ -261,7 +266,6 @@ void take_body(http_connection* c) {
             }
         } else if (c->body_cap >= 0 && static_cast<uint64_t>(c->body_cap - c->bytes_received) < take) {
             // A body without a length ran past what this transfer may take: what came of it goes.
-            buf.clear();
             c->os_error = EFBIG;
             close_output(c, false);
             if (!c->output_path.empty())
@@ -270,17 +274,54 @@ void take_body(http_connection* c) {
         }
         if (c->output) {
             errno = 0;
-            size_t written = std::fwrite(buf.data(), 1, take, c->output);
+            size_t written = std::fwrite(data, 1, take, c->output);
             c->bytes_received += static_cast<int64_t>(written);
             if (written < take)
                 c->os_error = errno ? errno : err_short_write;
         } else if (c->output_path.empty()) {
             c->bytes_received += static_cast<int64_t>(take); // no destination: counted and dropped
         }
-        buf.clear();
     }
     if (c->content_length >= 0 && c->bytes_received >= c->content_length)
         close_output(c, true);
+}
+
+// Bytes just read: the head's lines are parsed from the receive buffer; once the head is done, body bytes
+// go from `data` to the file without a copy.
+void take_bytes(http_connection* c, const char* data, size_t size) {
+    if (c->headers_done) {
+        if (c->os_error == 0) {
+            ++c->progress;
+            take_body(c, data, size);
+        }
+        return;
+    }
+    c->receive_buffer.append(data, size);
+    parse_head(c);
+    if (c->headers_done && c->os_error == 0) {
+        ++c->progress;
+        take_body(c, c->receive_buffer.data(), c->receive_buffer.size());
+        c->receive_buffer.clear();
+    }
+}
+
+// True when the body has brought less than `slow_rate` a second over the last `slow_window` seconds.
+// net_check samples it at most once a second, from the first call that finds the head in (as 0 bytes).
+bool body_too_slow(http_connection* c) {
+    if (!c->headers_done)
+        return false;
+    const float t = now();
+    std::deque<http_rate_sample>& samples = c->body_samples;
+    if (samples.empty())
+        samples.push_back({t, 0});
+    else if (t - samples.back().time >= 1.0f)
+        samples.push_back({t, c->bytes_received});
+    // The front stays the newest sample that is at least a window old.
+    while (samples.size() > 1 && t - samples[1].time >= slow_window)
+        samples.pop_front();
+    const float span = t - samples.front().time;
+    return span >= slow_window &&
+           static_cast<float>(c->bytes_received - samples.front().bytes) < slow_rate * span;
 }
 
 // Writes "(the same error N more times)" for the reports of one URL that were held back.
@@ -326,8 +367,9 @@ void write_timeout_report(const http_connection* c, const std::string& destinati
     write_report(server + path, text.str());
 }
 
-void write_error_report(const http_connection* c, const std::string& destination, const std::string& server,
-                        const std::string& path, int state, bool is_err) {
+// Returns the OS error that the report gives.
+int write_error_report(const http_connection* c, const std::string& destination, const std::string& server,
+                       const std::string& path, int state, bool is_err) {
     int os_error = c->os_error;
     if (os_error == 0)
         os_error = c->socket ? c->socket->get_error() : err_no_socket;
@@ -342,6 +384,7 @@ void write_error_report(const http_connection* c, const std::string& destination
          << "   GetOSErr   =" << os_error << "\n"
          << "   response   =" << LOG_escape(c->status_text) << " (#" << c->status_code << ")\n\n";
     write_report(server + path, text.str());
+    return os_error;
 }
 
 // Why the transfer on `c` failed (see HTTP_failure_text).
@@ -443,7 +486,7 @@ float HTTP_key_percent(int key) {
     auto& slot = manager.slots[key];
     if (!slot)
         slot = std::make_unique<http_transfer_slot>();
-    std::lock_guard<http_io_mutex> g(HTTP_io_lock());
+    // The length and the count are atomic: no lock, so a frame never holds up the I/O thread.
     if (!slot->connection)
         return 0.0f;
     return HTTP_percent_complete(slot->connection.get());
@@ -454,14 +497,24 @@ std::string HTTP_failure_text(int key) {
     return slot == manager.slots.end() || !slot->second ? std::string() : slot->second->failure;
 }
 
+int HTTP_failure_error(int key) {
+    auto slot = manager.slots.find(key);
+    return slot != manager.slots.end() && slot->second ? slot->second->failure_error : 0;
+}
+
 int HTTP_transfers_running() {
     int running = 0;
-    std::lock_guard<http_io_mutex> g(HTTP_io_lock());
     for (const auto& [key, slot] : manager.slots) {
         if (!slot)
             continue;
-        const int state = slot->connection ? HTTP_conn_state(slot->connection.get()) : 0;
-        if (slot->resolver || state == 1 || state == 4 || state == 5 || state == 6)
+        const http_connection* c = slot->connection.get();
+        // Without the lock: a connection out of flight is the main thread's alone.
+        if (slot->resolver || (c && c->in_flight)) {
+            ++running;
+            continue;
+        }
+        const int state = c ? HTTP_conn_state(c) : 0;
+        if (state == 1 || state == 4 || state == 5 || state == 6)
             ++running;
     }
     return running;
@@ -533,6 +586,7 @@ void HTTP_send_request(http_connection* c, const std::string& path, bool with_bo
     c->interim_blocks = 0;
     c->bad_framing = false;
     c->os_error = 0;
+    c->body_samples.clear();
     close_output(c, false);
     c->last_activity = now();
     c->output_path = output_path;
@@ -580,18 +634,18 @@ void HTTP_pump(http_connection* c) {
         if (sent > 0)
             c->send_buffer.erase(0, static_cast<size_t>(sent));
     }
-    // One buffer for every connection: all pumping happens under the I/O lock.
-    static char incoming[65536];
-    int got = c->socket->read(incoming, sizeof incoming);
-    if (got <= 0)
-        return;
-    c->receive_buffer.append(incoming, static_cast<size_t>(got));
-    if (!c->headers_done)
-        parse_head(c);
-    if (c->headers_done && c->os_error == 0) {
-        ++c->progress;
-        take_body(c);
+    // One buffer for every connection: all pumping happens under the I/O lock. It is filled until the
+    // socket would block, so a fast stream costs one write and one wait per 1 MiB, not per packet.
+    static char incoming[read_size];
+    size_t filled = 0;
+    while (filled < read_size) {
+        const int got = c->socket->read(incoming + filled, static_cast<int>(read_size - filled));
+        if (got <= 0)
+            break;
+        filled += static_cast<size_t>(got);
     }
+    if (filled > 0)
+        take_bytes(c, incoming, filled);
 }
 
 int net_check(int key, const std::string& server, const std::string& path, const std::string& destination,
@@ -608,11 +662,12 @@ int net_check(int key, const std::string& server, const std::string& path, const
         if (ch == '\\')
             ch = '/';
 
-    std::unique_lock<http_io_mutex> io_lock(HTTP_io_lock());
+    // The slot and the fields that only net_check writes are the main thread's; the lock is taken where the
+    // I/O thread may be involved (see http_io.h).
+    std::unique_lock<http_io_mutex> io_lock(HTTP_io_lock(), std::defer_lock);
     http_connection* c = slot.connection.get();
     // The I/O thread may finish a transfer between frames: it is over for the caller once it was told so.
     if (!c || c->answered) {
-        io_lock.unlock();
         // A new request. The address is the proxy's when one is set.
         const std::string host = manager.proxy_host.empty() ? server : manager.proxy_host;
         if (!slot.resolver && manager.host_cache.find(host) == manager.host_cache.end()) {
@@ -628,6 +683,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
         if (cached == manager.host_cache.end())
             return 0; // still looking up; a finished earlier transfer is not this one
         if (cached->second == 0) {
+            slot.failure_error = err_no_address;
             FILE_error_text(slot.failure, err_no_address);
             return 2;
         }
@@ -665,20 +721,27 @@ int net_check(int key, const std::string& server, const std::string& path, const
         c = slot.connection.get();
         HTTP_send_request(c, file, false, headers, nullptr, 0, destination);
         c->body_cap = max_body_bytes;
+        slot.failure_error = 0;
         HTTP_io_add(c);
     }
 
-    // The I/O thread moves the bytes; the frame only reads where the transfer stands.
+    // The I/O thread moves the bytes; the frame only reads where the transfer stands, and while the thread
+    // holds it, without making the thread wait.
     if (c->progress != c->progress_seen) {
         c->progress_seen = c->progress;
         c->last_activity = now();
     }
+    if (c->in_flight && now() - c->last_activity <= idle_limit && !body_too_slow(c))
+        return 0;
+    if (!io_lock.owns_lock())
+        io_lock.lock();
     int state = HTTP_conn_state(c);
     bool complete = c->bytes_received == c->content_length;
     bool is_err = c->os_error != 0 || state == 0 || state == 2;
     if (!(state == 3 || complete || is_err)) {
-        if (now() - c->last_activity > idle_limit) {
+        if (now() - c->last_activity > idle_limit || body_too_slow(c)) {
             write_timeout_report(c, destination, server_name, file);
+            slot.failure_error = ETIMEDOUT;
             FILE_error_text(slot.failure, ETIMEDOUT);
             HTTP_io_remove(c);
             slot.connection.reset();
@@ -693,7 +756,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
         c->answered = true;
         return 1;
     }
-    write_error_report(c, destination, server_name, file, state, is_err);
+    slot.failure_error = write_error_report(c, destination, server_name, file, state, is_err);
     slot.failure = failure_text(c);
     slot.connection.reset();
     return 2;

@@ -19,9 +19,12 @@
 // | waiting for headers| 6                            | receiving; 2 on a bad or huge head      |
 // | receiving          | 5                            | done (3): 1 when 2xx and whole, else 2  |
 // | any                | 240 s without progress       | 2 with the time-out report              |
+// | receiving          | < 1 KiB/s over the last 60 s | 2 with the time-out report              |
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -35,32 +38,40 @@ struct http_name_less {
     bool operator()(const std::string& a, const std::string& b) const;
 };
 
-// One connection and the request/response it carries. Owned by its transfer slot.
+// The body bytes of a transfer at one moment of the frame clock.
+struct http_rate_sample {
+    float time = 0.0f;
+    int64_t bytes = 0;
+};
+
+// One connection and the request/response it carries. Owned by its transfer slot. The atomic fields are
+// what the frame reads of a transfer in flight without HTTP_io_lock (see http_io.h).
 struct http_connection {
     uint32_t address = 0; // IPv4, network order
     int port = 0;
     std::unique_ptr<PCSBSocket> socket;
     std::string send_buffer;
     std::string receive_buffer;
-    bool headers_done = false;
+    std::atomic<bool> headers_done{false};
     int status_code = -1; // -1 until a status line is read; 0 when no socket was made
     std::string status_text;
     std::map<std::string, std::string, http_name_less> headers; // the first value of each name
     FILE* output = nullptr;
     std::string output_path;
-    int os_error = 0;            // errno value, or 20009 (no socket), 20010 (short write), 20011 (no address)
-    int64_t content_length = -1; // -1: unknown
-    int64_t bytes_received = 0;
+    int os_error = 0; // errno value, or 20009 (no socket), 20010 (short write), 20011 (no address)
+    std::atomic<int64_t> content_length{-1}; // -1: unknown
+    std::atomic<int64_t> bytes_received{0};
     int64_t body_cap = -1;      // the most body bytes this transfer may take; -1: no cap
     float last_activity = 0.0f; // the frame clock's elapsed seconds at the last progress
     size_t head_bytes = 0;      // bytes of the response's header blocks taken so far, interim ones too
     int interim_blocks = 0;     // interim (1xx) blocks passed over in this response
     bool bad_framing = false;   // the current block's headers frame the body in a way we cannot trust
     bool spoiled = false;       // the stream held bytes beyond the body: never carry another request
-    bool in_flight = false;     // held by the I/O thread, which pumps it
-    uint64_t progress = 0;      // body reads so far (the I/O thread's count of activity)
-    uint64_t progress_seen = 0; // the count net_check last turned into activity time
-    bool answered = false;      // net_check gave this transfer's success: the next call is a new request
+    std::atomic<bool> in_flight{false}; // held by the I/O thread, which pumps it
+    std::atomic<uint64_t> progress{0};  // body reads so far (the I/O thread's count of activity)
+    uint64_t progress_seen = 0;         // the count net_check last turned into activity time
+    bool answered = false; // net_check gave this transfer's success: the next call is a new request
+    std::deque<http_rate_sample> body_samples; // net_check's: the body's progress, a sample a second
 
     http_connection() = default;
     http_connection(const http_connection&) = delete;
@@ -74,7 +85,8 @@ struct http_transfer_slot {
     THREAD_call* resolver = nullptr; // the pending look-up
     std::string resolving;           // the host it looks up (read by the look-up while it runs)
     uint32_t address = 0;
-    std::string failure; // why the key's last transfer failed (HTTP_failure_text); empty before any failure
+    int failure_error = 0; // the error of the key's last failed transfer (see HTTP_failure_error)
+    std::string failure;   // why the key's last transfer failed (HTTP_failure_text); empty before any failure
 };
 
 // The last failure report of one URL, and how often the same report came again since.
@@ -114,10 +126,18 @@ void HTTP_clear();
 // report is in the log; a report the same as the last one for that server and path is held back and
 // counted, and the count is written as "(the same error N more times)" before the next different report
 // or at the next success). A body announced or grown past `max_body_bytes` (-1: no cap) fails the transfer
-// with OS error EFBIG and its partial file is deleted. A server ending in '/' or '\' or a path not beginning
-// with one is a programming error: a fatal alert (kind 3, "http" 373 or 374).
+// with OS error EFBIG and its partial file is deleted. A transfer times out after 240 s without progress,
+// and, once its head is in, when its body brought less than 1 KiB a second over the last 60 s. A server
+// ending in '/' or '\' or a path not beginning with one is a programming error: a fatal alert (kind 3,
+// "http" 373 or 374).
 int net_check(int key, const std::string& server, const std::string& path, const std::string& destination,
               int64_t max_body_bytes = -1);
+
+// The OS error of `key`'s last failed transfer, kept when net_check returned 2 and dropped its connection:
+// what its report gives as GetOSErr (an errno value, or 20009 no socket, 20010 short write, 20011 no
+// address), ETIMEDOUT for a time-out, 0 when it failed without one (a status outside 2xx). 0 while a
+// transfer runs or after one succeeded. Main thread.
+int HTTP_failure_error(int key);
 
 // The percent of `key`'s transfer: 0 with no connection, else HTTP_percent_complete (-1 when unknown).
 float HTTP_key_percent(int key);
@@ -162,7 +182,8 @@ void HTTP_send_request(http_connection* c, const std::string& path, bool with_bo
                        const std::map<std::string, std::string>& headers, const char* body, int body_length,
                        const std::string& output_path);
 
-// One pass: send what is queued, read at most 65,536 bytes, parse the header blocks and write the body.
+// One pass: send what is queued, read until the socket would block or 1 MiB is in, parse the header blocks
+// and write the body bytes from the read buffer straight to the file.
 // The I/O thread runs it under HTTP_io_lock (its one read buffer is shared by every connection).
 void HTTP_pump(http_connection* c);
 

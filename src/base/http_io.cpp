@@ -2,6 +2,7 @@
 #include "base/http_io.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <unistd.h>
 #include <vector>
 
@@ -93,11 +94,24 @@ void HTTP_io_add(http_connection* c) {
     if (c->in_flight || HTTP_transfer_over(c))
         return;
     if (!s.running) {
+        // Without its wake-up the thread could neither be told of new work nor be stopped, and without the
+        // thread nothing moves: the transfer fails now (the next one tries again).
+        errno = 0;
         s.wake = PCSB_make_wake();
+        if (s.wake < 0) {
+            c->os_error = errno ? errno : EMFILE;
+            return;
+        }
         s.stopping = false;
         s.owner = getpid();
         UTL_create_thread(io_thread, nullptr, &s.handle, nullptr, &s.copy);
         s.running = s.copy != 0;
+        if (!s.running) {
+            PCSB_close_wake(s.wake);
+            s.wake = -1;
+            c->os_error = EAGAIN;
+            return;
+        }
     }
     c->in_flight = true;
     s.held.push_back(c);

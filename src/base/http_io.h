@@ -12,6 +12,10 @@
 // | main        | makes, queues, reuses or destroys a connection the thread does not hold;   |
 // |             | reads the state of any connection; takes a connection back (HTTP_io_remove) |
 // | I/O thread  | pumps the connections it holds; drops each when its transfer is over        |
+// The frame reads a connection without the lock where it can, so that it never stalls the transfer: a
+// connection whose `in_flight` reads false is the main thread's alone (the I/O thread's last writes come
+// before it clears the flag); of one in flight it reads only the atomic fields (progress, head done,
+// length, bytes received).
 // The frame clock belongs to the main thread: the I/O thread counts progress in the connection, and
 // net_check turns a change of the count into activity time.
 #pragma once
@@ -51,7 +55,9 @@ http_io_mutex& HTTP_io_lock();
 bool HTTP_transfer_over(const http_connection* c);
 
 // Hands `c`, whose request is queued, to the I/O thread (started on the first call). A connection whose
-// transfer is already over is not taken. Caller holds HTTP_io_lock.
+// transfer is already over is not taken. When the thread or its wake-up cannot be made (no descriptor
+// left), `c` is not taken either: its OS error is set (errno), so the transfer fails at once. Caller holds
+// HTTP_io_lock.
 void HTTP_io_add(http_connection* c);
 
 // Takes `c` back from the I/O thread; nothing when the thread does not hold it. After it the caller may

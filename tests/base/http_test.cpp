@@ -1,7 +1,12 @@
 // The HTTP client against the scripted loopback server: exact request bytes, response parsing, reuse,
 // failures and their reports.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -18,6 +23,7 @@
 #include "base/UTL_progress.h"
 #include "base/hl_thread.h"
 #include "base/http.h"
+#include "base/http_io.h"
 #include "base/thread_test_support.h"
 #include "platform/APP_time.h"
 #include "support/loopback_server.h"
@@ -38,6 +44,14 @@ std::string interim_blocks(int n, const std::string& headers) {
     std::string s;
     for (int i = 0; i < n; ++i)
         s += "HTTP/1.1 100 Continue\r\n" + headers + "\r\n";
+    return s;
+}
+
+// `n` bytes that differ from one position to the next, so a byte out of place shows.
+std::string patterned(size_t n) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>((i * 7 + i / 251) & 0xff);
     return s;
 }
 
@@ -236,6 +250,10 @@ TEST_F(HttpClientTest, ResponsesThatSucceed) {
          "HTTP/1.1 100 Continue\r\nContent-Length: 2\r\nConnection: close\r\n\r\n" + ok("hello"), "hello", 0},
         {"bytes beyond the length", ok("hello") + "EXTRA", "hello", 0},
         {"206 is success", response("206 Partial Content", "Content-Length: 3\r\n", "abc"), "abc", 0},
+        {"a body of several reads in one send", ok(patterned(3 * 1048576 + 7)), patterned(3 * 1048576 + 7),
+         0},
+        {"a body in pieces that straddle the reads", ok(patterned(2 * 1048576 + 5)),
+         patterned(2 * 1048576 + 5), 524289},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -276,6 +294,7 @@ TEST_F(HttpClientTest, ResponsesThatFailWithTheirReport) {
         std::string bytes;
         bool close;
         std::string report_part;
+        int failure_error = 0;
     } cases[] = {
         {"not found", response("404 Not Found", "Content-Length: 9\r\n", "not found"), false,
          "   IsErr      =0\n   GetStat    =3\n   GetOSErr   =0\n   response   =Not Found (#404)\n\n"},
@@ -286,12 +305,12 @@ TEST_F(HttpClientTest, ResponsesThatFailWithTheirReport) {
          "   GetStat    =3\n   GetOSErr   =0\n   response   =OK (#200)\n\n"},
         {"close inside the body", ok("0123456789").substr(0, 45), true, "   IsComplete =0\n"},
         {"length with a letter", response("200 OK", "Content-Length: 12a\r\n", "0123456789ab"), false,
-         "   GetOSErr   =71\n"},
+         "   GetOSErr   =71\n", 71},
         {"length that is no number", response("200 OK", "Content-Length: -5\r\n", ""), false,
-         "   GetOSErr   =71\n"},
-        {"status that is no number", "HTTP/1.1 2x0 OK\r\n\r\n", false, "   GetOSErr   =71\n"},
+         "   GetOSErr   =71\n", 71},
+        {"status that is no number", "HTTP/1.1 2x0 OK\r\n\r\n", false, "   GetOSErr   =71\n", 71},
         {"head without an end", "HTTP/1.1 200 OK\r\n" + std::string(70 * 1024, 'h'), false,
-         "   GetOSErr   =71\n"},
+         "   GetOSErr   =71\n", 71},
         {"head of endless lines",
          [] {
              std::string s = "HTTP/1.1 200 OK\r\n";
@@ -299,7 +318,7 @@ TEST_F(HttpClientTest, ResponsesThatFailWithTheirReport) {
                  s += "X-Filler: " + std::string(90, 'f') + "\r\n";
              return s;
          }(),
-         false, "   GetOSErr   =71\n"},
+         false, "   GetOSErr   =71\n", 71},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -319,8 +338,9 @@ TEST_F(HttpClientTest, ResponsesThatFailWithTheirReport) {
                                    "   file       =/f.zip\n");
         ASSERT_NE(report, std::string::npos) << text;
         EXPECT_NE(text.find(c.report_part, report), std::string::npos) << text;
-        // A failed transfer leaves nothing in the slot but the address.
+        // A failed transfer leaves nothing in the slot but the address and the error of its report.
         EXPECT_FLOAT_EQ(HTTP_key_percent(5), 0.0f);
+        EXPECT_EQ(HTTP_failure_error(5), c.failure_error);
         HTTP_clear();
     }
 }
@@ -499,6 +519,51 @@ TEST_F(HttpClientTest, TwoMinutesFortySecondsWithoutProgressTimeOut) {
                          "   status     =6\n   complete   =-1"),
               std::string::npos)
         << log();
+}
+
+TEST_F(HttpClientTest, ABodyBelowOneKibPerSecondOverAMinuteTimesOut) {
+    // The server sends the head and `sent` bytes of a longer body at once, then nothing; the frame clock
+    // is stepped to each time in turn. Only the body counts: the minute starts when the head is in.
+    const struct {
+        const char* name;
+        size_t sent;
+        std::vector<std::pair<double, int>> steps; // frame clock, result
+    } cases[] = {
+        {"nothing after the head", 0, {{30.0, 0}, {59.5, 0}, {60.5, 2}}},
+        {"less than a KiB a second", 60 * 1024 - 100, {{59.5, 0}, {60.5, 2}}},
+        {"a KiB a second, then nothing for a minute", 70 * 1024, {{60.5, 0}, {121.0, 2}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::LoopbackServer server;
+        ASSERT_TRUE(server.ok());
+        const std::string body(1 << 20, 'd');
+        server.accept().read_request().send(ok(body).substr(0, ok(body).size() - body.size() + c.sent));
+        server.pause(5000).start();
+        use_proxy(server.port());
+        set_clock(0.0);
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        // Frames until the server has sent and the client has taken every byte of it.
+        const float target = static_cast<float>(100.0 * c.sent / body.size());
+        while (std::chrono::steady_clock::now() < end) {
+            ASSERT_EQ(net_check(22, "www.aerivon.example", "/drip.zip", dest), 0);
+            const float percent = HTTP_key_percent(22);
+            if (server.wait_steps(3, 1) && percent >= 0.0f && percent >= target)
+                break;
+        }
+        EXPECT_EQ(net_check(22, "www.aerivon.example", "/drip.zip", dest), 0); // this frame sees the head
+        for (const auto& [at, result] : c.steps) {
+            set_clock(at);
+            EXPECT_EQ(net_check(22, "www.aerivon.example", "/drip.zip", dest), result) << at;
+        }
+        EXPECT_NE(log().rfind("Timeout for " + dest +
+                              "\n   server     =www.aerivon.example\n   file       =/drip.zip\n"
+                              "   status     =5\n"),
+                  std::string::npos)
+            << log();
+        EXPECT_EQ(HTTP_failure_error(22), ETIMEDOUT);
+        HTTP_clear();
+    }
 }
 
 TEST_F(HttpClientTest, ControlBytesInThePathOrServerSendNothing) {
@@ -758,6 +823,67 @@ TEST(HttpDeathTest, DirCharsInTheWrongPlaceAreFatal) {
         "include the hard drive,which is a dir char on unix!\na/b.zip",
         "(http:374)");
     unsetenv(variable);
+}
+
+namespace {
+
+// The death-test child of the test below: one descriptor left, then polls; exits with the result * 10,
+// plus 1 when the kept error is EMFILE.
+// A loopback socket bound to a port of its own; listening or not (a connect to it is then refused).
+int loopback_socket(bool listening, int* port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        (listening && listen(fd, 4) != 0) ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        std::_Exit(9);
+    *port = ntohs(address.sin_port);
+    return fd;
+}
+
+int poll_for_2_s(int key) {
+    int r = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while ((r = net_check(key, "www.aerivon.example", "/a", "/dev/null")) == 0 &&
+           std::chrono::steady_clock::now() < end) {
+    }
+    return r;
+}
+
+// The death-test child of the test below: one descriptor left, then polls; exits with the result * 10,
+// plus 1 when the kept error is EMFILE.
+[[noreturn]] void fetch_with_one_descriptor_left() {
+    OPT_parse_only("");
+    int refusing = 0, listening = 0;
+    loopback_socket(false, &refusing);
+    loopback_socket(true, &listening); // connected to without an accept
+    HTTP_manager().proxy_host = "127.0.0.1";
+    // A refused request first, with descriptors to spare: the sanitizers' first look at each type the
+    // failure path uses needs one. Then the I/O thread goes.
+    HTTP_manager().port = refusing;
+    if (poll_for_2_s(1) != 2)
+        std::_Exit(8);
+    HTTP_io_shutdown();
+    HTTP_manager().port = listening;
+    const rlimit few{64, 64};
+    setrlimit(RLIMIT_NOFILE, &few);
+    int last = -1;
+    for (int fd; (fd = dup(0)) >= 0;)
+        last = fd;
+    close(last);
+    const int r = poll_for_2_s(1);
+    std::_Exit(r * 10 + (HTTP_failure_error(1) == EMFILE ? 1 : 0));
+}
+
+} // namespace
+
+TEST(HttpDeathTest, NoDescriptorLeftForTheIoThreadFailsTheTransferAtOnce) {
+    // The connection's socket takes the last descriptor and the I/O thread's wake-up finds none. The frame
+    // clock stands still, so only a failure at once ends the polling with 2.
+    EXPECT_EXIT(fetch_with_one_descriptor_left(), testing::ExitedWithCode(21), "");
 }
 
 TEST(HttpTest, Base64) {
