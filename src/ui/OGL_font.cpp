@@ -16,6 +16,7 @@
 #include "base/xmap.h"
 #include "platform/WIN_resource.h"
 #include "ui/OGL_state.h"
+#include "ui/OGL_text_record.h"
 #include "ui/TEX_manager.h"
 #include "ui/screen_state.h"
 
@@ -322,6 +323,7 @@ float OGL_draw_string(int colour, float x, float y, std::string_view text, float
                       int align, float alpha) {
     if (text.empty())
         return y;
+    const OGL_text_record_scope record(text, font_mode);
     x += screen_state.origin_x;
     y += screen_state.origin_y;
     font_record* font = OGL_get_font(font_of_mode(font_mode));
