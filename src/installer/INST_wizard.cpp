@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <GL/gl.h>
+
 #include "base/APP_clock.h"
 #include "base/LOG_log.h"
 #include "base/PREF_file.h"
@@ -60,6 +62,29 @@ void draw_step_list() {
         OGL_draw_string(here ? 77 : 54, 30.0f, 480.0f - 20.0f * static_cast<float>(i), step_list.names[i],
                         170.0f, here ? 1 : 0, 0, 1.0f);
     }
+}
+
+// The body from (230, 440), wrapped at 540. A body that would reach below `bottom` is drawn smaller (the
+// same font scaled down about its top left corner, wrapped wider by as much) until it ends above it.
+void draw_body(const std::string& body, float bottom) {
+    constexpr float x = 230.0f, y = 440.0f, wrap = 540.0f, line = 10.0f;
+    float k = 1.0f;
+    while (k > 0.5f &&
+           y - line * k * static_cast<float>(OGL_layout_string(body, wrap / k, 0).size() - 1) - 3.0f * k <
+               bottom)
+        k -= 0.05f;
+    if (k >= 1.0f) {
+        OGL_draw_string(52, x, y, body, wrap, 0, 0, 1.0f);
+        return;
+    }
+    const float cx = screen_state.origin_x + x, cy = screen_state.origin_y + y;
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glTranslatef(cx, cy, 0.0f);
+    glScalef(k, k, 1.0f);
+    glTranslatef(-cx, -cy, 0.0f);
+    OGL_draw_string(52, x, y, body, wrap / k, 0, 0, 1.0f);
+    glPopMatrix();
 }
 
 void draw_progress(const page_desc& d) {
@@ -137,10 +162,16 @@ float INST_progress_right(float progress) {
     return 240.0f + 520.0f * f;
 }
 
-int INST_draw_text_button(float x, float y, int item, int align, float* width, int enabled, int look) {
+int INST_draw_text_button(float x, float y, int item, int align, float* width, int enabled, int look,
+                          float max_width) {
     int left = 0, right = 0;
     INST_word_columns(item, INST_ui_atlas_language, &left, &right);
-    const float ww = static_cast<float>(right - left);
+    // A word wider than max_width allows is drawn smaller, level with the row's middle.
+    const float k = max_width > 20.0f && static_cast<float>(right - left) + 20.0f > max_width
+                        ? (max_width - 20.0f) / static_cast<float>(right - left)
+                        : 1.0f;
+    const float ww = static_cast<float>(right - left) * k, wh = word_height * k;
+    const float wy = y + (word_height - wh) * 0.5f;
     if (width)
         *width = ww + 20.0f;
     const float x0 = align < 0 ? x - ww : align == 0 ? x - ww * 0.5f : x;
@@ -152,20 +183,21 @@ int INST_draw_text_button(float x, float y, int item, int align, float* width, i
     const bool held = hover && APP_clock.buttons[0].down;
 
     OGL_set_colour_slot(113, 1.0f, 1.0f, 1.0f);
-    BTN_frame1(dim ? 13 : held ? 12 : 11, x0 + ww * 0.5f, y + word_height * 0.5f, ww + 20.0f, 113);
+    const int frame_style = dim ? 13 : held ? 12 : 11;
+    BTN_frame1(frame_style, x0 + ww * 0.5f, y + word_height * 0.5f, ww + 20.0f, 113);
     const float row = held ? row_pressed : hover ? row_hovered : row_normal;
     const float s0 = static_cast<float>(left) / 1024.0f, s1 = static_cast<float>(right) / 1024.0f;
     const float t0 = row / 128.0f, t1 = (row + word_height) / 128.0f;
-    const OGL_quad_corner corners[4] = {{x0, y, s0, t0},
-                                        {x0, y + word_height, s0, t1},
-                                        {x0 + ww, y + word_height, s1, t1},
-                                        {x0 + ww, y, s1, t0}};
+    const OGL_quad_corner corners[4] = {
+        {x0, wy, s0, t0}, {x0, wy + wh, s0, t1}, {x0 + ww, wy + wh, s1, t1}, {x0 + ww, wy, s1, t0}};
     OGL_draw_atlas_quad(ui_atlas_ref, 113, dim ? 0.5f : 1.0f, corners, 1, 1, 0);
     {
         static const char* const words[7] = {"QUIT",        "GO BACK",    "CONTINUE", "SELECT ALL",
                                              "SELECT NONE", "BUY ONLINE", "OPTIONS"};
-        const OGL_text_box_scope box("button", x0 - 10.0f, y, x0 + ww + 10.0f, y + word_height);
-        OGL_text_record_picture(words[std::clamp(item, 0, 6)], {x0, y, x0 + ww, y + word_height});
+        const OGL_text_rect outline =
+            BTN_frame1_rect(frame_style, x0 + ww * 0.5f, y + word_height * 0.5f, ww + 20.0f);
+        const OGL_text_box_scope box("button", x0 - 10.0f, y, x0 + ww + 10.0f, y + word_height, &outline);
+        OGL_text_record_picture(words[std::clamp(item, 0, 6)], {x0, wy, x0 + ww, wy + wh});
     }
     return in.click[0] && on_word ? 1 : 0;
 }
@@ -200,7 +232,7 @@ void INST_wizard_frame() {
     {
         const OGL_text_box_scope panel("panel", 210.0f, 50.0f, 790.0f, 503.0f);
         OGL_draw_string(52, 500.0f, 480.0f, d.title, 540.0f, 1, 1, 1.0f);
-        OGL_draw_string(52, 230.0f, 440.0f, d.body, 540.0f, 0, 0, 1.0f);
+        draw_body(d.body, d.body_bottom);
         // The choices share one width: 250, or what their longest label needs, up to the panel's width.
         float choice_width = 250.0f;
         for (const std::string& label : d.choice_labels)

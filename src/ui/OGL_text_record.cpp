@@ -173,6 +173,11 @@ OGL_text_box_scope::~OGL_text_box_scope() {
         recorder.boxes.pop_back();
 }
 
+void OGL_text_record_frame(const char* name, const OGL_text_rect& rect) {
+    if (recorder.on)
+        recorder.frames.push_back({name, ++recorder.serial, rect});
+}
+
 void OGL_text_record_picture(const std::string& words, const OGL_text_rect& rect) {
     if (!recorder.on)
         return;

@@ -72,5 +72,7 @@ class OGL_text_box_scope {
     bool active_ = false;
 };
 
+// Adds the outline of a picture that texts keep off (a map), drawn outside every box scope.
+void OGL_text_record_frame(const char* name, const OGL_text_rect& rect);
 // Adds a picture of words drawn at that rectangle, inside the current box scope.
 void OGL_text_record_picture(const std::string& words, const OGL_text_rect& rect);
