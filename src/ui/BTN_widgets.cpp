@@ -63,6 +63,9 @@ constexpr frame_style frame_styles[10] = {
     {element_atlas, 41, 982, 2, 1, 1, 1, 0, 0, 0},
 };
 
+// The dark band round a modal dialog's frame.
+constexpr float dialog_margin = 12.0f;
+
 // The push buttons' shared press record.
 struct press_record {
     float x = -1.0f, y = -1.0f;
@@ -235,15 +238,19 @@ void BTN_frame2(int style, float x, float y, float width, float height, const st
 
 void BTN_dialog_frame(int closable, int inner_style) {
     const float vw = screen_state.view_width, vh = screen_state.view_height;
-    // The window around the dialog darkens by half on each of its frames (the page under a modal screen is
-    // not drawn again): what lies beneath fades out instead of showing beside or through the dialog.
+    // A dark band of dialog_margin all round the frame hides what it would leave half covered, and the
+    // frame's own translucent edges show the band, not the page under the dialog.
+    const frame_style& st = frame_styles[(closable ? 14 : 15) - 14];
     OGL_set_state(1, 0, 1, 1, 1, 1);
-    glColor4f(0.0f, 0.0f, 0.0f, 0.5f);
+    glColor3f(0.0f, 0.0f, 0.0f);
+    const float ox = screen_state.origin_x, oy = screen_state.origin_y;
+    const float x0 = ox - st.out_side - dialog_margin, x1 = ox + vw + st.out_side + dialog_margin;
+    const float y0 = oy - st.out_bottom - dialog_margin, y1 = oy + vh + st.out_top + dialog_margin;
     glBegin(GL_QUADS);
-    glVertex2f(screen_state.view_left, screen_state.view_bottom);
-    glVertex2f(screen_state.view_left, screen_state.view_top);
-    glVertex2f(screen_state.view_right, screen_state.view_top);
-    glVertex2f(screen_state.view_right, screen_state.view_bottom);
+    glVertex2f(x0, y0);
+    glVertex2f(x0, y1);
+    glVertex2f(x1, y1);
+    glVertex2f(x1, y0);
     glEnd();
     BTN_frame2(closable ? 14 : 15, 0.0f, 0.0f, vw, vh, ui_state.screen_title, 1.0f);
     if (inner_style == 2)

@@ -22,9 +22,9 @@ OGL_text_rect BTN_frame1_rect(int style, float x, float y, float width);
 // close box in the top right corner except on screen 0 and the modal screens 994-997 and 999-1003.
 void BTN_frame2(int style, float x, float y, float width, float height, const std::string& caption,
                 float alpha);
-// The background of the current modal screen: the whole window darkened by half, frame 14 (closable) or
-// 15 with the screen title, then inner style 2 (a strip under the title), 24 (nothing) or a frame of that
-// style inside.
+// The background of the current modal screen: a black band 12 wide round the frame's outer edge (it covers
+// what lies under the dialog's edges), frame 14 (closable) or 15 with the screen title, then inner style 2 (a
+// strip under the title), 24 (nothing) or a frame of that style inside.
 void BTN_dialog_frame(int closable, int inner_style);
 // A framed panel. Negative x or y become 10; a negative width reaches 10 short of the view's right edge, a
 // negative height 28 + top_reserve short of its top. Writes x + width + 10 and y + height + 10 to the
