@@ -12,6 +12,7 @@
 #include "installer/INST_dialogs.h"
 #include "installer/INST_modified_dialog.h"
 #include "installer/INST_preferences.h"
+#include "installer/INST_text.h"
 #include "installer/INST_update_road.h"
 #include "support/disc_road_fixture.h"
 #include "ui/APP_alert_box.h"
@@ -284,8 +285,15 @@ TEST_F(LayoutGui, EveryDialogFitsItsTextsInEveryLanguage) {
                 [this] { INST_ask_about_modified_file(installed + "Resources/plugins/old file.txt", 1); });
     check_modal("options", INST_page_license, 998, [] { INST_preferences_dialog(); });
     check_modal("alert", INST_page_check_servers, 994, [] {
-        APP_draw_alert(0, "I could not reach the server.", "Please check your connection.", "",
-                       "http://www.aerivon.example/help", 1, "");
+        // The installer-too-old alert's lines, with its link as the "Learn More" button.
+        using inst_text::tr;
+        APP_draw_alert(
+            0,
+            tr("OK I am checking the Nordvane Systems servers and I am finding file formats that are "
+               "newer than I can understand!"),
+            tr("In other words, you need to get a new installer!"),
+            tr("No problem... grab it at the download section of ") + INST_MAKER_WEB_SITE + ".",
+            INST_DEMO_PAGE, 1, "");
     });
     check_modal("language chooser", INST_page_demo_welcome, 994, [] {
         const int keep = LANG_current_language();
