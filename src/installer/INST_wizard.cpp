@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include <GL/gl.h>
-
 #include "base/APP_clock.h"
 #include "base/LOG_log.h"
 #include "base/PREF_file.h"
@@ -77,14 +75,8 @@ void draw_body(const std::string& body, float bottom) {
         OGL_draw_string(52, x, y, body, wrap, 0, 0, 1.0f);
         return;
     }
-    const float cx = screen_state.origin_x + x, cy = screen_state.origin_y + y;
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glTranslatef(cx, cy, 0.0f);
-    glScalef(k, k, 1.0f);
-    glTranslatef(-cx, -cy, 0.0f);
+    const BTN_scale_scope smaller(x, y, k);
     OGL_draw_string(52, x, y, body, wrap / k, 0, 0, 1.0f);
-    glPopMatrix();
 }
 
 void draw_progress(const page_desc& d) {

@@ -138,15 +138,8 @@ void draw_fitted_label(float x, float y, const std::string& text, float max_widt
         BTN_draw_label(x, y, 1, text, highlight);
         return;
     }
-    const float k = max_width / width;
-    const float cx = screen_state.origin_x + x, cy = screen_state.origin_y + y;
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glTranslatef(cx, cy, 0.0f);
-    glScalef(k, k, 1.0f);
-    glTranslatef(-cx, -cy, 0.0f);
+    const BTN_scale_scope smaller(x, y, max_width / width);
     BTN_draw_label(x, y, 1, text, highlight);
-    glPopMatrix();
 }
 
 bool no_corner_screen(int id) { return id == 0 || (id >= 994 && id <= 997) || (id >= 999 && id <= 1003); }
@@ -159,6 +152,20 @@ OGL_text_rect BTN_frame1_rect(int style, float x, float y, float width) {
     const float w = 2.0f * std::round(width * 0.5f) + st.extra;
     const float bottom = std::round(y + st.shift - st.height * 0.5f);
     return {x - w * 0.5f, bottom, x + w * 0.5f, bottom + st.height};
+}
+
+BTN_scale_scope::BTN_scale_scope(float x, float y, float k) {
+    const float cx = screen_state.origin_x + x, cy = screen_state.origin_y + y;
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glTranslatef(cx, cy, 0.0f);
+    glScalef(k, k, 1.0f);
+    glTranslatef(-cx, -cy, 0.0f);
+}
+
+BTN_scale_scope::~BTN_scale_scope() {
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
 }
 
 void BTN_frame1(int style, float x, float y, float width, int colour) {

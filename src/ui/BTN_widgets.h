@@ -15,6 +15,15 @@
 // A three-slice strip centred on (x, y), `width` wide (rounded to whole units), styles 1-13. Another style
 // raises the kind-3 alert "Bad BTN_frame1 call!".
 void BTN_frame1(int style, float x, float y, float width, int colour);
+// While it lives, everything drawn is scaled by k about the view point (x, y): a text drawn smaller to fit.
+class BTN_scale_scope {
+  public:
+    BTN_scale_scope(float x, float y, float k);
+    ~BTN_scale_scope();
+    BTN_scale_scope(const BTN_scale_scope&) = delete;
+    BTN_scale_scope& operator=(const BTN_scale_scope&) = delete;
+};
+
 // The rectangle BTN_frame1 covers with those arguments (a style outside 1-13 counts as 1 or 13).
 OGL_text_rect BTN_frame1_rect(int style, float x, float y, float width);
 // A nine-slice frame whose inner rectangle has its lower-left corner at (x, y), grown by the style's
