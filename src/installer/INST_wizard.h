@@ -11,7 +11,11 @@
 // | CONTINUE (or QUIT of a last page)       | next, when set                          |
 // | GO BACK clicked                         | back, when set                          |
 // | the page returned non-zero (last: wins) | next, when set                          |
-// Pages never write current_page. Main thread only, inside the frame callback.
+// Pages never write current_page. Layout: the choices are push buttons centred on x 500, 28 apart from y 350
+// down, 250 wide or as wide as the longest label needs (at most 560); the bottom row keeps QUIT and
+// OPTIONS at the left, BUY ONLINE centred on 400 unless it would meet OPTIONS or GO BACK (then centred
+// between them), and GO BACK and CONTINUE at the right; GO BACK is drawn before CONTINUE. Main thread only,
+// inside the frame callback.
 #pragma once
 #include <string>
 #include <vector>
