@@ -233,12 +233,48 @@ class LayoutGui : public test::DiscRoadGuiFixture {
     std::string shots;
 };
 
-// Every page of each road, in the order the road reaches them.
-struct page_row {
-    const char* name;
-    page_fn page;
+// A modal screen: the screen id, the page under it and what opens it.
+struct modal_screen {
+    int screen;
+    page_fn under;
+    void (*open)(const std::string& copy);
 };
-const page_row pages[] = {
+
+void cancel_question(const std::string&) {
+    const INST_cancel_demo_texts q = INST_cancel_demo_question();
+    INST_two_button_dialog(q.message, q.label1, q.explanation1, q.label2, q.explanation2);
+}
+void changed_file_question(const std::string& copy) {
+    INST_ask_about_modified_file(copy + "Resources/plugins/changed file.txt", 0);
+}
+void deleted_file_question(const std::string& copy) {
+    INST_ask_about_modified_file(copy + "Resources/plugins/old file.txt", 1);
+}
+void options(const std::string&) { INST_preferences_dialog(); }
+// The installer-too-old alert's lines, with its link as the "Learn More" button.
+void alert(const std::string&) {
+    using inst_text::tr;
+    APP_draw_alert(
+        0,
+        tr("OK I am checking the Nordvane Systems servers and I am finding file formats that are newer "
+           "than I can understand!"),
+        tr("In other words, you need to get a new installer!"),
+        tr("No problem... grab it at the download section of ") + INST_MAKER_WEB_SITE + ".", INST_DEMO_PAGE,
+        1, "");
+}
+void language_chooser(const std::string&) {
+    const int keep = LANG_current_language();
+    APP_draw_alert(0, "", "", "", "", 0, "");
+    LANG_current_language() = keep;
+}
+
+// Every page of each road, in the order the road reaches them, then the modal screens.
+struct screen_row {
+    const char* name;
+    page_fn page;         // a wizard page, or null for a modal screen
+    modal_screen modal{}; // when page is null
+};
+const screen_row screens[] = {
     {"demo welcome", INST_page_demo_welcome},
     {"license", INST_page_license},
     {"check servers", INST_page_check_servers},
@@ -266,40 +302,21 @@ const page_row pages[] = {
     {"scenery verify disc", INST_page_verify_dvd_scenery},
     {"scenery change disc", INST_page_change_dvd_scenery},
     {"scenery finished", INST_page_finished_scenery},
+    {"cancel question", nullptr, {997, INST_page_download_demo, cancel_question}},
+    {"changed-file question", nullptr, {996, INST_page_download_update, changed_file_question}},
+    {"deleted-file question", nullptr, {996, INST_page_download_update, deleted_file_question}},
+    {"options", nullptr, {998, INST_page_license, options}},
+    {"alert", nullptr, {994, INST_page_check_servers, alert}},
+    {"language chooser", nullptr, {994, INST_page_demo_welcome, language_chooser}},
 };
 
-TEST_F(LayoutGui, EveryPageFitsItsTextsInEveryLanguage) {
-    for (const page_row& row : pages)
-        check_page(row.name, row.page);
-}
-
-TEST_F(LayoutGui, EveryDialogFitsItsTextsInEveryLanguage) {
-    check_modal("cancel question", INST_page_download_demo, 997, [] {
-        const INST_cancel_demo_texts q = INST_cancel_demo_question();
-        INST_two_button_dialog(q.message, q.label1, q.explanation1, q.label2, q.explanation2);
-    });
-    check_modal("changed-file question", INST_page_download_update, 996, [this] {
-        INST_ask_about_modified_file(installed + "Resources/plugins/changed file.txt", 0);
-    });
-    check_modal("deleted-file question", INST_page_download_update, 996,
-                [this] { INST_ask_about_modified_file(installed + "Resources/plugins/old file.txt", 1); });
-    check_modal("options", INST_page_license, 998, [] { INST_preferences_dialog(); });
-    check_modal("alert", INST_page_check_servers, 994, [] {
-        // The installer-too-old alert's lines, with its link as the "Learn More" button.
-        using inst_text::tr;
-        APP_draw_alert(
-            0,
-            tr("OK I am checking the Nordvane Systems servers and I am finding file formats that are "
-               "newer than I can understand!"),
-            tr("In other words, you need to get a new installer!"),
-            tr("No problem... grab it at the download section of ") + INST_MAKER_WEB_SITE + ".",
-            INST_DEMO_PAGE, 1, "");
-    });
-    check_modal("language chooser", INST_page_demo_welcome, 994, [] {
-        const int keep = LANG_current_language();
-        APP_draw_alert(0, "", "", "", "", 0, "");
-        LANG_current_language() = keep;
-    });
+TEST_F(LayoutGui, EveryScreenFitsItsTextsInEveryLanguage) {
+    for (const screen_row& row : screens)
+        if (row.page)
+            check_page(row.name, row.page);
+        else
+            check_modal(row.name, row.modal.under, row.modal.screen,
+                        [this, &row] { row.modal.open(installed); });
 }
 
 } // namespace
