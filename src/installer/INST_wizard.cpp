@@ -96,8 +96,7 @@ float word_button_width(int item) {
 
 // The bottom row, left to right: QUIT and OPTIONS from the left edge, BUY ONLINE centred on 400 (or in
 // the middle of the room between OPTIONS and GO BACK when their words would meet it), GO BACK and
-// CONTINUE (or QUIT) ending at the right edge. GO BACK is drawn before CONTINUE: nothing of CONTINUE's
-// look is left for it.
+// CONTINUE (or QUIT) ending at the right edge.
 void draw_bottom_row(const page_desc& d) {
     const bool last = d.next == INST_page_quit;
     const int next_item = last ? 0 : 2;
@@ -122,12 +121,12 @@ void draw_bottom_row(const page_desc& d) {
         order_x = std::round((left_end + back_left) * 0.5f);
     if (INST_draw_text_button(order_x, 12.0f, 5, 0, nullptr, 1, 0))
         WIN_open_url(INST_ORDER_PAGE);
-    const int has_back = d.back ? 1 : 0;
-    if (INST_draw_text_button(back_right, 12.0f, 1, -1, nullptr, has_back, has_back ? 0 : 2) && d.back)
-        current_page = d.back;
     const int has_next = d.next ? 1 : 0;
     if (INST_draw_text_button(770.0f, 12.0f, next_item, -1, nullptr, has_next, has_next ? 0 : 2) && d.next)
         current_page = d.next;
+    const int has_back = d.back ? 1 : 0;
+    if (INST_draw_text_button(back_right, 12.0f, 1, -1, nullptr, has_back, has_back ? 0 : 2) && d.back)
+        current_page = d.back;
     // The cancel question and the preferences run frames of their own: they come up over the whole page.
     if (quit_clicked && (!d.cancel_confirmation || d.cancel_confirmation()))
         WIN_request_quit();

@@ -14,8 +14,7 @@
 // Pages never write current_page. Layout: the choices are push buttons centred on x 500, 28 apart from y 350
 // down, 250 wide or as wide as the longest label needs (at most 560); the bottom row keeps QUIT and
 // OPTIONS at the left, BUY ONLINE centred on 400 unless it would meet OPTIONS or GO BACK (then centred
-// between them), and GO BACK and CONTINUE at the right; GO BACK is drawn before CONTINUE. Main thread only,
-// inside the frame callback.
+// between them), and GO BACK and CONTINUE at the right. Main thread only, inside the frame callback.
 #pragma once
 #include <string>
 #include <vector>

@@ -211,7 +211,7 @@ void BTN_frame2(int style, float x, float y, float width, float height, const st
     float rgb[3] = {colour_settings.slots[61][0], colour_settings.slots[61][1], colour_settings.slots[61][2]};
     OGL_adjust_colour(colour_settings, &rgb[0], &rgb[1], &rgb[2], nullptr, 1);
     if (alpha > 0.99f)
-        glColor3f(rgb[0], rgb[1], rgb[2]);
+        glColor4f(rgb[0], rgb[1], rgb[2], 1.0f);
     else
         glColor4f(rgb[0], rgb[1], rgb[2], alpha);
     TMAN_bind_ref(st.atlas, 0, 0);
