@@ -13,8 +13,9 @@ inline constexpr const char INST_DEMO_PAGE[] = "http://www.aerivon.example/demo"
 // empty); then opens the demo download page in the web browser and asks the run loop to quit.
 void INST_report_installer_too_old(const std::string& line4);
 
-// Makes screen 997 current and runs it as a modal loop: the message, two push buttons with their
-// explanations. Returns 1 for the first button and 0 for the second, each after making screen 0 current
+// Makes screen 997 current and runs it as a modal loop: the message, two push buttons (centre lines 58
+// and 28, left edge 46, 100 wide or as wide as the longer label needs) with their explanations right of
+// them. Returns 1 for the first button and 0 for the second, each after making screen 0 current
 // again; 3 when another screen became current, or when a quit was requested (the window was closed)
 // while it showed.
 int INST_two_button_dialog(const std::string& message, const std::string& label1,

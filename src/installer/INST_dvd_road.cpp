@@ -252,10 +252,10 @@ int INST_page_pick_destination_dvd(int entered, page_desc* d) {
     d->title = tr1("Pick Install Destination for %1:install%.", INST_directory.version_folder);
     d->next = INST_page_license;
 
-    // This page's button is exactly as wide as its label (the demo road's has a margin), and the field
-    // follows it at half that width + 300 + 10 + the field label's width.
+    // The button is as wide as its label needs, and the field follows it at half that width + 300 + 10 +
+    // the field label's width.
     const std::string change = tr("Change Destination");
-    const float label_width = OGL_measure_string(change);
+    const float label_width = BTN_push_width_for(change);
     if (BTN_push(290.0f, 203.0f, label_width, 0, 1, change, "-")) {
         std::string chosen = INST_destination_parent;
         if (WIN_choose_file_or_folder(2, tr("Pick a folder to install Aerivon 10 into."),
@@ -301,6 +301,7 @@ int INST_page_select_scenery_dvd(int entered, page_desc* d) {
     }
     INST_draw_scenery_map();
     d->title = tr("Select Scenery");
+    d->body_bottom = INST_SCENERY_MAP_TOP + 4.0f;
     d->body = tr(
         "Please pick the scenery you would like to install now.  You can use this installer to add more "
         "scenery or remove scenery later.  If you fly into an area with no scenery installed, you will see "

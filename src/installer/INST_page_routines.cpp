@@ -174,21 +174,47 @@ bool INST_enough_disk_space(float install_total_kb, uint64_t free_bytes) {
     return install_total_kb <= static_cast<float>(free_bytes / 1000);
 }
 
-bool INST_draw_disk_space_panel(const std::string& enough, const std::string& not_enough) {
+namespace {
+
+// The disk panel's text and whether the space is enough; false when the volume cannot be asked.
+bool disk_space_text(const std::string& enough, const std::string& not_enough, std::string* text, bool* ok) {
     uint64_t total_bytes = 0, free_bytes = 0;
     if (FILE_free_disk_space(INST_install_folder, &total_bytes, &free_bytes) != 0)
-        return true;
+        return false;
     const float total = static_cast<float>(total_bytes / 1000);
     const float free = static_cast<float>(free_bytes / 1000);
-    const bool ok = INST_enough_disk_space(INST_total_expanded_kb, free_bytes);
-    std::string text;
-    LANG_subst4(text,
+    *ok = INST_enough_disk_space(INST_total_expanded_kb, free_bytes);
+    LANG_subst4(*text,
                 tr("Disk size: %1:total disk space%\nFree disk space: %2:free disk space%\nDisk space needed "
                    "to install: %3:required disk space%\n\n%4:status message%"),
                 INST_format_size_kb(total), INST_format_size_kb(free),
-                INST_format_size_kb(INST_total_expanded_kb), ok ? enough : not_enough);
-    OGL_draw_string(54, 220.0f, 130.0f, text, 560.0f, 0, 0, 1.0f);
+                INST_format_size_kb(INST_total_expanded_kb), *ok ? enough : not_enough);
+    return true;
+}
+
+constexpr float disk_panel_x = 220.0f, disk_panel_y = 130.0f, disk_panel_wrap = 560.0f;
+
+} // namespace
+
+bool INST_draw_disk_space_panel(const std::string& enough, const std::string& not_enough) {
+    std::string text;
+    bool ok = true;
+    if (!disk_space_text(enough, not_enough, &text, &ok))
+        return true;
+    OGL_draw_string(54, disk_panel_x, disk_panel_y, text, disk_panel_wrap, 0, 0, 1.0f);
     return ok;
+}
+
+float INST_disk_space_panel_head_right() {
+    std::string text;
+    bool ok = true;
+    if (!disk_space_text("", "", &text, &ok))
+        return disk_panel_x;
+    const std::vector<OGL_text_line> lines = OGL_layout_string(text, disk_panel_wrap, 0);
+    float width = 0.0f;
+    for (size_t i = 0; i < lines.size() && i < 3; ++i)
+        width = std::max(width, OGL_measure_range(lines[i].begin, lines[i].end));
+    return disk_panel_x + width;
 }
 
 INST_cancel_demo_texts INST_cancel_demo_question() {

@@ -26,6 +26,9 @@ bool INST_enough_disk_space(float install_total_kb, uint64_t free_bytes);
 // needs, and `enough` or `not_enough`) and returns whether the space is enough. When the volume cannot
 // be asked, draws nothing and returns true.
 bool INST_draw_disk_space_panel(const std::string& enough, const std::string& not_enough);
+// Where the panel's first three lines (its top 30 units, which a row of buttons at its right may share)
+// end on the right; the panel's left edge when the volume cannot be asked.
+float INST_disk_space_panel_head_right();
 
 // Cancel confirmation of the demo install: asks whether to cancel and delete the partial copy. "Continue"
 // gives false; any other outcome deletes the install folder's tree and gives true.

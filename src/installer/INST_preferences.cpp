@@ -1,6 +1,8 @@
 // INST_preferences: the general-preferences dialog.
 #include "installer/INST_preferences.h"
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "base/LANG_localise.h"
@@ -15,6 +17,8 @@
 #include "ui/BTN_popup.h"
 #include "ui/BTN_text_field.h"
 #include "ui/BTN_widgets.h"
+#include "ui/OGL_font.h"
+#include "ui/OGL_text_record.h"
 #include "ui/OGL_view.h"
 #include "ui/screen_state.h"
 
@@ -30,6 +34,11 @@ int proxy_port_number(const std::string& text) { return text.empty() ? 0 : STR_p
 
 } // namespace
 
+float INST_proxy_field_x(float host_label_width, float port_label_width) {
+    // The panel's inner edge (10), a gap of 6, the label, and the 12 between a label and its field.
+    return std::max(85.0f, std::ceil(10.0f + 6.0f + std::max(host_label_width, port_label_width) + 12.0f));
+}
+
 void INST_preferences_dialog() {
     APP_set_screen(preferences_screen);
     http_manager& http = HTTP_manager();
@@ -37,26 +46,38 @@ void INST_preferences_dialog() {
         OGL_clear_view();
         BTN_dialog_frame(1, 24);
         // The proxy panel holds the two fields at the bottom; the general panel fills the rest.
-        BTN_panel(0.0f, 16, -1.0f, -1.0f, -1.0f, 78.0f,
-                  tr("Proxy (if you are behind a firewall with a Proxy)"));
-        BTN_panel(0.0f, 16, -1.0f, 118.0f, -1.0f, -1.0f, tr("General Preferences"));
+        constexpr float proxy_height = 84.0f, general_y = 124.0f;
+        float proxy_top = 0.0f;
+        BTN_panel(0.0f, 16, -1.0f, -1.0f, -1.0f, proxy_height,
+                  tr("Proxy (if you are behind a firewall with a Proxy)"), nullptr, &proxy_top);
+        BTN_panel(0.0f, 16, -1.0f, general_y, -1.0f, -1.0f, tr("General Preferences"));
 
-        // OS code 0 has no item: a negative selection shows none and stays until a row is chosen.
-        int index = INST_selected_os - 1;
-        BTN_popup(
-            250.0f, 300.0f, &index, tr("Macintosh-Windows-Linux"),
-            tr("Operating System to download Aerivon for:|(Install and copy the entire Aerivon folder to "
-               "another computer if you like)"),
-            '-');
-        INST_selected_os = index + 1;
+        {
+            const OGL_text_box_scope general("panel", 10.0f, general_y, screen_state.view_width - 10.0f,
+                                             screen_state.view_height - 28.0f);
+            // OS code 0 has no item: a negative selection shows none and stays until a row is chosen.
+            int index = INST_selected_os - 1;
+            BTN_popup(
+                250.0f, 300.0f, &index, tr("Macintosh-Windows-Linux"),
+                tr("Operating System to download Aerivon for:|(Install and copy the entire Aerivon folder to "
+                   "another computer if you like)"),
+                '-');
+            INST_selected_os = index + 1;
 
-        BTN_check(
-            250.0f, 140.0f, &PREF_installer.log_actions,
-            tr("|Log installer actions. Turn this on to output the installer file downloads and stuff to "
-               "the file log.txt."),
-            0);
-        BTN_text_field(85.0f, 40.0f, http.proxy_host, proxy_text_limit, tr("-proxy host"), 455.0f, 1);
-        BTN_text_field(85.0f, 20.0f, http.proxy_port, proxy_text_limit, tr("-proxy port"), 455.0f, 1);
+            BTN_check(
+                250.0f, 140.0f, &PREF_installer.log_actions,
+                tr("|Log installer actions. Turn this on to output the installer file downloads and stuff to "
+                   "the file log.txt."),
+                0);
+        }
+        // The fields start where their labels leave room inside the panel and end where they always end.
+        const std::string host_label = tr("-proxy host"), port_label = tr("-proxy port");
+        const float field_x = INST_proxy_field_x(OGL_measure_string(host_label.substr(1)),
+                                                 OGL_measure_string(port_label.substr(1)));
+        const OGL_text_box_scope proxy("panel", 10.0f, 10.0f, screen_state.view_width - 10.0f,
+                                       proxy_top - 10.0f);
+        BTN_text_field(field_x, 52.0f, http.proxy_host, proxy_text_limit, host_label, 540.0f - field_x, 1);
+        BTN_text_field(field_x, 22.0f, http.proxy_port, proxy_text_limit, port_label, 540.0f - field_x, 1);
         http.port = proxy_port_number(http.proxy_port);
         APP_run_one_frame();
     }

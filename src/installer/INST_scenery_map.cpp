@@ -4,10 +4,12 @@
 #include <algorithm>
 
 #include "base/APP_clock.h"
+#include "installer/INST_page_routines.h"
 #include "installer/INST_scan.h"
 #include "installer/INST_wizard.h"
 #include "ui/OGL_colour_settings.h"
 #include "ui/OGL_state.h"
+#include "ui/OGL_text_record.h"
 #include "ui/OGL_view.h"
 #include "ui/widget_state.h"
 
@@ -15,6 +17,7 @@ namespace {
 
 constexpr float map_x = 248.0f, map_y = 150.0f, tile = 14.0f;
 constexpr float map_w = 504.0f, map_h = 252.0f;
+static_assert(map_y + map_h == INST_SCENERY_MAP_TOP);
 constexpr int map_texture = 1042;
 constexpr int tile_colour = 104;
 constexpr float tex_w = 512.0f, tex_h = 1024.0f;
@@ -70,6 +73,7 @@ void INST_draw_scenery_map() {
 
     // The bare map in white; the tiles in the map colour, which modulates the tile looks.
     textured_quad(map_x, map_y, map_w, map_h, 0.0f, 0.0f, 0);
+    OGL_text_record_frame("map", {map_x, map_y, map_x + map_w, map_y + map_h});
     bool changed = false;
     for (int i = 0; i < UTL_TILES_X; ++i)
         for (int j = 0; j < UTL_TILES_Y; ++j) {
@@ -90,12 +94,21 @@ void INST_draw_scenery_map() {
             OGL_draw_line(5, 0.5f, corners[k][0], corners[k][1], corners[k + 1][0], corners[k + 1][1]);
     }
 
+    // The two words share the room right of the disk panel's first lines: drawn smaller when they would
+    // meet them.
+    int l = 0, r = 0;
+    INST_word_columns(3, INST_ui_atlas_language, &l, &r);
+    const float all_width = static_cast<float>(r - l) + 20.0f;
+    INST_word_columns(4, INST_ui_atlas_language, &l, &r);
+    const float none_wanted = static_cast<float>(r - l) + 20.0f;
+    const float room = 770.0f - INST_disk_space_panel_head_right() - 12.0f;
+    const float k = std::min(1.0f, room / (all_width + none_wanted + 5.0f));
     float none_width = 0.0f;
-    if (INST_draw_text_button(770.0f, 122.0f, 4, -1, &none_width, 1, 0)) {
+    if (INST_draw_text_button(770.0f, 122.0f, 4, -1, &none_width, 1, 0, none_wanted * k)) {
         INST_clear_tile_selection();
         changed = true;
     }
-    if (INST_draw_text_button(765.0f - none_width, 122.0f, 3, -1, nullptr, 1, 0)) {
+    if (INST_draw_text_button(765.0f - none_width, 122.0f, 3, -1, nullptr, 1, 0, all_width * k)) {
         INST_select_offered_tiles();
         INST_compute_totals();
         return;

@@ -16,6 +16,8 @@
 
 // Draws the picker and acts on the frame's input.
 void INST_draw_scenery_map();
+// The top edge of the map in the wizard's view: the page's body ends above it.
+constexpr float INST_SCENERY_MAP_TOP = 402.0f;
 
 // The tile under a map point (bounds inclusive; on a shared edge the tile with the larger x, then the
 // larger y, wins); false outside the map.

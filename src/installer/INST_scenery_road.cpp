@@ -152,6 +152,7 @@ int INST_page_select_new_scenery(int entered, page_desc* d) {
     }
     INST_draw_scenery_map();
     d->title = tr("Select Scenery");
+    d->body_bottom = INST_SCENERY_MAP_TOP + 4.0f;
     d->body =
         tr("Click on the world map to select what scenery you would like to install.  Scenery that you "
            "deselect will be removed; scenery that you select will be installed.  If you fly into an area "

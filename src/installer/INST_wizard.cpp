@@ -2,6 +2,7 @@
 #include "installer/INST_wizard.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "base/APP_clock.h"
 #include "base/LOG_log.h"
@@ -15,6 +16,7 @@
 #include "ui/BTN_widgets.h"
 #include "ui/OGL_colour_settings.h"
 #include "ui/OGL_font.h"
+#include "ui/OGL_text_record.h"
 #include "ui/OGL_view.h"
 #include "ui/screen_state.h"
 #include "ui/widget_state.h"
@@ -40,6 +42,8 @@ const int word_edges[6][8] = {
 // Texel rows of the three looks of the words.
 constexpr float row_normal = 46.0f, row_hovered = 0.0f, row_pressed = 23.0f;
 constexpr float word_height = 22.0f;
+// The choices' centre lines are 28 apart: their 26-unit strips keep a gap.
+constexpr float choice_step = 28.0f;
 constexpr int ui_atlas_ref = 1022, background_ref = 1043;
 
 void draw_background() {
@@ -58,12 +62,76 @@ void draw_step_list() {
     }
 }
 
+// The body from (230, 440), wrapped at 540. A body that would reach below `bottom` is drawn smaller (the
+// same font scaled down about its top left corner, wrapped wider by as much) until it ends above it.
+void draw_body(const std::string& body, float bottom) {
+    constexpr float x = 230.0f, y = 440.0f, wrap = 540.0f, line = 10.0f;
+    float k = 1.0f;
+    while (k > 0.5f &&
+           y - line * k * static_cast<float>(OGL_layout_string(body, wrap / k, 0).size() - 1) - 3.0f * k <
+               bottom)
+        k -= 0.05f;
+    if (k >= 1.0f) {
+        OGL_draw_string(52, x, y, body, wrap, 0, 0, 1.0f);
+        return;
+    }
+    const BTN_scale_scope smaller(x, y, k);
+    OGL_draw_string(52, x, y, body, wrap / k, 0, 0, 1.0f);
+}
+
 void draw_progress(const page_desc& d) {
     const float right = INST_progress_right(d.progress);
     const float ox = screen_state.origin_x, oy = screen_state.origin_y;
     BTN_frame1(5, 500.0f - ox, 155.0f - oy, 520.0f, 61);
     BTN_frame1(6, (right + 240.0f) * 0.5f - ox, 155.0f - oy, right - 240.0f, 61);
     OGL_draw_string(52, 242.0f, 120.0f, d.status, 520.0f, 0, 0, 1.0f);
+}
+
+// The width of a word button of the current atlas language.
+float word_button_width(int item) {
+    int left = 0, right = 0;
+    INST_word_columns(item, INST_ui_atlas_language, &left, &right);
+    return static_cast<float>(right - left) + 20.0f;
+}
+
+// The bottom row, left to right: QUIT and OPTIONS from the left edge, BUY ONLINE centred on 400 (or in
+// the middle of the room between OPTIONS and GO BACK when their words would meet it), GO BACK and
+// CONTINUE (or QUIT) ending at the right edge.
+void draw_bottom_row(const page_desc& d) {
+    const bool last = d.next == INST_page_quit;
+    const int next_item = last ? 0 : 2;
+    float w = 0.0f;
+    bool quit_clicked = false, options_clicked = false;
+    float left_end = 0.0f;
+    if (!last) {
+        quit_clicked = INST_draw_text_button(30.0f, 12.0f, 0, 1, &w, 1, 0) != 0;
+        const int prefs = d.preferences ? 1 : 0;
+        float options_width = 0.0f;
+        options_clicked =
+            INST_draw_text_button(w + 40.0f, 12.0f, 6, 1, &options_width, prefs, prefs ? 0 : 2) && prefs;
+        left_end = w + 30.0f + options_width;
+    }
+    const float next_width = word_button_width(next_item);
+    const float back_right = 760.0f - next_width;
+    const float back_left = back_right - word_button_width(1) + 10.0f;
+    const float order_width = word_button_width(5);
+    float order_x = 400.0f;
+    const float gap = 10.0f;
+    if (order_x + order_width * 0.5f > back_left - gap || order_x - order_width * 0.5f < left_end + gap)
+        order_x = std::round((left_end + back_left) * 0.5f);
+    if (INST_draw_text_button(order_x, 12.0f, 5, 0, nullptr, 1, 0))
+        WIN_open_url(INST_ORDER_PAGE);
+    const int has_next = d.next ? 1 : 0;
+    if (INST_draw_text_button(770.0f, 12.0f, next_item, -1, nullptr, has_next, has_next ? 0 : 2) && d.next)
+        current_page = d.next;
+    const int has_back = d.back ? 1 : 0;
+    if (INST_draw_text_button(back_right, 12.0f, 1, -1, nullptr, has_back, has_back ? 0 : 2) && d.back)
+        current_page = d.back;
+    // The cancel question and the preferences run frames of their own: they come up over the whole page.
+    if (quit_clicked && (!d.cancel_confirmation || d.cancel_confirmation()))
+        WIN_request_quit();
+    if (options_clicked)
+        INST_preferences_dialog();
 }
 
 } // namespace
@@ -85,10 +153,16 @@ float INST_progress_right(float progress) {
     return 240.0f + 520.0f * f;
 }
 
-int INST_draw_text_button(float x, float y, int item, int align, float* width, int enabled, int look) {
+int INST_draw_text_button(float x, float y, int item, int align, float* width, int enabled, int look,
+                          float max_width) {
     int left = 0, right = 0;
     INST_word_columns(item, INST_ui_atlas_language, &left, &right);
-    const float ww = static_cast<float>(right - left);
+    // A word wider than max_width allows is drawn smaller, level with the row's middle.
+    const float k = max_width > 20.0f && static_cast<float>(right - left) + 20.0f > max_width
+                        ? (max_width - 20.0f) / static_cast<float>(right - left)
+                        : 1.0f;
+    const float ww = static_cast<float>(right - left) * k, wh = word_height * k;
+    const float wy = y + (word_height - wh) * 0.5f;
     if (width)
         *width = ww + 20.0f;
     const float x0 = align < 0 ? x - ww : align == 0 ? x - ww * 0.5f : x;
@@ -100,15 +174,22 @@ int INST_draw_text_button(float x, float y, int item, int align, float* width, i
     const bool held = hover && APP_clock.buttons[0].down;
 
     OGL_set_colour_slot(113, 1.0f, 1.0f, 1.0f);
-    BTN_frame1(dim ? 13 : held ? 12 : 11, x0 + ww * 0.5f, y + word_height * 0.5f, ww + 20.0f, 113);
+    const int frame_style = dim ? 13 : held ? 12 : 11;
+    BTN_frame1(frame_style, x0 + ww * 0.5f, y + word_height * 0.5f, ww + 20.0f, 113);
     const float row = held ? row_pressed : hover ? row_hovered : row_normal;
     const float s0 = static_cast<float>(left) / 1024.0f, s1 = static_cast<float>(right) / 1024.0f;
     const float t0 = row / 128.0f, t1 = (row + word_height) / 128.0f;
-    const OGL_quad_corner corners[4] = {{x0, y, s0, t0},
-                                        {x0, y + word_height, s0, t1},
-                                        {x0 + ww, y + word_height, s1, t1},
-                                        {x0 + ww, y, s1, t0}};
+    const OGL_quad_corner corners[4] = {
+        {x0, wy, s0, t0}, {x0, wy + wh, s0, t1}, {x0 + ww, wy + wh, s1, t1}, {x0 + ww, wy, s1, t0}};
     OGL_draw_atlas_quad(ui_atlas_ref, 113, dim ? 0.5f : 1.0f, corners, 1, 1, 0);
+    {
+        static const char* const words[7] = {"QUIT",        "GO BACK",    "CONTINUE", "SELECT ALL",
+                                             "SELECT NONE", "BUY ONLINE", "OPTIONS"};
+        const OGL_text_rect outline =
+            BTN_frame1_rect(frame_style, x0 + ww * 0.5f, y + word_height * 0.5f, ww + 20.0f);
+        const OGL_text_box_scope box("button", x0 - 10.0f, y, x0 + ww + 10.0f, y + word_height, &outline);
+        OGL_text_record_picture(words[std::clamp(item, 0, 6)], {x0, wy, x0 + ww, wy + wh});
+    }
     return in.click[0] && on_word ? 1 : 0;
 }
 
@@ -127,7 +208,11 @@ void INST_wizard_frame() {
     page_desc d;
     const page_fn page = current_page;
     const int entered = page != previous_page ? 1 : 0;
-    const int result = page(entered, &d);
+    int result = 0;
+    {
+        const OGL_text_box_scope panel("panel", 210.0f, 50.0f, 790.0f, 503.0f);
+        result = page(entered, &d);
+    }
     previous_page = page;
     // The quit page only ends the road: it has no title to log.
     if (entered && page != INST_page_quit && PREF_installer.log_actions) {
@@ -135,38 +220,25 @@ void INST_wizard_frame() {
         LOG_stream.flush();
     }
 
-    OGL_draw_string(52, 500.0f, 480.0f, d.title, 540.0f, 1, 1, 1.0f);
-    OGL_draw_string(52, 230.0f, 440.0f, d.body, 540.0f, 0, 0, 1.0f);
-    for (size_t i = 0; i < d.choice_labels.size(); ++i)
-        if (BTN_push(500.0f, 350.0f - 25.0f * static_cast<float>(i), 250.0f, 0, 1, d.choice_labels[i], "-") &&
-            i < d.choice_targets.size())
-            current_page = d.choice_targets[i];
-    if (d.progress >= 0.0f)
-        draw_progress(d);
-    animates = d.progress >= 0.0f || entered || result != 0;
-
-    const bool last = d.next == INST_page_quit;
-    float w = 0.0f;
-    bool quit_clicked = false, options_clicked = false;
-    if (!last) {
-        quit_clicked = INST_draw_text_button(30.0f, 12.0f, 0, 1, &w, 1, 0) != 0;
-        const int prefs = d.preferences ? 1 : 0;
-        options_clicked =
-            INST_draw_text_button(w + 40.0f, 12.0f, 6, 1, nullptr, prefs, prefs ? 0 : 2) && prefs;
+    {
+        const OGL_text_box_scope panel("panel", 210.0f, 50.0f, 790.0f, 503.0f);
+        OGL_draw_string(52, 500.0f, 480.0f, d.title, 540.0f, 1, 1, 1.0f);
+        draw_body(d.body, d.body_bottom);
+        // The choices share one width: 250, or what their longest label needs, up to the panel's width.
+        float choice_width = 250.0f;
+        for (const std::string& label : d.choice_labels)
+            choice_width = std::max(choice_width, BTN_push_width_for(label));
+        choice_width = std::min(choice_width, 560.0f);
+        for (size_t i = 0; i < d.choice_labels.size(); ++i)
+            if (BTN_push(500.0f, 350.0f - choice_step * static_cast<float>(i), choice_width, 0, 1,
+                         d.choice_labels[i], "-") &&
+                i < d.choice_targets.size())
+                current_page = d.choice_targets[i];
+        if (d.progress >= 0.0f)
+            draw_progress(d);
     }
-    if (INST_draw_text_button(400.0f, 12.0f, 5, 0, nullptr, 1, 0))
-        WIN_open_url(INST_ORDER_PAGE);
-    const int has_next = d.next ? 1 : 0;
-    if (INST_draw_text_button(770.0f, 12.0f, last ? 0 : 2, -1, &w, has_next, has_next ? 0 : 2) && d.next)
-        current_page = d.next;
-    const int has_back = d.back ? 1 : 0;
-    if (INST_draw_text_button(760.0f - w, 12.0f, 1, -1, nullptr, has_back, has_back ? 0 : 2) && d.back)
-        current_page = d.back;
-    // The cancel question and the preferences run frames of their own: they come up over the whole page.
-    if (quit_clicked && (!d.cancel_confirmation || d.cancel_confirmation()))
-        WIN_request_quit();
-    if (options_clicked)
-        INST_preferences_dialog();
+    animates = d.progress >= 0.0f || entered || result != 0;
+    draw_bottom_row(d);
     if (result && d.next)
         current_page = d.next;
 }

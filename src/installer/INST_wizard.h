@@ -11,7 +11,10 @@
 // | CONTINUE (or QUIT of a last page)       | next, when set                          |
 // | GO BACK clicked                         | back, when set                          |
 // | the page returned non-zero (last: wins) | next, when set                          |
-// Pages never write current_page. Main thread only, inside the frame callback.
+// Pages never write current_page. Layout: the choices are push buttons centred on x 500, 28 apart from y 350
+// down, 250 wide or as wide as the longest label needs (at most 560); the bottom row keeps QUIT and
+// OPTIONS at the left, BUY ONLINE centred on 400 unless it would meet OPTIONS or GO BACK (then centred
+// between them), and GO BACK and CONTINUE at the right. Main thread only, inside the frame callback.
 #pragma once
 #include <string>
 #include <vector>
@@ -33,6 +36,7 @@ struct page_desc {
     std::vector<std::string> choice_labels;
     std::vector<page_fn> choice_targets;
     bool (*cancel_confirmation)() = nullptr; // asked when QUIT is clicked; false keeps the program running
+    float body_bottom = 60.0f; // the body ends above this line (drawn smaller when it would not)
 };
 
 // The page shown (null: quit) and the page shown in the last frame.
@@ -61,7 +65,10 @@ bool INST_wizard_animates();
 // The button is the word's width + 20 wide (written to *width when given) and 22 high. `look` 2 is the
 // dim look; `enabled` only decides whether hovering and holding show. Returns 1 in the frame in which a
 // click lands on the word, whatever `enabled` says.
-int INST_draw_text_button(float x, float y, int item, int align, float* width, int enabled, int look);
+// A word wider than `max_width` (the button's width; 0: no limit) is drawn smaller to fit, centred on
+// the row's middle line.
+int INST_draw_text_button(float x, float y, int item, int align, float* width, int enabled, int look,
+                          float max_width = 0.0f);
 
 // The atlas columns of a word: edge[item] and edge[item + 1] of the language's column (Portuguese,
 // Japanese and unknown languages use English).

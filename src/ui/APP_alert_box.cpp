@@ -18,6 +18,9 @@
 
 namespace {
 
+// The bottom of the panel inside the box.
+constexpr float panel_y = 48.0f;
+
 // Whatever a frame cut short may have left behind (an open primitive or list, a program, an FBO, a
 // scissor box, a polygon mode) would spoil the box: back to the plain state.
 void reset_gl_state() {
@@ -48,13 +51,14 @@ bool APP_alert_pass(int return_screen, const std::string* lines, int kind, const
         ui_state.screen_title = "Language/";
     OGL_clear_view();
     BTN_dialog_frame(1, 24);
-    BTN_panel(0, 16, -1, 35, -1, -1, "");
+    // The panel's frame stands clear above the buttons' row (centre line 18, 26 high).
+    BTN_panel(0, 16, -1, panel_y, -1, -1, "");
 
     bool link = false;
     if (kind == 0) {
         const std::vector<int> langs = LANG_available();
         for (size_t i = 0; i < langs.size(); ++i)
-            BTN_radio(w / 2 - 25, 180.0f - 20.0f * static_cast<float>(i), &LANG_current_language(),
+            BTN_radio(w / 2 - 25, 200.0f - 20.0f * static_cast<float>(i), &LANG_current_language(),
                       LANG_display_name(langs[i]), langs[i]);
         label = "Accept";
     } else {
@@ -65,7 +69,7 @@ bool APP_alert_pass(int return_screen, const std::string* lines, int kind, const
                 OGL_draw_string(52, w / 2, ys[i], lines[i], 0.9f * w, 0, 1, 1.0f);
         LANG_translate(label, "Understood");
         if (kind == 2 || kind == 3)
-            OGL_draw_string(52, w / 2, 55, source, 0.9f * w, 0, 1, 1.0f);
+            OGL_draw_string(52, w / 2, panel_y + 10.0f, source, 0.9f * w, 0, 1, 1.0f);
     }
 
     float main_x = w / 2;

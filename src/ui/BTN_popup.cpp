@@ -19,6 +19,9 @@ namespace {
 // popup is open at a time. Main thread only.
 int popup_first_row = 0;
 
+// Room between a label and the popup's frame.
+constexpr float label_gap = 6.0f;
+
 } // namespace
 
 std::vector<std::string> BTN_popup_items(const std::string& items, const std::string& label, char separator) {
@@ -60,8 +63,10 @@ bool BTN_popup(float x, float y, int* selection, const std::string& items, const
     std::string left, right, tip;
     BTN_split_label(label, left, right, tip);
     BTN_frame1(10, x + 10.0f, y + 5.0f, drawn + 28.0f, 61);
-    BTN_draw_label(x - drawn / 2.0f - 5.0f, y, 0, left, 0);
-    BTN_draw_label(x + drawn / 2.0f + 30.0f, y, 2, right, 0);
+    const OGL_text_rect outline = BTN_frame1_rect(10, x + 10.0f, y + 5.0f, drawn + 28.0f);
+    // The labels keep a gap of label_gap from the frame's ends.
+    BTN_draw_label(outline.x0 - label_gap, y, 0, left, 0);
+    BTN_draw_label(outline.x1 + label_gap, y, 2, right, 0);
 
     const int id = static_cast<int>(y * 1024.0f + x);
     APP_input_state& in = ui_state.input;
@@ -87,6 +92,7 @@ bool BTN_popup(float x, float y, int* selection, const std::string& items, const
         chosen = true;
     }
 
+    const OGL_text_box_scope box("popup", outline.x0, outline.y0, outline.x1, outline.y1, &outline);
     if (open && MENU_state.popup_owner == id) {
         MENU_open_popup(x, y, w, list, &popup_first_row);
     } else {

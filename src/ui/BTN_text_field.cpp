@@ -325,13 +325,17 @@ bool BTN_text_field(float x, float y, std::string& text, int max_length, const s
     BTN_frame1(9, x + width / 2.0f - 2.0f, y + 3.0f, width + 10.0f, 61);
     BTN_draw_label(x - 12.0f, y, 0, left, 0);
     BTN_draw_label(x + width + 6.0f, y, 2, right, 0);
-    OGL_push_scissor(static_cast<int>(x - 1.0f), static_cast<int>(y - 3.0f),
-                     static_cast<int>(x + width + 1.0f), static_cast<int>(y + 8.0f));
-    if (focused)
-        TXE_draw(s, 1);
-    else
-        OGL_draw_string(54, x, y - 1.0f, text, 9999.0f, 0, 0, 1.0f);
-    OGL_pop_scissor();
+    const OGL_text_rect outline = BTN_frame1_rect(9, x + width / 2.0f - 2.0f, y + 3.0f, width + 10.0f);
+    {
+        const OGL_text_box_scope box("field", outline.x0, outline.y0, outline.x1, outline.y1, &outline);
+        OGL_push_scissor(static_cast<int>(x - 1.0f), static_cast<int>(y - 3.0f),
+                         static_cast<int>(x + width + 1.0f), static_cast<int>(y + 8.0f));
+        if (focused)
+            TXE_draw(s, 1);
+        else
+            OGL_draw_string(54, x, y - 1.0f, text, 9999.0f, 0, 0, 1.0f);
+        OGL_pop_scissor();
+    }
 
     if (mouse_in(x, y - 5.0f, x + width, y + 15.0f))
         ui_state.tooltip = tip;

@@ -11,6 +11,7 @@
 #include "ui/OGL_colour_settings.h"
 #include "ui/OGL_font.h"
 #include "ui/OGL_state.h"
+#include "ui/OGL_text_record.h"
 #include "ui/OGL_view.h"
 #include "ui/TEX_manager.h"
 #include "ui/screen_state.h"
@@ -61,6 +62,9 @@ constexpr frame_style frame_styles[10] = {
     {interface_atlas, 44, 440, 12, 6, 9, 4, 0, 0, 0},
     {element_atlas, 41, 982, 2, 1, 1, 1, 0, 0, 0},
 };
+
+// The dark band round a modal dialog's frame.
+constexpr float dialog_margin = 12.0f;
 
 // The push buttons' shared press record.
 struct press_record {
@@ -114,9 +118,46 @@ bool in_box(float x0, float y0, float x1, float y1) {
     return mx >= x0 && mx <= x1 && my >= y0 && my <= y1;
 }
 
+// The room a push button leaves its label on either side.
+constexpr float label_margin = 6.0f;
+
+// A label of one line centred on x, drawn smaller (the same font, scaled about its centre) when it is
+// wider than max_width.
+void draw_fitted_label(float x, float y, const std::string& text, float max_width, int highlight) {
+    const float width = OGL_measure_string(text);
+    if (width <= max_width || width <= 0.0f || max_width <= 0.0f) {
+        BTN_draw_label(x, y, 1, text, highlight);
+        return;
+    }
+    const BTN_scale_scope smaller(x, y, max_width / width);
+    BTN_draw_label(x, y, 1, text, highlight);
+}
+
 bool no_corner_screen(int id) { return id == 0 || (id >= 994 && id <= 997) || (id >= 999 && id <= 1003); }
 
 } // namespace
+
+OGL_text_rect BTN_frame1_rect(int style, float x, float y, float width) {
+    const strip_style& st = strip_styles[std::clamp(style, 1, 13) - 1];
+    x = std::round(x);
+    const float w = 2.0f * std::round(width * 0.5f) + st.extra;
+    const float bottom = std::round(y + st.shift - st.height * 0.5f);
+    return {x - w * 0.5f, bottom, x + w * 0.5f, bottom + st.height};
+}
+
+BTN_scale_scope::BTN_scale_scope(float x, float y, float k) {
+    const float cx = screen_state.origin_x + x, cy = screen_state.origin_y + y;
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glTranslatef(cx, cy, 0.0f);
+    glScalef(k, k, 1.0f);
+    glTranslatef(-cx, -cy, 0.0f);
+}
+
+BTN_scale_scope::~BTN_scale_scope() {
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+}
 
 void BTN_frame1(int style, float x, float y, float width, int colour) {
     if (style < 1 || style > 13) {
@@ -161,7 +202,7 @@ void BTN_frame2(int style, float x, float y, float width, float height, const st
     float rgb[3] = {colour_settings.slots[61][0], colour_settings.slots[61][1], colour_settings.slots[61][2]};
     OGL_adjust_colour(colour_settings, &rgb[0], &rgb[1], &rgb[2], nullptr, 1);
     if (alpha > 0.99f)
-        glColor3f(rgb[0], rgb[1], rgb[2]);
+        glColor4f(rgb[0], rgb[1], rgb[2], 1.0f);
     else
         glColor4f(rgb[0], rgb[1], rgb[2], alpha);
     TMAN_bind_ref(st.atlas, 0, 0);
@@ -187,12 +228,28 @@ void BTN_frame2(int style, float x, float y, float width, float height, const st
 
     const int caption_colour = style == 18 ? 56 : style == 14 ? 49 : 52;
     OGL_draw_string(caption_colour, cx, cy, caption, 9999.0f, 0, 0, 1.0f);
+    // One close box, in the top right corner (the toolkit's close check serves it).
     if (style == 14 && !no_corner_screen(screen_state.screen_id))
-        BTN_corner_buttons(0);
+        OGL_draw_atlas_sprite(screen_state.view_width - 16.0f, screen_state.view_height - 10.0f, 129.0f,
+                              187.0f, 9.0f, 9.0f, 61);
 }
 
 void BTN_dialog_frame(int closable, int inner_style) {
     const float vw = screen_state.view_width, vh = screen_state.view_height;
+    // A dark band of dialog_margin all round the frame hides what it would leave half covered, and the
+    // frame's own translucent edges show the band, not the page under the dialog.
+    const frame_style& st = frame_styles[(closable ? 14 : 15) - 14];
+    OGL_set_state(1, 0, 1, 1, 1, 1);
+    glColor3f(0.0f, 0.0f, 0.0f);
+    const float ox = screen_state.origin_x, oy = screen_state.origin_y;
+    const float x0 = ox - st.out_side - dialog_margin, x1 = ox + vw + st.out_side + dialog_margin;
+    const float y0 = oy - st.out_bottom - dialog_margin, y1 = oy + vh + st.out_top + dialog_margin;
+    glBegin(GL_QUADS);
+    glVertex2f(x0, y0);
+    glVertex2f(x0, y1);
+    glVertex2f(x1, y1);
+    glVertex2f(x1, y0);
+    glEnd();
     BTN_frame2(closable ? 14 : 15, 0.0f, 0.0f, vw, vh, ui_state.screen_title, 1.0f);
     if (inner_style == 2)
         BTN_frame1(2, vw * 0.5f, vh - 50.0f, vw, 61);
@@ -242,7 +299,12 @@ bool BTN_push(float x, float y, float width, int state, int style, const std::st
     BTN_frame1(3, x, y, width, 61);
     if (pressed_look)
         BTN_frame1(4, x, y, width, 61);
-    BTN_draw_label(x, y - 3.0f, 1, part, style == 2 && pressed_look);
+    {
+        const OGL_text_rect outline = BTN_frame1_rect(3, x, y, width);
+        const OGL_text_box_scope box("button", x - width * 0.5f, y - 13.0f, x + width * 0.5f, y + 13.0f,
+                                     &outline);
+        draw_fitted_label(x, y - 3.0f, part, width - 2.0f * label_margin, style == 2 && pressed_look);
+    }
     if (caption != "-")
         OGL_draw_string(54, x + width * 0.5f + 10.0f, y + 7.0f, caption, 500.0f, 0, 0, 1.0f);
 
@@ -255,6 +317,12 @@ bool BTN_push(float x, float y, float width, int state, int style, const std::st
         }
     }
     return clicked;
+}
+
+float BTN_push_width_for(const std::string& label) {
+    std::string part, right, tip;
+    BTN_split_label(label, part, right, tip);
+    return std::ceil(OGL_measure_string(part)) + 2.0f * label_margin + 9.0f;
 }
 
 void BTN_push_reset() { press = press_record(); }
@@ -345,9 +413,10 @@ void BTN_draw_label(float x, float y, int mode, const std::string& text, int hig
     const bool split = BTN_label_lines(text, mode, first, second);
     const int colour = highlight ? 95 : 52;
     const int align = mode == 0 ? 2 : mode == 1 ? 1 : 0;
+    // The two lines are a line step apart (the font's descent and ascent), centred on the one-line place.
     const float step = OGL_line_step(0);
     if (split)
-        y += step * 0.5f;
+        y += std::round(step * 0.5f);
     OGL_draw_string(colour, x, y - 1.0f, first, 9999.0f, 0, align, 1.0f);
     if (split)
         OGL_draw_string(colour, x, y - 1.0f - step, second, 9999.0f, 0, align, 1.0f);

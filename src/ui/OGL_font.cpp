@@ -16,6 +16,7 @@
 #include "base/xmap.h"
 #include "platform/WIN_resource.h"
 #include "ui/OGL_state.h"
+#include "ui/OGL_text_record.h"
 #include "ui/TEX_manager.h"
 #include "ui/screen_state.h"
 
@@ -356,6 +357,7 @@ float OGL_draw_string(int colour, float x, float y, std::string_view text, float
                       int align, float alpha) {
     if (text.empty())
         return y;
+    const OGL_text_record_scope record(text, font_mode);
     font_record* font = OGL_get_font(font_of_mode(font_mode));
     const std::vector<OGL_placed_line> lines =
         OGL_place_string(text, x + screen_state.origin_x, y + screen_state.origin_y, wrap, font_mode, align);

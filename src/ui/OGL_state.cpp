@@ -175,8 +175,10 @@ void OGL_palette_colour(const colour_settings_record& cs, int index, float rgb[3
 void OGL_set_colour(const colour_settings_record& cs, int index, float alpha) {
     float rgb[3];
     OGL_palette_colour(cs, index, rgb);
+    // A full alpha is given explicitly: with glColor3f the alpha of a dim widget drawn just before was seen
+    // to stay on the driver the tests run with (a GO BACK after a dim CONTINUE looked dim).
     if (alpha > 0.99f)
-        glColor3f(rgb[0], rgb[1], rgb[2]);
+        glColor4f(rgb[0], rgb[1], rgb[2], 1.0f);
     else
         glColor4f(rgb[0], rgb[1], rgb[2], alpha);
 }

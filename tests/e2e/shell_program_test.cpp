@@ -73,9 +73,9 @@ TEST_F(ShellProgramTest, TheLanguageChooserComesUpWhenTheLanguageIsNotAvailable)
     s.start(AERIVON_EXE, {"--log_path=" + log_path}, {{"LANG", "C"}});
     ASSERT_TRUE(s.wait_for_alert());
     shell::expect_golden(s.last_shot, "shell_chooser");
-    // "Deutsch", the third radio: centred 25 left of the middle of the 420-wide view and at its y 143,
+    // "Deutsch", the third radio: centred 25 left of the middle of the 420-wide view and at its y 163,
     // the view's origin being (190, 170) in the 800 x 600 window.
-    s.click(190 + 185, 600 - 170 - 143);
+    s.click(190 + 185, 600 - 170 - 163);
     s.key("Return");
     EXPECT_TRUE(shows_screen_0(s)); // start-up went on
     s.process->signal(SIGTERM);
@@ -96,7 +96,7 @@ TEST_F(ShellProgramTest, AQuitWhileTheLanguageChooserShowsCancelsItAndEndsTheRun
         for (const auto& [x, y] : {std::pair{5, 595}, {100, 500}, {400, 590}, {700, 100}, {180, 430}})
             EXPECT_EQ(shot.at(x, y), (std::array<int, 3>{0, 0, 0}))
                 << x << ", " << y << " in " << s.last_shot;
-        s.click(190 + 185, 600 - 170 - 143); // "Deutsch", not accepted
+        s.click(190 + 185, 600 - 170 - 163); // "Deutsch", not accepted
         if (close)
             ASSERT_TRUE(s.close_window());
         else

@@ -528,7 +528,7 @@ TEST_F(UpdateRoadProgramTest, PreferencesSetInTheDialogAreSavedAtQuit) {
         },
         5000))
         << s.last_shot;
-    click(prefs(200, 43));
+    click(prefs(200, 55)); // the proxy host field
     s.xdo("type --delay 20 proxy.example");
     click(prefs(200, 23));
     s.xdo("type --delay 20 3128");

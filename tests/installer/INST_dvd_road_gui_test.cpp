@@ -250,7 +250,7 @@ TEST_F(DvdRoadGui, ChangeDestinationIsAsWideAsItsLabelAndOpensTheChooserOnThePar
     fs::create_directories(home.file("Games"));
     dialogs.answer("kdialog", home.file("Games"));
     go(INST_page_pick_destination_dvd);
-    const float half = OGL_measure_string("Change Destination") * 0.5f;
+    const float half = BTN_push_width_for("Change Destination") * 0.5f;
 
     // The field's identity is where it is drawn: x = half the button's label + 300 + 10 + its label.
     const int field_x = static_cast<int>(half + 310.0f + OGL_measure_string("Install Name:"));

@@ -192,6 +192,13 @@ TEST_F(WizardGuiTest, ProgressBarFillsAtLeastFourPercentAndAtMostAll) {
     EXPECT_TRUE(filled(752, 1.7f));
 }
 
+TEST_F(WizardGuiTest, GoBackKeepsItsOwnLookBesideADimContinue) {
+    // The left caps of QUIT's and GO BACK's frames (English words), level with the words' middle.
+    test_next = nullptr;
+    const uitest::rgb quit_cap = drawn_at(25, 23), back_cap = drawn_at(545, 23);
+    EXPECT_TRUE(uitest::near(back_cap, quit_cap, 3)) << back_cap << " " << quit_cap;
+}
+
 TEST_F(WizardGuiTest, TwoButtonDialogGivesItsButtonOrThreeWhenAnotherScreenTakesOver) {
     for (const auto& [x, y, result] : {std::tuple{96, 56, 1}, std::tuple{96, 31, 0}, std::tuple{0, -1, 3}}) {
         SCOPED_TRACE(result);

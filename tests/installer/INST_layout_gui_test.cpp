@@ -1,0 +1,322 @@
+// Every page of the four roads, the installer's questions, OPTIONS, an alert and the language chooser, in
+// each language of the language table: what each draws (the text record, not pixels) must keep every text
+// inside its box and the view, no two texts over each other, and no label wider than its button.
+// AERIVON_LAYOUT_SHOTS=<folder> also saves a picture of each screen there (name_language.png).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+
+#include "base/APP_alert.h"
+#include "installer/INST_dialogs.h"
+#include "installer/INST_modified_dialog.h"
+#include "installer/INST_preferences.h"
+#include "installer/INST_text.h"
+#include "installer/INST_update_road.h"
+#include "support/disc_road_fixture.h"
+#include "ui/APP_alert_box.h"
+#include "ui/OGL_text_record.h"
+#include "ui/TEX_png.h"
+
+namespace {
+
+const char* const language_names[LANG_COUNT] = {"English", "French",  "German",     "Russian",
+                                                "Italian", "Spanish", "Portuguese", "Japanese"};
+
+// Rectangles that share more than a hair (half a unit each way) overlap.
+bool overlap(const OGL_text_rect& a, const OGL_text_rect& b) {
+    return std::min(a.x1, b.x1) - std::max(a.x0, b.x0) > 0.5f &&
+           std::min(a.y1, b.y1) - std::max(a.y0, b.y0) > 0.5f;
+}
+bool inside(const OGL_text_rect& in, const OGL_text_rect& box) {
+    return in.x0 >= box.x0 && in.x1 <= box.x1 && in.y0 >= box.y0 && in.y1 <= box.y1;
+}
+std::string show(const OGL_text_rect& r) {
+    std::ostringstream s;
+    s << "[" << r.x0 << ".." << r.x1 << " x " << r.y0 << ".." << r.y1 << "]";
+    return s.str();
+}
+std::string quoted(const OGL_drawn_text& t) {
+    std::string s = t.text.size() > 60 ? t.text.substr(0, 60) + "..." : t.text;
+    std::replace(s.begin(), s.end(), '\n', ' ');
+    return "\"" + s + "\"";
+}
+
+// What a scissor box leaves of a text.
+OGL_drawn_text visible_part(OGL_drawn_text t) {
+    if (!t.clipped)
+        return t;
+    std::vector<OGL_text_rect> kept;
+    for (OGL_text_rect g : t.glyphs) {
+        g = {std::max(g.x0, t.clip.x0), std::max(g.y0, t.clip.y0), std::min(g.x1, t.clip.x1),
+             std::min(g.y1, t.clip.y1)};
+        if (g.x1 > g.x0 && g.y1 > g.y0)
+            kept.push_back(g);
+    }
+    t.glyphs = kept;
+    if (!kept.empty()) {
+        t.ink = kept.front();
+        for (const OGL_text_rect& g : kept)
+            t.ink = {std::min(t.ink.x0, g.x0), std::min(t.ink.y0, g.y0), std::max(t.ink.x1, g.x1),
+                     std::max(t.ink.y1, g.y1)};
+    }
+    return t;
+}
+
+OGL_text_rect grown(const OGL_text_rect& r, float by) { return {r.x0 - by, r.y0 - by, r.x1 + by, r.y1 + by}; }
+
+// The faults of one screen's record; `view` is the screen's view. Texts keep a unit off the frames of
+// other widgets, and frames do not run into each other.
+std::vector<std::string> layout_faults(const std::vector<OGL_drawn_text>& record,
+                                       const std::vector<OGL_drawn_frame>& frames,
+                                       const OGL_text_rect& view) {
+    std::vector<std::string> faults;
+    std::vector<OGL_drawn_text> texts;
+    for (const OGL_drawn_text& t : record) {
+        OGL_drawn_text v = visible_part(t);
+        if (!v.glyphs.empty())
+            texts.push_back(std::move(v));
+    }
+    for (const OGL_drawn_text& t : texts) {
+        // The view's edge clips what passes it: reaching it counts as passing it.
+        if (!(t.ink.x0 > view.x0 && t.ink.x1 < view.x1 && t.ink.y0 > view.y0 && t.ink.y1 < view.y1))
+            faults.push_back(quoted(t) + " " + show(t.ink) + " leaves the view " + show(view));
+        if (t.box_name == "button" && t.ink.x1 - t.ink.x0 > t.box.x1 - t.box.x0 - 8.0f)
+            faults.push_back(quoted(t) + " is wider than its button " + show(t.box) + " less its margins");
+        else if (!t.box_name.empty() && !inside(t.ink, t.box))
+            faults.push_back(quoted(t) + " " + show(t.ink) + " crosses its " + t.box_name + " " +
+                             show(t.box));
+    }
+    for (const OGL_drawn_text& t : texts)
+        for (const OGL_drawn_frame& f : frames) {
+            if (f.serial == t.box_serial || !overlap(grown(t.ink, 1.0f), f.rect))
+                continue;
+            bool hit = false;
+            for (const OGL_text_rect& g : t.glyphs)
+                hit = hit || overlap(grown(g, 1.0f), f.rect);
+            if (hit)
+                faults.push_back(quoted(t) + " " + show(t.ink) + " touches the " + f.name + " " +
+                                 show(f.rect));
+        }
+    for (size_t i = 0; i < frames.size(); ++i)
+        for (size_t j = i + 1; j < frames.size(); ++j)
+            if (overlap(frames[i].rect, frames[j].rect))
+                faults.push_back("the " + frames[i].name + " " + show(frames[i].rect) + " runs into the " +
+                                 frames[j].name + " " + show(frames[j].rect));
+    for (size_t i = 0; i < texts.size(); ++i)
+        for (size_t j = i + 1; j < texts.size(); ++j) {
+            const OGL_drawn_text &a = texts[i], &b = texts[j];
+            // The lines of one label share their box.
+            if ((a.box_serial != 0 && a.box_serial == b.box_serial) || !overlap(a.ink, b.ink))
+                continue;
+            bool hit = false;
+            for (const OGL_text_rect& g : a.glyphs)
+                for (const OGL_text_rect& h : b.glyphs)
+                    hit = hit || overlap(g, h);
+            if (hit)
+                faults.push_back(quoted(a) + " " + show(a.ink) + " overlaps " + quoted(b) + " " +
+                                 show(b.ink));
+        }
+    return faults;
+}
+
+class LayoutGui : public test::DiscRoadGuiFixture {
+  protected:
+    void SetUp() override {
+        DiscRoadGuiFixture::SetUp();
+        if (IsSkipped())
+            return;
+        edittest::after_frame = nullptr;
+        generate({"--scenery-disc"});
+        ASSERT_EQ(test::shell("cp -r '" + release + "/installed-v1' '" + installed + "'"), 0);
+        installed += "/";
+        register_copy(installed);
+        INST_read_registration_file();
+        set_discs({disc(0), disc(1)});
+        const char* shots_env = std::getenv("AERIVON_LAYOUT_SHOTS");
+        shots = shots_env ? shots_env : "";
+    }
+    void TearDown() override {
+        OGL_text_record_stop();
+        if (!IsSkipped())
+            use_language(0);
+        DiscRoadGuiFixture::TearDown();
+    }
+
+    static void use_language(int n) {
+        LANG_current_language() = n;
+        if (n == 0)
+            LANG_reset();
+        else
+            LANG_load(n);
+        OGL_load_font(2);
+        INST_load_ui_atlas();
+    }
+
+    void save_shot(const std::string& name) const {
+        const uitest::frame f = uitest::read_frame();
+        std::vector<uint8_t> rows = f.pixels;
+        for (size_t i = 3; i < rows.size(); i += 4)
+            rows[i] = 255;
+        TEX_write_png(shots + "/" + name + ".png", f.width, f.height, 4, rows.data());
+    }
+
+    // Checks what the screen drew in its record; names each fault with the screen and the language.
+    void check(const std::string& screen, int language) {
+        const OGL_text_rect screen_view{0.0f, 0.0f, screen_state.view_width, screen_state.view_height};
+        for (const std::string& fault :
+             layout_faults(OGL_text_recorded(), OGL_text_recorded_frames(), screen_view))
+            ADD_FAILURE() << screen << " in " << language_names[language] << ": " << fault;
+        EXPECT_FALSE(OGL_text_recorded().empty())
+            << screen << " in " << language_names[language] << " drew no text";
+    }
+
+    // One frame of `page` (not entered again) recorded in each language.
+    // The page is entered and drawn twice first; where it would lead (a launch, the next page) is not
+    // followed.
+    void check_page(const std::string& name, page_fn page) {
+        previous_page = nullptr;
+        for (int i = 0; i < 2; ++i) {
+            current_page = page;
+            INST_wizard_frame();
+        }
+        for (int language = 0; language < LANG_COUNT; ++language) {
+            use_language(language);
+            current_page = previous_page = page;
+            OGL_clear_view();
+            OGL_text_record_start();
+            INST_wizard_frame();
+            OGL_text_record_stop();
+            check(name, language);
+            if (!shots.empty()) {
+                current_page = previous_page = page;
+                OGL_clear_view();
+                INST_wizard_frame();
+                save_shot(name + "_" + language_names[language]);
+            }
+        }
+        use_language(0);
+        current_page = previous_page = page;
+    }
+
+    // Opens a modal screen over `under` in each language: its first frame is recorded, its second kept as a
+    // picture, then another screen ends it.
+    void check_modal(const std::string& name, page_fn under, int screen, const std::function<void()>& open) {
+        for (int language = 0; language < LANG_COUNT; ++language) {
+            use_language(language);
+            go(under);
+            int frame = 0;
+            edittest::after_frame = [&] {
+                if (screen_state.screen_id != screen)
+                    return;
+                if (++frame == 1) {
+                    OGL_text_record_stop();
+                    check(name, language);
+                }
+                if (frame == 2 || shots.empty()) {
+                    if (!shots.empty())
+                        save_shot(name + "_" + language_names[language]);
+                    APP_set_screen(0);
+                }
+            };
+            OGL_text_record_start();
+            open();
+            edittest::after_frame = nullptr;
+            OGL_text_record_stop();
+            EXPECT_GE(frame, 1) << name << " never showed";
+        }
+        use_language(0);
+    }
+
+    std::string installed = home.file("Aerivon 10");
+    std::string shots;
+};
+
+// A modal screen: the screen id, the page under it and what opens it.
+struct modal_screen {
+    int screen;
+    page_fn under;
+    void (*open)(const std::string& copy);
+};
+
+void cancel_question(const std::string&) {
+    const INST_cancel_demo_texts q = INST_cancel_demo_question();
+    INST_two_button_dialog(q.message, q.label1, q.explanation1, q.label2, q.explanation2);
+}
+void changed_file_question(const std::string& copy) {
+    INST_ask_about_modified_file(copy + "Resources/plugins/changed file.txt", 0);
+}
+void deleted_file_question(const std::string& copy) {
+    INST_ask_about_modified_file(copy + "Resources/plugins/old file.txt", 1);
+}
+void options(const std::string&) { INST_preferences_dialog(); }
+// The installer-too-old alert's lines, with its link as the "Learn More" button.
+void alert(const std::string&) {
+    using inst_text::tr;
+    APP_draw_alert(
+        0,
+        tr("OK I am checking the Nordvane Systems servers and I am finding file formats that are newer "
+           "than I can understand!"),
+        tr("In other words, you need to get a new installer!"),
+        tr("No problem... grab it at the download section of ") + INST_MAKER_WEB_SITE + ".", INST_DEMO_PAGE,
+        1, "");
+}
+void language_chooser(const std::string&) {
+    const int keep = LANG_current_language();
+    APP_draw_alert(0, "", "", "", "", 0, "");
+    LANG_current_language() = keep;
+}
+
+// Every page of each road, in the order the road reaches them, then the modal screens.
+struct screen_row {
+    const char* name;
+    page_fn page;         // a wizard page, or null for a modal screen
+    modal_screen modal{}; // when page is null
+};
+const screen_row screens[] = {
+    {"demo welcome", INST_page_demo_welcome},
+    {"license", INST_page_license},
+    {"check servers", INST_page_check_servers},
+    {"demo destination", INST_page_pick_destination_demo},
+    {"demo installing", INST_page_download_demo},
+    {"demo finished", INST_page_finished_web_demo},
+    {"run demo chooser", INST_page_run_demo_chooser},
+    {"update copy chooser", INST_page_choose_copy_update},
+    {"update welcome", INST_page_updater_welcome},
+    {"update search", INST_page_search_updates},
+    {"update disk space", INST_page_check_disk_space},
+    {"update installing", INST_page_download_update},
+    {"update finished", INST_page_finished_web_update},
+    {"disc welcome", INST_page_dvd_welcome},
+    {"disc destination", INST_page_pick_destination_dvd},
+    {"disc scenery", INST_page_select_scenery_dvd},
+    {"disc installing", INST_page_installing_dvd},
+    {"disc check", INST_page_check_dvd_install},
+    {"disc change", INST_page_change_dvd_install},
+    {"disc finished", INST_page_finish_install},
+    {"scenery copy", INST_page_select_install_scenery},
+    {"scenery scan", INST_page_scan_existing_scenery},
+    {"scenery select", INST_page_select_new_scenery},
+    {"scenery installing", INST_page_install_scenery},
+    {"scenery verify disc", INST_page_verify_dvd_scenery},
+    {"scenery change disc", INST_page_change_dvd_scenery},
+    {"scenery finished", INST_page_finished_scenery},
+    {"cancel question", nullptr, {997, INST_page_download_demo, cancel_question}},
+    {"changed-file question", nullptr, {996, INST_page_download_update, changed_file_question}},
+    {"deleted-file question", nullptr, {996, INST_page_download_update, deleted_file_question}},
+    {"options", nullptr, {998, INST_page_license, options}},
+    {"alert", nullptr, {994, INST_page_check_servers, alert}},
+    {"language chooser", nullptr, {994, INST_page_demo_welcome, language_chooser}},
+};
+
+TEST_F(LayoutGui, EveryScreenFitsItsTextsInEveryLanguage) {
+    for (const screen_row& row : screens)
+        if (row.page)
+            check_page(row.name, row.page);
+        else
+            check_modal(row.name, row.modal.under, row.modal.screen,
+                        [this, &row] { row.modal.open(installed); });
+}
+
+} // namespace
