@@ -65,7 +65,8 @@ void draw_step_list() {
 // The body from (230, 440), wrapped at 540. A body that would reach below `bottom` is drawn smaller (the
 // same font scaled down about its top left corner, wrapped wider by as much) until it ends above it.
 void draw_body(const std::string& body, float bottom) {
-    constexpr float x = 230.0f, y = 440.0f, wrap = 540.0f, line = 10.0f;
+    constexpr float x = 230.0f, y = 440.0f, wrap = 540.0f;
+    const float line = OGL_line_step(0);
     float k = 1.0f;
     while (k > 0.5f &&
            y - line * k * static_cast<float>(OGL_layout_string(body, wrap / k, 0).size() - 1) - 3.0f * k <
