@@ -609,8 +609,10 @@ int net_check(int key, const std::string& server, const std::string& path, const
         auto cached = manager.host_cache.find(host);
         if (cached == manager.host_cache.end())
             return 0; // still looking up; a finished earlier transfer is not this one
-        if (cached->second == 0)
+        if (cached->second == 0) {
+            slot.last_error = err_no_address;
             return 2;
+        }
         slot.address = cached->second;
 
         if (!server.empty() && (server.back() == '/' || server.back() == '\\'))
@@ -660,6 +662,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
         if (now() - c->last_activity > idle_limit) {
             write_timeout_report(c, destination, server_name, file);
             HTTP_io_remove(c);
+            slot.last_error = ETIMEDOUT;
             slot.connection.reset();
             return 2;
         }
@@ -673,6 +676,15 @@ int net_check(int key, const std::string& server, const std::string& path, const
         return 1;
     }
     write_error_report(c, destination, server_name, file, state, is_err);
+    // Kept under the lock, before the connection goes: the I/O thread no longer holds it.
+    slot.last_error = c->os_error != 0 ? c->os_error : c->socket ? c->socket->get_error() : err_no_socket;
+    if (slot.last_error == 0)
+        slot.last_error = EIO;
     slot.connection.reset();
     return 2;
+}
+
+int HTTP_last_error(int key) {
+    auto it = manager.slots.find(key);
+    return it != manager.slots.end() && it->second ? it->second->last_error : 0;
 }

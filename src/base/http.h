@@ -74,6 +74,7 @@ struct http_transfer_slot {
     THREAD_call* resolver = nullptr; // the pending look-up
     std::string resolving;           // the host it looks up (read by the look-up while it runs)
     uint32_t address = 0;
+    int last_error = 0; // the error of the last failed transfer, kept when its connection is dropped
 };
 
 // The last failure report of one URL, and how often the same report came again since.
@@ -124,6 +125,10 @@ float HTTP_key_percent(int key);
 // The transfers under way: a host look-up pending, or a connection connecting, sending, waiting for its
 // head or receiving its body. A connection kept alive after its transfer does not count. Main thread.
 int HTTP_transfers_running();
+
+// The error of `key`'s last failed transfer (errno or a code of 20009 to 20011; ETIMEDOUT for the time-out,
+// EIO when the server answered but not with the whole body); 0 when none failed. Main thread.
+int HTTP_last_error(int key);
 
 // Drops the transfer of `key`, closing its file unchecked and its socket, so that the next request on the
 // key starts afresh. Main thread.

@@ -52,32 +52,51 @@ constexpr int first_slot_key = 5;
 constexpr int failures_per_server = 5;
 // The code of a package whose contents are not what its record names.
 constexpr int wrong_package = 20002;
+// The code of an archive that cannot be opened.
+constexpr int bad_archive = 20001;
 
 bool log_actions() { return PREF_installer.log_actions != 0; }
 
-void report_expand_failure(const std::string& archive, const std::string& destination, int code,
+// What a failed check is called in the alert's "Error:" line.
+constexpr const char check_failed[] = "The downloaded file does not have the checksum it should have.";
+
+void report_expand_failure(const std::string& package, const std::string& destination, int code,
                            const std::string& why) {
     if (code == wrong_package && !why.empty())
-        LOG_stream << "EXPANDING: " << archive << " failed its check: " << why << ".\n";
+        LOG_stream << "EXPANDING: " << package << " failed its check: " << why << ".\n";
     std::string l1, l2, l3, l4, text;
     LANG_translate(l1, "The installer cannot extract a file.");
     LANG_translate(l2, "Error: ");
-    FILE_error_text(text, code);
+    if (code == wrong_package && why == "signature mismatch")
+        LANG_translate(text, check_failed);
+    else
+        FILE_error_text(text, code);
     l2 += text;
     LANG_translate(l3, "Compressed File: ");
-    l3 += archive;
+    l3 += package;
     LANG_translate(l4, "Destination: ");
     l4 += destination;
     APP_alert(0, l1, l2, l3, l4, 1, "utils", 437);
 }
 
-// The error of slot key `key`'s failed transfer: the connection's errno, else EIO.
+// Ends the install: the first failure of a download is reported, the rest only set the flag (a full disk
+// fails every expansion in flight, and one alert says it).
+void fail_install(const std::string& package, const std::string& destination, int code,
+                  const std::string& why) {
+    if (install_failed)
+        return;
+    install_failed = 1;
+    report_expand_failure(package, destination, code, why);
+}
+
+// True for a failure the server's copy of a package can cause (a damaged or wrong archive, a short read,
+// a failed check): another server may have it right. The rest (errno, a failed write) are this machine's.
+bool package_fault(int code) { return code < 0 || code == bad_archive || code == wrong_package; }
+
+// The error of slot key `key`'s failed transfer, as the HTTP client kept it; EIO when it kept none.
 int transfer_error(int key) {
-    auto& slots = HTTP_manager().slots;
-    auto it = slots.find(key);
-    if (it != slots.end() && it->second && it->second->connection && it->second->connection->os_error != 0)
-        return it->second->connection->os_error;
-    return EIO;
+    const int code = HTTP_last_error(key);
+    return code != 0 ? code : EIO;
 }
 
 // True when slot `i` may still try package `k`.
@@ -117,8 +136,7 @@ void count_failure(int i, int k, int code, const std::string& why, const std::st
     d.retry_list.remove(k);
     LOG_stream << "DOWNLOADING: " << url << " failed " << failures_per_server
                << " times on every server; the install stops.\n";
-    install_failed = 1;
-    report_expand_failure(url, local, code, why);
+    fail_install(url, local, code, why);
 }
 
 // Every folder of `local` below the install folder, from its parent upwards, into the emptied set.
@@ -162,6 +180,14 @@ void delete_planned(file_record& r, const std::string& local) {
     if (result == 0 || result == ENOENT) {
         r.sig_have = "NONE";
         r.matches = 0;
+    } else if (!install_failed) {
+        // The file stays where the new version no longer wants it: the update did not come out right.
+        install_failed = 1;
+        std::string l1, l2, text;
+        LANG_translate(l1, "The installer cannot delete a file.");
+        LANG_translate(l2, "Error: ");
+        FILE_error_text(text, result);
+        APP_alert(0, l1, l2 + text, local, "", 1, "utils", 451);
     }
     remember_emptied_folders(local);
 }
@@ -184,9 +210,11 @@ void apply_expansion(const INST_expansion& job) {
     slot.expanding = 0;
     slot.state = 1;
     log_expanded(job.destination, job.code);
-    if (job.code == wrong_package) {
+    if (package_fault(job.code)) {
         // A mirror that serves a broken package: another server may have it right.
-        LOG_stream << "EXPANDING: " + job.url + " failed its check: " + job.why +
+        LOG_stream << "EXPANDING: " + job.url +
+                          (job.code == wrong_package ? " failed its check: " + job.why
+                                                     : " failed with error " + std::to_string(job.code)) +
                           "; another server is tried.\n";
         count_failure(job.slot, job.package, job.code, job.why, job.url, job.destination);
         return;
@@ -198,8 +226,7 @@ void apply_expansion(const INST_expansion& job) {
         r.matches = 1;
         d.size_expanded += r.expanded_kb;
     } else {
-        install_failed = 1;
-        report_expand_failure(job.archive, job.destination, job.code, job.why);
+        fail_install(job.url, job.destination, job.code, job.why);
     }
 }
 
@@ -331,6 +358,12 @@ static void abandon_transfers() {
     state.stages.clear();
 }
 
+// A benched slot that will find nothing to take when its bench ends: the step does not wait for it.
+static bool idle_on_the_bench(const download_slot& s, const download_dispenser& d, int n) {
+    return s.state == 1 && !s.expanding && INST_download_clock() < s.retry_time && d.next_index >= n &&
+           d.retry_list.empty();
+}
+
 // One pass over the finished expansions and the slots (see INST_download_step).
 static int download_pass() {
     download_dispenser& d = INST_dispenser;
@@ -344,8 +377,10 @@ static int download_pass() {
     while (INST_expansion_take(finished))
         apply_expansion(finished);
 
+    // Once the install failed (an expansion taken back above, a deletion, a package no server delivers),
+    // no slot takes more work.
     const int servers = static_cast<int>(INST_servers.servers.size());
-    for (int i = 0; i < servers; ++i) {
+    for (int i = 0; i < servers && !install_failed; ++i) {
         if (static_cast<size_t>(i) < d.slots.size() &&
             (d.slots[static_cast<size_t>(i)].expanding ||
              INST_download_clock() < d.slots[static_cast<size_t>(i)].retry_time))
@@ -421,7 +456,7 @@ static int download_pass() {
     if (!d.retry_list.empty() && !install_failed)
         return 0;
     for (const download_slot& s : d.slots)
-        if (s.package_index < n) {
+        if (s.package_index < n && (install_failed || !idle_on_the_bench(s, d, n))) {
             // A failed expansion ends the download: the other slots' transfers stop here too, and their
             // partial files go.
             if (install_failed) {

@@ -146,6 +146,24 @@ TEST_F(DispenserTest, HandsOutIndicesInOrderAndRetriesAfterNewEntries) {
     EXPECT_EQ(INST_dispenser.slots.size(), 3u);
 }
 
+// Once the last package is handled, a server on the bench is not waited for.
+TEST_F(DispenserTest, TheStepEndsWhenNothingIsLeftThoughAServerIsBenched) {
+    INST_servers.servers = {{"mirror1.test", "/pub/", "mirror1.test/pub/"},
+                            {"mirror2.test", "/pub/", "mirror2.test/pub/"}};
+    for (const char* path : {"a.txt", "b.txt"}) {
+        file_record r;
+        r.path = path; // neither to fetch nor to delete
+        INST_directory.packages.push_back({r});
+    }
+    EXPECT_EQ(INST_next_work_item(1, 2), 0);
+    INST_bench_slot(1); // until 130 s; the clock stays at 100 s
+    int calls = 1;
+    while (INST_download_step() == 0)
+        ASSERT_LT(++calls, 10);
+    EXPECT_TRUE(INST_dispenser.retry_list.empty());
+    EXPECT_EQ(INST_dispenser.slots[0].package_index, 2);
+}
+
 TEST_F(DispenserTest, SuffixFollowsTheArchiveKind) {
     const int kinds[] = {0x40, 0x80, 0x00, 0xC0};
     const char* suffixes[] = {".zip", ".7z", "", ""};
@@ -271,7 +289,7 @@ TEST_F(ExpandTest, ABrokenOrWrongPackageLeavesTheOldFileAndAlerts) {
         {"a zip that is no archive", [&](const std::string& p) { test::write_file(p, "not a zip\n"); },
          "0.zip", 20001},
         {"a plain file with other bytes", [&](const std::string& p) { test::write_file(p, "other\n"); }, "2",
-         20002},
+         20002, "signature mismatch"},
         {"a download that is missing", [](const std::string&) {}, "4.zip", 20001},
     };
     for (const auto& c : cases) {
@@ -288,8 +306,10 @@ TEST_F(ExpandTest, ABrokenOrWrongPackageLeavesTheOldFileAndAlerts) {
         EXPECT_FALSE(fs::exists(dir.file("x")));
         EXPECT_FALSE(fs::exists(dir.file("install/x")));
         const std::string block = log.text().substr(before.size());
-        std::string error;
-        FILE_error_text(error, c.code);
+        // A failed check says so; the other failures give their code's text.
+        std::string error = "The downloaded file does not have the checksum it should have.";
+        if (!c.why || std::string(c.why) != "signature mismatch")
+            FILE_error_text(error, c.code);
         EXPECT_NE(block.find("| The installer cannot extract a file.\n"), std::string::npos) << block;
         EXPECT_NE(block.find("| Error: " + error + "\n"), std::string::npos) << block;
         EXPECT_NE(block.find("| Compressed File: " + archive + "\n"), std::string::npos) << block;
@@ -498,6 +518,28 @@ TEST_F(DeletionTest, DeletesPlannedFilesThenTheFoldersTheyEmptiedDeepestFirst) {
     ASSERT_EQ(INST_plan_install_actions(), 1);
     for (const package_entry& entry : INST_directory.packages)
         EXPECT_EQ(entry.back().plan_delete + entry.back().plan_download, 0) << entry.back().path;
+}
+
+// A deletion that fails (here a folder where the file was: even root cannot unlink it) is alerted with
+// the path and the error and fails the install; no other slot takes work in that call.
+TEST_F(DeletionTest, AFailedDeletionIsAlertedAndEndsTheStep) {
+    LOG_init(); // the alert goes to the log
+    INST_servers.servers.push_back({"mirror2.test", "/pub/Aerivon10Demo/", "mirror2.test/pub/"});
+    add("A/b.txt", 1);
+    add("C/c.txt", 1);
+    fs::remove(INST_install_folder + "A/b.txt");
+    fs::create_directories(INST_install_folder + "A/b.txt/inner");
+    EXPECT_EQ(INST_download_step(), 1);
+    EXPECT_EQ(install_failed, 1);
+    EXPECT_TRUE(fs::exists(INST_install_folder + "C/c.txt"));
+    EXPECT_TRUE(fs::exists(INST_install_folder + "A/b.txt/inner"));
+    const std::string text = log.text();
+    std::string error;
+    FILE_error_text(error, EISDIR);
+    EXPECT_NE(text.find("| The installer cannot delete a file.\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("| Error: " + error + "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("| " + INST_install_folder + "A/b.txt\n"), std::string::npos) << text;
+    install_failed = 0;
 }
 
 TEST_F(DeletionTest, APlannedPathWithoutAFileEndsTheProgram) {
