@@ -48,6 +48,8 @@ struct download_state {
 constexpr float bench_seconds = 30.0f;
 // HTTP caller keys of the slots start here (0 and 1 belong to the server list and directory fetches).
 constexpr int first_slot_key = 5;
+// Download files per slot: a slot fetches its next package while this many of its last ones expand.
+constexpr size_t files_per_slot = 3;
 // A package fails the install once it failed this many times on every server.
 constexpr int failures_per_server = 5;
 // The code of a package whose contents are not what its record names.
@@ -117,13 +119,24 @@ int take_retry(download_dispenser& d, int i) {
     return -1;
 }
 
-// Slot i failed to deliver package k (the transfer, or a package that failed its check): the slot is
-// benched and the failure counted. Once every server has failed the package often enough, it leaves the
-// retry list and fails the install with the alert.
+// Slot i failed to deliver package k (the transfer, or a package that failed its check): the server is
+// benched and the failure counted. Package k goes to the retry list; when the slot is still on k (its
+// transfer failed) it wants work again, else (an expansion taken back) it keeps the transfer it is on, and
+// polls it again once the bench is over. Once every server has failed the package often enough, it leaves
+// the retry list and fails the install with the alert.
 void count_failure(int i, int k, int code, const std::string& why, const std::string& url,
                    const std::string& local) {
     download_dispenser& d = INST_dispenser;
-    INST_bench_slot(i);
+    if (static_cast<size_t>(i) < d.slots.size()) {
+        download_slot& s = d.slots[static_cast<size_t>(i)];
+        if (s.state == 0 && s.package_index == k) {
+            INST_bench_slot(i);
+        } else {
+            d.retry_list.push_back(k);
+            s.retry_time = INST_download_clock() + bench_seconds;
+            LANG_translate(s.status_text, "Server is not responding normally.");
+        }
+    }
     package_failures& f = d.failures[k];
     const size_t servers = INST_servers.servers.size();
     if (f.per_slot.size() < servers)
@@ -197,6 +210,14 @@ void log_expanded(const std::string& destination, int result) {
         LOG_stream << "EXPANDING file " + destination + ", with result=" + std::to_string(result) + ".\n";
 }
 
+// The download file `file` of slot `s` is free again: its expansion was taken back.
+void release_file(download_slot& s, int file) {
+    if (file >= 0 && static_cast<size_t>(file) < s.files_busy.size())
+        s.files_busy[static_cast<size_t>(file)] = false;
+    if (s.expanding > 0)
+        --s.expanding;
+}
+
 // A finished expansion, applied on the main thread in the call that takes it: the record, the sizes, and
 // for a failure the retry on another server (20002) or the end of the install.
 void apply_expansion(const INST_expansion& job) {
@@ -207,8 +228,7 @@ void apply_expansion(const INST_expansion& job) {
         return;
     download_slot& slot = d.slots[static_cast<size_t>(job.slot)];
     file_record& r = list[static_cast<size_t>(job.package)].back();
-    slot.expanding = 0;
-    slot.state = 1;
+    release_file(slot, job.file);
     log_expanded(job.destination, job.code);
     if (package_fault(job.code)) {
         // A mirror that serves a broken package: another server may have it right.
@@ -238,7 +258,7 @@ void finish_expansions() {
     for (const INST_expansion& job : INST_expansion_release()) {
         log_expanded(job.destination, job.code);
         if (static_cast<size_t>(job.slot) < d.slots.size())
-            d.slots[static_cast<size_t>(job.slot)].expanding = 0;
+            release_file(d.slots[static_cast<size_t>(job.slot)], job.file);
         if (job.code == 0 && static_cast<size_t>(job.package) < list.size() &&
             !list[static_cast<size_t>(job.package)].empty()) {
             file_record& r = list[static_cast<size_t>(job.package)].back();
@@ -321,9 +341,28 @@ int INST_expand_download(const std::string& archive, const std::string& destinat
     return result;
 }
 
-// Drops the transfer of every slot that is busy with a package and deletes its partial download.
-// The file slot `i` downloads into, written over by each of its packages.
-static std::string slot_file(size_t i) { return INST_work_path(std::to_string(i) + ".download"); }
+// Download file `file` of slot `i`'s pool, written over by each package that comes in it.
+static std::string slot_file(size_t i, int file) {
+    return INST_work_path(std::to_string(i) + "-" + std::to_string(file) + ".download");
+}
+
+// A free file of slot `s`'s pool, marked busy (the pool grows up to its bound); -1 when all are busy.
+static bool has_free_file(const download_slot& s) {
+    return s.files_busy.size() < files_per_slot ||
+           std::find(s.files_busy.begin(), s.files_busy.end(), false) != s.files_busy.end();
+}
+
+static int take_file(download_slot& s) {
+    for (size_t f = 0; f < s.files_busy.size(); ++f)
+        if (!s.files_busy[f]) {
+            s.files_busy[f] = true;
+            return static_cast<int>(f);
+        }
+    if (s.files_busy.size() >= files_per_slot)
+        return -1;
+    s.files_busy.push_back(true);
+    return static_cast<int>(s.files_busy.size()) - 1;
+}
 
 // The stage folder beside the folder of `destination` ("" when none can be made there: the expansion
 // then makes its own, and reports why it cannot).
@@ -351,7 +390,8 @@ static void abandon_transfers() {
         const int k = d.slots[i].package_index;
         if (k >= 0 && k < n)
             drop_transfer(static_cast<int>(i) + first_slot_key);
-        FILE_delete(slot_file(i));
+        for (size_t f = 0; f < d.slots[i].files_busy.size(); ++f)
+            FILE_delete(slot_file(i, static_cast<int>(f)));
     }
     for (const auto& [folder, stage] : state.stages)
         FILE_delete_tree(stage);
@@ -360,7 +400,7 @@ static void abandon_transfers() {
 
 // A benched slot that will find nothing to take when its bench ends: the step does not wait for it.
 static bool idle_on_the_bench(const download_slot& s, const download_dispenser& d, int n) {
-    return s.state == 1 && !s.expanding && INST_download_clock() < s.retry_time && d.next_index >= n &&
+    return s.state == 1 && s.expanding == 0 && INST_download_clock() < s.retry_time && d.next_index >= n &&
            d.retry_list.empty();
 }
 
@@ -381,10 +421,14 @@ static int download_pass() {
     // no slot takes more work.
     const int servers = static_cast<int>(INST_servers.servers.size());
     for (int i = 0; i < servers && !install_failed; ++i) {
-        if (static_cast<size_t>(i) < d.slots.size() &&
-            (d.slots[static_cast<size_t>(i)].expanding ||
-             INST_download_clock() < d.slots[static_cast<size_t>(i)].retry_time))
-            continue;
+        // A slot that holds no transfer waits out its bench, and while every file of its pool is still
+        // being expanded; one benched for an expansion taken back goes on with the transfer it holds.
+        if (static_cast<size_t>(i) < d.slots.size()) {
+            const download_slot& s = d.slots[static_cast<size_t>(i)];
+            const bool holds_transfer = s.state == 0 && s.package_index < n;
+            if (!holds_transfer && (INST_download_clock() < s.retry_time || !has_free_file(s)))
+                continue;
+        }
         const int k = INST_next_work_item(i, n);
         if (k >= n)
             continue;
@@ -399,7 +443,6 @@ static int download_pass() {
         const std::string suffix = INST_archive_suffix(k);
         const std::string url = server.base_path + r.path + suffix;
         const std::string local = INST_install_folder + r.path;
-        const std::string download = slot_file(static_cast<size_t>(i));
         FILE_last_component(INST_last_file_name, url);
 
         if (!r.path.empty() && r.path.back() == '/') {
@@ -416,6 +459,9 @@ static int download_pass() {
             INST_last_action = r.matches ? 2 : 3;
         } else {
             INST_last_action = 1;
+            if (slot.file < 0)
+                slot.file = take_file(slot);
+            const std::string download = slot_file(static_cast<size_t>(i), slot.file);
             const int result = net_check(i + first_slot_key, server.host, url, download,
                                          INST_package_byte_cap(r.download_kb));
             if (result == 0) {
@@ -429,9 +475,12 @@ static int download_pass() {
             } else if (result == 2) {
                 const int code = transfer_error(i + first_slot_key);
                 FILE_delete(download); // what arrived of a failed transfer is of no use
+                slot.files_busy[static_cast<size_t>(slot.file)] = false;
+                slot.file = -1;
                 count_failure(i, k, code, "", server.host + url, local);
             } else {
-                // Expanded off the main thread; the slot waits for the result, which a later call applies.
+                // Expanded off the main thread with its file, which stays busy until a later call takes the
+                // result back and applies it; the slot fetches its next package meanwhile.
                 const INST_expansion job{.slot = i,
                                          .package = k,
                                          .archive = download,
@@ -442,9 +491,10 @@ static int download_pass() {
                                          .expanded_kb = r.expanded_kb,
                                          .url = server.host + url,
                                          .code = 0,
-                                         .why = ""};
-                slot.expanding = 1;
-                wants_work = false;
+                                         .why = "",
+                                         .file = slot.file};
+                ++slot.expanding;
+                slot.file = -1;
                 INST_expansion_post(job);
             }
         }
@@ -456,7 +506,7 @@ static int download_pass() {
     if (!d.retry_list.empty() && !install_failed)
         return 0;
     for (const download_slot& s : d.slots)
-        if (s.package_index < n && (install_failed || !idle_on_the_bench(s, d, n))) {
+        if ((s.package_index < n && (install_failed || !idle_on_the_bench(s, d, n))) || s.expanding > 0) {
             // A failed expansion ends the download: the other slots' transfers stop here too, and their
             // partial files go.
             if (install_failed) {

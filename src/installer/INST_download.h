@@ -11,25 +11,30 @@
 // package can make fail (the transfer, an archive that cannot be opened or read, a zip or 7z error, a
 // failed check) benches its slot for 30 seconds and puts the package on a retry list; a slot wanting work
 // takes new entries first, then the retry list's oldest package that its server has not failed 5 times; a
-// package that failed 5 times on every server fails the install with the alert. Each slot downloads into
-// one file of the work folder, "<slot>.download", written over by each of its packages; a finished
-// download is handed to the expansion queue with the stage folder of its destination's folder (one per
-// folder for the whole run); its slot waits, and the call that takes the result back applies it (record,
-// sizes, benching, alerts). A failure of this machine (an expansion that cannot write, a planned deletion
-// that fails) raises one alert, sets `install_failed`, and ends the step at the end of that call, after
-// waiting for the expansions still in flight; from then on no slot takes work. Once nothing is left to
+// package that failed 5 times on every server fails the install with the alert. Each slot has a small pool
+// of download files in the work folder, "<slot>-<n>.download" (at most 3, made as needed and written over
+// for the whole run, so that the file system is not made to flush new files); a finished download is
+// handed, with its file, to the expansion queue with the stage folder of its destination's folder (one per
+// folder for the whole run), and the slot fetches its next package at once (it waits only while every
+// file of its pool is being expanded). The call that takes a result back applies it to the job's own
+// package and slot (record, sizes, benching, alerts: a server benched for an expansion keeps the transfer
+// it is on) and frees the file. A failure of this machine (an expansion that cannot write, a planned
+// deletion that fails) raises one alert, sets `install_failed`, and ends the step at the end of that call,
+// after waiting for the expansions still in flight; from then on no slot takes work. Once nothing is left to
 // fetch and nothing is in flight, the step ends (a benched server is not waited for): the slot files and
 // stage folders are removed and then the folders the deletions emptied, deepest first. Time is read
 // through INST_download_clock, which tests replace.
 //
 // A slot, from the step's view:
-// | state | retry time  | package index | on the next call                                          |
-// |-------|-------------|---------------|-----------------------------------------------------------|
-// | 1     | reached     | any           | takes the next index, else a retry it may still try       |
-// | 0     | reached     | k < count     | polls k's transfer again                                  |
-// | any   | not reached | any           | skipped (benched); the step may end without it            |
-// | 0, expanding | any  | k < count     | skipped until the call that takes its expansion back      |
-// | 0     | reached     | count         | takes a retry that waits, else stays idle                 |
+// | state, package index | retry time  | its pool    | on the next call                                |
+// |----------------------|-------------|-------------|-------------------------------------------------|
+// | 0, k < count         | any         | -           | polls k's transfer again (a bench set for an    |
+// |                      |             |             | expansion taken back starts when it ends)       |
+// | 1, any               | reached     | a file free | takes the next index, else a retry it may take  |
+// | 0, count             | reached     | a file free | takes a retry that waits, else stays idle       |
+// | 1, or 0 with count   | not reached | -           | skipped (benched); the step may end without it  |
+// | 1, or 0 with count   | any         | all busy    | skipped until one of its expansions is taken    |
+// |                      |             |             | back                                            |
 #pragma once
 #include <list>
 #include <map>
@@ -45,7 +50,9 @@ struct download_slot {
     float size_finished = 0.0f;    // KB of this slot's finished transfers
     float retry_time = 0.0f;       // the slot is served once INST_download_clock() reaches this
     std::string status_text;       // empty, or "Server is not responding normally." after a failure
-    int expanding = 0;             // 1 while its finished download is being expanded off the main thread
+    int expanding = 0;             // its finished downloads being expanded off the main thread
+    int file = -1;                 // the pool file of its current transfer; -1 when none is taken
+    std::vector<bool> files_busy;  // its pool of download files: true while a transfer or expansion has one
 };
 
 // How often each server failed to deliver one package (the transfer, or a fault of its copy of the package),
@@ -122,7 +129,7 @@ int INST_expand_download(const std::string& archive, const std::string& destinat
 
 // Starts the download state afresh (before a download and when a page leaves one): first waits for the
 // expansions in flight (recording what they installed, reporting nothing); then for each slot still
-// holding a package, its HTTP transfer is dropped; every slot's download file and the stage folders are
+// holding a package, its HTTP transfer is dropped; every slot's download files and the stage folders are
 // removed (nothing else in the install folder is touched); then no slots, next index 0, an empty retry
 // list, the size counters 0 and the start time = the clock.
 void INST_reset_downloads();

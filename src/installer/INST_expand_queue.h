@@ -13,7 +13,7 @@
 struct INST_expansion {
     int slot = 0;            // the download slot that fetched it
     int package = 0;         // its package_list entry
-    std::string archive;     // the downloaded file (kept: the slot writes its next download over it)
+    std::string archive;     // the downloaded file (kept: the slot writes a later download over it)
     std::string suffix;      // the package kind: ".zip", ".7z" or "" (plain)
     std::string destination; // the file's place in the copy
     std::string stage;       // the stage folder beside the destination, shared by the run
@@ -22,6 +22,7 @@ struct INST_expansion {
     std::string url; // where it came from, for messages
     int code = 0;    // after the run: 0, or the expansion's error
     std::string why; // after a 20002: which check failed
+    int file = 0;    // the index of `archive` in its slot's pool of download files
 };
 
 // Hands a job on (the queue is made by the first job).

@@ -461,7 +461,8 @@ TEST_F(UpdateRoadProgramTest, AFailedExpansionLeavesTheOldFileAndSaysSo) {
         EXPECT_EQ(md5(copy + kept), old);
         ASSERT_FALSE(work.empty());
         // No download file of the run is left.
-        for (const char* name : {"0.download", "1.download"})
+        for (const char* name :
+             {"0-0.download", "0-1.download", "0-2.download", "1-0.download", "1-1.download", "1-2.download"})
             EXPECT_FALSE(exists(work + name)) << name;
         for (const std::string& outside : {s.home.file("escape.txt"), s.home.file("x"), copy + "x"})
             EXPECT_FALSE(exists(outside)) << outside;

@@ -528,8 +528,9 @@ TEST_F(EngineTest, APackageThatFailsItsCheckIsTakenFromAnotherServer) {
     }
 }
 
-// A run makes one stage folder per folder of the copy and one download file per slot, written over by
-// each package; both are gone when the run ends.
+// A run makes one stage folder per folder of the copy and a small pool of download files per slot, each
+// written over by the packages that come in it; a slot fetches its next package while its last one
+// expands. Stage folders and files are gone when the run ends.
 TEST_F(EngineTest, OneStageFolderPerFolderAndOneDownloadFilePerSlotServeTheWholeRun) {
     generate();
     test::DemoServer server(release);
@@ -537,16 +538,28 @@ TEST_F(EngineTest, OneStageFolderPerFolderAndOneDownloadFilePerSlotServeTheWhole
     Engine engine(server.port(), work);
     std::map<std::string, std::set<std::string>> stages; // folder -> stage names seen
     std::map<std::string, std::set<ino_t>> files;        // slot file -> inodes seen
+    int fetching_while_expanding = 0;                    // calls that saw a slot do both
+    std::map<size_t, std::pair<int, int>> seen;          // slot -> package index and expansions last call
     const auto look = [&](int) {
         if (!fs::exists(install))
             return;
         for (const auto& e : fs::recursive_directory_iterator(install))
             if (e.path().filename().string().rfind(".aerivon-unpack-", 0) == 0)
                 stages[e.path().parent_path().string()].insert(e.path().filename().string());
-        for (const char* name : {"0.download", "1.download"}) {
+        for (const char* name : {"0-0.download", "0-1.download", "0-2.download", "1-0.download",
+                                 "1-1.download", "1-2.download", "0-3.download", "1-3.download"}) {
             struct stat st;
             if (stat((work + name).c_str(), &st) == 0)
                 files[name].insert(st.st_ino);
+        }
+        // A slot that went on to another package while one of its downloads kept expanding.
+        const int n = static_cast<int>(INST_directory.packages.size());
+        for (size_t i = 0; i < INST_dispenser.slots.size(); ++i) {
+            const download_slot& slot = INST_dispenser.slots[i];
+            const auto [index, expanding] = seen[i];
+            fetching_while_expanding +=
+                expanding > 0 && slot.expanding > 0 && slot.package_index != index && slot.package_index < n;
+            seen[i] = {slot.package_index, slot.expanding};
         }
     };
     INST_selected_os = 0; // every system's files: two zip packages share Resources/
@@ -568,6 +581,8 @@ TEST_F(EngineTest, OneStageFolderPerFolderAndOneDownloadFilePerSlotServeTheWhole
     ASSERT_FALSE(files.empty());
     for (const auto& [name, inodes] : files)
         EXPECT_EQ(inodes.size(), 1u) << name;
+    EXPECT_FALSE(files.count("0-3.download") + files.count("1-3.download")); // the pool's bound
+    EXPECT_GT(fetching_while_expanding, 0);
     expect_no_slot_files();
     for (const auto& e : fs::recursive_directory_iterator(install))
         EXPECT_NE(e.path().filename().string().rfind(".aerivon-unpack-", 0), 0u) << e.path();
@@ -591,7 +606,7 @@ TEST_F(EngineTest, AResetInMidDownloadDeletesOnlyTheDownloadAndStartsAfresh) {
 
     ASSERT_TRUE(Engine::poll([&] {
         INST_download_step();
-        return fs::exists(work + "0.download") && INST_download_percent(5) > 0.0f;
+        return fs::exists(work + "0-0.download") && INST_download_percent(5) > 0.0f;
     })) << log.text();
     INST_reset_downloads();
     EXPECT_EQ(test::read_file(users), "mine\n");
