@@ -18,11 +18,13 @@
 #include "base/LOG_log.h"
 #include "base/PREF_file.h"
 #include "base/http.h"
+#include "base/http_io.h"
 #include "installer/INST_expand.h"
 #include "installer/INST_expand_queue.h"
 #include "installer/INST_fetch_limits.h"
 #include "installer/INST_format.h"
 #include "installer/INST_globals.h"
+#include "installer/INST_running_md5.h"
 
 download_dispenser INST_dispenser;
 int INST_last_action = 0;
@@ -177,6 +179,29 @@ void remove_emptied_folders() {
         if (log_actions() || (result != 0 && result != ENOENT))
             LOG_stream << "cleanup: DELETING  file " << *it << ", with result=" << result << ".\n";
     }
+}
+
+// How far behind the writer a plain package's MD5 reads: the bytes the writer still buffers are never read.
+constexpr int64_t md5_behind = 1 << 20;
+
+// The body bytes of `key`'s transfer written so far (read under the I/O lock, as the thread writes them).
+int64_t written_bytes(int key) {
+    auto& slots = HTTP_manager().slots;
+    auto it = slots.find(key);
+    if (it == slots.end() || !it->second)
+        return 0;
+    std::lock_guard<http_io_mutex> guard(HTTP_io_lock());
+    return it->second->connection ? it->second->connection->bytes_received : 0;
+}
+
+// True for a package whose MD5 is computed while it downloads: a plain file with a signature to meet.
+bool hashed_on_arrival(const std::string& suffix, const std::string& sig_want) {
+    if (!suffix.empty() || sig_want.size() != 32)
+        return false;
+    for (char c : sig_want)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
+            return false;
+    return true;
 }
 
 // Drops the HTTP transfer of `key`, closing its file, so the next request on the key starts afresh.
@@ -390,6 +415,8 @@ static void abandon_transfers() {
         const int k = d.slots[i].package_index;
         if (k >= 0 && k < n)
             drop_transfer(static_cast<int>(i) + first_slot_key);
+        INST_running_md5_cancel(d.slots[i].md5);
+        d.slots[i].md5 = nullptr;
         for (size_t f = 0; f < d.slots[i].files_busy.size(); ++f)
             FILE_delete(slot_file(i, static_cast<int>(f)));
     }
@@ -462,8 +489,14 @@ static int download_pass() {
             if (slot.file < 0)
                 slot.file = take_file(slot);
             const std::string download = slot_file(static_cast<size_t>(i), slot.file);
-            const int result = net_check(i + first_slot_key, server.host, url, download,
-                                         INST_package_byte_cap(r.download_kb));
+            const int key = i + first_slot_key;
+            const int result =
+                net_check(key, server.host, url, download, INST_package_byte_cap(r.download_kb));
+            if (result == 0 && hashed_on_arrival(suffix, r.sig_want)) {
+                if (!slot.md5)
+                    slot.md5 = INST_running_md5_start(download);
+                INST_running_md5_allow(slot.md5, written_bytes(key) - md5_behind);
+            }
             if (result == 0) {
                 INST_last_fraction = INST_download_percent(i + first_slot_key) * 0.01f;
                 // An unknown length reads as -0.01: it counts as nothing received, not as a loss.
@@ -474,6 +507,8 @@ static int download_pass() {
                 wants_work = false;
             } else if (result == 2) {
                 const int code = transfer_error(i + first_slot_key);
+                INST_running_md5_cancel(slot.md5);
+                slot.md5 = nullptr;
                 FILE_delete(download); // what arrived of a failed transfer is of no use
                 slot.files_busy[static_cast<size_t>(slot.file)] = false;
                 slot.file = -1;
@@ -492,7 +527,10 @@ static int download_pass() {
                                          .url = server.host + url,
                                          .code = 0,
                                          .why = "",
-                                         .file = slot.file};
+                                         .file = slot.file,
+                                         .md5 = slot.md5,
+                                         .bytes = slot.md5 ? written_bytes(key) : 0};
+                slot.md5 = nullptr;
                 ++slot.expanding;
                 slot.file = -1;
                 INST_expansion_post(job);

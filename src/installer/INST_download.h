@@ -18,10 +18,13 @@
 // folder for the whole run), and the slot fetches its next package at once (it waits only while every
 // file of its pool is being expanded). The call that takes a result back applies it to the job's own
 // package and slot (record, sizes, benching, alerts: a server benched for an expansion keeps the transfer
-// it is on) and frees the file. A failure of this machine (an expansion that cannot write, a planned
-// deletion that fails) raises one alert, sets `install_failed`, and ends the step at the end of that call,
-// after waiting for the expansions still in flight; from then on no slot takes work. Once nothing is left to
-// fetch and nothing is in flight, the step ends (a benched server is not waited for): the slot files and
+// it is on) and frees the file. A plain package's MD5 is computed while its bytes arrive, on a thread of
+// its own (INST_running_md5) that reads the download file 1 MiB behind what the I/O thread wrote; its
+// job finishes the digest, and a package that passes is renamed into place (copied across file systems).
+// A failure of this machine (an expansion that cannot write, a planned deletion that fails) raises one
+// alert, sets `install_failed`, and ends the step at the end of that call, after waiting for the
+// expansions still in flight; from then on no slot takes work. Once nothing is left to fetch and nothing
+// is in flight, the step ends (a benched server is not waited for): the slot files and
 // stage folders are removed and then the folders the deletions emptied, deepest first. Time is read
 // through INST_download_clock, which tests replace.
 //
@@ -36,6 +39,7 @@
 // | 1, or 0 with count   | any         | all busy    | skipped until one of its expansions is taken    |
 // |                      |             |             | back                                            |
 #pragma once
+#include <cstdint>
 #include <list>
 #include <map>
 #include <set>
@@ -53,6 +57,7 @@ struct download_slot {
     int expanding = 0;             // its finished downloads being expanded off the main thread
     int file = -1;                 // the pool file of its current transfer; -1 when none is taken
     std::vector<bool> files_busy;  // its pool of download files: true while a transfer or expansion has one
+    struct INST_running_md5* md5 = nullptr; // the MD5 of its current plain transfer, computed as it arrives
 };
 
 // How often each server failed to deliver one package (the transfer, or a fault of its copy of the package),

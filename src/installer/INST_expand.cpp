@@ -123,6 +123,16 @@ int expand_archive(const std::string& archive, const std::string& destination, c
     return err;
 }
 
+// Moves the checked plain file into place: one rename over the destination (the old file stays until it),
+// or across file systems a copy through a sibling.
+int move_into_place(const std::string& archive, const std::string& destination) {
+    if (std::rename(absolute(archive).c_str(), absolute(destination).c_str()) == 0)
+        return 0;
+    if (errno != EXDEV)
+        return errno != 0 ? errno : 20004;
+    return FILE_copy(archive, destination);
+}
+
 } // namespace
 
 uint64_t INST_entry_limit(float expanded_kb) {
@@ -145,19 +155,25 @@ std::string INST_package_kind(const std::string& archive) {
 
 int INST_expand_into_place(const std::string& archive, const std::string& suffix,
                            const std::string& destination, const std::string& sig_want, float expanded_kb,
-                           std::string* why, const std::string& stage, bool keep_archive) {
+                           std::string* why, const std::string& stage, bool keep_archive,
+                           const std::string& have_md5) {
     FILE_clear_read_only(destination);
     int result = 0;
     if (suffix == ".7z" || suffix == ".zip") {
         result = expand_archive(archive, destination, sig_want, INST_entry_limit(expanded_kb),
                                 suffix == ".7z", stage, why);
     } else {
-        if (is_md5_hex(sig_want))
+        if (is_md5_hex(sig_want) && !have_md5.empty() && !same_md5(have_md5, sig_want)) {
+            LOG_stream << "EXPANDING: " << archive << " came with the signature " << have_md5
+                       << ", not the wanted " << sig_want << ".\n";
+            result = wrong_file;
+        } else if (is_md5_hex(sig_want) && have_md5.empty()) {
             result = check_md5(archive, sig_want, archive);
+        }
         if (result == wrong_file && why)
             *why = "signature mismatch";
         if (result == 0)
-            result = FILE_copy(archive, destination);
+            result = move_into_place(archive, destination);
     }
     if (!keep_archive)
         FILE_delete(archive);

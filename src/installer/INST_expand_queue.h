@@ -6,8 +6,11 @@
 // thread reads no global; the main thread takes finished jobs back, without waiting, and applies them to
 // the records itself. Main thread only (apart from the jobs' own work).
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
+
+struct INST_running_md5;
 
 // One package to put into place, and what became of it.
 struct INST_expansion {
@@ -23,6 +26,9 @@ struct INST_expansion {
     int code = 0;    // after the run: 0, or the expansion's error
     std::string why; // after a 20002: which check failed
     int file = 0;    // the index of `archive` in its slot's pool of download files
+    // A plain package's MD5, computed while it downloaded: the job finishes it (`bytes` long) and owns it.
+    INST_running_md5* md5 = nullptr;
+    int64_t bytes = 0;
 };
 
 // Hands a job on (the queue is made by the first job).

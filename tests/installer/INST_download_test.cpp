@@ -9,6 +9,7 @@
 #include <string>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "installer/INST_download.h"
 #include "installer/INST_expand.h"
 #include "installer/INST_plan.h"
+#include "installer/INST_running_md5.h"
 #include "installer_fixtures.h"
 #include "support/engine_harness.h"
 
@@ -323,6 +325,59 @@ TEST_F(ExpandTest, ABrokenOrWrongPackageLeavesTheOldFileAndAlerts) {
             block.find("EXPANDING file " + destination + ", with result=" + std::to_string(c.code) + ".\n"),
             std::string::npos)
             << block;
+    }
+}
+
+// A download file written over in place holds stale bytes past what the writer wrote: the MD5 computed a
+// step behind the writer, from another thread, reads only what was written and equals the file's.
+TEST_F(ExpandTest, AnMd5ComputedWhileTheFileIsWrittenEqualsTheFiles) {
+    const std::string path = work + "0-0.download";
+    test::write_file(path, std::string(5 << 20, 's')); // a longer file of an earlier package
+    std::string bytes;
+    for (int i = 0; bytes.size() < (3u << 20) + 12345; ++i)
+        bytes += std::to_string(i * 7919) + ",";
+    INST_running_md5* h = INST_running_md5_start(path);
+    FILE* out = std::fopen(path.c_str(), "r+b");
+    ASSERT_NE(out, nullptr);
+    for (size_t at = 0; at < bytes.size(); at += 100000) {
+        const size_t n = std::min<size_t>(100000, bytes.size() - at);
+        ASSERT_EQ(std::fwrite(bytes.data() + at, 1, n, out), n);
+        ASSERT_EQ(std::fflush(out), 0);
+        INST_running_md5_allow(h, static_cast<int64_t>(at + n) - 50000);
+    }
+    ASSERT_EQ(ftruncate(fileno(out), static_cast<off_t>(bytes.size())), 0);
+    std::fclose(out);
+    std::string hex;
+    ASSERT_EQ(INST_running_md5_finish(h, static_cast<int64_t>(bytes.size()), hex), 0);
+    EXPECT_EQ(hex, md5_of(path));
+    EXPECT_EQ(hex, md5_text(bytes));
+    // A file shorter than its length is a read failure; a cancel needs no digest.
+    h = INST_running_md5_start(path);
+    EXPECT_EQ(INST_running_md5_finish(h, static_cast<int64_t>(bytes.size()) + 1, hex), EIO);
+    INST_running_md5_cancel(INST_running_md5_start(path));
+}
+
+// A plain package whose MD5 came with it is renamed into place once it passes (the same inode: nothing is
+// copied); one that fails leaves the old file, which stayed in place until then.
+TEST_F(ExpandTest, APlainPackageIsRenamedIntoPlaceOnlyOnceItsMd5Passes) {
+    for (const bool passes : {false, true}) {
+        SCOPED_TRACE(passes);
+        const std::string archive = work + "1-0.download";
+        test::write_file(archive, new_text);
+        struct stat before;
+        ASSERT_EQ(stat(archive.c_str(), &before), 0);
+        const std::string have = passes ? md5_text(new_text) : md5_text("other");
+        std::string why;
+        EXPECT_EQ(
+            INST_expand_into_place(archive, "", destination, md5_text(new_text), 0.0f, &why, "", true, have),
+            passes ? 0 : 20002);
+        struct stat after;
+        ASSERT_EQ(stat(destination.c_str(), &after), 0);
+        EXPECT_EQ(test::read_file(destination), passes ? new_text : old_text);
+        EXPECT_EQ(after.st_ino == before.st_ino, passes);
+        EXPECT_EQ(fs::exists(archive), !passes);
+        EXPECT_EQ(why, passes ? "" : "signature mismatch");
+        EXPECT_EQ(names_in(folder), std::vector<std::string>{"Aerivon Manual.txt"});
     }
 }
 
