@@ -196,12 +196,7 @@ int64_t written_bytes(int key) {
 
 // True for a package whose MD5 is computed while it downloads: a plain file with a signature to meet.
 bool hashed_on_arrival(const std::string& suffix, const std::string& sig_want) {
-    if (!suffix.empty() || sig_want.size() != 32)
-        return false;
-    for (char c : sig_want)
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
-            return false;
-    return true;
+    return suffix.empty() && INST_is_md5_hex(sig_want);
 }
 
 // Drops the HTTP transfer of `key`, closing its file, so the next request on the key starts afresh.
@@ -371,12 +366,13 @@ static std::string slot_file(size_t i, int file) {
     return INST_work_path(std::to_string(i) + "-" + std::to_string(file) + ".download");
 }
 
-// A free file of slot `s`'s pool, marked busy (the pool grows up to its bound); -1 when all are busy.
+// True when slot `s` has a download file free, or may make one.
 static bool has_free_file(const download_slot& s) {
     return s.files_busy.size() < files_per_slot ||
            std::find(s.files_busy.begin(), s.files_busy.end(), false) != s.files_busy.end();
 }
 
+// A free file of slot `s`'s pool, marked busy (the pool grows up to its bound); -1 when all are busy.
 static int take_file(download_slot& s) {
     for (size_t f = 0; f < s.files_busy.size(); ++f)
         if (!s.files_busy[f]) {
@@ -486,8 +482,8 @@ static int download_pass() {
             INST_last_action = r.matches ? 2 : 3;
         } else {
             INST_last_action = 1;
-            if (slot.file < 0)
-                slot.file = take_file(slot);
+            if (slot.file < 0 && (slot.file = take_file(slot)) < 0)
+                continue; // cannot be: a slot takes work only with a file free
             const std::string download = slot_file(static_cast<size_t>(i), slot.file);
             const int key = i + first_slot_key;
             const int result =

@@ -16,6 +16,9 @@
 // The prefix of the private folders the expansion makes beside a destination.
 inline constexpr const char INST_UNPACK_PREFIX[] = ".aerivon-unpack-";
 
+// True for 32 hexadecimal characters (either case): a signature that can be checked.
+bool INST_is_md5_hex(const std::string& s);
+
 // The most bytes one entry of a package may expand to: twice the record's expanded size (kilobytes of
 // 1,024 bytes) plus 1 MiB; 4 GiB when the size is 0 or less.
 uint64_t INST_entry_limit(float expanded_kb);
