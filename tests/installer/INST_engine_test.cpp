@@ -531,7 +531,7 @@ TEST_F(EngineTest, APackageThatFailsItsCheckIsTakenFromAnotherServer) {
 // A run makes one stage folder per folder of the copy and a small pool of download files per slot, each
 // written over by the packages that come in it; a slot fetches its next package while its last one
 // expands. Stage folders and files are gone when the run ends.
-TEST_F(EngineTest, OneStageFolderPerFolderAndOneDownloadFilePerSlotServeTheWholeRun) {
+TEST_F(EngineTest, OneStageFolderPerFolderAndASmallPoolOfDownloadFilesPerSlotServeTheWholeRun) {
     generate();
     test::DemoServer server(release);
     ASSERT_TRUE(server.ok()) << server.output();
