@@ -18,11 +18,13 @@
 #include "base/LOG_log.h"
 #include "base/PREF_file.h"
 #include "base/http.h"
+#include "base/http_io.h"
 #include "installer/INST_expand.h"
 #include "installer/INST_expand_queue.h"
 #include "installer/INST_fetch_limits.h"
 #include "installer/INST_format.h"
 #include "installer/INST_globals.h"
+#include "installer/INST_running_md5.h"
 #include "installer/INST_work_lock.h"
 
 download_dispenser INST_dispenser;
@@ -49,36 +51,57 @@ struct download_state {
 constexpr float bench_seconds = 30.0f;
 // HTTP caller keys of the slots start here (0 and 1 belong to the server list and directory fetches).
 constexpr int first_slot_key = 5;
+// Download files per slot: a slot fetches its next package while this many of its last ones expand.
+constexpr size_t files_per_slot = 3;
 // A package fails the install once it failed this many times on every server.
 constexpr int failures_per_server = 5;
 // The code of a package whose contents are not what its record names.
 constexpr int wrong_package = 20002;
+// The code of an archive that cannot be opened.
+constexpr int bad_archive = 20001;
 
 bool log_actions() { return PREF_installer.log_actions != 0; }
 
-void report_expand_failure(const std::string& archive, const std::string& destination, int code,
+// What a failed check is called in the alert's "Error:" line.
+constexpr const char check_failed[] = "The downloaded file does not have the checksum it should have.";
+
+void report_expand_failure(const std::string& package, const std::string& destination, int code,
                            const std::string& why) {
     if (code == wrong_package && !why.empty())
-        LOG_stream << "EXPANDING: " << archive << " failed its check: " << why << ".\n";
+        LOG_stream << "EXPANDING: " << package << " failed its check: " << why << ".\n";
     std::string l1, l2, l3, l4, text;
     LANG_translate(l1, "The installer cannot extract a file.");
     LANG_translate(l2, "Error: ");
-    FILE_error_text(text, code);
+    if (code == wrong_package && why == "signature mismatch")
+        LANG_translate(text, check_failed);
+    else
+        FILE_error_text(text, code);
     l2 += text;
     LANG_translate(l3, "Compressed File: ");
-    l3 += archive;
+    l3 += package;
     LANG_translate(l4, "Destination: ");
     l4 += destination;
     APP_alert(0, l1, l2, l3, l4, 1, "utils", 437);
 }
 
-// The error of slot key `key`'s failed transfer: the connection's errno, else EIO.
+// Ends the install: the first failure of a download is reported, the rest only set the flag (a full disk
+// fails every expansion in flight, and one alert says it).
+void fail_install(const std::string& package, const std::string& destination, int code,
+                  const std::string& why) {
+    if (install_failed)
+        return;
+    install_failed = 1;
+    report_expand_failure(package, destination, code, why);
+}
+
+// True for a failure the server's copy of a package can cause (a damaged or wrong archive, a short read,
+// a failed check): another server may have it right. The rest (errno, a failed write) are this machine's.
+bool package_fault(int code) { return code < 0 || code == bad_archive || code == wrong_package; }
+
+// The error of slot key `key`'s failed transfer, as the HTTP client kept it; EIO when it kept none.
 int transfer_error(int key) {
-    auto& slots = HTTP_manager().slots;
-    auto it = slots.find(key);
-    if (it != slots.end() && it->second && it->second->connection && it->second->connection->os_error != 0)
-        return it->second->connection->os_error;
-    return EIO;
+    const int code = HTTP_failure_error(key);
+    return code != 0 ? code : EIO;
 }
 
 // True when slot `i` may still try package `k`.
@@ -99,13 +122,24 @@ int take_retry(download_dispenser& d, int i) {
     return -1;
 }
 
-// Slot i failed to deliver package k (the transfer, or a package that failed its check): the slot is
-// benched and the failure counted. Once every server has failed the package often enough, it leaves the
-// retry list and fails the install with the alert.
+// Slot i failed to deliver package k (the transfer, or a package that failed its check): the server is
+// benched and the failure counted. Package k goes to the retry list; when the slot is still on k (its
+// transfer failed) it wants work again, else (an expansion taken back) it keeps the transfer it is on, and
+// polls it again once the bench is over. Once every server has failed the package often enough, it leaves
+// the retry list and fails the install with the alert.
 void count_failure(int i, int k, int code, const std::string& why, const std::string& url,
                    const std::string& local) {
     download_dispenser& d = INST_dispenser;
-    INST_bench_slot(i);
+    if (static_cast<size_t>(i) < d.slots.size()) {
+        download_slot& s = d.slots[static_cast<size_t>(i)];
+        if (s.state == 0 && s.package_index == k) {
+            INST_bench_slot(i);
+        } else {
+            d.retry_list.push_back(k);
+            s.retry_time = INST_download_clock() + bench_seconds;
+            LANG_translate(s.status_text, "Server is not responding normally.");
+        }
+    }
     package_failures& f = d.failures[k];
     const size_t servers = INST_servers.servers.size();
     if (f.per_slot.size() < servers)
@@ -118,8 +152,7 @@ void count_failure(int i, int k, int code, const std::string& why, const std::st
     d.retry_list.remove(k);
     LOG_stream << "DOWNLOADING: " << url << " failed " << failures_per_server
                << " times on every server; the install stops.\n";
-    install_failed = 1;
-    report_expand_failure(url, local, code, why);
+    fail_install(url, local, code, why);
 }
 
 // Every folder of `local` below the install folder, from its parent upwards, into the emptied set.
@@ -149,6 +182,24 @@ void remove_emptied_folders() {
     }
 }
 
+// How far behind the writer a plain package's MD5 reads: the bytes the writer still buffers are never read.
+constexpr int64_t md5_behind = 1 << 20;
+
+// The body bytes of `key`'s transfer written so far (read under the I/O lock, as the thread writes them).
+int64_t written_bytes(int key) {
+    auto& slots = HTTP_manager().slots;
+    auto it = slots.find(key);
+    if (it == slots.end() || !it->second)
+        return 0;
+    std::lock_guard<http_io_mutex> guard(HTTP_io_lock());
+    return it->second->connection ? it->second->connection->bytes_received : 0;
+}
+
+// True for a package whose MD5 is computed while it downloads: a plain file with a signature to meet.
+bool hashed_on_arrival(const std::string& suffix, const std::string& sig_want) {
+    return suffix.empty() && INST_is_md5_hex(sig_want);
+}
+
 // Drops the HTTP transfer of `key`, closing its file, so the next request on the key starts afresh.
 void drop_transfer(int key) { HTTP_drop(key); }
 
@@ -163,6 +214,14 @@ void delete_planned(file_record& r, const std::string& local) {
     if (result == 0 || result == ENOENT) {
         r.sig_have = "NONE";
         r.matches = 0;
+    } else if (!install_failed) {
+        // The file stays where the new version no longer wants it: the update did not come out right.
+        install_failed = 1;
+        std::string l1, l2, text;
+        LANG_translate(l1, "The installer cannot delete a file.");
+        LANG_translate(l2, "Error: ");
+        FILE_error_text(text, result);
+        APP_alert(0, l1, l2 + text, local, "", 1, "utils", 451);
     }
     remember_emptied_folders(local);
 }
@@ -170,6 +229,14 @@ void delete_planned(file_record& r, const std::string& local) {
 void log_expanded(const std::string& destination, int result) {
     if (log_actions())
         LOG_stream << "EXPANDING file " + destination + ", with result=" + std::to_string(result) + ".\n";
+}
+
+// The download file `file` of slot `s` is free again: its expansion was taken back.
+void release_file(download_slot& s, int file) {
+    if (file >= 0 && static_cast<size_t>(file) < s.files_busy.size())
+        s.files_busy[static_cast<size_t>(file)] = false;
+    if (s.expanding > 0)
+        --s.expanding;
 }
 
 // A finished expansion, applied on the main thread in the call that takes it: the record, the sizes, and
@@ -182,12 +249,13 @@ void apply_expansion(const INST_expansion& job) {
         return;
     download_slot& slot = d.slots[static_cast<size_t>(job.slot)];
     file_record& r = list[static_cast<size_t>(job.package)].back();
-    slot.expanding = 0;
-    slot.state = 1;
+    release_file(slot, job.file);
     log_expanded(job.destination, job.code);
-    if (job.code == wrong_package) {
+    if (package_fault(job.code)) {
         // A mirror that serves a broken package: another server may have it right.
-        LOG_stream << "EXPANDING: " + job.url + " failed its check: " + job.why +
+        LOG_stream << "EXPANDING: " + job.url +
+                          (job.code == wrong_package ? " failed its check: " + job.why
+                                                     : " failed with error " + std::to_string(job.code)) +
                           "; another server is tried.\n";
         count_failure(job.slot, job.package, job.code, job.why, job.url, job.destination);
         return;
@@ -199,8 +267,7 @@ void apply_expansion(const INST_expansion& job) {
         r.matches = 1;
         d.size_expanded += r.expanded_kb;
     } else {
-        install_failed = 1;
-        report_expand_failure(job.archive, job.destination, job.code, job.why);
+        fail_install(job.url, job.destination, job.code, job.why);
     }
 }
 
@@ -212,7 +279,7 @@ void finish_expansions() {
     for (const INST_expansion& job : INST_expansion_release()) {
         log_expanded(job.destination, job.code);
         if (static_cast<size_t>(job.slot) < d.slots.size())
-            d.slots[static_cast<size_t>(job.slot)].expanding = 0;
+            release_file(d.slots[static_cast<size_t>(job.slot)], job.file);
         if (job.code == 0 && static_cast<size_t>(job.package) < list.size() &&
             !list[static_cast<size_t>(job.package)].empty()) {
             file_record& r = list[static_cast<size_t>(job.package)].back();
@@ -295,9 +362,29 @@ int INST_expand_download(const std::string& archive, const std::string& destinat
     return result;
 }
 
-// Drops the transfer of every slot that is busy with a package and deletes its partial download.
-// The file slot `i` downloads into, written over by each of its packages.
-static std::string slot_file(size_t i) { return INST_work_path(std::to_string(i) + ".download"); }
+// Download file `file` of slot `i`'s pool, written over by each package that comes in it.
+static std::string slot_file(size_t i, int file) {
+    return INST_work_path(std::to_string(i) + "-" + std::to_string(file) + ".download");
+}
+
+// True when slot `s` has a download file free, or may make one.
+static bool has_free_file(const download_slot& s) {
+    return s.files_busy.size() < files_per_slot ||
+           std::find(s.files_busy.begin(), s.files_busy.end(), false) != s.files_busy.end();
+}
+
+// A free file of slot `s`'s pool, marked busy (the pool grows up to its bound); -1 when all are busy.
+static int take_file(download_slot& s) {
+    for (size_t f = 0; f < s.files_busy.size(); ++f)
+        if (!s.files_busy[f]) {
+            s.files_busy[f] = true;
+            return static_cast<int>(f);
+        }
+    if (s.files_busy.size() >= files_per_slot)
+        return -1;
+    s.files_busy.push_back(true);
+    return static_cast<int>(s.files_busy.size()) - 1;
+}
 
 // The stage folder beside the folder of `destination` ("" when none can be made there: the expansion
 // then makes its own, and reports why it cannot).
@@ -323,11 +410,20 @@ static void abandon_transfers() {
         const int k = d.slots[i].package_index;
         if (k >= 0 && k < n)
             drop_transfer(static_cast<int>(i) + first_slot_key);
-        FILE_delete(slot_file(i));
+        INST_running_md5_cancel(d.slots[i].md5);
+        d.slots[i].md5 = nullptr;
+        for (size_t f = 0; f < d.slots[i].files_busy.size(); ++f)
+            FILE_delete(slot_file(i, static_cast<int>(f)));
     }
     for (const auto& [folder, stage] : state.stages)
         INST_remove_stage_folder(stage);
     state.stages.clear();
+}
+
+// A benched slot that will find nothing to take when its bench ends: the step does not wait for it.
+static bool idle_on_the_bench(const download_slot& s, const download_dispenser& d, int n) {
+    return s.state == 1 && s.expanding == 0 && INST_download_clock() < s.retry_time && d.next_index >= n &&
+           d.retry_list.empty();
 }
 
 // One pass over the finished expansions and the slots (see INST_download_step).
@@ -343,12 +439,18 @@ static int download_pass() {
     while (INST_expansion_take(finished))
         apply_expansion(finished);
 
+    // Once the install failed (an expansion taken back above, a deletion, a package no server delivers),
+    // no slot takes more work.
     const int servers = static_cast<int>(INST_servers.servers.size());
-    for (int i = 0; i < servers; ++i) {
-        if (static_cast<size_t>(i) < d.slots.size() &&
-            (d.slots[static_cast<size_t>(i)].expanding ||
-             INST_download_clock() < d.slots[static_cast<size_t>(i)].retry_time))
-            continue;
+    for (int i = 0; i < servers && !install_failed; ++i) {
+        // A slot that holds no transfer waits out its bench, and while every file of its pool is still
+        // being expanded; one benched for an expansion taken back goes on with the transfer it holds.
+        if (static_cast<size_t>(i) < d.slots.size()) {
+            const download_slot& s = d.slots[static_cast<size_t>(i)];
+            const bool holds_transfer = s.state == 0 && s.package_index < n;
+            if (!holds_transfer && (INST_download_clock() < s.retry_time || !has_free_file(s)))
+                continue;
+        }
         const int k = INST_next_work_item(i, n);
         if (k >= n)
             continue;
@@ -363,7 +465,6 @@ static int download_pass() {
         const std::string suffix = INST_archive_suffix(k);
         const std::string url = server.base_path + r.path + suffix;
         const std::string local = INST_install_folder + r.path;
-        const std::string download = slot_file(static_cast<size_t>(i));
         FILE_last_component(INST_last_file_name, url);
 
         if (!r.path.empty() && r.path.back() == '/') {
@@ -380,8 +481,17 @@ static int download_pass() {
             INST_last_action = r.matches ? 2 : 3;
         } else {
             INST_last_action = 1;
-            const int result = net_check(i + first_slot_key, server.host, url, download,
-                                         INST_package_byte_cap(r.download_kb));
+            if (slot.file < 0 && (slot.file = take_file(slot)) < 0)
+                continue; // cannot be: a slot takes work only with a file free
+            const std::string download = slot_file(static_cast<size_t>(i), slot.file);
+            const int key = i + first_slot_key;
+            const int result =
+                net_check(key, server.host, url, download, INST_package_byte_cap(r.download_kb));
+            if (result == 0 && hashed_on_arrival(suffix, r.sig_want)) {
+                if (!slot.md5)
+                    slot.md5 = INST_running_md5_start(download);
+                INST_running_md5_allow(slot.md5, written_bytes(key) - md5_behind);
+            }
             if (result == 0) {
                 INST_last_fraction = INST_download_percent(i + first_slot_key) * 0.01f;
                 // An unknown length reads as -0.01: it counts as nothing received, not as a loss.
@@ -392,10 +502,15 @@ static int download_pass() {
                 wants_work = false;
             } else if (result == 2) {
                 const int code = transfer_error(i + first_slot_key);
+                INST_running_md5_cancel(slot.md5);
+                slot.md5 = nullptr;
                 FILE_delete(download); // what arrived of a failed transfer is of no use
+                slot.files_busy[static_cast<size_t>(slot.file)] = false;
+                slot.file = -1;
                 count_failure(i, k, code, "", server.host + url, local);
             } else {
-                // Expanded off the main thread; the slot waits for the result, which a later call applies.
+                // Expanded off the main thread with its file, which stays busy until a later call takes the
+                // result back and applies it; the slot fetches its next package meanwhile.
                 const INST_expansion job{.slot = i,
                                          .package = k,
                                          .archive = download,
@@ -406,9 +521,13 @@ static int download_pass() {
                                          .expanded_kb = r.expanded_kb,
                                          .url = server.host + url,
                                          .code = 0,
-                                         .why = ""};
-                slot.expanding = 1;
-                wants_work = false;
+                                         .why = "",
+                                         .file = slot.file,
+                                         .md5 = slot.md5,
+                                         .bytes = slot.md5 ? written_bytes(key) : 0};
+                slot.md5 = nullptr;
+                ++slot.expanding;
+                slot.file = -1;
                 INST_expansion_post(job);
             }
         }
@@ -420,7 +539,7 @@ static int download_pass() {
     if (!d.retry_list.empty() && !install_failed)
         return 0;
     for (const download_slot& s : d.slots)
-        if (s.package_index < n) {
+        if ((s.package_index < n && (install_failed || !idle_on_the_bench(s, d, n))) || s.expanding > 0) {
             // A failed expansion ends the download: the other slots' transfers stop here too, and their
             // partial files go.
             if (install_failed) {

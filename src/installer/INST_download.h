@@ -1,32 +1,45 @@
 // INST_download: the download step that carries out the plan over the network, the expansion of each
 // downloaded package into place, and the reset of the download state.
 //
-// DESIGN: everything runs on the main thread, polled: the installing pages call INST_download_step once
-// (or a few times) per frame and no call blocks. There is one download slot per server of INST_servers,
-// made the first time its server is served, and each call gives every slot whose retry time has come one
-// poll of its HTTP transfer (caller key = slot index + 5). The dispenser hands out package indices in
-// order; a failed transfer, or a package that fails its check (20002: a corrupt mirror), benches its slot
-// for 30 seconds and puts the package on a retry list. A slot wanting work takes new entries first, then
-// the retry list's oldest package that its server has not failed 5 times; a package that failed 5 times on
-// every server fails the install with the alert. Each slot downloads into one file of the work folder,
-// "<slot>.download", written over by each of its packages; a finished download is handed to the expansion
-// queue (INST_expand_queue), off the main thread, with the stage folder of its destination's folder (one
-// per folder for the whole run); its slot waits, and the call that takes the result back applies it
-// (record, sizes, benching, alerts). Any other failed expansion raises the alert, sets `install_failed`
-// and ends the step at the end of that call, after waiting for the expansions still in flight. Planned
-// deletions are made on the way. Once no slot holds work, the slot files and stage folders are removed and
-// then the folders the deletions emptied, deepest first. Time is read through
-// INST_download_clock, which tests replace.
+// DESIGN: the step is polled on the main thread: the installing pages call INST_download_step once (or a
+// few times) per frame and no call blocks. The bytes move elsewhere: the HTTP client's I/O thread writes
+// each transfer to its file, and finished downloads are expanded on the expansion queue
+// (INST_expand_queue); the main thread only starts transfers, reads where they stand and applies what the
+// queue hands back. There is one download slot per server of INST_servers, made the first time its server
+// is served, and each call gives every slot whose retry time has come one poll of its HTTP transfer (caller
+// key = slot index + 5). The dispenser hands out package indices in order. Whatever one server's copy of a
+// package can make fail (the transfer, an archive that cannot be opened or read, a zip or 7z error, a
+// failed check) benches its slot for 30 seconds and puts the package on a retry list; a slot wanting work
+// takes new entries first, then the retry list's oldest package that its server has not failed 5 times; a
+// package that failed 5 times on every server fails the install with the alert. Each slot has a small pool
+// of download files in the work folder, "<slot>-<n>.download" (at most 3, made as needed and written over
+// for the whole run, so that the file system is not made to flush new files); a finished download is
+// handed, with its file, to the expansion queue with the stage folder of its destination's folder (one per
+// folder for the whole run), and the slot fetches its next package at once (it waits only while every
+// file of its pool is being expanded). The call that takes a result back applies it to the job's own
+// package and slot (record, sizes, benching, alerts: a server benched for an expansion keeps the transfer
+// it is on) and frees the file. A plain package's MD5 is computed while its bytes arrive, on a thread of
+// its own (INST_running_md5) that reads the download file 1 MiB behind what the I/O thread wrote; its
+// job finishes the digest, and a package that passes is renamed into place (copied across file systems).
+// A failure of this machine (an expansion that cannot write, a planned deletion that fails) raises one
+// alert, sets `install_failed`, and ends the step at the end of that call, after waiting for the
+// expansions still in flight; from then on no slot takes work. Once nothing is left to fetch and nothing
+// is in flight, the step ends (a benched server is not waited for): the slot files and
+// stage folders are removed and then the folders the deletions emptied, deepest first. Time is read
+// through INST_download_clock, which tests replace.
 //
 // A slot, from the step's view:
-// | state | retry time  | package index | on the next call                                      |
-// |-------|-------------|---------------|-------------------------------------------------------|
-// | 1     | reached     | any           | takes the next index, else a retry it may still try   |
-// | 0     | reached     | k < count     | polls k's transfer again                              |
-// | any   | not reached | any           | skipped (benched)                                     |
-// | 0, expanding | any  | k < count     | skipped until the call that takes its expansion back  |
-// | 1     | reached     | count         | takes nothing more: handed the count, it stays idle   |
+// | state, package index | retry time  | its pool    | on the next call                                |
+// |----------------------|-------------|-------------|-------------------------------------------------|
+// | 0, k < count         | any         | -           | polls k's transfer again (a bench set for an    |
+// |                      |             |             | expansion taken back starts when it ends)       |
+// | 1, any               | reached     | a file free | takes the next index, else a retry it may take  |
+// | 0, count             | reached     | a file free | takes a retry that waits, else stays idle       |
+// | 1, or 0 with count   | not reached | -           | skipped (benched); the step may end without it  |
+// | 1, or 0 with count   | any         | all busy    | skipped until one of its expansions is taken    |
+// |                      |             |             | back                                            |
 #pragma once
+#include <cstdint>
 #include <list>
 #include <map>
 #include <set>
@@ -41,10 +54,13 @@ struct download_slot {
     float size_finished = 0.0f;    // KB of this slot's finished transfers
     float retry_time = 0.0f;       // the slot is served once INST_download_clock() reaches this
     std::string status_text;       // empty, or "Server is not responding normally." after a failure
-    int expanding = 0;             // 1 while its finished download is being expanded off the main thread
+    int expanding = 0;             // its finished downloads being expanded off the main thread
+    int file = -1;                 // the pool file of its current transfer; -1 when none is taken
+    std::vector<bool> files_busy;  // its pool of download files: true while a transfer or expansion has one
+    struct INST_running_md5* md5 = nullptr; // the MD5 of its current plain transfer, computed as it arrives
 };
 
-// How often each server failed to deliver one package (transfer failed, or the package failed its check),
+// How often each server failed to deliver one package (the transfer, or a fault of its copy of the package),
 // by slot index.
 struct package_failures {
     std::vector<int> per_slot;
@@ -84,9 +100,10 @@ extern std::set<std::string> INST_emptied_folders;
 float INST_download_clock();
 void INST_set_download_clock(float (*source)());
 
-// One poll of every served slot (see DESIGN). Returns 1 when the step is over: every slot handed the
-// entry count, the retry list empty and the emptied folders removed; or the install failed during this
-// call (an expansion, or a package no server could deliver); 0 while work remains. A planned path that ends
+// One poll of every served slot (see DESIGN). Returns 1 when the step is over: nothing left to fetch or
+// in flight, the retry list empty and the emptied folders removed; or the install failed during this call
+// (an expansion, a planned deletion other than of a file already gone: alerted with the path and the
+// error, "utils" 451; or a package no server could deliver); 0 while work remains. A planned path that ends
 // in '/' raises the fatal alert ("utils", 513). When the step is over and actions are logged, the longest
 // time between two calls since INST_reset_downloads is written to the log.
 int INST_download_step();
@@ -108,15 +125,16 @@ std::string INST_archive_suffix(int k);
 
 // Puts one downloaded file into place with INST_expand_into_place (`expanded_kb` bounds each entry). A
 // failure sets `install_failed` and raises the alert ("utils", 437, kind 1): "The installer cannot
-// extract a file.", "Error: " + the error text, "Compressed File: " + archive, "Destination: " +
-// destination; for 20002 the line before it says which check failed. With "_log_actions" on, "EXPANDING
+// extract a file.", "Error: " + the error text (for a failed MD5, "The downloaded file does not have the
+// checksum it should have."), "Compressed File: " + archive, "Destination: " + destination; for 20002 the
+// line before it says which check failed. With "_log_actions" on, "EXPANDING
 // file <destination>, with result=<code>." is logged. The downloaded file is deleted in every case.
 int INST_expand_download(const std::string& archive, const std::string& destination,
                          const std::string& sig_want, float expanded_kb = 0.0f);
 
 // Starts the download state afresh (before a download and when a page leaves one): first waits for the
 // expansions in flight (recording what they installed, reporting nothing); then for each slot still
-// holding a package, its HTTP transfer is dropped; every slot's download file and the stage folders are
+// holding a package, its HTTP transfer is dropped; every slot's download files and the stage folders are
 // removed (nothing else in the install folder is touched); then no slots, next index 0, an empty retry
 // list, the size counters 0 and the start time = the clock.
 void INST_reset_downloads();

@@ -22,15 +22,6 @@ bool ends_with(const std::string& s, const char* tail) {
     return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
 }
 
-bool is_md5_hex(const std::string& s) {
-    if (s.size() != 32)
-        return false;
-    for (char c : s)
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
-            return false;
-    return true;
-}
-
 char lower(char c) { return c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool same_md5(const std::string& a, const std::string& b) {
@@ -107,7 +98,7 @@ int expand_archive(const std::string& archive, const std::string& destination, c
         if (!FILE_is_file(staged)) {
             LOG_stream << "EXPANDING: " + archive + " does not hold the file " + name + ".\n";
             err = wrong_file;
-        } else if (is_md5_hex(sig_want)) {
+        } else if (INST_is_md5_hex(sig_want)) {
             err = check_md5(staged, sig_want, archive);
         }
         if (err == wrong_file && why)
@@ -123,7 +114,26 @@ int expand_archive(const std::string& archive, const std::string& destination, c
     return err;
 }
 
+// Moves the checked plain file into place: one rename over the destination (the old file stays until it),
+// or across file systems a copy through a sibling.
+int move_into_place(const std::string& archive, const std::string& destination) {
+    if (std::rename(absolute(archive).c_str(), absolute(destination).c_str()) == 0)
+        return 0;
+    if (errno != EXDEV)
+        return errno != 0 ? errno : 20004;
+    return FILE_copy(archive, destination);
+}
+
 } // namespace
+
+bool INST_is_md5_hex(const std::string& s) {
+    if (s.size() != 32)
+        return false;
+    for (char c : s)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')))
+            return false;
+    return true;
+}
 
 uint64_t INST_entry_limit(float expanded_kb) {
     constexpr uint64_t mib = 1024ull * 1024ull;
@@ -145,19 +155,25 @@ std::string INST_package_kind(const std::string& archive) {
 
 int INST_expand_into_place(const std::string& archive, const std::string& suffix,
                            const std::string& destination, const std::string& sig_want, float expanded_kb,
-                           std::string* why, const std::string& stage, bool keep_archive) {
+                           std::string* why, const std::string& stage, bool keep_archive,
+                           const std::string& have_md5) {
     FILE_clear_read_only(destination);
     int result = 0;
     if (suffix == ".7z" || suffix == ".zip") {
         result = expand_archive(archive, destination, sig_want, INST_entry_limit(expanded_kb),
                                 suffix == ".7z", stage, why);
     } else {
-        if (is_md5_hex(sig_want))
+        if (INST_is_md5_hex(sig_want) && !have_md5.empty() && !same_md5(have_md5, sig_want)) {
+            LOG_stream << "EXPANDING: " << archive << " came with the signature " << have_md5
+                       << ", not the wanted " << sig_want << ".\n";
+            result = wrong_file;
+        } else if (INST_is_md5_hex(sig_want) && have_md5.empty()) {
             result = check_md5(archive, sig_want, archive);
+        }
         if (result == wrong_file && why)
             *why = "signature mismatch";
         if (result == 0)
-            result = FILE_copy(archive, destination);
+            result = move_into_place(archive, destination);
     }
     if (!keep_archive)
         FILE_delete(archive);

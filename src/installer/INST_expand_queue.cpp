@@ -7,6 +7,7 @@
 #include "base/UTL_thread.h"
 #include "base/UTL_work_queue.h"
 #include "installer/INST_expand.h"
+#include "installer/INST_running_md5.h"
 
 namespace {
 
@@ -14,8 +15,16 @@ class expansion_task : public UTL_work_task {
   public:
     explicit expansion_task(const INST_expansion& job) : job_(job) {}
     void run() override {
+        std::string md5;
+        if (job_.md5) {
+            // A file that cannot be read back is this machine's failure, as for any other read.
+            job_.code = INST_running_md5_finish(job_.md5, job_.bytes, md5);
+            job_.md5 = nullptr;
+            if (job_.code != 0)
+                return;
+        }
         job_.code = INST_expand_into_place(job_.archive, job_.suffix, job_.destination, job_.sig_want,
-                                           job_.expanded_kb, &job_.why, job_.stage, true);
+                                           job_.expanded_kb, &job_.why, job_.stage, true, md5);
     }
     int result(std::string& message) override {
         message = job_.why;

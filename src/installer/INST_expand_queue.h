@@ -6,14 +6,17 @@
 // thread reads no global; the main thread takes finished jobs back, without waiting, and applies them to
 // the records itself. Main thread only (apart from the jobs' own work).
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
+
+struct INST_running_md5;
 
 // One package to put into place, and what became of it.
 struct INST_expansion {
     int slot = 0;            // the download slot that fetched it
     int package = 0;         // its package_list entry
-    std::string archive;     // the downloaded file (kept: the slot writes its next download over it)
+    std::string archive;     // the downloaded file (kept: the slot writes a later download over it)
     std::string suffix;      // the package kind: ".zip", ".7z" or "" (plain)
     std::string destination; // the file's place in the copy
     std::string stage;       // the stage folder beside the destination, shared by the run
@@ -22,6 +25,10 @@ struct INST_expansion {
     std::string url; // where it came from, for messages
     int code = 0;    // after the run: 0, or the expansion's error
     std::string why; // after a 20002: which check failed
+    int file = 0;    // the index of `archive` in its slot's pool of download files
+    // A plain package's MD5, computed while it downloaded: the job finishes it (`bytes` long) and owns it.
+    INST_running_md5* md5 = nullptr;
+    int64_t bytes = 0;
 };
 
 // Hands a job on (the queue is made by the first job).

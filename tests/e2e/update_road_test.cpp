@@ -435,8 +435,9 @@ TEST_F(UpdateRoadProgramTest, FailedFetchesAreRetriedUntilTheRoadGoesOnByItself)
 }
 
 TEST_F(UpdateRoadProgramTest, AFailedExpansionLeavesTheOldFileAndSaysSo) {
-    std::string efbig;
+    std::string efbig, read_only;
     FILE_error_text(efbig, EFBIG);
+    FILE_error_text(read_only, EROFS);
     struct row {
         std::vector<std::string> options;
         const char* wrapper;             // run by the shell before the installer
@@ -444,19 +445,25 @@ TEST_F(UpdateRoadProgramTest, AFailedExpansionLeavesTheOldFileAndSaysSo) {
         const char* kept;                // the role of the file whose old bytes stay
     };
     const row rows[] = {
-        {{"--bad-crc"}, "", {"| The installer cannot extract a file."}, "changed"},
+        // A file no longer used lies in a folder that cannot be written (read-only even for root): the
+        // deletion fails, is alerted with its error, and the update says there were problems.
+        {{},
+         "exec unshare -rm sh -c 'd=\"$HOME/Aerivon 10 Demo/Airfoils/old\"; mount --bind \"$d\" \"$d\" && "
+         "mount -o remount,bind,ro \"$d\" \"$d\" && exec \"$0\" \"$@\"' \"$0\" \"$@\"",
+         {"| The installer cannot delete a file.", "| Error: " + read_only},
+         "gone"},
         // 2,048 blocks of 512 bytes: the log fits, the expanded data does not; SIGXFSZ is ignored (EFBIG).
         {{"--expand-past", "3000"}, "ulimit -f 2048; trap '' XFSZ", {"| Error: " + efbig}, "compressible"},
-        // The directory lists "../escape.txt" (dropped), and a package is broken. (A package holding
-        // "../../x" is tried on every server before it fails the update: the engine tests cover it.)
-        {{"--hostile-records", "--bad-crc"},
-         "",
+        // The directory lists "../escape.txt" (dropped), and a package cannot be expanded. (A broken
+        // package is tried on every server before it fails the update: the engine tests cover it.)
+        {{"--hostile-records", "--expand-past", "3000"},
+         "ulimit -f 2048; trap '' XFSZ",
          {"Directory file: dropped the record of \"../escape.txt\"",
           "| The installer cannot extract a file."},
-         "changed"},
+         "compressible"},
     };
     for (const row& r : rows) {
-        SCOPED_TRACE(r.options.front());
+        SCOPED_TRACE(r.options.empty() ? r.wrapper : r.options.front());
         ASSERT_NO_FATAL_FAILURE(next_run());
         serve(r.options);
         const std::string kept = role(r.kept), old = md5(copy + kept);
@@ -473,7 +480,9 @@ TEST_F(UpdateRoadProgramTest, AFailedExpansionLeavesTheOldFileAndSaysSo) {
             EXPECT_NE(log().find(line), std::string::npos) << line << "\n" << log();
         EXPECT_EQ(md5(copy + kept), old);
         ASSERT_FALSE(work.empty());
-        for (const char* name : {"0.zip", "1.zip", "0.7z", "1.7z"})
+        // No download file of the run is left.
+        for (const char* name :
+             {"0-0.download", "0-1.download", "0-2.download", "1-0.download", "1-1.download", "1-2.download"})
             EXPECT_FALSE(exists(work + name)) << name;
         for (const std::string& outside : {s.home.file("escape.txt"), s.home.file("x"), copy + "x"})
             EXPECT_FALSE(exists(outside)) << outside;

@@ -9,6 +9,7 @@
 #include <string>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "installer/INST_download.h"
 #include "installer/INST_expand.h"
 #include "installer/INST_plan.h"
+#include "installer/INST_running_md5.h"
 #include "installer_fixtures.h"
 #include "support/engine_harness.h"
 
@@ -144,6 +146,24 @@ TEST_F(DispenserTest, HandsOutIndicesInOrderAndRetriesAfterNewEntries) {
 
     INST_bench_slot(7); // no such slot: nothing happens
     EXPECT_EQ(INST_dispenser.slots.size(), 3u);
+}
+
+// Once the last package is handled, a server on the bench is not waited for.
+TEST_F(DispenserTest, TheStepEndsWhenNothingIsLeftThoughAServerIsBenched) {
+    INST_servers.servers = {{"mirror1.test", "/pub/", "mirror1.test/pub/"},
+                            {"mirror2.test", "/pub/", "mirror2.test/pub/"}};
+    for (const char* path : {"a.txt", "b.txt"}) {
+        file_record r;
+        r.path = path; // neither to fetch nor to delete
+        INST_directory.packages.push_back({r});
+    }
+    EXPECT_EQ(INST_next_work_item(1, 2), 0);
+    INST_bench_slot(1); // until 130 s; the clock stays at 100 s
+    int calls = 1;
+    while (INST_download_step() == 0)
+        ASSERT_LT(++calls, 10);
+    EXPECT_TRUE(INST_dispenser.retry_list.empty());
+    EXPECT_EQ(INST_dispenser.slots[0].package_index, 2);
 }
 
 TEST_F(DispenserTest, SuffixFollowsTheArchiveKind) {
@@ -271,7 +291,7 @@ TEST_F(ExpandTest, ABrokenOrWrongPackageLeavesTheOldFileAndAlerts) {
         {"a zip that is no archive", [&](const std::string& p) { test::write_file(p, "not a zip\n"); },
          "0.zip", 20001},
         {"a plain file with other bytes", [&](const std::string& p) { test::write_file(p, "other\n"); }, "2",
-         20002},
+         20002, "signature mismatch"},
         {"a download that is missing", [](const std::string&) {}, "4.zip", 20001},
     };
     for (const auto& c : cases) {
@@ -288,8 +308,10 @@ TEST_F(ExpandTest, ABrokenOrWrongPackageLeavesTheOldFileAndAlerts) {
         EXPECT_FALSE(fs::exists(dir.file("x")));
         EXPECT_FALSE(fs::exists(dir.file("install/x")));
         const std::string block = log.text().substr(before.size());
-        std::string error;
-        FILE_error_text(error, c.code);
+        // A failed check says so; the other failures give their code's text.
+        std::string error = "The downloaded file does not have the checksum it should have.";
+        if (!c.why || std::string(c.why) != "signature mismatch")
+            FILE_error_text(error, c.code);
         EXPECT_NE(block.find("| The installer cannot extract a file.\n"), std::string::npos) << block;
         EXPECT_NE(block.find("| Error: " + error + "\n"), std::string::npos) << block;
         EXPECT_NE(block.find("| Compressed File: " + archive + "\n"), std::string::npos) << block;
@@ -303,6 +325,59 @@ TEST_F(ExpandTest, ABrokenOrWrongPackageLeavesTheOldFileAndAlerts) {
             block.find("EXPANDING file " + destination + ", with result=" + std::to_string(c.code) + ".\n"),
             std::string::npos)
             << block;
+    }
+}
+
+// A download file written over in place holds stale bytes past what the writer wrote: the MD5 computed a
+// step behind the writer, from another thread, reads only what was written and equals the file's.
+TEST_F(ExpandTest, AnMd5ComputedWhileTheFileIsWrittenEqualsTheFiles) {
+    const std::string path = work + "0-0.download";
+    test::write_file(path, std::string(5 << 20, 's')); // a longer file of an earlier package
+    std::string bytes;
+    for (int i = 0; bytes.size() < (3u << 20) + 12345; ++i)
+        bytes += std::to_string(i * 7919) + ",";
+    INST_running_md5* h = INST_running_md5_start(path);
+    FILE* out = std::fopen(path.c_str(), "r+b");
+    ASSERT_NE(out, nullptr);
+    for (size_t at = 0; at < bytes.size(); at += 100000) {
+        const size_t n = std::min<size_t>(100000, bytes.size() - at);
+        ASSERT_EQ(std::fwrite(bytes.data() + at, 1, n, out), n);
+        ASSERT_EQ(std::fflush(out), 0);
+        INST_running_md5_allow(h, static_cast<int64_t>(at + n) - 50000);
+    }
+    ASSERT_EQ(ftruncate(fileno(out), static_cast<off_t>(bytes.size())), 0);
+    std::fclose(out);
+    std::string hex;
+    ASSERT_EQ(INST_running_md5_finish(h, static_cast<int64_t>(bytes.size()), hex), 0);
+    EXPECT_EQ(hex, md5_of(path));
+    EXPECT_EQ(hex, md5_text(bytes));
+    // A file shorter than its length is a read failure; a cancel needs no digest.
+    h = INST_running_md5_start(path);
+    EXPECT_EQ(INST_running_md5_finish(h, static_cast<int64_t>(bytes.size()) + 1, hex), EIO);
+    INST_running_md5_cancel(INST_running_md5_start(path));
+}
+
+// A plain package whose MD5 came with it is renamed into place once it passes (the same inode: nothing is
+// copied); one that fails leaves the old file, which stayed in place until then.
+TEST_F(ExpandTest, APlainPackageIsRenamedIntoPlaceOnlyOnceItsMd5Passes) {
+    for (const bool passes : {false, true}) {
+        SCOPED_TRACE(passes);
+        const std::string archive = work + "1-0.download";
+        test::write_file(archive, new_text);
+        struct stat before;
+        ASSERT_EQ(stat(archive.c_str(), &before), 0);
+        const std::string have = passes ? md5_text(new_text) : md5_text("other");
+        std::string why;
+        EXPECT_EQ(
+            INST_expand_into_place(archive, "", destination, md5_text(new_text), 0.0f, &why, "", true, have),
+            passes ? 0 : 20002);
+        struct stat after;
+        ASSERT_EQ(stat(destination.c_str(), &after), 0);
+        EXPECT_EQ(test::read_file(destination), passes ? new_text : old_text);
+        EXPECT_EQ(after.st_ino == before.st_ino, passes);
+        EXPECT_EQ(fs::exists(archive), !passes);
+        EXPECT_EQ(why, passes ? "" : "signature mismatch");
+        EXPECT_EQ(names_in(folder), std::vector<std::string>{"Aerivon Manual.txt"});
     }
 }
 
@@ -498,6 +573,28 @@ TEST_F(DeletionTest, DeletesPlannedFilesThenTheFoldersTheyEmptiedDeepestFirst) {
     ASSERT_EQ(INST_plan_install_actions(), 1);
     for (const package_entry& entry : INST_directory.packages)
         EXPECT_EQ(entry.back().plan_delete + entry.back().plan_download, 0) << entry.back().path;
+}
+
+// A deletion that fails (here a folder where the file was: even root cannot unlink it) is alerted with
+// the path and the error and fails the install; no other slot takes work in that call.
+TEST_F(DeletionTest, AFailedDeletionIsAlertedAndEndsTheStep) {
+    LOG_init(); // the alert goes to the log
+    INST_servers.servers.push_back({"mirror2.test", "/pub/Aerivon10Demo/", "mirror2.test/pub/"});
+    add("A/b.txt", 1);
+    add("C/c.txt", 1);
+    fs::remove(INST_install_folder + "A/b.txt");
+    fs::create_directories(INST_install_folder + "A/b.txt/inner");
+    EXPECT_EQ(INST_download_step(), 1);
+    EXPECT_EQ(install_failed, 1);
+    EXPECT_TRUE(fs::exists(INST_install_folder + "C/c.txt"));
+    EXPECT_TRUE(fs::exists(INST_install_folder + "A/b.txt/inner"));
+    const std::string text = log.text();
+    std::string error;
+    FILE_error_text(error, EISDIR);
+    EXPECT_NE(text.find("| The installer cannot delete a file.\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("| Error: " + error + "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("| " + INST_install_folder + "A/b.txt\n"), std::string::npos) << text;
+    install_failed = 0;
 }
 
 TEST_F(DeletionTest, APlannedPathWithoutAFileEndsTheProgram) {

@@ -386,25 +386,39 @@ void skip_benches(int result) {
         test::engine_clock_seconds = wake;
 }
 
-// A package no server delivers right: a broken archive ends the update at once; a package that fails its
-// check (a corrupt mirror) or its transfer is tried again on every server, behind the other packages, and
-// fails the update once each server failed it 5 times. The old file stays either way.
+// A package no server delivers right (a broken archive, a failed check, a failed transfer) is tried again
+// on every server, behind the other packages, and fails the update once each server failed it 5 times,
+// with the failing server's error and the package's name on the server. The old file stays.
 TEST_F(EngineTest, ABrokenPackageStopsTheUpdateAndKeepsTheOldFile) {
     const std::string manual_url = "/pub/Aerivon10Demo/Instructions/Aerivon Manual.txt.zip";
+    const std::string check_failed = "The downloaded file does not have the checksum it should have.";
+    std::string crc_error, not_found_error, too_large;
+    FILE_error_text(crc_error, -105);
+    FILE_error_text(too_large, EFBIG);
+    FILE_error_text(not_found_error, EIO);
     const struct {
         const char* variant;
         std::vector<std::string> faults;
-        int code;
-        const char* why; // the check named before the alert, for 20002
+        std::string error; // the alert's "Error:" text
+        const char* why;   // the check named before the alert, for 20002
     } cases[] = {
-        {"--bad-crc", {}, -105, nullptr},
-        {"--wrong-bytes", {}, 20002, "signature mismatch"},
-        {"--wrong-name", {}, 20002, "signature mismatch"},
-        {"--hostile-entry", {}, 20002, "refused entry name"},
-        {"", {"mirror1.test/Manual.txt.zip=404", "mirror2.test/Manual.txt.zip=404"}, 0, nullptr},
+        {"--bad-crc", {}, crc_error, nullptr},
+        {"--wrong-bytes", {}, check_failed, "signature mismatch"},
+        {"--wrong-name", {}, check_failed, "signature mismatch"},
+        {"--hostile-entry", {}, "", "refused entry name"},
+        {"",
+         {"mirror1.test/Manual.txt.zip=404", "mirror2.test/Manual.txt.zip=404"},
+         not_found_error,
+         nullptr},
+        // The connection's own error, though the connection is gone when the alert is made.
+        {"",
+         {"mirror1.test/Manual.txt.zip=endless", "mirror2.test/Manual.txt.zip=endless"},
+         too_large,
+         nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.variant);
+        SCOPED_TRACE(c.faults.empty() ? "" : c.faults.front());
         fs::remove_all(install);
         reset_engine();
         generate(*c.variant ? std::vector<std::string>{c.variant} : std::vector<std::string>{});
@@ -440,23 +454,22 @@ TEST_F(EngineTest, ABrokenPackageStopsTheUpdateAndKeepsTheOldFile) {
         const std::string block = log.text().substr(before.size());
         EXPECT_NE(block.find("| The installer cannot extract a file.\n"), std::string::npos) << block;
         EXPECT_NE(block.find("| Destination: " + manual + "\n"), std::string::npos) << block;
-        if (c.code == -105) {
-            std::string error;
-            FILE_error_text(error, c.code);
-            EXPECT_NE(block.find("| Error: " + error + "\n"), std::string::npos) << block;
-            EXPECT_NE(block.find("| Compressed File: " + work), std::string::npos) << block;
-            continue;
-        }
         // Tried 5 times on each server, after every other package was handed out: the rest is installed.
         for (const char* host : {"mirror1.test", "mirror2.test"})
             EXPECT_EQ(server.count(manual_url, host), 5) << host;
         EXPECT_EQ(md5_of(install + "Resources/plugins/read me.txt"),
                   manifest_map(release, "after_update")["Resources/plugins/read me.txt"]);
         EXPECT_NE(block.find("| Compressed File: mirror"), std::string::npos) << block;
+        EXPECT_NE(block.find("/pub/Aerivon10Demo/Instructions/Aerivon Manual.txt.zip\n"), std::string::npos)
+            << block;
+        EXPECT_EQ(block.find("| The installer cannot extract a file.\n"),
+                  block.rfind("| The installer cannot extract a file.\n"))
+            << block;
+        const size_t error_at = block.find("| Error: ");
+        ASSERT_NE(error_at, std::string::npos) << block;
+        const std::string error_line = block.substr(error_at, block.find('\n', error_at) - error_at);
+        EXPECT_NE(error_line.find(c.error), std::string::npos) << error_line;
         if (c.why) {
-            std::string error;
-            FILE_error_text(error, c.code);
-            EXPECT_NE(block.find("| Error: " + error + "\n"), std::string::npos) << block;
             const size_t why = block.rfind(std::string("failed its check: ") + c.why + ".\n");
             EXPECT_LT(why, block.find("| The installer cannot extract a file.\n")) << block;
         }
@@ -476,44 +489,77 @@ TEST_F(EngineTest, ABrokenPackageStopsTheUpdateAndKeepsTheOldFile) {
 }
 
 // One bad copy of a package on a mirror does not end the install: the slot is benched and the package
-// comes from the next server that takes it.
+// comes from the next server that takes it; once it is in, the step ends without waiting out the bench.
 TEST_F(EngineTest, APackageThatFailsItsCheckIsTakenFromAnotherServer) {
+    const struct {
+        std::vector<std::string> faults;
+        const char* package;
+        bool skip_benches; // both mirrors fail it once: the first to come off the bench delivers it
+    } cases[] = {
+        {{"mirror1.test/earth_nav.dat.7z=corrupt@1", "mirror2.test/earth_nav.dat.7z=corrupt@1"},
+         "earth_nav.dat.7z",
+         true},
+        // mirror1's first package (a zip that fails its CRC) fails on every try: mirror1 stays benched.
+        {{"mirror1.test/Aerivon.exe.zip=corrupt"}, "Aerivon.exe.zip", false},
+        {{"mirror1.test/read me.txt=corrupt@1", "mirror2.test/read me.txt=corrupt@1"}, "read me.txt", true},
+    };
     generate();
-    test::DemoServer server(
-        release, {"mirror1.test/earth_nav.dat.7z=corrupt@1", "mirror2.test/earth_nav.dat.7z=corrupt@1"});
-    ASSERT_TRUE(server.ok()) << server.output();
-    Engine engine(server.port(), work);
-    ASSERT_GT(Engine::install(install, skip_benches), 0) << log.text();
-    EXPECT_EQ(install_failed, 0);
-    expect_files("after_install", "absent_after_install");
-    expect_no_slot_files();
-    EXPECT_NE(log.text().find("failed its check: "), std::string::npos) << log.text();
-    EXPECT_EQ(log.text().find("| The installer cannot extract a file."), std::string::npos) << log.text();
-    int requests = 0;
-    for (const test::demo_request& r : server.requests())
-        requests += r.path.ends_with("earth_nav.dat.7z");
-    EXPECT_GE(requests, 2);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.faults.front());
+        fs::remove_all(install);
+        reset_engine();
+        const std::string before = log.text();
+        test::DemoServer server(release, c.faults);
+        ASSERT_TRUE(server.ok()) << server.output();
+        Engine engine(server.port(), work);
+        ASSERT_GT(Engine::install(install, c.skip_benches ? skip_benches : std::function<void(int)>{}), 0)
+            << log.text();
+        EXPECT_EQ(install_failed, 0);
+        expect_files("after_install", "absent_after_install");
+        expect_no_slot_files();
+        const std::string block = log.text().substr(before.size());
+        EXPECT_NE(block.find("another server is tried"), std::string::npos) << block;
+        EXPECT_EQ(block.find("| The installer cannot extract a file."), std::string::npos) << block;
+        // The package came from one server after another failed it.
+        int requests = 0;
+        for (const test::demo_request& r : server.requests())
+            requests += r.path.ends_with(c.package);
+        EXPECT_GE(requests, 2);
+    }
 }
 
-// A run makes one stage folder per folder of the copy and one download file per slot, written over by
-// each package; both are gone when the run ends.
-TEST_F(EngineTest, OneStageFolderPerFolderAndOneDownloadFilePerSlotServeTheWholeRun) {
+// A run makes one stage folder per folder of the copy and a small pool of download files per slot, each
+// written over by the packages that come in it; a slot fetches its next package while its last one
+// expands. Stage folders and files are gone when the run ends.
+TEST_F(EngineTest, OneStageFolderPerFolderAndASmallPoolOfDownloadFilesPerSlotServeTheWholeRun) {
     generate();
     test::DemoServer server(release);
     ASSERT_TRUE(server.ok()) << server.output();
     Engine engine(server.port(), work);
     std::map<std::string, std::set<std::string>> stages; // folder -> stage names seen
     std::map<std::string, std::set<ino_t>> files;        // slot file -> inodes seen
+    int fetching_while_expanding = 0;                    // calls that saw a slot do both
+    std::map<size_t, std::pair<int, int>> seen;          // slot -> package index and expansions last call
     const auto look = [&](int) {
         if (!fs::exists(install))
             return;
         for (const auto& e : fs::recursive_directory_iterator(install))
             if (e.path().filename().string().rfind(".aerivon-unpack-", 0) == 0)
                 stages[e.path().parent_path().string()].insert(e.path().filename().string());
-        for (const char* name : {"0.download", "1.download"}) {
+        for (const char* name : {"0-0.download", "0-1.download", "0-2.download", "1-0.download",
+                                 "1-1.download", "1-2.download", "0-3.download", "1-3.download"}) {
             struct stat st;
             if (stat((work + name).c_str(), &st) == 0)
                 files[name].insert(st.st_ino);
+        }
+        // A slot that went on to another package while one of its downloads kept expanding.
+        const int n = static_cast<int>(INST_directory.packages.size());
+        for (size_t i = 0; i < INST_dispenser.slots.size(); ++i) {
+            const download_slot& slot = INST_dispenser.slots[i];
+            const auto [index, expanding] = seen[i];
+            fetching_while_expanding +=
+                expanding > 0 && slot.expanding > 0 && slot.package_index != index && slot.package_index < n;
+            seen[i] = {slot.package_index, slot.expanding};
         }
     };
     INST_selected_os = 0; // every system's files: two zip packages share Resources/
@@ -535,6 +581,8 @@ TEST_F(EngineTest, OneStageFolderPerFolderAndOneDownloadFilePerSlotServeTheWhole
     ASSERT_FALSE(files.empty());
     for (const auto& [name, inodes] : files)
         EXPECT_EQ(inodes.size(), 1u) << name;
+    EXPECT_FALSE(files.count("0-3.download") + files.count("1-3.download")); // the pool's bound
+    EXPECT_GT(fetching_while_expanding, 0);
     expect_no_slot_files();
     for (const auto& e : fs::recursive_directory_iterator(install))
         EXPECT_NE(e.path().filename().string().rfind(".aerivon-unpack-", 0), 0u) << e.path();
@@ -558,7 +606,7 @@ TEST_F(EngineTest, AResetInMidDownloadDeletesOnlyTheDownloadAndStartsAfresh) {
 
     ASSERT_TRUE(Engine::poll([&] {
         INST_download_step();
-        return fs::exists(work + "0.download") && INST_download_percent(5) > 0.0f;
+        return fs::exists(work + "0-0.download") && INST_download_percent(5) > 0.0f;
     })) << log.text();
     INST_reset_downloads();
     EXPECT_EQ(test::read_file(users), "mine\n");

@@ -3,11 +3,15 @@
 // download step applies each result in a later call than the one that finished the transfer.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 #include "base/FILE_compress.h"
 #include "base/LANG_localise.h"
+#include "base/LOG_log.h"
+#include "base/OPT_options.h"
 #include "base/PREF_file.h"
 #include "base/UTL_thread.h"
 #include "installer/INST_download.h"
@@ -141,6 +145,42 @@ TEST_F(ConcurrentExpansionTest, TheStepAppliesEachExpansionInALaterCall) {
             EXPECT_EQ(md5_of(install + entry.back().path), entry.back().sig_want) << entry.back().path;
         }
     EXPECT_EQ(stages(), 0);
+}
+
+// Expansions that fail on this machine (here their folder is gone) and come back in one call give one
+// alert, which names each package as the server has it; the install fails and the step ends.
+TEST_F(ConcurrentExpansionTest, FailuresOfThisMachineInOneCallGiveOneAlert) {
+    test::ScopedOptions options{"--qa_script"};
+    LOG_init();
+    LANG_restart_for_test("");
+    INST_install_folder = install;
+    INST_servers.servers = {{"mirror1.test", "/pub/", "mirror1.test/pub/"}};
+    file_record r;
+    r.plan_download = 1;
+    r.path = "gone/a";
+    INST_directory.packages = {{r}};
+    r.path = "gone/b";
+    INST_directory.packages.push_back({r});
+    INST_reset_downloads();
+    INST_next_work_item(0, 2);
+    INST_dispenser.slots[0].expanding = 2;
+    for (const char* name : {"a", "b"}) {
+        INST_expansion job;
+        job.package = name[0] - 'a';
+        job.archive = work + name + ".zip";
+        job.suffix = ".zip";
+        job.destination = install + "gone/" + name;
+        job.url = std::string("mirror1.test/pub/gone/") + name + ".zip";
+        INST_expansion_post(job);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // both are done by then
+    EXPECT_EQ(INST_download_step(), 1);
+    EXPECT_EQ(install_failed, 1);
+    const std::string text = log.text();
+    EXPECT_EQ(test::count_of(text, "| The installer cannot extract a file.\n"), 1) << text;
+    EXPECT_NE(text.find("| Compressed File: mirror1.test/pub/gone/"), std::string::npos) << text;
+    INST_reset_downloads();
+    install_failed = 0;
 }
 
 } // namespace
