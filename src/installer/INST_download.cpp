@@ -185,14 +185,13 @@ void remove_emptied_folders() {
 // How far behind the writer a plain package's MD5 reads: the bytes the writer still buffers are never read.
 constexpr int64_t md5_behind = 1 << 20;
 
-// The body bytes of `key`'s transfer written so far (read under the I/O lock, as the thread writes them).
+// The body bytes of `key`'s transfer handed to its file so far (an atomic count the I/O thread keeps).
 int64_t written_bytes(int key) {
     auto& slots = HTTP_manager().slots;
     auto it = slots.find(key);
     if (it == slots.end() || !it->second)
         return 0;
-    std::lock_guard<http_io_mutex> guard(HTTP_io_lock());
-    return it->second->connection ? it->second->connection->bytes_received : 0;
+    return it->second->connection ? it->second->connection->bytes_received.load() : 0;
 }
 
 // True for a package whose MD5 is computed while it downloads: a plain file with a signature to meet.
