@@ -45,11 +45,12 @@ bench_start_xvfb() {
     export DISPLAY=":$number"
 }
 
-# bench_start_nginx RELEASE: nginx on a free port of 127.0.0.1 ($port), routing the maker's host name to
-# RELEASE/maker and mirror1.test to mirror8.test to RELEASE/mirror. The installer reaches it as its proxy
-# (absolute URIs name the host); curl does the same with --proxy.
+# bench_start_nginx RELEASE [RATE]: nginx on a free port of 127.0.0.1 ($port), routing the maker's host name
+# to RELEASE/maker and mirror1.test to mirror8.test to RELEASE/mirror, each mirror response sent at RATE
+# (nginx's limit_rate, such as 2m; default 0, no limit). The installer reaches it as its proxy (absolute
+# URIs name the host); curl does the same with --proxy.
 bench_start_nginx() {
-    local release=$1
+    local release=$1 rate=${2:-0}
     command -v nginx >/dev/null || { echo "bench: nginx is missing (bash tools/install-deps.sh --bench)" >&2; exit 1; }
     port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
     mkdir -p "$run/nginx/tmp"
@@ -81,6 +82,7 @@ http {
                     mirror8.test;
         root $release/mirror;
         access_log $run/nginx/mirror.log timed;
+        limit_rate $rate;
     }
 }
 EOF
@@ -92,10 +94,12 @@ EOF
     done
 }
 
-# bench_install RELEASE FOLDER: one web install driven like a user, with HOME (and so the install
+# bench_install RELEASE FOLDER [begin]: one web install driven like a user, with HOME (and so the install
 # folder, the Desktop) and the work folder in FOLDER, which is emptied afterwards. Sets $install_s
 # (seconds from the CONTINUE that starts the install to the Finish page) and $peak_mb (peak resident
-# size). Fails when the installed files differ from the manifest.
+# size). Fails when the installed files differ from the manifest. With "begin" it returns right after the
+# CONTINUE that starts the install, the program ($program_pid) still running and logging to
+# FOLDER/installer-log.txt.
 bench_install() {
     local release=$1 folder=$2 home=$2/home log=$2/installer-log.txt
     rm -rf "$folder"
@@ -126,6 +130,7 @@ bench_install() {
     local t0 t1
     t0=$(date +%s.%N)
     click 719 577
+    [ "${3:-}" = begin ] && return 0
     wait_page "Finshed Web Demo Install" 3600
     t1=$(date +%s.%N)
     install_s=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')

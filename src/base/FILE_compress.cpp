@@ -57,11 +57,8 @@ struct error_site {
     }
 };
 
-// One whole line on the log stream, in one write so that lines of other threads cannot cut into it.
-void log_line(const std::string& text) {
-    LOG_stream << (text + "\n");
-    LOG_stream.flush();
-}
+// One whole line on the log stream (expansions run on worker threads).
+void log_line(const std::string& text) { LOG_text(text + "\n"); }
 
 // An archive's name as it may be shown in a log line: control bytes become '?'.
 std::string printable(const std::string& name) {

@@ -131,6 +131,12 @@ void LOG_append(const char* begin, const char* end) {
         LOG_stream.flush();
 }
 
+void LOG_text(std::string_view text) {
+    lock_guard g(log_lock);
+    LOG_stream.write(text.data(), static_cast<std::streamsize>(text.size()));
+    LOG_stream.flush();
+}
+
 void LOG_write(int level, const char* tag, const char* format, ...) {
     va_list args;
     va_start(args, format);

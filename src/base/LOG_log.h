@@ -9,6 +9,7 @@
 #pragma once
 #include <cstdarg>
 #include <string>
+#include <string_view>
 
 #include "base/x_ofstream.h"
 
@@ -25,6 +26,10 @@ void LOG_init();
 // "\xNN", so a line stays one line whatever it quotes. Any thread.
 void LOG_write(int level, const char* tag, const char* format, ...) __attribute__((format(printf, 3, 4)));
 void LOG_vwrite(int level, const char* tag, const char* format, va_list args);
+// Writes `text` straight to LOG_stream as one write under the log lock and flushes it, so that lines from
+// several threads stand whole in the file. Worker threads write to LOG_stream only this way: the stream's
+// output operators change its formatting state and hand a line over in pieces. Any thread.
+void LOG_text(std::string_view text);
 // `text` with every byte below 0x20, and 0x7F, written as "\xNN" (upper-case hex): for outside text that
 // goes straight to LOG_stream.
 std::string LOG_escape(const std::string& text);

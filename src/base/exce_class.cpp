@@ -18,10 +18,8 @@ exce_class::~exce_class() = default;
 
 void exce_class::report() {
     if (THREAD_started() && !THREAD_is_main()) {
-        LOG_stream << "EXCEPTION REPORTED FROM THREAD!!  File: " << (file ? file : "") << ", line " << line
-                   << ".\n";
-        LOG_stream << line1 << "\n" << line2 << "\n" << line3 << "\n" << line4 << "\n";
-        LOG_stream.flush();
+        LOG_text("EXCEPTION REPORTED FROM THREAD!!  File: " + std::string(file ? file : "") + ", line " +
+                 std::to_string(line) + ".\n" + line1 + "\n" + line2 + "\n" + line3 + "\n" + line4 + "\n");
         WIN_request_quit();
         APP_quit(1);
         // No static destructor may run while other threads still live.

@@ -125,9 +125,7 @@ void LOG_printf(const char* format, ...) {
     va_start(args, format);
     STR_vprintf(text, format, args);
     va_end(args);
-    // One write, so the text stands whole in the log even with other threads writing.
-    LOG_stream.write(text.data(), static_cast<std::streamsize>(text.size()));
-    LOG_stream.flush();
+    LOG_text(text);
 }
 
 void STR_check_length(const char* s) {

@@ -13,6 +13,7 @@
 #include "base/LOG_log.h"
 #include "base/PREF_file.h"
 #include "base/http.h"
+#include "installer/INST_activity.h"
 #include "installer/INST_dialogs.h"
 #include "installer/INST_directory_zip.h"
 #include "installer/INST_download.h"
@@ -395,7 +396,7 @@ int INST_page_download_demo(int, page_desc* d) {
         d->back = INST_page_pick_destination_demo;
         d->next = nullptr;
         d->cancel_confirmation = INST_confirm_cancel_demo;
-    } while (APP_get_microseconds() - t0 < 20000);
+    } while (INST_download_frame_goes_on(t0));
     return 0;
 }
 

@@ -41,8 +41,8 @@ int check_md5(const std::string& path, const std::string& want, const std::strin
         return err;
     if (same_md5(have, want))
         return 0;
-    LOG_stream << "EXPANDING: " << archive << " gave a file whose signature " << have << " is not the wanted "
-               << want << ".\n";
+    LOG_text("EXPANDING: " + archive + " gave a file whose signature " + have + " is not the wanted " + want +
+             ".\n");
     return wrong_file;
 }
 
@@ -71,7 +71,7 @@ void log_other_entries(const std::vector<std::string>& others, const std::string
         text +=
             "EXPANDING: " + archive + " … and " + std::to_string(others.size() - named_others) + " more.\n";
     if (!text.empty())
-        LOG_stream << text;
+        LOG_text(text);
 }
 
 // Expands the destination's file out of the archive into the stage folder (a private one made beside the
@@ -96,7 +96,7 @@ int expand_archive(const std::string& archive, const std::string& destination, c
     const std::string staged = folder + name;
     if (err == 0) {
         if (!FILE_is_file(staged)) {
-            LOG_stream << "EXPANDING: " + archive + " does not hold the file " + name + ".\n";
+            LOG_text("EXPANDING: " + archive + " does not hold the file " + name + ".\n");
             err = wrong_file;
         } else if (INST_is_md5_hex(sig_want)) {
             err = check_md5(staged, sig_want, archive);

@@ -9,6 +9,7 @@
 #include "base/LANG_localise.h"
 #include "base/LOG_log.h"
 #include "base/PREF_file.h"
+#include "installer/INST_activity.h"
 #include "installer/INST_copy_chooser.h"
 #include "installer/INST_demo_road.h"
 #include "installer/INST_dialogs.h"
@@ -246,7 +247,7 @@ int INST_page_download_update(int entered, page_desc* d) {
         d->back = INST_page_check_disk_space;
         d->next = nullptr;
         d->cancel_confirmation = INST_confirm_stop_update;
-    } while (APP_get_microseconds() - t0 < 20000);
+    } while (INST_download_frame_goes_on(t0));
     return 0;
 }
 

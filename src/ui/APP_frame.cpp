@@ -203,14 +203,18 @@ int APP_frame_prepare() {
         in.first_frame = 1;
         APP_set_screen(screen_state.screen_id);
     }
-    const int busy = hooks.busy ? hooks.busy() : 0;
+    int busy = hooks.busy ? hooks.busy() : APP_IDLE;
+    if (QTIM_movie_exists())
+        busy = APP_ANIMATING; // a movie wants every frame it can record
     const float since_input = static_cast<float>(APP_get_microseconds() - last_input_us) / 1.0e6f;
     return APP_frame_wait_hint(busy, since_input, WIN_window_visible(WIN_table_window(0)) ? 1 : 0);
 }
 
 int APP_frame_wait_hint(int busy, float seconds_since_input, int visible) {
-    if (busy || seconds_since_input < 1.0f)
+    if (busy >= APP_ANIMATING || seconds_since_input < 1.0f)
         return 1;
+    if (busy == APP_WORKING)
+        return 3; // 48 ms and the frame itself: at most 20 frames a second
     return visible ? 6 : 31;
 }
 
@@ -235,7 +239,7 @@ void APP_frame() {
         MENU_draw_bar();
     }
     MENU_draw();
-    QTIM_frame();
+    QTIM_frame(!discard);
     TEX_drain_deletes();
     if (hooks.atlas_update)
         hooks.atlas_update();

@@ -10,8 +10,8 @@
 // |      |                                         | focus list                                         |
 // | 3    | first call: set the screen              | wizard screens: the screen-0 frame (or the cleared |
 // |      |                                         | view), tooltip and cursor, menu bar                |
-// | 4    | the wait: busy query, input, visibility | open menus, the capture driver, texture deletions, |
-// |      |                                         | the atlas update, then the frame is presented      |
+// | 4    | the wait: busy query, recording, input, | open menus, the capture driver, texture deletions, |
+// |      | visibility                              | the atlas update, then the frame is presented      |
 // The input callbacks turn window events into the input state of ui_state (widget_state.h).
 #pragma once
 
@@ -39,13 +39,21 @@ int APP_screen_is_dialog();
 // loop). Without a screen-0 frame, screens outside 991-1004 show the cleared view (colour 43).
 void APP_set_screen0_frame(void (*frame)());
 void APP_set_atlas_update(void (*update)());
-// The program's answer to "is anything running?" (work in flight or a page that animates), asked at the
-// start of every frame of the run loop; without one, nothing runs. Main thread.
+// The answers to "is anything running?".
+constexpr int APP_IDLE = 0;      // nothing: the window idles
+constexpr int APP_WORKING = 1;   // only work whose progress the window shows (transfers, expansions)
+constexpr int APP_ANIMATING = 2; // something that wants every frame (a page change, a scan, a recording)
+// The program's answer, asked at the start of every frame of the run loop; without one, nothing runs. A
+// movie being recorded counts as APP_ANIMATING whatever the program answers. Main thread.
 void APP_set_busy_query(int (*busy)());
 
-// The run loop's pacing, as a wait for input in 16 ms units: full speed (1) while something runs or
-// within 1 s of the last input; otherwise 6 (about 10 frames a second), or 31 (about 2 a second) while
-// the window is minimised or hidden. Input ends any wait at once, so it always brings full speed back.
+// The run loop's pacing, as a wait for input in 16 ms units:
+// | busy          | input within 1 s | otherwise, shown                | otherwise, minimised or hidden |
+// | APP_ANIMATING | 1 (full speed)   | 1                               | 1                              |
+// | APP_WORKING   | 1                | 3 (at most 20 frames a second)  | 3                              |
+// | APP_IDLE      | 1                | 6 (about 10 a second)           | 31 (about 2 a second)          |
+// Input ends any wait at once, so it always brings full speed back; so does a wake (WIN_wake_loop) when
+// background work finishes something.
 int APP_frame_wait_hint(int busy, float seconds_since_input, int visible);
 
 // Fills the input callback record of window `window_index` (handed to the window table).

@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "base/APP_alert.h"
-#include "base/APP_clock.h"
 #include "base/FILE_ops.h"
 #include "base/UTL_memory.h"
 #include "base/hl_thread.h"
@@ -30,6 +29,7 @@ namespace {
 constexpr int max_shot_side = 4096;
 constexpr int fallback_side = 2048;
 constexpr int alert_line = 189;
+constexpr const char* alert_source = "qtim"; // the recorder's alerts name their source as the module
 constexpr uint32_t movie_texture_flags =
     0x2 | TEX_NEAREST | TEX_NO_DDS | TEX_CLAMP_T | TEX_CLAMP_S | TEX_SIZED | TEX_RAW | TEX_FULL_SIZE;
 
@@ -54,10 +54,12 @@ struct movie_record {
 };
 movie_record movie;
 
-// Movie timing (main thread): seconds since the last due frame, and the skip-first-frame flag.
+// Movie timing (main thread): seconds since the last due frame, the skip-first-frame flag, and the clock
+// (APP_get_microseconds) at the previous driver call, negative before the first.
 struct capture_timing {
     double accumulated = 0.0;
     int skip_first = 0;
+    int64_t last_call_us = -1;
 };
 capture_timing timing;
 
@@ -80,7 +82,7 @@ void alert_failure(const WIN_movie_failure& failure, const std::string& path) {
                  "https://ffmpeg.org/download.html!";
     else if (failure.step == WIN_movie_add_sample)
         fourth = "Please report this to Nordvane Systems.";
-    APP_alert(0, first, "(" + name + " failed)", std::to_string(failure.code), fourth, 2, __FILE__,
+    APP_alert(0, first, "(" + name + " failed)", std::to_string(failure.code), fourth, 2, alert_source,
               alert_line);
 }
 
@@ -189,7 +191,8 @@ bool QTIM_movie_exists() { return movie.exists; }
 
 void QTIM_movie_start() {
     if (movie.exists) {
-        APP_alert(0, "Trying to create a movie but one already exists", "", "", "", 2, __FILE__, alert_line);
+        APP_alert(0, "Trying to create a movie but one already exists", "", "", "", 2, alert_source,
+                  alert_line);
         return;
     }
     QTIM_capture_record& c = QTIM_capture;
@@ -280,7 +283,7 @@ void QTIM_movie_capture(double duration) {
 void QTIM_movie_finish() {
     QTIM_capture_record& c = QTIM_capture;
     if (!movie.exists) {
-        APP_alert(0, "Cannot finish record of a movie that was not started!", "", "", "", 2, __FILE__,
+        APP_alert(0, "Cannot finish record of a movie that was not started!", "", "", "", 2, alert_source,
                   alert_line);
         return;
     }
@@ -318,7 +321,7 @@ void QTIM_movie_toggle() {
     }
 }
 
-void QTIM_frame() {
+void QTIM_frame(bool drawn) {
     QTIM_capture_record& c = QTIM_capture;
     if (c.screenshot_requested) {
         c.screenshot_requested = 0;
@@ -328,10 +331,19 @@ void QTIM_frame() {
         c.movie_toggle_requested = 0;
         QTIM_movie_toggle();
     }
-    timing.accumulated += APP_clock.frame_time;
+    // The real time since the last call: the frame clock's frame time is capped, and a window that idles
+    // between frames would make a movie shorter than the time it recorded.
+    const int64_t now = APP_get_microseconds();
+    if (timing.last_call_us >= 0 && now > timing.last_call_us)
+        timing.accumulated += static_cast<double>(now - timing.last_call_us) / 1000000.0;
+    timing.last_call_us = now;
     const double frame_period =
         static_cast<double>(std::max(c.time_scale, 1)) / static_cast<double>(std::max(c.fps_numerator, 1));
     if (timing.accumulated < frame_period)
+        return;
+    // A frame whose drawing was discarded (a hidden window) left nothing to capture: its time goes to the
+    // next frame that is drawn.
+    if (!drawn && c.movie_state == 1)
         return;
     bool capture = false;
     if (c.movie_state == 1) {

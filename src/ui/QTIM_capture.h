@@ -12,8 +12,10 @@
 //   | 0     | clears the skip flag                                                  |
 //   | 1     | first due frame: sets the skip flag; later ones: captures the frame   |
 //   | 2     | clears the skip flag and finishes the movie                           |
-// The accumulated time restarts at 0 with every due frame, so a captured frame lasts the time since the
-// previous due frame.
+// The time accumulated is real time (the clock between two driver calls), so a movie lasts as long as its
+// recording did however slowly frames came. It restarts at 0 with every due frame, so a captured frame
+// lasts the time since the previous due frame. A frame whose drawing was discarded is not captured; its
+// time goes to the next drawn frame.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -47,8 +49,9 @@ void QTIM_init();
 double QTIM_get_seconds();
 
 // The per-frame driver: takes a requested screenshot (and clears the request), toggles the movie when
-// asked, then advances the movie timing by the frame time (see the table above).
-void QTIM_frame();
+// asked, then advances the movie timing by the real time since its last call (see the table above).
+// `drawn` is false when the frame's drawing was discarded (a hidden window): nothing is captured then.
+void QTIM_frame(bool drawn);
 
 // Saves the window's picture as the next free "Sim-Root_N.png" (N from 1) in the Sim-Root folder: the
 // centred part of the drawable of at most 4096 x 4096 pixels, RGB. When a buffer for more than 16 MB cannot

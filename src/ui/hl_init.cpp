@@ -65,14 +65,26 @@ const swatch swatches[] = {{43, 319, 155}, {44, 319, 147}, {45, 319, 139}, {46, 
                            {49, 319, 115}, {50, 319, 107}, {51, 319, 99},  {52, 319, 91},  {54, 319, 83},
                            {55, 319, 75},  {56, 319, 67},  {53, 395, 115}};
 
+// A start-up failure that ends the program: a fatal alert with the error exit (kind 3, exit code 1), so
+// that a script that started the program can tell. Its first line goes to standard error as well, where
+// the alert does not put its text already (its message box writes there before graphics are up).
+[[noreturn]] void fatal_start_up(const std::string& line1, const std::string& line2, const std::string& line3,
+                                 const std::string& line4, int line) {
+    if (OPT_is_test_run() || APP_graphics_up) {
+        std::fprintf(stderr, "%s\n", line1.c_str());
+        std::fflush(stderr);
+    }
+    APP_alert(0, line1, line2, line3, line4, 3, __FILE__, line);
+    std::_Exit(1); // APP_alert ends the process for kind 3; never reached.
+}
+
 [[noreturn]] void fatal_interface_image() {
-    APP_alert(
-        0, "I cannot open the graphics interface file!",
+    fatal_start_up(
+        "I cannot open the graphics interface file!",
         "It seems that you have moved this program out of the Sim-Root folder!",
-        "NO! NO! Create a shortcut if you want, but do not move the Aerivon application itself out of the "
-        "Sim-Root folder that it came in!",
-        "", 2, __FILE__, 970);
-    std::_Exit(1); // APP_alert ends the process for kind 2; never reached.
+        "NO! NO! Create a shortcut if you want, but do not move the Aerivon application itself out of "
+        "the Sim-Root folder that it came in!",
+        "", 970);
 }
 
 void write_system_report() {
@@ -262,8 +274,7 @@ void hl_init(int, char** argv) {
 
     APP_set_display_mode(1);
     if (!WIN_create_window(0))
-        APP_alert(
-            0,
+        fatal_start_up(
             "I could not set up the graphics for Aerivon! I hope your monitor is at 1024x768 or higher! It "
             "must be!",
             "You do not meet the system requirements or you do not have OpenGL drivers or you entered a bad "
@@ -272,7 +283,7 @@ void hl_init(int, char** argv) {
             "card!",
             "If you reset the resolution, you can try launching Aerivon again, since I am resetting Aerivon "
             "to default resolution now.",
-            2, __FILE__, 900);
+            900);
     // The second-monitor preference: this program keeps none, so 0, and the mode is 1 (one window).
     WIN_second_monitor_mode(1);
     APP_clock.double_click_time = WIN_double_click_time(WIN_table_window(0));

@@ -202,9 +202,14 @@ TEST(LogBeforeInitDeathTest, WriteAndFlushDoNothingBeforeInit) {
         testing::ExitedWithCode(0), "");
 }
 
-// Eight threads mix LOG_write, LOG_flush and direct writes. Every direct line must stand whole in the
-// file; with the direct lines taken out, what is left must be every LOG_write line, whole and in each
-// thread's order.
+// Eight threads mix LOG_write, LOG_flush and direct lines as worker threads write them (LOG_text), some
+// longer than the stream's buffer. Every direct line must stand whole in the file; with the direct lines
+// taken out, what is left must be every LOG_write line, whole and in each thread's order.
+std::string direct_line(int t, int n, const std::string& pad) {
+    const std::string more(n % 60 == 0 ? 10000 : 0, 'q');
+    return STR_printf("[direct t=%d n=%d ", t, n) + pad + more + "]\n";
+}
+
 TEST(LogConcurrentTest, ThreadsMixingBothWaysKeepEveryLineWhole) {
     test::TempDir dir;
     const std::string path = dir.file("log.txt");
@@ -222,7 +227,7 @@ TEST(LogConcurrentTest, ThreadsMixingBothWaysKeepEveryLineWhole) {
         workers.emplace_back([t, &pad] {
             for (int n = 0; n < per_thread; ++n) {
                 if (n % 3 == 0)
-                    LOG_stream << STR_printf("[direct t=%d n=%d %s]\n", t, n, pad.c_str());
+                    LOG_text(direct_line(t, n, pad));
                 else
                     LOG_write(1, "w", "t=%d n=%d %s", t, n, pad.c_str());
                 if (n % 97 == 0)
@@ -247,7 +252,7 @@ TEST(LogConcurrentTest, ThreadsMixingBothWaysKeepEveryLineWhole) {
         int t = -1, n = -1;
         ASSERT_EQ(std::sscanf(text.c_str() + at, "[direct t=%d n=%d ", &t, &n), 2);
         ASSERT_TRUE(t >= 0 && t < threads);
-        ASSERT_EQ(text.substr(at, end + 2 - at), STR_printf("[direct t=%d n=%d %s]\n", t, n, pad.c_str()));
+        ASSERT_EQ(text.substr(at, end + 2 - at), direct_line(t, n, pad));
         EXPECT_EQ(n, next_direct[t]);
         next_direct[t] = n + 3;
         pos = end + 2;

@@ -378,7 +378,8 @@ TEST(MemoryReportTest, HeapWalkListsEveryArenaAndAddsUpToTheAllocatorsTotals) {
 #endif
     std::atomic<bool> allocated{false}, done{false};
     std::thread other([&] {
-        void* block = std::malloc(100000);
+        // Kept in a volatile: the optimiser would drop an allocation that nothing reads.
+        void* volatile block = std::malloc(100000);
         allocated = true;
         while (!done)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));

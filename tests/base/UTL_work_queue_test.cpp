@@ -147,22 +147,29 @@ TEST(WorkQueueTest, ConcurrentFinishedTasksWakeTheMainThreadOnlyOnceTheyCanBeTak
         UTL_work_queue* queue = UTL_work_queue_create(8, count);
         queue->signal_done = signal;
         wakes = 0;
+        const uint64_t before = UTL_progress_count();
+        uint64_t seen = before;
         for (int i = 0; i < count; ++i)
             UTL_work_queue_post(queue, &tasks[static_cast<size_t>(i)]);
         int taken = 0;
         if (signal) {
             // Each wake comes after its task reached the done queue: as many as woke can be taken at once.
-            while (taken < count) {
+            // The main thread sleeps between signals.
+            for (;;) {
                 const int woke = wakes.load();
                 for (; taken < woke; ++taken)
                     ASSERT_NE(UTL_work_queue_try_done(queue), nullptr) << taken << " of " << woke;
-                std::this_thread::yield();
+                if (taken == count)
+                    break;
+                seen = UTL_progress_wait(seen, 1000000);
             }
             EXPECT_EQ(wakes.load(), count);
+            EXPECT_EQ(UTL_progress_count() - before, static_cast<uint64_t>(count));
         } else {
             for (; taken < count; ++taken)
                 ASSERT_NE(UTL_work_queue_wait_done(queue), nullptr);
             EXPECT_EQ(wakes.load(), 0);
+            EXPECT_EQ(UTL_progress_wait(before, 1000), before) << "no signal: the wait times out";
         }
         UTL_work_queue_destroy(queue);
     }

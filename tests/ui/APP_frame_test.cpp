@@ -125,7 +125,7 @@ TEST_F(AppFrameTest, ToolkitScreensSkipTheScreenZeroFrame) {
     // The first start-of-frame leaves the start-up screen for screen 0 and clears the frame's input.
     screen_state.screen_id = -1;
     ui_state.input.click[0] = ui_state.input.release[1] = ui_state.input.enter = 1;
-    APP_set_busy_query([] { return 1; }); // full speed whatever the time since the last input
+    APP_set_busy_query([] { return APP_ANIMATING; }); // full speed whatever the time since the last input
     EXPECT_EQ(APP_frame_prepare(), 1);
     APP_set_busy_query(nullptr);
     EXPECT_EQ(screen_state.screen_id, 0);
@@ -140,10 +140,12 @@ TEST_F(AppFrameTest, IdleFramesSlowDownUntilInputOrWorkComes) {
         int visible;
         int hint;
     } rows[] = {
-        {1, 100.0f, 1, 1}, {1, 100.0f, 0, 1}, // work runs: full speed, shown or not
-        {0, 0.5f, 1, 1},   {0, 0.99f, 0, 1},  // input within the last second
-        {0, 1.0f, 1, 6},   {0, 30.0f, 1, 6},  // idle: about 10 frames a second
-        {0, 1.0f, 0, 31},  {0, 30.0f, 0, 31}, // idle and minimised or hidden: about 2
+        {APP_ANIMATING, 100.0f, 1, 1}, {APP_ANIMATING, 100.0f, 0, 1}, // full speed, shown or not
+        {APP_WORKING, 0.5f, 1, 1},     {APP_WORKING, 1.0f, 1, 3},     // only work: at most 20 a second
+        {APP_WORKING, 30.0f, 0, 3},                                   // once no input came for 1 s
+        {APP_IDLE, 0.5f, 1, 1},        {APP_IDLE, 0.99f, 0, 1},       // input within the last second
+        {APP_IDLE, 1.0f, 1, 6},        {APP_IDLE, 30.0f, 1, 6},       // idle: about 10 frames a second
+        {APP_IDLE, 1.0f, 0, 31},       {APP_IDLE, 30.0f, 0, 31},      // idle and minimised or hidden: about 2
     };
     for (const row& r : rows) {
         SCOPED_TRACE(testing::Message()
@@ -170,9 +172,11 @@ TEST_F(AppFrameTest, IdleFramesSlowDownUntilInputOrWorkComes) {
         EXPECT_EQ(APP_frame_prepare(), 1);
         APP_inject_microseconds(now + 1'500'000);
         EXPECT_EQ(APP_frame_prepare(), 6);
-        busy = 1;
+        busy = APP_WORKING;
+        EXPECT_EQ(APP_frame_prepare(), 3);
+        busy = APP_ANIMATING;
         EXPECT_EQ(APP_frame_prepare(), 1);
-        busy = 0;
+        busy = APP_IDLE;
         now += 10'000'000;
     }
     APP_clear_injected_microseconds();

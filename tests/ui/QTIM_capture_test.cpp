@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "base/APP_alert.h"
+#include "platform/APP_time.h"
 #include "ui/APP_frame.h"
 #include "ui/MENU_menus.h"
 #include "ui/QTIM_capture.h"
@@ -126,11 +127,11 @@ std::map<std::string, std::string> probe(const std::string& path) {
     return fields;
 }
 
-// The centre pixel of every decoded frame.
+// The centre pixel of every decoded frame, each once whatever its duration.
 std::vector<uitest::rgb> centre_pixels(const std::string& path) {
     const test::ChildResult r =
-        test::run_child({"ffmpeg", "-v", "error", "-i", path, "-vf", "crop=1:1:iw/2:ih/2", "-f", "rawvideo",
-                         "-pix_fmt", "rgb24", "-"});
+        test::run_child({"ffmpeg", "-v", "error", "-i", path, "-vf", "crop=1:1:iw/2:ih/2", "-fps_mode",
+                         "passthrough", "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
     std::vector<uitest::rgb> pixels;
     for (size_t i = 0; i + 3 <= r.out.size(); i += 3)
         pixels.push_back({static_cast<uint8_t>(r.out[i]), static_cast<uint8_t>(r.out[i + 1]),
@@ -219,7 +220,7 @@ TEST_F(MovieRecorderConcurrentTest, MisuseAndAnUncreatableFileAreAlerted) {
              QTIM_movie_start();
          },
          "Could not CreateMovieFile to file: Sim-Root_1.mov.\\(CreateMovieFile failed\\).-2.*QT_Thread "
-         "running: 0 .QTIM_capture.cpp:189."},
+         "running: 0 .qtim:189."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -245,45 +246,78 @@ TEST_F(MovieRecorderConcurrentTest, MisuseAndAnUncreatableFileAreAlerted) {
 }
 
 // A real recording: the toggle starts it, each due frame after the first is captured from the window, and
-// the stop request finishes it. Twice: through a pixel-pack buffer as the driver offers, and without.
-TEST_F(CaptureGuiTest, TwentyDrawnFramesBecomeAnMjpegMovieAtTheSetRate) {
+// the stop request finishes it; the movie lasts the real time it recorded. Rows: frames at the movie's own
+// rate; frames of a quiet window 0.1 s apart (each one due, each lasting 0.1 s); frames 5 to 9 of a hidden
+// window, whose drawing was discarded (not captured: their time goes to frame 10). Each through a
+// pixel-pack buffer as the driver offers, and without.
+TEST_F(CaptureGuiTest, DrawnFramesBecomeAnMjpegMovieLastingTheRecordedTime) {
     const int probed_pbo = OGL_capabilities.pbo_avail;
     QTIM_init();
     ASSERT_EQ(QTIM_capture.available, 1);
-    for (int pbo : {probed_pbo, 0}) {
-        SCOPED_TRACE(pbo ? "pixel-pack buffer" : "direct read");
-        OGL_capabilities.pbo_avail = pbo;
-        QTIM_capture = QTIM_capture_record();
-        QTIM_capture.available = 1;
-        QTIM_capture.fps_numerator = 20;
-        std::string name;
-        in_folder(dir.path(), [&] {
-            name = QTIM_screenshot_name(".mov");
-            QTIM_capture.movie_toggle_requested = 1;
-            for (int i = -1; i <= 20; ++i) { // frame -1 is the skipped first due frame; 20 finishes
-                const uitest::rgb c = frame_colour(std::max(i, 0));
-                glClearColor(c.r / 255.0f, c.g / 255.0f, c.b / 255.0f, 1.0f);
-                glClear(GL_COLOR_BUFFER_BIT);
-                if (i == 20)
-                    QTIM_capture.movie_state = 2;
-                APP_clock.frame_time = 0.05f;
-                QTIM_frame();
-                EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "frame " << i;
+    const struct {
+        const char* name;
+        int fps;
+        int64_t step_us;
+        int hidden_from, hidden_to; // frames not drawn (none when from > to)
+        const char* rate;           // ffprobe's, or null when the frames are not at the movie's rate
+        const char* duration;
+    } rows[] = {
+        {"at the movie's rate", 20, 50'000, 0, -1, "20/1", "1.000000"},
+        {"quiet window", 30, 100'000, 0, -1, nullptr, "2.000000"},
+        {"hidden for five frames", 20, 50'000, 5, 9, nullptr, "1.000000"},
+    };
+    int64_t now = 1'000'000'000;
+    for (const auto& row : rows) {
+        for (int pbo : {probed_pbo, 0}) {
+            SCOPED_TRACE(std::string(row.name) + (pbo ? ", pixel-pack buffer" : ", direct read"));
+            OGL_capabilities.pbo_avail = pbo;
+            QTIM_capture = QTIM_capture_record();
+            QTIM_capture.available = 1;
+            QTIM_capture.fps_numerator = row.fps;
+            std::string name;
+            APP_inject_microseconds(now);
+            QTIM_frame(true);
+            now += 1'000'000'000; // the first frame is due whatever came before, and is skipped
+            in_folder(dir.path(), [&] {
+                name = QTIM_screenshot_name(".mov");
+                QTIM_capture.movie_toggle_requested = 1;
+                for (int i = -1; i <= 20; ++i) { // frame -1 is the skipped first due frame; 20 finishes
+                    const uitest::rgb c = frame_colour(std::max(i, 0));
+                    glClearColor(c.r / 255.0f, c.g / 255.0f, c.b / 255.0f, 1.0f);
+                    glClear(GL_COLOR_BUFFER_BIT);
+                    if (i == 20)
+                        QTIM_capture.movie_state = 2;
+                    APP_inject_microseconds(now);
+                    now += row.step_us;
+                    QTIM_frame(i < row.hidden_from || i > row.hidden_to);
+                    if (i == 0) { // long after the last input, a recording still has every frame
+                        EXPECT_EQ(APP_frame_prepare(), 1);
+                    }
+                    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "frame " << i;
+                }
+            });
+            APP_clear_injected_microseconds();
+            const int hidden = row.hidden_to - row.hidden_from + 1;
+            EXPECT_FALSE(QTIM_movie_exists());
+            EXPECT_EQ(QTIM_capture.frames_recorded, 20 - hidden);
+            EXPECT_EQ(QTIM_capture.movie_width, screen_state.drawable_width & ~1);
+            auto fields = probe(dir.file(name));
+            EXPECT_EQ(fields["codec_name"], "mjpeg");
+            if (row.rate) {
+                EXPECT_EQ(fields["r_frame_rate"], row.rate);
             }
-        });
-        EXPECT_FALSE(QTIM_movie_exists());
-        EXPECT_EQ(QTIM_capture.frames_recorded, 20);
-        EXPECT_EQ(QTIM_capture.movie_width, screen_state.drawable_width & ~1);
-        auto fields = probe(dir.file(name));
-        EXPECT_EQ(fields["codec_name"], "mjpeg");
-        EXPECT_EQ(fields["r_frame_rate"], "20/1");
-        EXPECT_EQ(fields["nb_read_frames"], "20");
-        EXPECT_EQ(fields["duration"], "1.000000");
-        const std::vector<uitest::rgb> centres = centre_pixels(dir.file(name));
-        ASSERT_EQ(centres.size(), 20u);
-        for (int i = 0; i < 20; ++i)
-            EXPECT_TRUE(uitest::near(centres[i], frame_colour(i), 6))
-                << "frame " << i << ": " << centres[i] << " drawn " << frame_colour(i);
+            EXPECT_EQ(fields["nb_read_frames"], std::to_string(20 - hidden));
+            EXPECT_EQ(fields["duration"], row.duration);
+            const std::vector<uitest::rgb> centres = centre_pixels(dir.file(name));
+            ASSERT_EQ(centres.size(), static_cast<size_t>(20 - hidden));
+            for (int i = 0, k = 0; i < 20; ++i) {
+                if (i >= row.hidden_from && i <= row.hidden_to)
+                    continue;
+                EXPECT_TRUE(uitest::near(centres[k], frame_colour(i), 6))
+                    << "frame " << i << ": " << centres[k] << " drawn " << frame_colour(i);
+                ++k;
+            }
+        }
     }
     OGL_capabilities.pbo_avail = probed_pbo;
     EXPECT_EQ(TMAN_get(QTIM_MOVIE_TEXTURE), nullptr);

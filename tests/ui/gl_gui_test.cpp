@@ -3,6 +3,7 @@
 // display (tools/test.sh runs Xvfb).
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <SDL.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -68,6 +69,23 @@ class GlGuiTest : public ::testing::Test {
 
     test::TempDir dir;
 };
+
+// A completion that wakes the loop while a frame runs, after the frame took the previous wake, queues a
+// wake of its own, so the next frame does not wait for input.
+TEST_F(GlGuiTest, AWakeDuringAFrameIsQueuedForTheNextFrame) {
+    open_window();
+    static int queued = -1;
+    WIN_pump_once([] { return 1; }, [] { return 1; }); // whatever earlier tests left
+    WIN_wake_loop();
+    WIN_pump_once([] { return 1; },
+                  [] {
+                      WIN_wake_loop();
+                      queued = SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_USEREVENT, SDL_USEREVENT);
+                      return 1;
+                  });
+    EXPECT_EQ(queued, 1);
+    WIN_pump_once([] { return 1; }, [] { return 1; });
+}
 
 TEST_F(GlGuiTest, MultisampleLevelFourObtainsLevelTwoWithFourSamples) {
     std::string glx;

@@ -172,8 +172,15 @@ int button_index(Uint8 button) {
     return -1;
 }
 
+// A wake event is in the queue and not yet taken by the run loop.
+std::atomic<bool> wake_queued{false};
+
 void dispatch(const SDL_Event& e) {
     switch (e.type) {
+    case SDL_USEREVENT:
+        // The wake is taken: a completion from now on queues another, so none waits for a later frame.
+        wake_queued = false;
+        break;
     case SDL_QUIT:
         WIN_request_quit();
         break;
@@ -416,21 +423,17 @@ SDL_Window* WIN_get_hwnd(WIN_window* window) { return window ? window->window : 
 
 void* WIN_get_gl_context(WIN_window* window) { return window ? window->context : nullptr; }
 
-// A wake event is in the queue and not yet taken by the run loop.
-static std::atomic<bool> wake_queued{false};
-
 void WIN_wake_loop() {
     if (wake_queued.exchange(true))
         return;
     SDL_Event e{};
-    e.type = SDL_USEREVENT; // dispatched as nothing: it only ends the wait
+    e.type = SDL_USEREVENT; // it only ends the wait
     if (SDL_PushEvent(&e) != 1)
         wake_queued = false;
 }
 
 void WIN_run_loop(int (*prepare)(), void (*frame)()) {
     while (!WIN_quit_requested()) {
-        wake_queued = false; // a wake from now on ends this frame's wait
         int hint = prepare();
         SDL_Event e;
         if (SDL_PollEvent(&e)) {
