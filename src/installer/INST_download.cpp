@@ -68,7 +68,7 @@ constexpr const char check_failed[] = "The downloaded file does not have the che
 void report_expand_failure(const std::string& package, const std::string& destination, int code,
                            const std::string& why) {
     if (code == wrong_package && !why.empty())
-        LOG_stream << "EXPANDING: " << package << " failed its check: " << why << ".\n";
+        LOG_text("EXPANDING: " + package + " failed its check: " + why + ".\n");
     std::string l1, l2, l3, l4, text;
     LANG_translate(l1, "The installer cannot extract a file.");
     LANG_translate(l2, "Error: ");
@@ -150,8 +150,8 @@ void count_failure(int i, int k, int code, const std::string& why, const std::st
         if (count < failures_per_server)
             return;
     d.retry_list.remove(k);
-    LOG_stream << "DOWNLOADING: " << url << " failed " << failures_per_server
-               << " times on every server; the install stops.\n";
+    LOG_text("DOWNLOADING: " + url + " failed " + std::to_string(failures_per_server) +
+             " times on every server; the install stops.\n");
     fail_install(url, local, code, why);
 }
 
@@ -178,7 +178,7 @@ void remove_emptied_folders() {
         const int result = FILE_delete(*it);
         // rmdir only: a folder that still holds a hidden file stays, and says so.
         if (log_actions() || (result != 0 && result != ENOENT))
-            LOG_stream << "cleanup: DELETING  file " << *it << ", with result=" << result << ".\n";
+            LOG_text("cleanup: DELETING  file " + *it + ", with result=" + std::to_string(result) + ".\n");
     }
 }
 
@@ -208,8 +208,8 @@ void delete_planned(file_record& r, const std::string& local) {
     FILE_clear_read_only(local);
     const int result = FILE_delete(local);
     if (log_actions() || (result != 0 && result != ENOENT))
-        LOG_stream << "now we want to nuke a file: DELETING  file " << local << ", with result=" << result
-                   << ".\n";
+        LOG_text("now we want to nuke a file: DELETING  file " + local +
+                 ", with result=" + std::to_string(result) + ".\n");
     if (result == 0 || result == ENOENT) {
         r.sig_have = "NONE";
         r.matches = 0;
@@ -227,7 +227,7 @@ void delete_planned(file_record& r, const std::string& local) {
 
 void log_expanded(const std::string& destination, int result) {
     if (log_actions())
-        LOG_stream << "EXPANDING file " + destination + ", with result=" + std::to_string(result) + ".\n";
+        LOG_text("EXPANDING file " + destination + ", with result=" + std::to_string(result) + ".\n");
 }
 
 // The download file `file` of slot `s` is free again: its expansion was taken back.
@@ -252,10 +252,10 @@ void apply_expansion(const INST_expansion& job) {
     log_expanded(job.destination, job.code);
     if (package_fault(job.code)) {
         // A mirror that serves a broken package: another server may have it right.
-        LOG_stream << "EXPANDING: " + job.url +
-                          (job.code == wrong_package ? " failed its check: " + job.why
-                                                     : " failed with error " + std::to_string(job.code)) +
-                          "; another server is tried.\n";
+        LOG_text("EXPANDING: " + job.url +
+                 (job.code == wrong_package ? " failed its check: " + job.why
+                                            : " failed with error " + std::to_string(job.code)) +
+                 "; another server is tried.\n");
         count_failure(job.slot, job.package, job.code, job.why, job.url, job.destination);
         return;
     }
@@ -357,7 +357,7 @@ int INST_expand_download(const std::string& archive, const std::string& destinat
         report_expand_failure(archive, destination, result, why);
     }
     if (log_actions())
-        LOG_stream << "EXPANDING file " << destination << ", with result=" << result << ".\n";
+        LOG_text("EXPANDING file " + destination + ", with result=" + std::to_string(result) + ".\n");
     return result;
 }
 
@@ -565,9 +565,10 @@ int INST_download_step() {
     time_the_frame(std::chrono::steady_clock::now());
     const int result = download_pass();
     if (result == 1 && log_actions())
-        LOG_stream << "DOWNLOADING: the longest frame took "
-                   << std::chrono::duration_cast<std::chrono::milliseconds>(state.longest_gap).count()
-                   << " ms.\n";
+        LOG_text(
+            "DOWNLOADING: the longest frame took " +
+            std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(state.longest_gap).count()) +
+            " ms.\n");
     return result;
 }
 

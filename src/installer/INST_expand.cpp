@@ -164,8 +164,8 @@ int INST_expand_into_place(const std::string& archive, const std::string& suffix
                                 suffix == ".7z", stage, why);
     } else {
         if (INST_is_md5_hex(sig_want) && !have_md5.empty() && !same_md5(have_md5, sig_want)) {
-            LOG_stream << "EXPANDING: " << archive << " came with the signature " << have_md5
-                       << ", not the wanted " << sig_want << ".\n";
+            LOG_text("EXPANDING: " + archive + " came with the signature " + have_md5 + ", not the wanted " +
+                     sig_want + ".\n");
             result = wrong_file;
         } else if (INST_is_md5_hex(sig_want) && have_md5.empty()) {
             result = check_md5(archive, sig_want, archive);
