@@ -230,12 +230,19 @@ void log_expanded(const std::string& destination, int result) {
         LOG_text("EXPANDING file " + destination + ", with result=" + std::to_string(result) + ".\n");
 }
 
-// The download file `file` of slot `s` is free again: its expansion was taken back.
-void release_file(download_slot& s, int file) {
-    if (file >= 0 && static_cast<size_t>(file) < s.files_busy.size())
-        s.files_busy[static_cast<size_t>(file)] = false;
-    if (s.expanding > 0)
-        --s.expanding;
+// The expansion `job` was taken back: its slot's download file is free again, and its sizes leave the
+// dispenser's sizes being expanded.
+void release_job(const INST_expansion& job) {
+    download_dispenser& d = INST_dispenser;
+    if (static_cast<size_t>(job.slot) < d.slots.size()) {
+        download_slot& s = d.slots[static_cast<size_t>(job.slot)];
+        if (job.file >= 0 && static_cast<size_t>(job.file) < s.files_busy.size())
+            s.files_busy[static_cast<size_t>(job.file)] = false;
+        if (s.expanding > 0)
+            --s.expanding;
+    }
+    d.size_expanding = std::max(0.0f, d.size_expanding - job.download_kb);
+    d.size_expanding_expanded = std::max(0.0f, d.size_expanding_expanded - job.expanded_kb);
 }
 
 // A finished expansion, applied on the main thread in the call that takes it: the record, the sizes, and
@@ -248,7 +255,7 @@ void apply_expansion(const INST_expansion& job) {
         return;
     download_slot& slot = d.slots[static_cast<size_t>(job.slot)];
     file_record& r = list[static_cast<size_t>(job.package)].back();
-    release_file(slot, job.file);
+    release_job(job);
     log_expanded(job.destination, job.code);
     if (package_fault(job.code)) {
         // A mirror that serves a broken package: another server may have it right.
@@ -273,12 +280,10 @@ void apply_expansion(const INST_expansion& job) {
 // Waits for every expansion in flight. What they installed is recorded; nothing else is reported, as the
 // download is being left.
 void finish_expansions() {
-    download_dispenser& d = INST_dispenser;
     package_list& list = INST_directory.packages;
     for (const INST_expansion& job : INST_expansion_release()) {
         log_expanded(job.destination, job.code);
-        if (static_cast<size_t>(job.slot) < d.slots.size())
-            release_file(d.slots[static_cast<size_t>(job.slot)], job.file);
+        release_job(job);
         if (job.code == 0 && static_cast<size_t>(job.package) < list.size() &&
             !list[static_cast<size_t>(job.package)].empty()) {
             file_record& r = list[static_cast<size_t>(job.package)].back();
@@ -518,6 +523,7 @@ static int download_pass() {
                                          .stage = stage_for(local),
                                          .sig_want = r.sig_want,
                                          .expanded_kb = r.expanded_kb,
+                                         .download_kb = r.download_kb,
                                          .url = server.host + url,
                                          .code = 0,
                                          .why = "",
@@ -526,6 +532,8 @@ static int download_pass() {
                                          .bytes = slot.md5 ? written_bytes(key) : 0};
                 slot.md5 = nullptr;
                 ++slot.expanding;
+                d.size_expanding += r.download_kb;
+                d.size_expanding_expanded += r.expanded_kb;
                 slot.file = -1;
                 INST_expansion_post(job);
             }
@@ -584,6 +592,8 @@ void INST_reset_downloads() {
     d.size_in_progress = 0.0f;
     d.size_downloaded = 0.0f;
     d.size_expanded = 0.0f;
+    d.size_expanding = 0.0f;
+    d.size_expanding_expanded = 0.0f;
     state.last_call = {};
     state.longest_gap = {};
 }

@@ -76,6 +76,8 @@ struct download_dispenser {
     float size_expanded = 0.0f;               // expanded KB of every finished transfer
     std::list<int> retry_list;                // package indices of failed transfers, oldest first
     std::map<int, package_failures> failures; // by package index
+    float size_expanding = 0.0f;              // KB: the download sizes of the packages being expanded
+    float size_expanding_expanded = 0.0f;     // KB: their expanded sizes
 };
 
 // The dispenser (main thread only; the pages read its sizes, slots and start time).

@@ -22,10 +22,11 @@ struct INST_expansion {
     std::string stage;       // the stage folder beside the destination, shared by the run
     std::string sig_want;
     float expanded_kb = 0.0f;
-    std::string url; // where it came from, for messages
-    int code = 0;    // after the run: 0, or the expansion's error
-    std::string why; // after a 20002: which check failed
-    int file = 0;    // the index of `archive` in its slot's pool of download files
+    float download_kb = 0.0f; // the package's download size, for the pages' progress
+    std::string url;          // where it came from, for messages
+    int code = 0;             // after the run: 0, or the expansion's error
+    std::string why;          // after a 20002: which check failed
+    int file = 0;             // the index of `archive` in its slot's pool of download files
     // A plain package's MD5, computed while it downloaded: the job finishes it (`bytes` long) and owns it.
     INST_running_md5* md5 = nullptr;
     int64_t bytes = 0;

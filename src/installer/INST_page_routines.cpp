@@ -39,18 +39,14 @@ const file_record* slot_download(const download_slot& s) {
     return r.plan_download && r.download_kb > 0.0f ? &r : nullptr;
 }
 
-// The share of its package that a slot has received: all of it while the package expands.
+// The share of its package that a transferring slot has received.
 float slot_share(const download_slot& s, const file_record& r) {
-    return s.expanding ? 1.0f : std::clamp(s.size_in_progress / r.download_kb, 0.0f, 1.0f);
+    return std::clamp(s.size_in_progress / r.download_kb, 0.0f, 1.0f);
 }
 
 // KB of the download total received: finished transfers, the running ones, and those being expanded.
 float downloaded_kb() {
-    float kb = INST_dispenser.size_downloaded + INST_dispenser.size_in_progress;
-    for (const download_slot& s : INST_dispenser.slots)
-        if (const file_record* r = s.expanding ? slot_download(s) : nullptr)
-            kb += r->download_kb;
-    return kb;
+    return INST_dispenser.size_downloaded + INST_dispenser.size_in_progress + INST_dispenser.size_expanding;
 }
 
 // The singular or plural form for n, translated, with the arguments put in.
@@ -112,9 +108,10 @@ int logged_percent = -1;
 } // namespace
 
 float INST_install_kb_in() {
-    float kb = INST_dispenser.size_expanded;
+    // A package being expanded counts whole; one being fetched by the share of it that has arrived.
+    float kb = INST_dispenser.size_expanded + INST_dispenser.size_expanding_expanded;
     for (const download_slot& s : INST_dispenser.slots)
-        if (const file_record* r = s.state == 0 || s.expanding ? slot_download(s) : nullptr)
+        if (const file_record* r = s.state == 0 ? slot_download(s) : nullptr)
             kb += slot_share(s, *r) * r->expanded_kb;
     return kb;
 }
