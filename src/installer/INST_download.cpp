@@ -74,6 +74,8 @@ void report_expand_failure(const std::string& package, const std::string& destin
     LANG_translate(l2, "Error: ");
     if (code == wrong_package && why == "signature mismatch")
         LANG_translate(text, check_failed);
+    else if (code != wrong_package && !why.empty())
+        text = why; // the server's own answer, such as "404 Not Found"
     else
         FILE_error_text(text, code);
     l2 += text;
@@ -511,7 +513,9 @@ static int download_pass() {
                 FILE_delete(download); // what arrived of a failed transfer is of no use
                 slot.files_busy[static_cast<size_t>(slot.file)] = false;
                 slot.file = -1;
-                count_failure(i, k, code, "", server.host + url, local);
+                // A server's refusal (a status outside 2xx) has no OS error: its status says what failed.
+                const std::string why = HTTP_failure_error(key) == 0 ? HTTP_failure_text(key) : "";
+                count_failure(i, k, code, why, server.host + url, local);
             } else {
                 // Expanded off the main thread with its file, which stays busy until a later call takes the
                 // result back and applies it; the slot fetches its next package meanwhile.
