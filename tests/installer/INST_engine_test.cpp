@@ -565,10 +565,12 @@ TEST_F(EngineTest, OneStageFolderPerFolderAndASmallPoolOfDownloadFilesPerSlotSer
     ASSERT_GT(Engine::install(install, look), 0) << log.text();
     EXPECT_EQ(install_failed, 0);
     int in_resources = 0;
+    size_t plain = 0; // a plain package's download file is renamed into place: the next one is new
     for (const package_entry& entry : INST_directory.packages) {
         const file_record& r = entry.back();
         if (!r.plan_download)
             continue;
+        plain += r.archive_kind != 0x40 && r.archive_kind != 0x80;
         EXPECT_EQ(md5_of(install + r.path), r.sig_want) << r.path;
         in_resources += r.path.rfind("Resources/", 0) == 0 && r.path.find('/', 10) == std::string::npos &&
                         r.archive_kind == 0x40;
@@ -579,7 +581,7 @@ TEST_F(EngineTest, OneStageFolderPerFolderAndASmallPoolOfDownloadFilesPerSlotSer
         EXPECT_EQ(names.size(), 1u) << folder;
     ASSERT_FALSE(files.empty());
     for (const auto& [name, inodes] : files)
-        EXPECT_EQ(inodes.size(), 1u) << name;
+        EXPECT_LE(inodes.size(), 1u + plain) << name;
     EXPECT_FALSE(files.count("0-3.download") + files.count("1-3.download")); // the pool's bound
     EXPECT_GT(fetching_while_expanding, 0);
     expect_no_slot_files();
