@@ -335,7 +335,7 @@ TEST_F(ExpandTest, AnMd5ComputedWhileTheFileIsWrittenEqualsTheFiles) {
     test::write_file(path, std::string(5 << 20, 's')); // a longer file of an earlier package
     std::string bytes;
     for (int i = 0; bytes.size() < (3u << 20) + 12345; ++i)
-        bytes += std::to_string(i * 7919) + ",";
+        bytes += std::to_string(int64_t{i} * 7919) + ",";
     INST_running_md5* h = INST_running_md5_start(path);
     FILE* out = std::fopen(path.c_str(), "r+b");
     ASSERT_NE(out, nullptr);
