@@ -18,8 +18,10 @@
 #include <vector>
 
 #include "base/UTL_thread.h"
+#include "installer/INST_dvd_road.h"
 #include "installer/INST_scan.h"
 #include "installer/INST_shutdown.h"
+#include "installer/INST_wizard.h"
 #include "installer/checksum_task.h"
 #include "installer_fixtures.h"
 
@@ -271,17 +273,34 @@ TEST_F(ScanConcurrentTest, ReleasingInMidScanLeavesNoTaskAndANewScanGivesTheSame
     EXPECT_EQ(count_of(log.text(), " Start of MD5 at "), 2);
 }
 
-// Every way out of the program (QUIT, the window closed, SIGTERM, a fatal alert) ends the work first: the
-// checksum workers are gone before the exit frees the list they write.
+// Every way out of the program (QUIT, the window closed, SIGTERM, a fatal alert) ends the work first, and
+// the disc road's going back to its destination page releases the scan before it clears the directory:
+// the checksum workers are gone before the list they write is freed.
 TEST_F(ScanConcurrentTest, EndingTheWorkInMidScanStopsTheWorkersBeforeTheListIsFreed) {
-    grow_past_one_call();
-    int next = 0;
-    ASSERT_EQ(INST_scan_local_signatures(&next, 0, nullptr), 0);
-    INST_end_work();
-    INST_directory.packages = package_list{}; // as the static destructors do: TSan sees a task still at work
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    next = 0;
-    EXPECT_EQ(INST_scan_local_signatures(&next, 0, nullptr), 1); // no queue was left behind
+    const struct {
+        const char* name;
+        void (*leave)();
+    } ways[] = {
+        {"the program's way out", [] { INST_end_work(); }},
+        {"back to the disc destination page",
+         [] {
+             page_desc d;
+             INST_page_pick_destination_dvd(1, &d);
+         }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        const package_list list = INST_directory.packages;
+        grow_past_one_call();
+        int next = 0;
+        ASSERT_EQ(INST_scan_local_signatures(&next, 0, nullptr), 0);
+        way.leave();
+        INST_directory.packages = package_list{}; // as the static destructors do: TSan sees a task at work
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        next = 0;
+        EXPECT_EQ(INST_scan_local_signatures(&next, 0, nullptr), 1); // no queue was left behind
+        INST_directory.packages = list;
+    }
 }
 
 TEST_F(ScanConcurrentTest, SizedTasksGiveMd5sumsSignaturesPolledOrWaitedFor) {
