@@ -96,8 +96,8 @@ EOF
 
 # bench_install RELEASE FOLDER [begin]: one web install driven like a user, with HOME (and so the install
 # folder, the Desktop) and the work folder in FOLDER, which is emptied afterwards. Sets $install_s
-# (seconds from the CONTINUE that starts the install to the Finish page) and $peak_mb (peak resident
-# size). Fails when the installed files differ from the manifest. With "begin" it returns right after the
+# (seconds from the CONTINUE that starts the install to the Finish page), $peak_mb (peak resident
+# size) and $frame_ms (the longest time between two frames of the download, from the log). Fails when the installed files differ from the manifest. With "begin" it returns right after the
 # CONTINUE that starts the install, the program ($program_pid) still running and logging to
 # FOLDER/installer-log.txt.
 bench_install() {
@@ -135,6 +135,7 @@ bench_install() {
     t1=$(date +%s.%N)
     install_s=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }')
     peak_mb=$(awk '/VmHWM/ { printf "%.0f", $2 / 1024 }' "/proc/$program_pid/status")
+    frame_ms=$(sed -n 's/^DOWNLOADING: the longest frame took \([0-9]*\) ms\.$/\1/p' "$log" | tail -n 1)
     kill "$program_pid" 2>/dev/null && wait "$program_pid" 2>/dev/null
     program_pid=""
     local installed

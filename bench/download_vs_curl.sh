@@ -41,7 +41,7 @@ for i in $(seq "$runs"); do
     install_runs+=("$install_s")
     echo "run $i: curl -o ${curl_runs[-1]} s, + md5sum ${md5_runs[-1]} s;" \
         "program: transfer ${transfer_runs[-1]} s ($(rate "${transfer_runs[-1]}") MiB/s), install $install_s s," \
-        "peak resident $peak_mb MB"
+        "peak resident $peak_mb MB, longest frame ${frame_ms:-?} ms"
 done
 
 curl_s=$(printf '%s\n' "${curl_runs[@]}" | median)

@@ -34,7 +34,7 @@ for place in tmpfs disk; do
             python3 bench/make_bench_release.py "$run/release" --mirrors "$slots"
             bench_install "$run/release" "$folder"
             program[$place.$slots]+="$install_s "
-            echo "run $i: program, $slots slots: $install_s s, peak resident $peak_mb MB, files checked"
+            echo "run $i: program, $slots slots: $install_s s, peak resident $peak_mb MB, longest frame ${frame_ms:-?} ms, files checked"
         done
     done
 done
