@@ -36,7 +36,7 @@ void end_work() {
     if (exits.program_work_end)
         exits.program_work_end();
     if (QTIM_movie_exists())
-        QTIM_movie_finish();
+        QTIM_movie_end();
 }
 
 void save_settings() {

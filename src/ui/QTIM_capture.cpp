@@ -291,6 +291,13 @@ void QTIM_movie_finish() {
         c.movie_state = 1;
         return;
     }
+    QTIM_movie_end();
+}
+
+void QTIM_movie_end() {
+    QTIM_capture_record& c = QTIM_capture;
+    if (!movie.exists)
+        return;
     THREAD_queue_push(movie.queue, nullptr);
     UTL_join_thread(movie.handle, movie.copy);
     // Frames left behind by a compressor that stopped on a failure.

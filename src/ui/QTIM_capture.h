@@ -87,5 +87,8 @@ void QTIM_movie_capture(double duration);
 // fewer: nothing (the movie goes on recording, state 1). Otherwise ends the compressor thread, writes the
 // rest of the movie, closes the file, releases the capture texture and returns to state 0.
 void QTIM_movie_finish();
+// Ends a movie as QTIM_movie_finish does, whatever its frame count: the way out of the program leaves a
+// playable file. Main thread, while a movie exists.
+void QTIM_movie_end();
 // True while a movie exists (between its start and its finish).
 bool QTIM_movie_exists();

@@ -191,6 +191,16 @@ TEST_F(MovieRecorderConcurrentTest, FinishingAfterTwoFramesDoesNothingAndTheThir
     EXPECT_EQ(fields["codec_name"], "mjpeg");
     EXPECT_EQ(fields["width"] + "x" + fields["height"], "64x48");
     EXPECT_EQ(fields["nb_read_frames"], "3");
+    // The way out of the program ends a movie of two frames too, so that its file plays.
+    in_folder(dir.path(), [] {
+        QTIM_movie_start();
+        add_frame(0);
+        add_frame(1);
+        QTIM_movie_end();
+        EXPECT_FALSE(QTIM_movie_exists());
+        EXPECT_EQ(compressor_threads(), 0);
+    });
+    EXPECT_EQ(probe(dir.file("Sim-Root_2.mov"))["nb_read_frames"], "2");
 }
 
 // Each misuse is a kind-2 alert from qtim line 189; the alert hook shows the lines and how many compressor
