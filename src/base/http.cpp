@@ -1,10 +1,13 @@
 // http: the polled HTTP/1.1 client (see http.h for the design).
 #include "base/http.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sstream>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 #include "base/APP_alert.h"
@@ -14,7 +17,6 @@
 #include "base/FILE_ops.h"
 #include "base/LOG_log.h"
 #include "base/PREF_file.h"
-#include "base/hl_thread.h"
 #include "base/http_io.h"
 
 // The one client; main thread only.
@@ -69,9 +71,22 @@ std::string trim_blanks(const std::string& s) {
     return s.substr(b, e - b);
 }
 
-// The look-up run as an asynchronous call; its argument is the slot's host text.
-int lookup_call(void* host) {
-    return static_cast<int>(PCSB_lookup_host(*static_cast<const std::string*>(host)));
+// Starts the look-up of `host` on a detached thread: nobody ever waits for a resolver that does not
+// answer, and the thread's share keeps the record alive for as long as it may write to it. Null, with the
+// OS error in *error, when no thread could be made.
+std::shared_ptr<http_lookup> start_lookup(const std::string& host, int* error) {
+    auto lookup = std::make_shared<http_lookup>();
+    lookup->host = host;
+    try {
+        std::thread([lookup] {
+            lookup->address = PCSB_lookup_host(lookup->host);
+            lookup->done = true;
+        }).detach();
+    } catch (const std::system_error& e) {
+        *error = e.code().value() ? e.code().value() : EAGAIN;
+        return nullptr;
+    }
+    return lookup;
 }
 
 // Closes the output file, cut to the body bytes written (what a longer earlier body left beyond them
@@ -399,16 +414,6 @@ std::string failure_text(const http_connection* c) {
     return text;
 }
 
-// Waits for a pending look-up so that nothing runs on a slot that is going away.
-void drop_resolver(http_transfer_slot& slot) {
-    if (!slot.resolver)
-        return;
-    while (!THREAD_call_wait(slot.resolver, 100)) {
-    }
-    THREAD_call_finish(slot.resolver);
-    slot.resolver = nullptr;
-}
-
 } // namespace
 
 bool http_name_less::operator()(const std::string& a, const std::string& b) const {
@@ -426,16 +431,11 @@ http_connection::~http_connection() { close_output(this, false); }
 http_manager::~http_manager() {
     // The I/O thread must be gone before the connections it may hold.
     HTTP_io_shutdown();
-    // At exit the thread module may be gone: a look-up still pending is left to the process's end.
-    for (auto& [key, slot] : slots)
-        slot->resolver = nullptr;
 }
 
 http_manager& HTTP_manager() { return manager; }
 
 void HTTP_clear() {
-    for (auto& [key, slot] : manager.slots)
-        drop_resolver(*slot);
     std::lock_guard<http_io_mutex> g(HTTP_io_lock());
     for (auto& [key, slot] : manager.slots)
         if (slot->connection)
@@ -509,7 +509,7 @@ int HTTP_transfers_running() {
             continue;
         const http_connection* c = slot->connection.get();
         // Without the lock: a connection out of flight is the main thread's alone.
-        if (slot->resolver || (c && c->in_flight)) {
+        if (slot->lookup || (c && c->in_flight)) {
             ++running;
             continue;
         }
@@ -670,14 +670,24 @@ int net_check(int key, const std::string& server, const std::string& path, const
     if (!c || c->answered) {
         // A new request. The address is the proxy's when one is set.
         const std::string host = manager.proxy_host.empty() ? server : manager.proxy_host;
-        if (!slot.resolver && manager.host_cache.find(host) == manager.host_cache.end()) {
-            slot.resolving = host;
-            slot.resolver = THREAD_call_start(lookup_call, &slot.resolving);
+        in_addr literal{};
+        if (manager.host_cache.find(host) == manager.host_cache.end() &&
+            inet_pton(AF_INET, host.c_str(), &literal) == 1)
+            manager.host_cache[host] = literal.s_addr; // digits need no resolver
+        if (!slot.lookup && manager.host_cache.find(host) == manager.host_cache.end()) {
+            int error = 0;
+            slot.lookup = start_lookup(host, &error);
+            if (!slot.lookup) {
+                // This machine's failure, not the host's: nothing is cached, the next request tries again.
+                slot.failure_error = error;
+                FILE_error_text(slot.failure, error);
+                LOG_stream << ("No thread to look up " + host + ": " + slot.failure + "\n");
+                return 2;
+            }
         }
-        if (slot.resolver && THREAD_call_wait(slot.resolver, 0)) {
-            int address = THREAD_call_finish(slot.resolver);
-            slot.resolver = nullptr;
-            manager.host_cache[slot.resolving] = static_cast<uint32_t>(address);
+        if (slot.lookup && slot.lookup->done) {
+            manager.host_cache[slot.lookup->host] = slot.lookup->address;
+            slot.lookup.reset();
         }
         auto cached = manager.host_cache.find(host);
         if (cached == manager.host_cache.end())

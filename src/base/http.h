@@ -4,8 +4,10 @@
 // result is no longer 0; net_check never waits. It starts each request and then reads where the transfer
 // stands, while the I/O thread of http_io moves the bytes between the socket and the file as they come
 // (see http_io.h for who may touch a connection when). Each caller key owns a transfer slot that keeps its
-// connection (and so a kept-alive socket) for the run. Host look-ups are asynchronous calls of the thread
-// module; their results are cached for the run by the host actually looked up (the proxy when one is set,
+// connection (and so a kept-alive socket) for the run. Each host look-up (an address in digits needs none)
+// runs on a detached thread of its own, which shares the look-up's record with the slot: a resolver that
+// does not answer holds neither the frame nor the exit, and a slot that goes first simply lets go of the
+// record. The results are cached for the run by the host actually looked up (the proxy when one is set,
 // else the server), 0 meaning "not found". Only GET requests with an absolute URI are sent, directly or
 // through a proxy; a 2xx body with a Content-Length goes straight into the destination file. A failure
 // writes a report to LOG_stream, drops the connection and returns 2; a partly written file stays.
@@ -14,6 +16,7 @@
 // | phase              | HTTP_conn_state              | next                                    |
 // |--------------------|------------------------------|-----------------------------------------|
 // | resolving          | (no connection)              | connecting; 2 when the host is unknown  |
+// |                    |                              | or no thread could look it up           |
 // | connecting         | 1                            | sending; 2 on a socket failure          |
 // | sending            | 4                            | waiting for headers                     |
 // | waiting for headers| 6                            | receiving; 2 on a bad or huge head      |
@@ -30,8 +33,6 @@
 #include <string>
 
 #include "base/PCSB_socket.h"
-
-class THREAD_call;
 
 // Header names compare ignoring ASCII case.
 struct http_name_less {
@@ -79,11 +80,17 @@ struct http_connection {
     ~http_connection(); // closes the file (unchecked: the transfer is being dropped) and the socket
 };
 
+// One host look-up, shared by its thread and the slot that waits for it; whichever lets go last frees it.
+struct http_lookup {
+    std::string host;                 // set before the thread starts, then only read
+    std::atomic<uint32_t> address{0}; // the thread's answer (IPv4, network order; 0: not found)
+    std::atomic<bool> done{false};    // set by the thread once `address` holds its answer
+};
+
 // The transfer of one caller key; made on the key's first use and kept for the run.
 struct http_transfer_slot {
     std::unique_ptr<http_connection> connection;
-    THREAD_call* resolver = nullptr; // the pending look-up
-    std::string resolving;           // the host it looks up (read by the look-up while it runs)
+    std::shared_ptr<http_lookup> lookup; // the pending look-up
     uint32_t address = 0;
     int failure_error = 0; // the error of the key's last failed transfer (see HTTP_failure_error)
     std::string failure;   // why the key's last transfer failed (HTTP_failure_text); empty before any failure
@@ -95,8 +102,8 @@ struct http_report_memory {
     int repeats = 0;
 };
 
-// The client's state: main thread only (look-ups read only their slot's `resolving`; the I/O thread touches
-// only the connections it holds, under HTTP_io_lock).
+// The client's state: main thread only (a look-up thread touches only its http_lookup; the I/O thread
+// touches only the connections it holds, under HTTP_io_lock).
 struct http_manager {
     std::string proxy_host; // empty: no proxy
     std::string proxy_port; // the proxy port as the user typed it
@@ -115,9 +122,9 @@ struct http_manager {
 // fields; main thread only.
 http_manager& HTTP_manager();
 
-// Destroys every slot (waiting for a pending look-up first), empties the host cache and writes what was
-// held back of repeated failure reports; the proxy fields stay. The manager's destructor does the same at
-// exit.
+// Destroys every slot (a pending look-up is left to finish on its own), empties the host cache and writes
+// what was held back of repeated failure reports; the proxy fields stay. The manager's destructor does the
+// same at exit.
 void HTTP_clear();
 
 // One poll of the transfer of `key`: GET `path` (beginning with '/' or '\') from `server` (a host name,

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <map>
 
@@ -48,7 +50,7 @@ class DemoRoadProgramTest : public testing::Test {
     void start(std::map<std::string, std::string> env = {}) {
         std::vector<std::string> args = {"--lang=en", "--pref:_log_actions=1", "--log_path=" + log_path};
         if (server)
-            args.insert(args.end(), {"--pref:_proxy_host=127.0.0.1",
+            args.insert(args.end(), {"--pref:_proxy_host=" + proxy_host,
                                      "--pref:_proxy_port_int=" +
                                          std::to_string(proxy_port ? proxy_port : server->port())});
         env["TMPDIR"] = tmp.path();
@@ -112,6 +114,7 @@ class DemoRoadProgramTest : public testing::Test {
                   0);
     }
 
+    std::string proxy_host = "127.0.0.1";
     int proxy_port = 0; // the demo server's unless set
     shell::session s{"800x600x24"};
     test::TempDir release, tmp;
@@ -309,6 +312,79 @@ INSTANTIATE_TEST_SUITE_P(Rows, InstallQuitTest,
                                          quit_row{"SigtermAtTheQuestion", true, false},
                                          quit_row{"SigtermMidDownload", false, false}),
                          [](const testing::TestParamInfo<quit_row>& i) { return std::string(i.param.name); });
+
+// A resolver that keeps the proxy's name waiting 20 s: Check Servers is drawn at once after CONTINUE, and
+// every way out ends the run at once, through the orderly exit, without waiting for the look-up.
+enum class way_out { quit_clicked, window_closed, sigterm };
+struct lookup_row {
+    const char* name;
+    way_out way;
+};
+
+void PrintTo(const lookup_row& row, std::ostream* out) { *out << row.name; }
+
+class HungLookUpTest : public DemoRoadProgramTest, public testing::WithParamInterface<lookup_row> {};
+
+TEST_P(HungLookUpTest, CheckServersShowsAtOnceAndEveryWayOutEndsTheRun) {
+    using clock = std::chrono::steady_clock;
+    const auto seconds_since = [](clock::time_point t) {
+        return std::chrono::duration<double>(clock::now() - t).count();
+    };
+    serve();
+    proxy_host = "hung-proxy.test";
+    start({{"LD_PRELOAD", SLOW_LOOKUP_LIB}, {"AERIVON_SLOW_LOOKUP", proxy_host}});
+    expect_page("Welcome");
+    click(continue_button);
+    expect_page("End User License Agreement");
+    click(agree_box);
+    ASSERT_TRUE(shows(panel_fill, {150, 530}));
+    const shell::image license = s.screenshot();
+    const std::string work = work_folder();
+    click(continue_button);
+    const clock::time_point clicked = clock::now();
+    // The page's own picture: its title and text, not the licence's, in the right panel.
+    const auto check_servers_drawn = [&] {
+        if (log().find("Wizard page: Check Servers") == std::string::npos)
+            return false;
+        const shell::image now = s.screenshot();
+        int differ = 0;
+        for (int y = 100; !now.empty() && y < 450; y += 2)
+            for (int x = 220; x < 780; x += 2)
+                differ += now.at(x, y) != license.at(x, y);
+        return differ > 200;
+    };
+    ASSERT_TRUE(shell::wait_until(check_servers_drawn, 20000)) << s.last_shot;
+    const double shown = seconds_since(clicked);
+    const clock::time_point asked = clock::now();
+    switch (GetParam().way) {
+    case way_out::quit_clicked:
+        click(quit_button);
+        break;
+    case way_out::window_closed:
+        ASSERT_TRUE(s.close_window());
+        break;
+    case way_out::sigterm:
+        s.process->signal(SIGTERM);
+        break;
+    }
+    EXPECT_EQ(s.process->wait_exit(20000), 0);
+    const double ended = seconds_since(asked);
+    std::printf("click to Check Servers drawn: %.2f s; way out to the end of the program: %.2f s\n", shown,
+                ended);
+    EXPECT_LT(shown, 2.0);
+    EXPECT_LT(ended, 3.0);
+    EXPECT_NE(log().find("\nClean exit from threads.\n"), std::string::npos) << log();
+    ASSERT_FALSE(work.empty());
+    EXPECT_FALSE(exists(work)) << work;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, HungLookUpTest,
+                         testing::Values(lookup_row{"QuitButton", way_out::quit_clicked},
+                                         lookup_row{"WindowClosed", way_out::window_closed},
+                                         lookup_row{"Sigterm", way_out::sigterm}),
+                         [](const testing::TestParamInfo<lookup_row>& i) {
+                             return std::string(i.param.name);
+                         });
 
 TEST_F(DemoRoadProgramTest, FormatsNewerThanTheInstallerOpenTheDownloadPageAndQuit) {
     const std::string record = s.home.file("xdg-open.txt");
