@@ -257,6 +257,7 @@ void parse_head(http_connection* c) {
             }
             c->status_code = code;
             c->status_text = line.size() > 13 ? line.substr(13) : std::string();
+            c->http_1_0 = line.compare(0, 8, "HTTP/1.0") == 0;
         } else {
             size_t colon = line.find(':');
             if (colon != std::string::npos && colon > 0) {
@@ -557,8 +558,18 @@ int HTTP_conn_state(const http_connection* c) {
 }
 
 bool HTTP_conn_reusable(http_connection* c, uint32_t ipv4, int port) {
+    // An HTTP/1.1 connection persists unless the response says "close"; an HTTP/1.0 one only when it says
+    // "keep-alive". The header is a list of options.
+    bool close = false, keep_alive = false;
     auto connection = c->headers.find("Connection");
-    if (connection != c->headers.end() && equal_nocase(connection->second, "close"))
+    if (connection != c->headers.end()) {
+        std::stringstream options(connection->second);
+        for (std::string option; std::getline(options, option, ',');) {
+            close = close || equal_nocase(trim_blanks(option), "close");
+            keep_alive = keep_alive || equal_nocase(trim_blanks(option), "keep-alive");
+        }
+    }
+    if (close || (c->http_1_0 && !keep_alive))
         return false;
     if (c->spoiled || c->address != ipv4 || c->port != port || !c->socket || c->socket->get_state() != 3 ||
         c->socket->is_eof())
@@ -578,6 +589,7 @@ void HTTP_send_request(http_connection* c, const std::string& path, bool with_bo
     c->content_length = -1;
     c->status_code = 0;
     c->status_text.clear();
+    c->http_1_0 = false;
     c->bytes_received = 0;
     c->body_cap = -1;
     c->answered = false;

@@ -56,6 +56,7 @@ struct http_connection {
     std::atomic<bool> headers_done{false};
     int status_code = -1; // -1 until a status line is read; 0 when no socket was made
     std::string status_text;
+    bool http_1_0 = false; // the status line says HTTP/1.0: the connection persists only when asked to
     std::map<std::string, std::string, http_name_less> headers; // the first value of each name
     FILE* output = nullptr;
     std::string output_path;
@@ -174,8 +175,9 @@ float HTTP_percent_complete(const http_connection* c);
 // | 5 | receiving the body                         |
 int HTTP_conn_state(const http_connection* c);
 
-// True when `c` may carry the next request to `ipv4`:`port`: no "Connection: close", same address and
-// port, connected, no end of stream, nothing unread, and the peer has not closed the idle connection.
+// True when `c` may carry the next request to `ipv4`:`port`: no "close" among the Connection options (and
+// "keep-alive" among them after an HTTP/1.0 response), same address and port, connected, no end of stream,
+// nothing unread, and the peer has not closed the idle connection.
 bool HTTP_conn_reusable(http_connection* c, uint32_t ipv4, int port);
 
 std::string HTTP_status_text(const http_connection* c);

@@ -208,19 +208,34 @@ TEST_F(HttpClientTest, AuthorizationGoesOnlyToTheBetaArtServerForBetaArt) {
     EXPECT_EQ(log().find("pebblerw83"), std::string::npos);
 }
 
-TEST_F(HttpClientTest, ConnectionCloseInAnyCaseMakesTheNextRequestUseANewConnection) {
-    for (const char* close_header : {"Connection: Close\r\n", "connection: CLOSE\r\n"}) {
-        SCOPED_TRACE(close_header);
+TEST_F(HttpClientTest, AResponseThatEndsItsConnectionMakesTheNextRequestUseANewOne) {
+    const struct {
+        const char* name;
+        std::string first;
+        int connections; // 2: the second request must come on a new connection
+    } cases[] = {
+        {"close", ok("one", "Connection: Close\r\n"), 2},
+        {"close in other case", ok("one", "connection: CLOSE\r\n"), 2},
+        {"close among other options", ok("one", "Connection: Upgrade, close\r\n"), 2},
+        {"HTTP/1.0 without keep-alive", "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\none", 2},
+        {"HTTP/1.0 with keep-alive",
+         "HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 3\r\n\r\none", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         test::LoopbackServer server;
         ASSERT_TRUE(server.ok());
-        server.accept().read_request().send(ok("one", close_header)).accept().read_request().send(ok("two"));
+        server.accept().read_request().send(c.first);
+        if (c.connections == 2)
+            server.accept();
+        server.read_request().send(ok("two"));
         server.start();
         use_proxy(server.port());
         EXPECT_EQ(fetch(3, "www.aerivon.example", "/one"), 1);
         EXPECT_EQ(fetch(3, "www.aerivon.example", "/two"), 1);
         EXPECT_EQ(test::read_file(dest), "two");
         ASSERT_TRUE(server.wait_done()) << server.error();
-        EXPECT_EQ(server.connections(), 2);
+        EXPECT_EQ(server.connections(), c.connections);
         HTTP_clear();
     }
 }
