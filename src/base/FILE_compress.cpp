@@ -31,6 +31,12 @@ constexpr int kWriteFailed = 20004;
 
 // Why this thread's last expansion returned 20002.
 thread_local FILE_read_failure last_failure = FILE_read_failure::none;
+// The errno of this thread's last failed archive open through zip_open_utf8; 0 after one that opened.
+thread_local int zip_open_errno = 0;
+
+// An archive that could not be opened for want of a descriptor or memory: this machine's failure, which
+// the archive's own errno names, not a damaged archive (20001).
+bool out_of_resources(int err) { return err == EMFILE || err == ENFILE || err == ENOMEM; }
 
 // 20002, noting why.
 int read_failed(FILE_read_failure why) {
@@ -182,7 +188,10 @@ voidpf ZCALLBACK zip_open_utf8(voidpf, const void* filename, int mode) {
         fmode = "wb";
     if (!filename || !fmode)
         return nullptr;
-    return FILE_fopen_utf8(static_cast<const char*>(filename), fmode);
+    errno = 0;
+    FILE* f = FILE_fopen_utf8(static_cast<const char*>(filename), fmode);
+    zip_open_errno = f ? 0 : errno;
+    return f;
 }
 
 void log_entry_failure(int code, int line, const std::string& path) {
@@ -367,8 +376,14 @@ int zip_to_file(const std::string& zip_path, const std::string& folder, uint64_t
     zlib_filefunc64_def functions;
     fill_fopen64_filefunc(&functions);
     functions.zopen64_file = zip_open_utf8;
+    zip_open_errno = 0;
     unzFile zip = unzOpen2_64(absolute.c_str(), &functions);
-    if (!zip) {
+    if (!zip && out_of_resources(zip_open_errno)) {
+        log_line("Zip to file could not open " + absolute + ": error " + std::to_string(zip_open_errno) +
+                 ".");
+        site.set(603);
+        result = zip_open_errno;
+    } else if (!zip) {
         log_line("OK I am about to report that I could not open a zip file for extraction!");
         log_line("That incoming file is " + absolute);
         log_line(std::string("In c-form, it is ") + absolute.c_str());
@@ -455,7 +470,7 @@ int FILE_7z_to_folder(const std::string& archive_path, const std::string& folder
     archive_read_set_seek_callback(a, input_seek);
     archive_read_set_skip_callback(a, input_skip);
     if (archive_read_open1(a) != ARCHIVE_OK)
-        result = kOpenFailed;
+        result = archive_errno(a) == ENOMEM ? ENOMEM : kOpenFailed;
     const mode_t mask = current_umask();
     while (result == 0) {
         struct archive_entry* entry = nullptr;

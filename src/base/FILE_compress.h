@@ -40,7 +40,8 @@ int FILE_md5_hex(const std::string& path, std::string& out);
 // make their folder (one level; an existing one is fine); file entries need their folder to exist.
 // Names beginning with "__MACOSX" and link entries are skipped. An entry larger than `entry_limit` bytes
 // (declared, or found while reading) is refused with 20002 and its partial file removed. Returns 0, 20001
-// when the archive cannot be opened, a refused name 20002, or the first failing entry's code (minizip's,
+// when the archive cannot be opened (but EMFILE, ENFILE or ENOMEM when its file could not be opened for
+// want of a descriptor or memory), a refused name 20002, or the first failing entry's code (minizip's,
 // errno, 20002, 20004).
 // With `only`, just the file entry of that (normalised) name is written and no folder is made; the names of
 // the other file entries go to `skipped` (when given). Every name is still checked.
@@ -60,10 +61,10 @@ int FILE_zip_entry_to_file(void* zip, const std::string& path, const unz_file_in
 // nothing, so the folders must exist. With `use_name` the output path of each entry is `folder` +
 // the text that `name` held on entry (which must pass FILE_is_safe_relative); when `name` is given it
 // receives the last output path. Returns 0, the errno of a failed archive open, 20001 when it is no
-// 7z archive, 20002 for a header, name, data, decoding or CRC failure (also for encrypted entries),
-// errno when an output cannot be made, written or closed (20004 without an errno). An entry larger than
-// `entry_limit` bytes fails with 20002 as soon as that many have been written.
-// `only` and `skipped` as for zip_to_file.
+// 7z archive (ENOMEM when no memory was left to read it as one), 20002 for a header, name, data, decoding or
+// CRC failure (also for encrypted entries), errno when an output cannot be made, written or closed (20004
+// without an errno). An entry larger than `entry_limit` bytes fails with 20002 as soon as that many have been
+// written. `only` and `skipped` as for zip_to_file.
 int FILE_7z_to_folder(const std::string& archive_path, const std::string& folder, std::string* name = nullptr,
                       bool use_name = false, uint64_t entry_limit = FILE_NO_ENTRY_LIMIT,
                       const std::string* only = nullptr, std::vector<std::string>* skipped = nullptr);

@@ -89,6 +89,13 @@ std::shared_ptr<http_lookup> start_lookup(const std::string& host, int* error) {
     return lookup;
 }
 
+// The output file failed with `error` (0: a short write without an errno): the transfer fails on this
+// machine's account.
+void file_failure(http_connection* c, int error) {
+    c->os_error = error != 0 ? error : err_short_write;
+    c->file_failed = true;
+}
+
 // Closes the output file, cut to the body bytes written (what a longer earlier body left beyond them
 // goes); a failing cut or close (a full disk shows here) becomes the OS error when `checked`.
 void close_output(http_connection* c, bool checked) {
@@ -105,7 +112,7 @@ void close_output(http_connection* c, bool checked) {
         errno = saved;
     c->output = nullptr;
     if (r != 0 && checked && c->os_error == 0)
-        c->os_error = errno ? errno : err_short_write;
+        file_failure(c, errno);
 }
 
 // A new connection to (address, port): a socket whose connect has started, or none with the reason.
@@ -209,7 +216,7 @@ void finish_head(http_connection* c) {
         const int fd = open(c->output_path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
         c->output = fd >= 0 ? fdopen(fd, "wb") : nullptr;
         if (!c->output) {
-            c->os_error = errno ? errno : EIO;
+            file_failure(c, errno ? errno : EIO);
             if (fd >= 0)
                 close(fd);
         }
@@ -293,7 +300,7 @@ void take_body(http_connection* c, const char* data, size_t size) {
             size_t written = std::fwrite(data, 1, take, c->output);
             c->bytes_received += static_cast<int64_t>(written);
             if (written < take)
-                c->os_error = errno ? errno : err_short_write;
+                file_failure(c, errno);
         } else if (c->output_path.empty()) {
             c->bytes_received += static_cast<int64_t>(take); // no destination: counted and dropped
         }
@@ -498,6 +505,12 @@ std::string HTTP_failure_text(int key) {
     return slot == manager.slots.end() || !slot->second ? std::string() : slot->second->failure;
 }
 
+bool HTTP_failure_on_this_machine(int key) {
+    auto slot = manager.slots.find(key);
+    return slot != manager.slots.end() && slot->second && slot->second->failure_error != 0 &&
+           slot->second->failure_local;
+}
+
 int HTTP_failure_error(int key) {
     auto slot = manager.slots.find(key);
     return slot != manager.slots.end() && slot->second ? slot->second->failure_error : 0;
@@ -598,6 +611,7 @@ void HTTP_send_request(http_connection* c, const std::string& path, bool with_bo
     c->interim_blocks = 0;
     c->bad_framing = false;
     c->os_error = 0;
+    c->file_failed = false;
     c->body_samples.clear();
     close_output(c, false);
     c->last_activity = now();
@@ -706,6 +720,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
             return 0; // still looking up; a finished earlier transfer is not this one
         if (cached->second == 0) {
             slot.failure_error = err_no_address;
+            slot.failure_local = false;
             FILE_error_text(slot.failure, err_no_address);
             return 2;
         }
@@ -744,6 +759,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
         HTTP_send_request(c, file, false, headers, nullptr, 0, destination);
         c->body_cap = max_body_bytes;
         slot.failure_error = 0;
+        slot.failure_local = false;
         HTTP_io_add(c);
     }
 
@@ -764,6 +780,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
         if (now() - c->last_activity > idle_limit || body_too_slow(c)) {
             write_timeout_report(c, destination, server_name, file);
             slot.failure_error = ETIMEDOUT;
+            slot.failure_local = false;
             FILE_error_text(slot.failure, ETIMEDOUT);
             HTTP_io_remove(c);
             slot.connection.reset();
@@ -779,6 +796,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
         return 1;
     }
     slot.failure_error = write_error_report(c, destination, server_name, file, state, is_err);
+    slot.failure_local = c->file_failed;
     slot.failure = failure_text(c);
     slot.connection.reset();
     return 2;

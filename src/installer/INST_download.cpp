@@ -513,9 +513,17 @@ static int download_pass() {
                 FILE_delete(download); // what arrived of a failed transfer is of no use
                 slot.files_busy[static_cast<size_t>(slot.file)] = false;
                 slot.file = -1;
-                // A server's refusal (a status outside 2xx) has no OS error: its status says what failed.
-                const std::string why = HTTP_failure_error(key) == 0 ? HTTP_failure_text(key) : "";
-                count_failure(i, k, code, why, server.host + url, local);
+                if (HTTP_failure_on_this_machine(key)) {
+                    // The download file could not be written here (a full disk, say): every server would
+                    // meet the same, so none is benched and the install ends now.
+                    LOG_text("DOWNLOADING: " + server.host + url + " could not be written to " + download +
+                             " (error " + std::to_string(code) + "); the install stops.\n");
+                    fail_install(server.host + url, local, code, "");
+                } else {
+                    // A server's refusal (a status outside 2xx) has no OS error: its status says what failed.
+                    const std::string why = HTTP_failure_error(key) == 0 ? HTTP_failure_text(key) : "";
+                    count_failure(i, k, code, why, server.host + url, local);
+                }
             } else {
                 // Expanded off the main thread with its file, which stays busy until a later call takes the
                 // result back and applies it; the slot fetches its next package meanwhile.

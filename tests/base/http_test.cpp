@@ -356,6 +356,7 @@ TEST_F(HttpClientTest, ResponsesThatFailWithTheirReport) {
         // A failed transfer leaves nothing in the slot but the address and the error of its report.
         EXPECT_FLOAT_EQ(HTTP_key_percent(5), 0.0f);
         EXPECT_EQ(HTTP_failure_error(5), c.failure_error);
+        EXPECT_FALSE(HTTP_failure_on_this_machine(5));
         HTTP_clear();
     }
 }
@@ -421,6 +422,7 @@ TEST_F(HttpClientTest, ABodyPastTheCapFailsAndItsPartialFileGoes) {
         EXPECT_EQ(FILE_is_file(dest), c.file_left);
         if (c.result == 2) {
             EXPECT_NE(log().rfind("   GetOSErr   =27\n"), std::string::npos) << log();
+            EXPECT_FALSE(HTTP_failure_on_this_machine(19)); // the server sent too much, not our disk
         }
         HTTP_clear();
     }
@@ -492,6 +494,8 @@ TEST_F(HttpClientTest, AFileThatCannotBeClosedFailsTheTransfer) {
     dest = "/dev/full";
     EXPECT_EQ(fetch(7, "www.aerivon.example", "/a"), 2);
     EXPECT_NE(log().find("   GetOSErr   =28\n"), std::string::npos) << log();
+    EXPECT_EQ(HTTP_failure_error(7), ENOSPC);
+    EXPECT_TRUE(HTTP_failure_on_this_machine(7));
 }
 
 TEST_F(HttpClientTest, AKeptConnectionTheServerClosedIsNotReused) {

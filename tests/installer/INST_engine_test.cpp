@@ -390,7 +390,6 @@ void skip_benches(int result) {
 // on every server, behind the other packages, and fails the update once each server failed it 5 times,
 // with the failing server's error and the package's name on the server. The old file stays.
 TEST_F(EngineTest, ABrokenPackageStopsTheUpdateAndKeepsTheOldFile) {
-    const std::string manual_url = "/pub/Aerivon10Demo/Instructions/Aerivon Manual.txt.zip";
     const std::string check_failed = "The downloaded file does not have the checksum it should have.";
     std::string crc_error, too_large;
     FILE_error_text(crc_error, -105);
@@ -400,6 +399,11 @@ TEST_F(EngineTest, ABrokenPackageStopsTheUpdateAndKeepsTheOldFile) {
         std::vector<std::string> faults;
         std::string error; // the alert's "Error:" text
         const char* why;   // the check named before the alert, for 20002
+        // The package that fails, and the most bytes a file of this process may hold while the update runs
+        // (0: no limit). A failure of this machine ends the update at its first try, on no server's account.
+        const char* path = "Instructions/Aerivon Manual.txt";
+        const char* suffix = ".zip";
+        rlim_t file_size_limit = 0;
     } cases[] = {
         {"--bad-crc", {}, crc_error, nullptr},
         {"--wrong-bytes", {}, check_failed, "signature mismatch"},
@@ -414,6 +418,8 @@ TEST_F(EngineTest, ABrokenPackageStopsTheUpdateAndKeepsTheOldFile) {
          {"mirror1.test/Manual.txt.zip=endless", "mirror2.test/Manual.txt.zip=endless"},
          too_large,
          nullptr},
+        // The disk fills while a 2 MB package arrives: its download file cannot grow past 1 MiB.
+        {"--large=2048", {}, too_large, nullptr, "Resources/large/terrain.dat", "", 1 << 20},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.variant);
@@ -422,45 +428,60 @@ TEST_F(EngineTest, ABrokenPackageStopsTheUpdateAndKeepsTheOldFile) {
         reset_engine();
         generate(*c.variant ? std::vector<std::string>{c.variant} : std::vector<std::string>{});
         copy_installed_v1();
-        const std::string manual = install + "Instructions/Aerivon Manual.txt";
-        const std::string old_bytes = test::read_file(manual);
+        const std::string manual = install + c.path;
+        const bool had = fs::exists(manual);
+        const std::string old_bytes = had ? test::read_file(manual) : "";
+        const std::string url = url_of(c.path, c.suffix);
         test::DemoServer server(release, c.faults);
         ASSERT_TRUE(server.ok()) << server.output();
         Engine engine(server.port(), work);
         const std::string before = log.text();
         std::vector<int> results;
         std::vector<int> failed_at;
-        ASSERT_GT(Engine::update(install,
-                                 [&](int result) {
-                                     results.push_back(result);
-                                     failed_at.push_back(install_failed);
-                                     skip_benches(result);
-                                 }),
-                  0);
+        {
+            // Set once the server runs, so that only this process meets the limit.
+            test::ScopedFileSizeLimit limit(c.file_size_limit);
+            ASSERT_GT(Engine::update(install,
+                                     [&](int result) {
+                                         results.push_back(result);
+                                         failed_at.push_back(install_failed);
+                                         skip_benches(result);
+                                     }),
+                      0);
+        }
         // The call that met the end of the package ended the step.
         const auto first_failed = std::find(failed_at.begin(), failed_at.end(), 1);
         ASSERT_NE(first_failed, failed_at.end());
         EXPECT_EQ(results[static_cast<size_t>(first_failed - failed_at.begin())], 1);
         EXPECT_EQ(first_failed + 1, failed_at.end());
         EXPECT_EQ(install_failed, 1);
-        EXPECT_EQ(test::read_file(manual), old_bytes);
-        EXPECT_EQ(fs::directory_iterator(install + "Instructions")->path().filename(), "Aerivon Manual.txt");
-        EXPECT_EQ(std::distance(fs::directory_iterator(install + "Instructions"), fs::directory_iterator()),
-                  1);
+        ASSERT_EQ(fs::exists(manual), had);
+        EXPECT_EQ(had ? test::read_file(manual) : "", old_bytes);
+        // Nothing else in its folder: no stage folder, no sibling.
+        const fs::path folder = fs::path(manual).parent_path();
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), had ? 1 : 0);
         EXPECT_FALSE(fs::exists(install + "x"));
         EXPECT_FALSE(fs::exists(dir.file("x")));
         expect_no_slot_files();
         const std::string block = log.text().substr(before.size());
         EXPECT_NE(block.find("| The installer cannot extract a file.\n"), std::string::npos) << block;
         EXPECT_NE(block.find("| Destination: " + manual + "\n"), std::string::npos) << block;
-        // Tried 5 times on each server, after every other package was handed out: the rest is installed.
-        for (const char* host : {"mirror1.test", "mirror2.test"})
-            EXPECT_EQ(server.count(manual_url, host), 5) << host;
-        EXPECT_EQ(md5_of(install + "Resources/plugins/read me.txt"),
-                  manifest_map(release, "after_update")["Resources/plugins/read me.txt"]);
+        if (c.file_size_limit == 0) {
+            // Tried 5 times on each server, after every other package was handed out: the rest is installed.
+            for (const char* host : {"mirror1.test", "mirror2.test"})
+                EXPECT_EQ(server.count(url, host), 5) << host;
+            EXPECT_EQ(md5_of(install + "Resources/plugins/read me.txt"),
+                      manifest_map(release, "after_update")["Resources/plugins/read me.txt"]);
+        } else {
+            // This machine's failure: fetched once, and no server benched or asked again.
+            EXPECT_EQ(server.count(url), 1);
+            EXPECT_TRUE(INST_dispenser.failures.empty());
+            EXPECT_TRUE(INST_dispenser.retry_list.empty());
+            for (size_t i = 0; i < INST_dispenser.slots.size(); ++i)
+                EXPECT_NE(INST_slot_status_text(static_cast<int>(i)), "Server is not responding normally.");
+        }
         EXPECT_NE(block.find("| Compressed File: mirror"), std::string::npos) << block;
-        EXPECT_NE(block.find("/pub/Aerivon10Demo/Instructions/Aerivon Manual.txt.zip\n"), std::string::npos)
-            << block;
+        EXPECT_NE(block.find(url + "\n"), std::string::npos) << block;
         EXPECT_EQ(block.find("| The installer cannot extract a file.\n"),
                   block.rfind("| The installer cannot extract a file.\n"))
             << block;

@@ -7,8 +7,14 @@
 #include <filesystem>
 #include <map>
 #include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "base/FILE_compress.h"
+#include "base/FILE_error_text.h"
 #include "base/LANG_localise.h"
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
@@ -17,6 +23,7 @@
 #include "installer/INST_download.h"
 #include "installer/INST_expand.h"
 #include "installer/INST_expand_queue.h"
+#include "installer/INST_work_lock.h"
 #include "installer_fixtures.h"
 #include "support/demo_release.h"
 #include "support/engine_harness.h"
@@ -147,40 +154,85 @@ TEST_F(ConcurrentExpansionTest, TheStepAppliesEachExpansionInALaterCall) {
     EXPECT_EQ(stages(), 0);
 }
 
-// Expansions that fail on this machine (here their folder is gone) and come back in one call give one
-// alert, which names each package as the server has it; the install fails and the step ends.
+// Expansions that fail on this machine (their folder is gone; no descriptor is left to open the archive)
+// and come back in one call give one alert, which names the error and each package as the server has it;
+// the install fails and the step ends, and no server is benched or tried again for them.
 TEST_F(ConcurrentExpansionTest, FailuresOfThisMachineInOneCallGiveOneAlert) {
     test::ScopedOptions options{"--qa_script"};
     LOG_init();
     LANG_restart_for_test("");
-    INST_install_folder = install;
-    INST_servers.servers = {{"mirror1.test", "/pub/", "mirror1.test/pub/"}};
-    file_record r;
-    r.plan_download = 1;
-    r.path = "gone/a";
-    INST_directory.packages = {{r}};
-    r.path = "gone/b";
-    INST_directory.packages.push_back({r});
-    INST_reset_downloads();
-    INST_next_work_item(0, 2);
-    INST_dispenser.slots[0].expanding = 2;
-    for (const char* name : {"a", "b"}) {
-        INST_expansion job;
-        job.package = name[0] - 'a';
-        job.archive = work + name + ".zip";
-        job.suffix = ".zip";
-        job.destination = install + "gone/" + name;
-        job.url = std::string("mirror1.test/pub/gone/") + name + ".zip";
-        INST_expansion_post(job);
+    const struct {
+        const char* name;
+        const char* folder;
+        bool no_descriptor_left; // the archives and the stage folder are there, but the table is full
+        int error;               // the alert's error; 0: not checked
+    } cases[] = {
+        {"their folder is gone", "gone/", false, 0},
+        {"no descriptor left", "f/", true, EMFILE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        INST_install_folder = install;
+        INST_servers.servers = {{"mirror1.test", "/pub/", "mirror1.test/pub/"}};
+        file_record r;
+        r.plan_download = 1;
+        r.path = std::string(c.folder) + "a";
+        INST_directory.packages = {{r}};
+        r.path = std::string(c.folder) + "b";
+        INST_directory.packages.push_back({r});
+        INST_reset_downloads();
+        INST_next_work_item(0, 2);
+        INST_dispenser.slots[0].expanding = 2;
+        // The step makes the stage folder on the main thread before it posts the job.
+        const std::string stage = c.no_descriptor_left ? INST_make_stage_folder(install + c.folder) : "";
+        std::vector<INST_expansion> jobs;
+        for (const char* name : {"a", "b"}) {
+            INST_expansion job;
+            job.package = name[0] - 'a';
+            job.archive = c.no_descriptor_left ? package(name, "new\n") : work + name + ".zip";
+            job.suffix = ".zip";
+            job.destination = install + c.folder + name;
+            job.stage = stage;
+            job.url = std::string("mirror1.test/pub/") + c.folder + name + ".zip";
+            jobs.push_back(job);
+        }
+        // A soft limit within reach, and every descriptor below it taken.
+        rlimit was{};
+        ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &was), 0);
+        std::vector<int> held;
+        if (c.no_descriptor_left) {
+            rlimit low = was;
+            low.rlim_cur = std::min<rlim_t>(was.rlim_cur, 256);
+            ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+            for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+                held.push_back(fd);
+        }
+        for (const INST_expansion& job : jobs)
+            INST_expansion_post(job);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500)); // both are done by then
+        for (int fd : held)
+            close(fd);
+        setrlimit(RLIMIT_NOFILE, &was);
+        const std::string before = log.text();
+        EXPECT_EQ(INST_download_step(), 1);
+        EXPECT_EQ(install_failed, 1);
+        const std::string text = log.text().substr(before.size());
+        EXPECT_EQ(test::count_of(text, "| The installer cannot extract a file.\n"), 1) << text;
+        EXPECT_NE(text.find(std::string("| Compressed File: mirror1.test/pub/") + c.folder),
+                  std::string::npos)
+            << text;
+        std::string error;
+        FILE_error_text(error, c.error);
+        EXPECT_TRUE(c.error == 0 || text.find("| Error: " + error + "\n") != std::string::npos) << text;
+        EXPECT_EQ(text.find("another server is tried"), std::string::npos) << text;
+        EXPECT_TRUE(INST_dispenser.failures.empty());
+        EXPECT_TRUE(INST_dispenser.retry_list.empty());
+        EXPECT_EQ(md5_of(install + c.folder + "a"), "missing");
+        INST_reset_downloads();
+        if (!stage.empty())
+            INST_remove_stage_folder(stage);
+        install_failed = 0;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // both are done by then
-    EXPECT_EQ(INST_download_step(), 1);
-    EXPECT_EQ(install_failed, 1);
-    const std::string text = log.text();
-    EXPECT_EQ(test::count_of(text, "| The installer cannot extract a file.\n"), 1) << text;
-    EXPECT_NE(text.find("| Compressed File: mirror1.test/pub/gone/"), std::string::npos) << text;
-    INST_reset_downloads();
-    install_failed = 0;
 }
 
 } // namespace

@@ -1,13 +1,16 @@
-// Fixtures shared by the installer's tests: a log captured into a file, options set for one test, and the
-// installer's globals restored afterwards.
+// Fixtures shared by the installer's tests: a log captured into a file, options set for one test, a limit
+// on the size of the files written, and the installer's globals restored afterwards.
 #pragma once
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+
+#include <sys/resource.h>
 
 #include "base/FILE_ops.h"
 #include "base/LOG_log.h"
@@ -36,6 +39,35 @@ class LogCapture {
   private:
     TempDir dir_;
     std::string path_;
+};
+
+// Files of this process cannot grow past `bytes` while the object lives (RLIMIT_FSIZE): with SIGXFSZ
+// ignored, a write past it fails with EFBIG, as one on a full file system fails with ENOSPC. Children
+// started meanwhile inherit the limit. 0 changes nothing.
+class ScopedFileSizeLimit {
+  public:
+    explicit ScopedFileSizeLimit(rlim_t bytes) {
+        if (bytes == 0 || getrlimit(RLIMIT_FSIZE, &was_) != 0)
+            return;
+        rlimit low = was_;
+        low.rlim_cur = bytes < was_.rlim_max ? bytes : was_.rlim_max;
+        handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        active_ = setrlimit(RLIMIT_FSIZE, &low) == 0;
+        EXPECT_TRUE(active_);
+    }
+    ~ScopedFileSizeLimit() {
+        if (active_)
+            setrlimit(RLIMIT_FSIZE, &was_);
+        if (handler_ != SIG_ERR)
+            std::signal(SIGXFSZ, handler_);
+    }
+    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+  private:
+    rlimit was_{};
+    bool active_ = false;
+    void (*handler_)(int) = SIG_ERR;
 };
 
 // The command-line options for one test; emptied again afterwards.
