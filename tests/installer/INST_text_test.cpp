@@ -24,6 +24,7 @@
 #include "base/CMND_registry.h"
 #include "base/LANG_localise.h"
 #include "installer/INST_dvd_road.h"
+#include "installer/INST_text.h"
 #include "support/test_support.h"
 #include "ui/APP_screens.h"
 
@@ -298,6 +299,29 @@ TEST(InstTextTest, EveryTextGivenToTheTranslatorHasAFrenchGermanAndRussianEntry)
             ADD_FAILURE() << t.where << ": no " << language << " entry for\nSTRING " << escaped << "====";
         }
     }
+}
+
+// The two-button questions draw each explanation right of its button, so that the two read as one
+// sentence: in German the label must be able to start it (an explanation shared by both buttons says what
+// the question is about).
+TEST(InstTextTest, GermanButtonExplanationsReadOnFromTheirLabel) {
+    LANG_load(2);
+    struct row {
+        const char *label, *explanation, *german;
+    } rows[] = {
+        {"Cancel", "the demo installation and delete partial installation.",
+         "Abbrechen bricht die Demo-Installation ab und l\xC3\xB6scht die teilweise installierte Kopie."},
+        {"Continue", "the demo installation process.", "Fortsetzen setzt die Demo-Installation fort."},
+        {"Cancel", "the installation and delete partial installation.",
+         "Abbrechen bricht die Installation ab und l\xC3\xB6scht die teilweise installierte Kopie."},
+        {"Continue", "the installation process.", "Fortsetzen setzt die Installation fort."},
+        {"Stop", "the update.", "Anhalten h\xC3\xA4lt die Aktualisierung an."},
+        {"Continue", "the update process.", "Fortsetzen setzt die Aktualisierung fort."},
+        {"Stop", "the scenery install.", "Anhalten betrifft die Installation der Szenerie."},
+    };
+    for (const row& r : rows)
+        EXPECT_EQ(inst_text::tr(r.label) + " " + inst_text::tr(r.explanation), r.german) << r.explanation;
+    LANG_reset();
 }
 
 } // namespace
