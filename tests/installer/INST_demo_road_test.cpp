@@ -213,6 +213,20 @@ TEST_F(DemoRoadTest, ThePackageBeingFetchedMovesTheBarAndASlowRateNeverReadsZero
     EXPECT_GT(shown, 0.02f);
     EXPECT_EQ(d.body, "About 5 minutes left in the install, downloading at 1 kilobyte/second with 1 download "
                       "stream.\n\nDownloading at 1 kilobyte/second from mirror1.test.");
+
+    // Benched for another package's fault (its expansion taken back): the transfer it holds goes on, and
+    // so does its line; once it holds none, the bench shows.
+    download_slot& slot = INST_dispenser.slots[0];
+    slot.retry_time = 140.0f;
+    slot.status_text = "Server is not responding normally.";
+    INST_describe_install(&d, &shown, false);
+    EXPECT_NE(d.body.find("\n\nDownloading at 1 kilobyte/second from mirror1.test."), std::string::npos)
+        << d.body;
+    slot.state = 1;
+    INST_describe_install(&d, &shown, false);
+    EXPECT_NE(d.body.find("\n\nmirror1.test: Server is not responding normally..  Will retry in 30 seconds."),
+              std::string::npos)
+        << d.body;
 }
 
 TEST(DiskSpaceTest, FreeSpaceEqualToTheTotalIsEnough) {
