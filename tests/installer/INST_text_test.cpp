@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "base/CMND_registry.h"
+#include "base/FILE_error_text.h"
 #include "base/LANG_localise.h"
 #include "installer/INST_dvd_road.h"
 #include "installer/INST_text.h"
@@ -262,13 +263,16 @@ std::set<std::string> translated_texts(const std::string& path) {
 TEST(InstTextTest, EveryTextGivenToTheTranslatorHasAFrenchGermanAndRussianEntry) {
     const std::string source = std::string(AERIVON_SOURCE_DIR);
     std::vector<source_text> texts = collect_texts(source + "/src");
-    // Two tables whose rows reach the translator through a field: the screens' titles and the commands'
-    // descriptions.
+    // Three tables whose rows reach the translator through a field: the screens' titles, the commands'
+    // descriptions and the error sentences.
     for (int id = 991; id <= 1004; ++id)
         if (const APP_screen_entry* e = APP_screen_lookup(id); e && e->title)
             texts.push_back({e->title, "screen " + std::to_string(id)});
     for (const cmnd_row& row : CMND_builtin)
         texts.push_back({row.description, "command " + std::string(row.path)});
+    for (int code = 1; code <= 20012; code = code == 300 ? 20001 : code + 1)
+        if (const char* english = FILE_error_english(code))
+            texts.push_back({english, "error " + std::to_string(code)});
 
     // The reader itself: literals joined across lines, a named constant, a plural pair, a "?:" choice.
     std::set<std::string> found;
