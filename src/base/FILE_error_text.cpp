@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/LANG_localise.h"
+
 namespace {
 
 struct error_row {
@@ -75,15 +77,22 @@ const error_row error_table[] = {
 
 } // namespace
 
+const char* FILE_error_english(int code) {
+    for (const error_row& row : error_table)
+        if (row.code == code)
+            return row.text;
+    return nullptr;
+}
+
 void FILE_error_text(std::string& out, int code) {
     out.clear();
     if (code == 0)
         return;
-    for (const error_row& row : error_table) {
-        if (row.code == code) {
-            out = row.text;
-            return;
-        }
+    // The table's sentences are the program's own and go through the translator; the C library's
+    // messages are taken as it gives them.
+    if (const char* english = FILE_error_english(code)) {
+        LANG_translate(out, english);
+        return;
     }
     if (code > 0) {
         char buffer[256] = "";
@@ -93,7 +102,7 @@ void FILE_error_text(std::string& out, int code) {
             return;
         }
     }
-    char text[32];
-    std::snprintf(text, sizeof text, "Error code %d", code);
-    out = text;
+    std::string form;
+    LANG_translate(form, "Error code %1:code%");
+    LANG_subst1(out, form, std::to_string(code));
 }

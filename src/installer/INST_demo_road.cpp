@@ -83,6 +83,11 @@ std::string reached_host(const std::string& host) {
     return proxy.empty() ? host : proxy;
 }
 
+// What went wrong with the server-list fetch of result `r` (UTL_fetch_server_list), on HTTP key `key`.
+fetch_fault list_fault(int r, int key) {
+    return r == 4 ? INST_transfer_fault(key) : r == 5 ? INST_fetch_too_new : INST_fetch_unreadable;
+}
+
 // Why the server-list fetch with result `r` failed: the transfer's error, or the file it brought that
 // cannot be read.
 std::string fetch_error(int r, int key) {
@@ -169,7 +174,8 @@ void INST_fetch_directory_file() {
             return;
         const int r = UTL_fetch_server_list(INST_servers);
         if (r != 0 && r != 2)
-            INST_fetch_failed(INST_server_list_fetch, reached_host(UTL_MAKER_HOST), fetch_error(r, 0));
+            INST_fetch_failed(INST_server_list_fetch, reached_host(UTL_MAKER_HOST), fetch_error(r, 0),
+                              list_fault(r, 0));
         if (r == 0) {
             INST_fetch_succeeded(INST_server_list_fetch);
             UTL_install_directory_clear(INST_directory);
@@ -200,7 +206,8 @@ void INST_fetch_directory_file() {
         take_directory_archive(zip, text, work);
         return;
     default:
-        INST_fetch_failed(INST_directory_fetch, reached_host(server->host), HTTP_failure_text(directory_key));
+        INST_fetch_failed(INST_directory_fetch, reached_host(server->host), HTTP_failure_text(directory_key),
+                          INST_transfer_fault(directory_key));
         INST_chosen_server = other_server(INST_chosen_server);
         return;
     }

@@ -2,11 +2,13 @@
 #include "installer/INST_fetch_limits.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 
 #include "base/LANG_localise.h"
 #include "base/LOG_log.h"
 #include "base/PREF_file.h"
+#include "base/http.h"
 
 #include "installer/INST_download.h"
 
@@ -20,6 +22,23 @@ struct pacing {
     float failed_at = 0.0f; // INST_download_clock seconds
     float next_try = 0.0f;
     std::string host, why; // of the last failure
+    fetch_fault fault = INST_fetch_unreached;
+};
+
+// The status line's singular and plural forms, by fault.
+const char* const failure_forms[4][2] = {
+    {"I could not reach %1:server name%: %2:error%. I will try again in %3:seconds% second.",
+     "I could not reach %1:server name%: %2:error%. I will try again in %3:seconds% seconds."},
+    {"%1:server name% did not send the file: %2:error%. I will try again in %3:seconds% second.",
+     "%1:server name% did not send the file: %2:error%. I will try again in %3:seconds% seconds."},
+    {"I could not read the server list from %1:server name%: %2:error%. I will try again in %3:seconds% "
+     "second.",
+     "I could not read the server list from %1:server name%: %2:error%. I will try again in %3:seconds% "
+     "seconds."},
+    {"The server list from %1:server name% is newer than this installer can read. I will try again in "
+     "%3:seconds% second.",
+     "The server list from %1:server name% is newer than this installer can read. I will try again in "
+     "%3:seconds% seconds."},
 };
 
 // One pacing per fetch kind; main thread only.
@@ -39,13 +58,19 @@ bool INST_fetch_due(fetch_kind kind) {
     return now >= paced[kind].next_try || now < paced[kind].failed_at;
 }
 
-void INST_fetch_failed(fetch_kind kind, const std::string& host, const std::string& why) {
+fetch_fault INST_transfer_fault(int key) {
+    const int error = HTTP_failure_error(key);
+    return error == 0 || error == EFBIG ? INST_fetch_not_sent : INST_fetch_unreached;
+}
+
+void INST_fetch_failed(fetch_kind kind, const std::string& host, const std::string& why, fetch_fault fault) {
     pacing& p = paced[kind];
     p.wait = p.wait > 0.0f ? std::min(p.wait * 2.0f, longest_wait) : first_wait;
     p.failed_at = INST_download_clock();
     p.next_try = p.failed_at + p.wait;
     p.host = host;
     p.why = why;
+    p.fault = fault;
     if (PREF_installer.log_actions) {
         LOG_stream << INST_fetch_failure_line(kind) << "\n";
         LOG_stream.flush();
@@ -61,10 +86,7 @@ std::string INST_fetch_failure_line(fetch_kind kind) {
     const float left = std::min(p.wait, p.next_try - now);
     const int seconds = std::max(1, static_cast<int>(std::ceil(left - 0.001f)));
     std::string form, line;
-    LANG_translate_count(
-        form, seconds,
-        "I could not reach %1:server name%: %2:error%. I will try again in %3:seconds% second.",
-        "I could not reach %1:server name%: %2:error%. I will try again in %3:seconds% seconds.");
+    LANG_translate_count(form, seconds, failure_forms[p.fault][0], failure_forms[p.fault][1]);
     LANG_subst3(line, form, p.host, p.why, std::to_string(seconds));
     return line;
 }

@@ -19,16 +19,34 @@ int64_t INST_package_byte_cap(float download_kb);
 // The fetches that are paced.
 enum fetch_kind { INST_server_list_fetch = 0, INST_directory_fetch = 1 };
 
+// What went wrong with a fetch, which its status line tells.
+enum fetch_fault {
+    INST_fetch_unreached = 0,  // the connection failed or broke off: "I could not reach ..."
+    INST_fetch_not_sent = 1,   // the server answered without the file (a status outside 2xx, too many bytes)
+    INST_fetch_unreadable = 2, // the server list arrived but cannot be read
+    INST_fetch_too_new = 3,    // the server list is of a version newer than this installer reads
+};
+
+// The fault of the failed transfer of HTTP key `key` (net_check returned 2): INST_fetch_not_sent when the
+// server answered (no OS error, or the byte cap's EFBIG), else INST_fetch_unreached.
+fetch_fault INST_transfer_fault(int key);
+
 // True when `kind` may start a transfer now: it has not failed, or its wait is over.
 bool INST_fetch_due(fetch_kind kind);
 // The transfer (or the reading of what it brought) failed: the next try waits. `host` is whom the fetch
-// tried to reach and `why` the error's text; with actions logged, INST_fetch_failure_line goes to the log.
-void INST_fetch_failed(fetch_kind kind, const std::string& host = "", const std::string& why = "");
+// tried to reach, `why` the error's text and `fault` what went wrong; with actions logged,
+// INST_fetch_failure_line goes to the log.
+void INST_fetch_failed(fetch_kind kind, const std::string& host = "", const std::string& why = "",
+                       fetch_fault fault = INST_fetch_unreached);
 // It succeeded: no wait now, and 1 s after the next failure.
 void INST_fetch_succeeded(fetch_kind kind);
-// While `kind` waits to try again after a failure, the pages' status line, translated: "I could not reach
-// <host>: <why>. I will try again in <n> seconds." (n the whole seconds left, rounded up; the singular form
-// for 1). Empty when it has not failed since its last success or while it tries again.
+// While `kind` waits to try again after a failure, the pages' status line, translated, by the fault:
+// | INST_fetch_unreached  | "I could not reach <host>: <why>. I will try again in <n> seconds."          |
+// | INST_fetch_not_sent   | "<host> did not send the file: <why>. I will try ..."                        |
+// | INST_fetch_unreadable | "I could not read the server list from <host>: <why>. I will try ..."        |
+// | INST_fetch_too_new    | "The server list from <host> is newer than this installer can read. I will ..." |
+// (n the whole seconds left, rounded up; the singular form for 1). Empty when it has not failed since its
+// last success or while it tries again.
 std::string INST_fetch_failure_line(fetch_kind kind);
 
 // The seconds the next try of `kind` waits for after the current failure; 0 when it has not failed.

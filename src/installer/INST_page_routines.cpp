@@ -82,10 +82,13 @@ std::string install_body(bool finished_lines) {
         const download_slot* slot = i < static_cast<int>(INST_dispenser.slots.size())
                                         ? &INST_dispenser.slots[static_cast<size_t>(i)]
                                         : nullptr;
+        // A server benched for another package's fault goes on with the transfer it holds: its bench
+        // shows only once it holds none.
+        const bool fetching = slot && slot->state == 0 && slot->package_index < entries;
         std::string line;
         if (finished_lines && (!slot || (now >= slot->retry_time && slot->package_index >= entries))) {
             line = tr1("\n\n%1:server% is finished.", host);
-        } else if (!slot || now >= slot->retry_time) {
+        } else if (!slot || fetching || now >= slot->retry_time) {
             const float slot_kb = slot ? slot->size_finished + slot->size_in_progress : 0.0f;
             // A server whose bytes are arriving does not read 0.
             const bool receiving = slot && slot->state == 0 && slot->size_in_progress > 0.0f;

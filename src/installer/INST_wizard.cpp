@@ -62,22 +62,15 @@ void draw_step_list() {
     }
 }
 
-// The body from (230, 440), wrapped at 540. A body that would reach below `bottom` is drawn smaller (the
-// same font scaled down about its top left corner, wrapped wider by as much) until it ends above it.
+// The body from (230, 440), wrapped at 540. A body that would reach below `bottom` starts higher, up to a
+// line step under the title, so that it ends above it. It is never drawn smaller: the interface font is
+// the smallest text of the program, and scaled below it a text is too small to read.
 void draw_body(const std::string& body, float bottom) {
-    constexpr float x = 230.0f, y = 440.0f, wrap = 540.0f;
+    constexpr float x = 230.0f, wrap = 540.0f, title_y = 480.0f;
     const float line = OGL_line_step(0);
-    float k = 1.0f;
-    while (k > 0.5f &&
-           y - line * k * static_cast<float>(OGL_layout_string(body, wrap / k, 0).size() - 1) - 3.0f * k <
-               bottom)
-        k -= 0.05f;
-    if (k >= 1.0f) {
-        OGL_draw_string(52, x, y, body, wrap, 0, 0, 1.0f);
-        return;
-    }
-    const BTN_scale_scope smaller(x, y, k);
-    OGL_draw_string(52, x, y, body, wrap / k, 0, 0, 1.0f);
+    const float lines = static_cast<float>(OGL_layout_string(body, wrap, 0).size());
+    const float y = std::clamp(bottom + 3.0f + line * (lines - 1.0f), 440.0f, title_y - line - 2.0f);
+    OGL_draw_string(52, x, y, body, wrap, 0, 0, 1.0f);
 }
 
 void draw_progress(const page_desc& d) {
@@ -182,7 +175,12 @@ int INST_draw_text_button(float x, float y, int item, int align, float* width, i
     const float t0 = row / 128.0f, t1 = (row + word_height) / 128.0f;
     const OGL_quad_corner corners[4] = {
         {x0, wy, s0, t0}, {x0, wy + wh, s0, t1}, {x0 + ww, wy + wh, s1, t1}, {x0 + ww, wy, s1, t0}};
-    OGL_draw_atlas_quad(ui_atlas_ref, 113, dim ? 0.5f : 1.0f, corners, 1, 1, 0);
+    // A word drawn smaller blends its texels: nearest sampling would drop whole rows of the atlas's
+    // letters (a flat top, an E without its bar).
+    if (k < 1.0f)
+        OGL_draw_atlas_quad_smooth(ui_atlas_ref, 113, dim ? 0.5f : 1.0f, corners, 1, 1, 0);
+    else
+        OGL_draw_atlas_quad(ui_atlas_ref, 113, dim ? 0.5f : 1.0f, corners, 1, 1, 0);
     {
         static const char* const words[7] = {"QUIT",        "GO BACK",    "CONTINUE", "SELECT ALL",
                                              "SELECT NONE", "BUY ONLINE", "OPTIONS"};

@@ -36,7 +36,7 @@ struct page_desc {
     std::vector<std::string> choice_labels;
     std::vector<page_fn> choice_targets;
     bool (*cancel_confirmation)() = nullptr; // asked when QUIT is clicked; false keeps the program running
-    float body_bottom = 60.0f; // the body ends above this line (drawn smaller when it would not)
+    float body_bottom = 60.0f; // the body ends above this line (starting higher when it would not)
 };
 
 // The page shown (null: quit) and the page shown in the last frame.

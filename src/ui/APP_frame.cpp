@@ -169,8 +169,8 @@ void APP_map_mouse(int px, int py, bool second_window, int second_monitor_mode, 
 bool APP_close_box_hit(int screen, float x, float y, float w, float h) {
     if (!is_closable(screen))
         return false;
-    const bool top_band = y >= h - 20 && y <= h;
-    return top_band && ((x >= 0 && x <= 25) || (x >= w - 25 && x <= w));
+    // The close box's corner only: the other corner draws nothing.
+    return y >= h - 20 && y <= h && x >= w - 25 && x <= w;
 }
 
 void APP_close_box_check(int button) {
@@ -254,9 +254,9 @@ int APP_run_one_frame() { return WIN_pump_once(APP_frame_prepare, frame_as_int);
 int APP_shift_down() { return WIN_shift_down() ? 1 : 0; }
 
 void APP_close_screen() {
-    // Before graphics are up there is no frame to show the pressed boxes in.
+    // Before graphics are up there is no frame to show the pressed box in.
     if (APP_graphics_up) {
-        BTN_corner_buttons(1);
+        BTN_close_box(1);
         OGL_swap_buffers();
     }
     ui_state.input.enter = 0;

@@ -28,7 +28,7 @@ void APP_frame();
 int APP_run_one_frame();
 // 1 while a Shift key is held.
 int APP_shift_down();
-// Draws the close boxes pressed and presents the frame (once graphics are up), clears the Enter and Esc
+// Draws the close box pressed and presents the frame (once graphics are up), clears the Enter and Esc
 // flags and makes screen 0 current.
 void APP_close_screen();
 // 0 on screens that are not closed by Return, Esc or their corner boxes: 0, 994 to 997 and 999 to 1003;
@@ -67,8 +67,8 @@ void APP_install_clock_hooks();
 // origin is not taken off; `mouse_screen` then becomes 0, else the current screen id.
 void APP_map_mouse(int px, int py, bool second_window, int second_monitor_mode, float* x, float* y,
                    int* mouse_screen);
-// True when (x, y) lies in one of the 25 x 20 top corners of a w x h view of a closable screen (every
-// screen but those APP_screen_is_dialog calls not closable), edges included.
+// True when (x, y) lies in the 25 x 20 top right corner (the close box's) of a w x h view of a closable
+// screen (every screen but those APP_screen_is_dialog calls not closable), edges included.
 bool APP_close_box_hit(int screen, float x, float y, float w, float h);
 // The close-box check after a press or a menu hover: the menu press handler, then a hit closes the screen.
 void APP_close_box_check(int button);

@@ -28,7 +28,6 @@
 
 namespace {
 
-constexpr float row_height = 12.0f;
 constexpr int max_path = 1023;
 
 struct chooser {
@@ -131,6 +130,9 @@ void chooser_pass(chooser& c) {
     BTN_text_field(30.0f, h - 80.0f, c.field, max_path, "", w - 60.0f, 1);
 
     // The list, with its scroll buttons on the right.
+    // Rows stand a line step and a little apart: closer, the ".." row's dots sit on the next row's
+    // capitals ("Desktop/" reads as a D with a diaeresis).
+    const float row_height = OGL_line_step(0) + 3.0f;
     const float left = 30.0f, right = w - 56.0f, top = h - 100.0f, bottom = 50.0f;
     BTN_frame2(19, left, bottom, right - left, top - bottom, "", 1.0f);
     const int visible = std::max(1, static_cast<int>(std::floor((top - bottom - 4.0f) / row_height)));
@@ -150,7 +152,7 @@ void chooser_pass(chooser& c) {
         const float y0 = top - 2.0f - static_cast<float>(i + 1) * row_height;
         if (row != ".." && c.folder + row == selected)
             OGL_draw_rect(66, 1.0f, left, y0, right - left, row_height);
-        OGL_draw_string(52, left + 6.0f, y0 + 2.0f, row, 9999.0f, 0, 0, 1.0f);
+        OGL_draw_string(52, left + 6.0f, y0 + 4.0f, row, 9999.0f, 0, 0, 1.0f);
         if (in.click[0] && ui_state.captured_id == -1 && in.mouse_x >= left && in.mouse_x <= right &&
             in.mouse_y >= y0 && in.mouse_y < y0 + row_height)
             clicked = row;

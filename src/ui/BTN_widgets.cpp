@@ -230,8 +230,12 @@ void BTN_frame2(int style, float x, float y, float width, float height, const st
     OGL_draw_string(caption_colour, cx, cy, caption, 9999.0f, 0, 0, 1.0f);
     // One close box, in the top right corner (the toolkit's close check serves it).
     if (style == 14 && !no_corner_screen(screen_state.screen_id))
-        OGL_draw_atlas_sprite(screen_state.view_width - 16.0f, screen_state.view_height - 10.0f, 129.0f,
-                              187.0f, 9.0f, 9.0f, 61);
+        BTN_close_box(0);
+}
+
+void BTN_close_box(int pressed) {
+    OGL_draw_atlas_sprite(screen_state.view_width - 16.0f, screen_state.view_height - 10.0f, 129.0f,
+                          pressed ? 206.0f : 187.0f, 9.0f, 9.0f, 61);
 }
 
 void BTN_dialog_frame(int closable, int inner_style) {

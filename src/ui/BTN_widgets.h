@@ -60,6 +60,9 @@ bool BTN_check(float x, float y, int* value, const std::string& label, int look)
 // selected stays selected. Returns the check box's result.
 bool BTN_radio(float x, float y, int* value, const std::string& label, int option);
 
+// The dialogs' one close box, 18 x 18 in the top right corner of the view (centre row 206 of the atlas when
+// pressed, else 187), where APP_close_box_hit takes a click.
+void BTN_close_box(int pressed);
 // The two 18 x 18 close boxes in the top corners of the view (centre row 206 of the atlas with the style
 // flag, else 187). Returns 1 as soon as a click lands on one, leaving the second undrawn; else 0.
 int BTN_corner_buttons(int style_flag);

@@ -214,6 +214,24 @@ void OGL_draw_atlas_quad(int tex_ref, int colour, float alpha, const OGL_quad_co
     glEnd();
 }
 
+void OGL_draw_atlas_quad_smooth(int tex_ref, int colour, float alpha, const OGL_quad_corner corners[4],
+                                int tex_units, int blend_mode, int combiner_mode) {
+    if (tex_ref <= 0) {
+        OGL_draw_atlas_quad(tex_ref, colour, alpha, corners, tex_units, blend_mode, combiner_mode);
+        return;
+    }
+    OGL_set_state(1, tex_units, 1, blend_mode, 1, 1);
+    TMAN_bind_ref(tex_ref, 0, combiner_mode);
+    GLint min_filter = GL_NEAREST, mag_filter = GL_NEAREST;
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min_filter);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &mag_filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    OGL_draw_atlas_quad(tex_ref, colour, alpha, corners, tex_units, blend_mode, combiner_mode);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, min_filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, mag_filter);
+}
+
 void OGL_draw_rect(int colour, float alpha, float x, float y, float width, float height) {
     OGL_set_state(1, 0, 1, 1, 1, 1);
     OGL_set_colour(colour, alpha);

@@ -57,6 +57,10 @@ struct OGL_quad_corner {
 // bindings alone; otherwise the ref is bound on unit 0 with the combiner mode.
 void OGL_draw_atlas_quad(int tex_ref, int colour, float alpha, const OGL_quad_corner corners[4],
                          int tex_units, int blend_mode, int combiner_mode);
+// OGL_draw_atlas_quad sampling the texture bilinearly (its own filters are restored after): a picture drawn
+// smaller than its texels blends them instead of dropping whole rows and columns of a nearest-sampled atlas.
+void OGL_draw_atlas_quad_smooth(int tex_ref, int colour, float alpha, const OGL_quad_corner corners[4],
+                                int tex_units, int blend_mode, int combiner_mode);
 void OGL_draw_rect(int colour, float alpha, float x, float y, float width, float height);
 // A line between pixel centres (each end shifted by 0.5).
 void OGL_draw_line(int colour, float alpha, float x0, float y0, float x1, float y1);

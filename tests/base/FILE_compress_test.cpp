@@ -19,6 +19,7 @@
 #include "base/FILE_compress.h"
 #include "base/FILE_error_text.h"
 #include "base/FILE_ops.h"
+#include "base/LANG_localise.h"
 #include "base/LOG_log.h"
 #include "support/test_support.h"
 
@@ -462,6 +463,17 @@ TEST_F(CompressTest, ErrorTextsAreKeyedByErrnoNames) {
         FILE_error_text(out, code);
         EXPECT_EQ(out, text);
     }
+    // The program's own sentences go through the translator; the C library's messages stay as it gives them.
+    LANG_load(2);
+    for (const auto& [code, text] :
+         std::vector<std::pair<int, std::string>>{{20011, "Der Server wurde im Netzwerk nicht gefunden"},
+                                                  {ECONNREFUSED, "Connection refused"},
+                                                  {-105, "Fehlercode -105"}}) {
+        std::string out;
+        FILE_error_text(out, code);
+        EXPECT_EQ(out, text);
+    }
+    LANG_reset();
 }
 
 // Every 7z of the shared corpus that 7-Zip itself expands gives the same bytes; the rest fail without

@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include "base/APP_clock.h"
+#include "base/LANG_localise.h"
 #include "base/http.h"
 #include "installer/INST_demo_road.h"
 #include "installer/INST_download.h"
+#include "installer/INST_fetch_limits.h"
 #include "installer/INST_page_routines.h"
 #include "installer/INST_update_road.h"
 #include "installer/INST_wizard.h"
@@ -83,6 +85,50 @@ TEST_F(DemoRoadTest, CheckServersShowsEachFetchState) {
     int result = 0;
     EXPECT_EQ(page(&result).next, INST_page_pick_destination_demo);
     EXPECT_EQ(result, 1);
+}
+
+// The status line of a failed server-list fetch says what went wrong, in the user's language: "could not
+// reach" only when the connection failed.
+TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
+    const struct {
+        const char* answer; // nullptr: nothing listens
+        const char *english, *german;
+    } rows[] = {
+        {nullptr, "I could not reach 127.0.0.1: Connection refused. I will try again in 1 second.",
+         "Ich konnte 127.0.0.1 nicht erreichen: Connection refused. Ich versuche es in 1 Sekunde erneut."},
+        {"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n",
+         "127.0.0.1 did not send the file: 404 Not Found. I will try again in 1 second.",
+         "127.0.0.1 hat die Datei nicht gesendet: 404 Not Found. Ich versuche es in 1 Sekunde erneut."},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", // an empty list
+         "I could not read the server list from 127.0.0.1: We could not open a file to read from it. I will "
+         "try again in 1 second.",
+         "Ich konnte die Serverliste von 127.0.0.1 nicht lesen: Eine Datei konnte nicht zum Lesen ge\xC3\xB6"
+         "ffnet werden. Ich versuche es in 1 Sekunde erneut."},
+    };
+    fake_clock_seconds = 100.0f;
+    INST_set_download_clock(fake_clock);
+    for (const auto& row : rows)
+        for (int language : {0, 2}) {
+            SCOPED_TRACE(row.english);
+            if (language)
+                LANG_load(language);
+            HTTP_clear();
+            INST_fetch_succeeded(INST_server_list_fetch);
+            INST_servers = server_list();
+            test::LoopbackServer server;
+            if (row.answer)
+                server.accept().read_request().send(row.answer).close().start();
+            HTTP_manager().proxy_host = "127.0.0.1";
+            HTTP_manager().port = row.answer ? server.port() : 1; // nothing listens on port 1
+            page_desc d;
+            ASSERT_TRUE(test::Engine::poll([&] {
+                INST_page_check_servers(0, &(d = page_desc()));
+                return !d.status.empty();
+            })) << log.text();
+            EXPECT_EQ(d.status, language ? row.german : row.english);
+            LANG_reset();
+        }
+    INST_fetch_succeeded(INST_server_list_fetch);
 }
 
 // The HTTP answer carrying a directory archive whose directory.txt holds `text`.
@@ -213,6 +259,20 @@ TEST_F(DemoRoadTest, ThePackageBeingFetchedMovesTheBarAndASlowRateNeverReadsZero
     EXPECT_GT(shown, 0.02f);
     EXPECT_EQ(d.body, "About 5 minutes left in the install, downloading at 1 kilobyte/second with 1 download "
                       "stream.\n\nDownloading at 1 kilobyte/second from mirror1.test.");
+
+    // Benched for another package's fault (its expansion taken back): the transfer it holds goes on, and
+    // so does its line; once it holds none, the bench shows.
+    download_slot& slot = INST_dispenser.slots[0];
+    slot.retry_time = 140.0f;
+    slot.status_text = "Server is not responding normally.";
+    INST_describe_install(&d, &shown, false);
+    EXPECT_NE(d.body.find("\n\nDownloading at 1 kilobyte/second from mirror1.test."), std::string::npos)
+        << d.body;
+    slot.state = 1;
+    INST_describe_install(&d, &shown, false);
+    EXPECT_NE(d.body.find("\n\nmirror1.test: Server is not responding normally..  Will retry in 30 seconds."),
+              std::string::npos)
+        << d.body;
 }
 
 TEST(DiskSpaceTest, FreeSpaceEqualToTheTotalIsEnough) {

@@ -7,10 +7,13 @@
 
 #include "base/FILE_error_text.h"
 #include "dvd_fixtures.h"
+#include "installer/INST_scenery_map.h"
 #include "installer/INST_update_road.h"
 #include "support/disc_road_fixture.h"
 #include "support/fake_dialogs.h"
 #include "ui/OGL_font.h"
+#include "ui/OGL_text_record.h"
+#include "ui/OGL_view.h"
 #include "ui/widget_state.h"
 
 namespace {
@@ -303,6 +306,57 @@ TEST_F(DvdRoadGui, FullInstallOverTwoDiscs) {
     EXPECT_EQ(count_in_log("Could not eject the disc at " + disc(0) + "/"), 1);
     EXPECT_EQ(count_in_log("Starting install at "), 1);
     EXPECT_EQ(INST_dvd_install_started, 0);
+}
+
+// The scenery page's body stands above the map at the size of every other text, in each language: never
+// drawn smaller to fit (the disk panel's lines are drawn at that size).
+TEST_F(DvdRoadGui, TheSceneryPageBodyStaysFullSizeAboveTheMap) {
+    generate();
+    insert(disc(0));
+    go(INST_page_dvd_welcome);
+    ASSERT_EQ(describe(INST_page_dvd_welcome).next, INST_page_pick_destination_dvd);
+    click(continue_x, row_y);
+    frames(1);
+    click(continue_x, row_y);
+    click(250, 302);
+    click(continue_x, row_y);
+    ASSERT_EQ(current_page, INST_page_select_scenery_dvd);
+    for (int language : {0, 1, 2, 3, 5}) {
+        SCOPED_TRACE(language);
+        LANG_current_language() = language;
+        if (language)
+            LANG_load(language);
+        else
+            LANG_reset();
+        OGL_load_font(2);
+        INST_load_ui_atlas();
+        OGL_clear_view();
+        OGL_text_record_start();
+        INST_wizard_frame();
+        OGL_text_record_stop();
+        const auto tallest = [](const OGL_drawn_text& t) {
+            float h = 0.0f;
+            for (const OGL_text_rect& g : t.glyphs)
+                h = std::max(h, g.y1 - g.y0);
+            return h;
+        };
+        float body = -1.0f, panel = -1.0f, body_bottom = 0.0f;
+        for (const OGL_drawn_text& t : OGL_text_recorded()) {
+            if (t.text == describe(INST_page_select_scenery_dvd).body) {
+                body = tallest(t);
+                body_bottom = t.ink.y0;
+            } else if (t.text.find("258.0") != std::string::npos || t.text.find('\n') != std::string::npos) {
+                panel = std::max(panel, tallest(t));
+            }
+        }
+        ASSERT_GT(panel, 0.0f);
+        EXPECT_GE(body, panel);
+        EXPECT_GE(body_bottom, INST_SCENERY_MAP_TOP + 1.0f);
+    }
+    LANG_current_language() = 0;
+    LANG_reset();
+    OGL_load_font(2);
+    INST_load_ui_atlas();
 }
 
 TEST_F(DvdRoadGui, AFailedPackageAsksThenGoesOnOrCancelsAndDeletesThePartialCopy) {

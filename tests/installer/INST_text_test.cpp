@@ -22,8 +22,10 @@
 #include <vector>
 
 #include "base/CMND_registry.h"
+#include "base/FILE_error_text.h"
 #include "base/LANG_localise.h"
 #include "installer/INST_dvd_road.h"
+#include "installer/INST_text.h"
 #include "support/test_support.h"
 #include "ui/APP_screens.h"
 
@@ -261,13 +263,16 @@ std::set<std::string> translated_texts(const std::string& path) {
 TEST(InstTextTest, EveryTextGivenToTheTranslatorHasAFrenchGermanAndRussianEntry) {
     const std::string source = std::string(AERIVON_SOURCE_DIR);
     std::vector<source_text> texts = collect_texts(source + "/src");
-    // Two tables whose rows reach the translator through a field: the screens' titles and the commands'
-    // descriptions.
+    // Three tables whose rows reach the translator through a field: the screens' titles, the commands'
+    // descriptions and the error sentences.
     for (int id = 991; id <= 1004; ++id)
         if (const APP_screen_entry* e = APP_screen_lookup(id); e && e->title)
             texts.push_back({e->title, "screen " + std::to_string(id)});
     for (const cmnd_row& row : CMND_builtin)
         texts.push_back({row.description, "command " + std::string(row.path)});
+    for (int code = 1; code <= 20012; code = code == 300 ? 20001 : code + 1)
+        if (const char* english = FILE_error_english(code))
+            texts.push_back({english, "error " + std::to_string(code)});
 
     // The reader itself: literals joined across lines, a named constant, a plural pair, a "?:" choice.
     std::set<std::string> found;
@@ -298,6 +303,29 @@ TEST(InstTextTest, EveryTextGivenToTheTranslatorHasAFrenchGermanAndRussianEntry)
             ADD_FAILURE() << t.where << ": no " << language << " entry for\nSTRING " << escaped << "====";
         }
     }
+}
+
+// The two-button questions draw each explanation right of its button, so that the two read as one
+// sentence: in German the label must be able to start it (an explanation shared by both buttons says what
+// the question is about).
+TEST(InstTextTest, GermanButtonExplanationsReadOnFromTheirLabel) {
+    LANG_load(2);
+    struct row {
+        const char *label, *explanation, *german;
+    } rows[] = {
+        {"Cancel", "the demo installation and delete partial installation.",
+         "Abbrechen bricht die Demo-Installation ab und l\xC3\xB6scht die teilweise installierte Kopie."},
+        {"Continue", "the demo installation process.", "Fortsetzen setzt die Demo-Installation fort."},
+        {"Cancel", "the installation and delete partial installation.",
+         "Abbrechen bricht die Installation ab und l\xC3\xB6scht die teilweise installierte Kopie."},
+        {"Continue", "the installation process.", "Fortsetzen setzt die Installation fort."},
+        {"Stop", "the update.", "Anhalten h\xC3\xA4lt die Aktualisierung an."},
+        {"Continue", "the update process.", "Fortsetzen setzt die Aktualisierung fort."},
+        {"Stop", "the scenery install.", "Anhalten betrifft die Installation der Szenerie."},
+    };
+    for (const row& r : rows)
+        EXPECT_EQ(inst_text::tr(r.label) + " " + inst_text::tr(r.explanation), r.german) << r.explanation;
+    LANG_reset();
 }
 
 } // namespace

@@ -78,8 +78,10 @@ TEST_F(AppFrameTest, CloseBoxCornersCloseDialogsOnly) {
     for (int screen : {998, 993, 994, 0}) {
         SCOPED_TRACE(screen);
         const bool closable = screen == 998 || screen == 993;
-        EXPECT_EQ(APP_close_box_hit(screen, 0, 380, 700, 380), closable);
+        EXPECT_FALSE(APP_close_box_hit(screen, 0, 380, 700, 380)) << "the left corner draws no close box";
+        EXPECT_FALSE(APP_close_box_hit(screen, 25, 360, 700, 380));
         EXPECT_EQ(APP_close_box_hit(screen, 700, 360, 700, 380), closable);
+        EXPECT_EQ(APP_close_box_hit(screen, 675, 380, 700, 380), closable);
         EXPECT_FALSE(APP_close_box_hit(screen, 26, 370, 700, 380));
         EXPECT_FALSE(APP_close_box_hit(screen, 10, 359, 700, 380));
     }
@@ -88,8 +90,10 @@ TEST_F(AppFrameTest, CloseBoxCornersCloseDialogsOnly) {
     rec.mouse_down(&rec, 10, 600 - 370, 0);
     EXPECT_EQ(screen_state.screen_id, 994);
     screen_state.screen_id = 998;
-    ui_state.input.enter = 1;
     rec.mouse_down(&rec, 10, 600 - 370, 0);
+    EXPECT_EQ(screen_state.screen_id, 998);
+    ui_state.input.enter = 1;
+    rec.mouse_down(&rec, 690, 600 - 370, 0);
     EXPECT_EQ(screen_state.screen_id, 0);
     EXPECT_EQ(ui_state.input.enter, 0);
 

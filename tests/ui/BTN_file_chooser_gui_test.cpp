@@ -10,6 +10,7 @@
 #include "golden.h"
 #include "support/fake_dialogs.h"
 #include "ui/OGL_font.h"
+#include "ui/OGL_text_record.h"
 #include "ui/WIN_file_dialog.h"
 
 namespace {
@@ -56,7 +57,9 @@ class BtnFileChooserGuiTest : public edittest::EditGuiFixture {
     // The middle of list row i (0 is the parent row), and of the OK button.
     static where row(int i) {
         return [i] {
-            return std::make_pair(60.0f, screen_state.view_height - 108.0f - 12.0f * static_cast<float>(i));
+            const float step = OGL_line_step(0) + 3.0f;
+            return std::make_pair(60.0f,
+                                  screen_state.view_height - 102.0f - step * (static_cast<float>(i) + 0.5f));
         };
     }
     static where ok_button() {
@@ -83,6 +86,17 @@ TEST_F(FileChooserGoldenGuiTest, PickingAFolderMatchesItsGolden) {
         golden::options opt;
         opt.masks.push_back({x0 + 15, y0 + h - 96, x0 + w - 15, y0 + h - 66}); // the path (a temporary name)
         EXPECT_TRUE(golden::matches("folder_chooser", {x0, y0, x0 + w, y0 + h}, opt));
+        OGL_text_record_start();
+    });
+    s.push_back([] {
+        // The rows stand more than a line step apart: the '/' ending "alpha/" and the one ending "beta/".
+        OGL_text_record_stop();
+        std::vector<OGL_text_rect> slashes;
+        for (const OGL_drawn_text& t : OGL_text_recorded())
+            if ((t.text == "alpha/" || t.text == "beta/") && !t.glyphs.empty())
+                slashes.push_back(t.glyphs.back());
+        ASSERT_EQ(slashes.size(), 2u);
+        EXPECT_GT(slashes[0].y0 - slashes[1].y0, OGL_line_step(0));
     });
     add_click(s, row(2)); // "beta/"
     add_click(s, ok_button());

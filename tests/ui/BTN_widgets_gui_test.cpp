@@ -10,8 +10,10 @@
 #include <tuple>
 #include <vector>
 
+#include "base/APP_alert.h"
 #include "base/APP_clock.h"
 #include "platform/APP_time.h"
+#include "ui/APP_frame.h"
 #include "ui/APP_tooltip.h"
 #include "ui/BTN_widgets.h"
 #include "ui/TEX_manager.h"
@@ -410,6 +412,19 @@ TEST_F(BtnWidgetsGuiTest, FirstCornerButtonClickLeavesTheSecondUndrawn) {
     EXPECT_EQ(pixel(800 - 16, y), corner_colour[0]);
     input(16, y - 10, 1);
     EXPECT_EQ(BTN_corner_buttons(0), 0);
+
+    // A dialog's one close box: closing the screen flashes it pressed, and nothing in the other corner.
+    uitest::clear_to_black();
+    BTN_close_box(0);
+    EXPECT_EQ(pixel(800 - 16, y), corner_colour[0]);
+    EXPECT_EQ(pixel(16, y), uitest::background);
+    uitest::clear_to_black();
+    const int saved_up = APP_graphics_up;
+    APP_graphics_up = 1;
+    APP_close_screen();
+    APP_graphics_up = saved_up;
+    EXPECT_EQ(pixel(800 - 16, y), corner_colour[1]);
+    EXPECT_EQ(pixel(16, y), uitest::background);
 }
 
 // The tooltip and cursor with the frame clock on the injected time.
