@@ -150,6 +150,7 @@ class State:
 
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
+    disable_nagle_algorithm = True
     server_version = "AerivonDemoServer/1.0"
     state = None  # set by main
 
