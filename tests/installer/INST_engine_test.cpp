@@ -624,7 +624,8 @@ TEST_F(EngineTest, ThousandsOfFoldersInstallUnderASmallDescriptorLimit) {
     small.rlim_cur = 256;
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &small), 0);
     int peak = 0;
-    const int calls = Engine::install(install, [&](int) { peak = std::max(peak, open_descriptors()); });
+    const int calls = Engine::install(
+        install, [&](int) { peak = std::max(peak, open_descriptors()); }, 120000); // a long run when loaded
     setrlimit(RLIMIT_NOFILE, &guard.was);
     ASSERT_GT(calls, 0) << log.text();
     EXPECT_EQ(install_failed, 0);
