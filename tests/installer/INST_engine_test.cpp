@@ -612,7 +612,7 @@ int open_descriptors() {
 // one-file folders install under a soft limit of 256 descriptors.
 TEST_F(EngineTest, ThousandsOfFoldersInstallUnderASmallDescriptorLimit) {
     generate({"--folders", "1500"});
-    test::DemoServer server(release); // started before the limit: the server is not under it
+    test::DemoServer server(release, {}, true); // started before the limit: the server is not under it
     ASSERT_TRUE(server.ok()) << server.output();
     Engine engine(server.port(), work);
     struct limit_guard {
