@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The local demo server: serves a sample release (tools/make_sample_release.py) for the installer.
 
-Usage: demo_server.py --root OUT [--port-file FILE] [--port N] [--log FILE] [--fault RULE]...
+Usage: demo_server.py --root OUT [--port-file FILE] [--port N] [--log FILE] [--nodelay] [--fault RULE]...
 
 It listens on 127.0.0.1 only (port 0 picks a free one; --port-file receives the chosen port once the
 server accepts connections) and answers HTTP/1.1 GET requests with keep-alive and a Content-Length, never
@@ -13,6 +13,9 @@ chunked. It routes by host name, so one server stands for the maker's web site a
       {"hosts": {"www.aerivon.example": "maker", "mirror1.test": "mirror", ...},
        "control_host": "control.test"}
     A host that is not listed gets 404. Paths are %-decoded and never leave the document root.
+An answer's body goes out after its headers as the client acknowledges them (Nagle's algorithm: about 40 ms
+a request against a client that delays its acknowledgements); with --nodelay it goes at once, for runs of
+thousands of packages.
 Every request is logged as one JSON line (time, host, path, status, bytes of body sent) to --log FILE
 (appended) or to standard output.
 
@@ -394,6 +397,7 @@ def main():
     parser.add_argument("--port", type=int, default=0, help="port on 127.0.0.1 (default 0: a free one)")
     parser.add_argument("--port-file", help="file that receives the chosen port")
     parser.add_argument("--log", help="file the JSON request lines are appended to (default stdout)")
+    parser.add_argument("--nodelay", action="store_true", help="send answers without Nagle's algorithm")
     parser.add_argument("--fault", action="append", default=[], metavar="RULE", help="see below")
     opts = parser.parse_args()
 
@@ -410,6 +414,7 @@ def main():
         parser.error(str(e))
 
     Handler.state = state
+    Handler.disable_nagle_algorithm = opts.nodelay
     server = Server(("127.0.0.1", opts.port), Handler)
     port = server.server_address[1]
     if opts.port_file:

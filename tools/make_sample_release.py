@@ -36,6 +36,8 @@ Variants (each changes the served release v2 or the installed copy):
   --too-new-directory     the directory file's header says version 1005
   --large KB              release v2 also holds "Resources/large/terrain.dat", KB kilobytes that do not
                           compress (a plain package)
+  --folders N             release v2 also holds N one-file folders, "Resources/folders/NNNN/f.txt" (zip
+                          packages of a few bytes), as a large release lays out its thousands of folders
   --odd-names             release v2 also holds files whose names need percent-encoding in a request:
                           "Resources/odd names/" + "a#b.txt", "c?d.txt", "e%41f.txt", "g h+i.txt" and
                           "café.txt" (zip, plain and 7z packages)
@@ -146,7 +148,7 @@ class FileSpec:
 ODD_NAMES = [("a#b.txt", ZIP), ("c?d.txt", PLAIN), ("e%41f.txt", ZIP), ("g h+i.txt", SEVEN_ZIP), ("café.txt", ZIP)]
 
 
-def release_files(version, expand_past_kb=0, odd_names=False, large_kb=0):
+def release_files(version, expand_past_kb=0, odd_names=False, large_kb=0, folders=0):
     """The files of release 1 or 2, in directory order. GONE files are listed separately."""
     manual = {
         1: b"Aerivon 10 demo manual, first edition.\n" + text_lines("manual-v1", 40),
@@ -175,6 +177,9 @@ def release_files(version, expand_past_kb=0, odd_names=False, large_kb=0):
     if version == 2 and large_kb > 0:
         data = hashlib.shake_256(b"large").digest(large_kb * 1000)
         files.append(FileSpec("Resources/large/terrain.dat", data, PLAIN, role="large"))
+    if version == 2:
+        for i in range(folders):
+            files.append(FileSpec(f"Resources/folders/{i:04d}/f.txt", f"folder {i}\n".encode(), ZIP))
     if version == 2 and odd_names:
         for name, kind in ODD_NAMES:
             files.append(FileSpec("Resources/odd names/" + name, text_lines(name, 8), kind))
@@ -476,6 +481,7 @@ def main():
     parser.add_argument("--too-new-server-list", action="store_true")
     parser.add_argument("--too-new-directory", action="store_true")
     parser.add_argument("--large", type=int, default=0, metavar="KB")
+    parser.add_argument("--folders", type=int, default=0, metavar="N")
     parser.add_argument("--odd-names", action="store_true")
     parser.add_argument("--modify", action="append", choices=["changed", "gone"], default=[])
     parser.add_argument("--discs", action="store_true")
@@ -499,7 +505,7 @@ def main():
     variants = {"changed": variant} if variant else {}
 
     v1 = release_files(1)
-    v2 = release_files(2, opts.expand_past, opts.odd_names, opts.large)
+    v2 = release_files(2, opts.expand_past, opts.odd_names, opts.large, opts.folders)
     v1_by_path = {pkg.path: pkg for pkg in v1}
 
     # Release v1, servable on its own.

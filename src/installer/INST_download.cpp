@@ -39,9 +39,14 @@ namespace {
 // Main thread only: the clock source a test installed, null for the frame clock.
 struct download_state {
     float (*clock_source)() = nullptr;
-    // The stage folder of each destination folder, made when its first package expands and kept until
-    // the download ends.
-    std::map<std::string, std::string> stages;
+    // The stage folder of each destination folder that has jobs in flight, and how many: made for the
+    // first and removed (dropping its lock's descriptor) when the last is taken back, so that the
+    // descriptors held follow the work in flight, not the number of folders in the copy.
+    struct stage_use {
+        std::string path;
+        int jobs = 0;
+    };
+    std::map<std::string, stage_use> stages;
     // When the step was last called, and the longest time between two calls since the download began.
     std::chrono::steady_clock::time_point last_call;
     std::chrono::steady_clock::duration longest_gap{};
@@ -247,9 +252,23 @@ void release_job(const INST_expansion& job) {
     d.size_expanding_expanded = std::max(0.0f, d.size_expanding_expanded - job.expanded_kb);
 }
 
+// The job taken back no longer uses its stage folder; the folder goes when no other job of its folder does.
+void leave_stage(const INST_expansion& job) {
+    if (job.stage.empty())
+        return;
+    std::string folder;
+    FILE_parent_folder(folder, job.destination);
+    const auto it = state.stages.find(folder);
+    if (it == state.stages.end() || it->second.path != job.stage || --it->second.jobs > 0)
+        return;
+    INST_remove_stage_folder(it->second.path);
+    state.stages.erase(it);
+}
+
 // A finished expansion, applied on the main thread in the call that takes it: the record, the sizes, and
 // for a failure the retry on another server (20002) or the end of the install.
 void apply_expansion(const INST_expansion& job) {
+    leave_stage(job);
     download_dispenser& d = INST_dispenser;
     package_list& list = INST_directory.packages;
     if (static_cast<size_t>(job.slot) >= d.slots.size() || static_cast<size_t>(job.package) >= list.size() ||
@@ -286,6 +305,7 @@ void finish_expansions() {
     for (const INST_expansion& job : INST_expansion_release()) {
         log_expanded(job.destination, job.code);
         release_job(job);
+        leave_stage(job);
         if (job.code == 0 && static_cast<size_t>(job.package) < list.size() &&
             !list[static_cast<size_t>(job.package)].empty()) {
             file_record& r = list[static_cast<size_t>(job.package)].back();
@@ -392,19 +412,20 @@ static int take_file(download_slot& s) {
     return static_cast<int>(s.files_busy.size()) - 1;
 }
 
-// The stage folder beside the folder of `destination` ("" when none can be made there: the expansion
-// then makes its own, and reports why it cannot).
+// The stage folder beside the folder of `destination` for a job about to be posted, which leave_stage
+// gives back ("" when none can be made there: the expansion then makes its own, and reports why it cannot).
 static std::string stage_for(const std::string& destination) {
     std::string folder;
     FILE_parent_folder(folder, destination);
     auto it = state.stages.find(folder);
-    if (it != state.stages.end())
-        return it->second;
-    const std::string stage = INST_make_stage_folder(folder);
-    if (stage.empty())
-        return "";
-    state.stages.emplace(folder, stage);
-    return stage;
+    if (it == state.stages.end()) {
+        const std::string stage = INST_make_stage_folder(folder);
+        if (stage.empty())
+            return "";
+        it = state.stages.emplace(folder, download_state::stage_use{.path = stage}).first;
+    }
+    ++it->second.jobs;
+    return it->second.path;
 }
 
 // Drops the transfer of every slot that is busy with a package; deletes the slots' download files and the
@@ -422,7 +443,7 @@ static void abandon_transfers() {
             FILE_delete(slot_file(i, static_cast<int>(f)));
     }
     for (const auto& [folder, stage] : state.stages)
-        INST_remove_stage_folder(stage);
+        INST_remove_stage_folder(stage.path);
     state.stages.clear();
 }
 

@@ -15,8 +15,8 @@
 // of download files in the work folder, "<slot>-<n>.download" (at most 3, made as needed and written over
 // for the whole run, so that the file system is not made to flush new files); a finished download is
 // handed, with its file, to the expansion queue with the stage folder of its destination's folder (one per
-// folder for the whole run), and the slot fetches its next package at once (it waits only while every
-// file of its pool is being expanded). The call that takes a result back applies it to the job's own
+// folder while it has jobs in flight), and the slot fetches its next package at once (it waits only while
+// every file of its pool is being expanded). The call that takes a result back applies it to the job's own
 // package and slot (record, sizes, benching, alerts: a server benched for an expansion keeps the transfer
 // it is on) and frees the file. A plain package's MD5 is computed while its bytes arrive, on a thread of
 // its own (INST_running_md5) that reads the download file 1 MiB behind what the I/O thread wrote; its

@@ -74,18 +74,21 @@ void log_other_entries(const std::vector<std::string>& others, const std::string
         LOG_text(text);
 }
 
+// A private stage folder beside `destination`, for a call that was given none; "" with errno set when
+// none can be made.
+std::string private_stage(const std::string& destination) {
+    std::string target;
+    FILE_parent_folder(target, destination);
+    return INST_make_stage_folder(absolute(target));
+}
+
 // Expands the destination's file out of the archive into the stage folder (a private one made beside the
 // destination when `stage` is empty), checks it there and renames it into place.
 int expand_archive(const std::string& archive, const std::string& destination, const std::string& sig_want,
                    uint64_t limit, bool seven_zip, const std::string& stage, std::string* why) {
-    std::string folder = stage;
-    if (folder.empty()) {
-        std::string target;
-        FILE_parent_folder(target, destination);
-        folder = INST_make_stage_folder(absolute(target));
-        if (folder.empty())
-            return errno ? errno : 20004;
-    }
+    const std::string folder = stage.empty() ? private_stage(destination) : stage;
+    if (folder.empty())
+        return errno ? errno : 20004;
     std::string name;
     FILE_last_component(name, destination);
     std::vector<std::string> others;
@@ -115,13 +118,28 @@ int expand_archive(const std::string& archive, const std::string& destination, c
 }
 
 // Moves the checked plain file into place: one rename over the destination (the old file stays until it),
-// or across file systems a copy through a sibling.
-int move_into_place(const std::string& archive, const std::string& destination) {
+// or across file systems a copy into the stage folder (as `stage` is given or private) and a rename from
+// there. The copy's partial file is never left beside the destination: a run killed in mid-copy leaves it
+// in a stage folder, which the next run's clean-up removes once the lock is free.
+int move_into_place(const std::string& archive, const std::string& destination, const std::string& stage) {
     if (std::rename(absolute(archive).c_str(), absolute(destination).c_str()) == 0)
         return 0;
     if (errno != EXDEV)
         return errno != 0 ? errno : 20004;
-    return FILE_copy(archive, destination);
+    const std::string folder = stage.empty() ? private_stage(destination) : stage;
+    if (folder.empty())
+        return errno ? errno : 20004;
+    std::string name;
+    FILE_last_component(name, destination);
+    const std::string staged = folder + name;
+    int err = FILE_copy(archive, staged);
+    if (err == 0 && std::rename(staged.c_str(), absolute(destination).c_str()) != 0)
+        err = errno ? errno : 20004;
+    if (stage.empty())
+        INST_remove_stage_folder(folder);
+    else if (err != 0)
+        FILE_delete(staged);
+    return err;
 }
 
 } // namespace
@@ -173,7 +191,7 @@ int INST_expand_into_place(const std::string& archive, const std::string& suffix
         if (result == wrong_file && why)
             *why = "signature mismatch";
         if (result == 0)
-            result = move_into_place(archive, destination);
+            result = move_into_place(archive, destination, stage);
     }
     if (!keep_archive)
         FILE_delete(archive);

@@ -7,9 +7,10 @@
 // MD5 and renamed over the destination; the archive's other entries are never written. A stage folder
 // holds its run's lock while it exists (INST_work_lock). A plain file is checked where it lies (or its MD5
 // was computed while it was downloaded) and renamed over the destination; across file systems it is
-// copied into place through a sibling. No entry may grow past the bound its record allows, so a small
-// archive cannot fill the disk. The routine keeps its state on the stack and raises no alert: it runs on
-// the main thread and on work-queue threads.
+// copied into a stage folder and renamed from there, so that a copy cut short lies where the next run's
+// clean-up looks. No entry may grow past the bound its record allows, so a small archive cannot fill the
+// disk. The routine keeps its state on the stack and raises no alert: it runs on the main thread and on
+// work-queue threads.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -30,9 +31,10 @@ std::string INST_package_kind(const std::string& archive);
 // Expands `archive`, a package of the kind `suffix` (".7z", ".zip"; anything else is a plain file), into
 // place at `destination`. Only the entry named like the destination is written, into `stage` (a folder
 // beside the destination, ending in '/', kept for further packages) or, when that is empty, into a private
-// folder made for this call and removed after it. When `sig_want` is 32 hexadecimal characters the
-// installed bytes must have that MD5. The other entries are not written: the first 20 are named in the
-// log, then "… and N more". `archive` is deleted unless `keep_archive`.
+// folder made for this call and removed after it; a plain file copied across file systems goes through the
+// same folder. When `sig_want` is 32 hexadecimal characters the installed bytes must have that MD5. The
+// other entries are not written: the first 20 are named in the log, then "… and N more". `archive` is
+// deleted unless `keep_archive`.
 //
 // Returns 0, or the first error: the expansion's code (errno, 20001, 20002, 20004, minizip's), 20002 when
 // the package lacks the file or its MD5 differs, errno of the copy or rename. For 20002, `why` (when

@@ -19,7 +19,7 @@ struct INST_expansion {
     std::string archive;     // the downloaded file (kept: the slot writes a later download over it)
     std::string suffix;      // the package kind: ".zip", ".7z" or "" (plain)
     std::string destination; // the file's place in the copy
-    std::string stage;       // the stage folder beside the destination, shared by the run
+    std::string stage;       // the stage folder beside the destination, shared by its folder's jobs
     std::string sig_want;
     float expanded_kb = 0.0f;
     float download_kb = 0.0f; // the package's download size, for the pages' progress

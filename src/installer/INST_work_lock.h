@@ -6,9 +6,10 @@
 // folders "aerivon-installer-*" beside its own whose lock it can take: only real folders (not links) that
 // the user owns. A folder without a lock file is left while it is younger than a minute, since a run that
 // is starting may not have made its lock yet. A stage folder (".aerivon-unpack-*", beside the files an
-// expansion puts into place) carries its run's lock too: an flock on the folder itself, held from its
-// making to its removal, so that another run on the same copy removes only the stage folders of runs
-// that are gone.
+// expansion or a copy across file systems puts into place) carries its run's lock too: an flock on the
+// folder itself, held from its making to its removal, so that another run on the same copy removes only
+// the stage folders of runs that are gone. Each held lock is an open descriptor: a run keeps a stage
+// folder only while it has work in it.
 #pragma once
 #include <string>
 

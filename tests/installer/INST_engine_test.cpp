@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "base/FILE_compress.h"
@@ -548,24 +549,33 @@ TEST_F(EngineTest, APackageThatFailsItsCheckIsTakenFromAnotherServer) {
     }
 }
 
-// A run makes one stage folder per folder of the copy and a small pool of download files per slot, each
-// written over by the packages that come in it; a slot fetches its next package while its last one
-// expands. Stage folders and files are gone when the run ends.
+// A run makes one stage folder per folder of the copy while packages of that folder are in flight (never
+// more than the jobs in flight) and a small pool of download files per slot, each written over by the
+// packages that come in it; a slot fetches its next package while its last one expands. Stage folders and
+// files are gone when the run ends.
 TEST_F(EngineTest, OneStageFolderPerFolderAndASmallPoolOfDownloadFilesPerSlotServeTheWholeRun) {
     generate();
     test::DemoServer server(release);
     ASSERT_TRUE(server.ok()) << server.output();
     Engine engine(server.port(), work);
-    std::map<std::string, std::set<std::string>> stages; // folder -> stage names seen
-    std::map<std::string, std::set<ino_t>> files;        // slot file -> inodes seen
-    int fetching_while_expanding = 0;                    // calls that saw a slot do both
-    std::map<size_t, std::pair<int, int>> seen;          // slot -> package index and expansions last call
+    std::map<std::string, size_t> stages;         // folder -> most stage folders seen in it at once
+    size_t most_stages = 0;                       // in the whole copy at once
+    std::map<std::string, std::set<ino_t>> files; // slot file -> inodes seen
+    int fetching_while_expanding = 0;             // calls that saw a slot do both
+    std::map<size_t, std::pair<int, int>> seen;   // slot -> package index and expansions last call
     const auto look = [&](int) {
         if (!fs::exists(install))
             return;
+        std::map<std::string, size_t> now;
         for (const auto& e : fs::recursive_directory_iterator(install))
             if (e.path().filename().string().rfind(".aerivon-unpack-", 0) == 0)
-                stages[e.path().parent_path().string()].insert(e.path().filename().string());
+                ++now[e.path().parent_path().string()];
+        size_t all = 0;
+        for (const auto& [folder, n] : now) {
+            stages[folder] = std::max(stages[folder], n);
+            all += n;
+        }
+        most_stages = std::max(most_stages, all);
         for (const char* name : {"0-0.download", "0-1.download", "0-2.download", "1-0.download",
                                  "1-1.download", "1-2.download", "0-3.download", "1-3.download"}) {
             struct stat st;
@@ -598,8 +608,9 @@ TEST_F(EngineTest, OneStageFolderPerFolderAndASmallPoolOfDownloadFilesPerSlotSer
     }
     EXPECT_GE(in_resources, 2);
     ASSERT_FALSE(stages.empty());
-    for (const auto& [folder, names] : stages)
-        EXPECT_EQ(names.size(), 1u) << folder;
+    for (const auto& [folder, n] : stages)
+        EXPECT_EQ(n, 1u) << folder;
+    EXPECT_LE(most_stages, 2u * 3u); // servers × download files per slot
     ASSERT_FALSE(files.empty());
     for (const auto& [name, inodes] : files)
         EXPECT_LE(inodes.size(), 1u + plain) << name;
@@ -608,6 +619,42 @@ TEST_F(EngineTest, OneStageFolderPerFolderAndASmallPoolOfDownloadFilesPerSlotSer
     expect_no_slot_files();
     for (const auto& e : fs::recursive_directory_iterator(install))
         EXPECT_NE(e.path().filename().string().rfind(".aerivon-unpack-", 0), 0u) << e.path();
+}
+
+// The descriptors this process holds open.
+int open_descriptors() {
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n - 1; // the listing's own
+}
+
+// However many folders the copy has, the download holds descriptors for its work in flight only: 1,500
+// one-file folders install under a soft limit of 256 descriptors.
+TEST_F(EngineTest, ThousandsOfFoldersInstallUnderASmallDescriptorLimit) {
+    generate({"--folders", "1500"});
+    test::DemoServer server(release, {}, true); // started before the limit: the server is not under it
+    ASSERT_TRUE(server.ok()) << server.output();
+    Engine engine(server.port(), work);
+    struct limit_guard {
+        rlimit was{};
+        limit_guard() { getrlimit(RLIMIT_NOFILE, &was); }
+        ~limit_guard() { setrlimit(RLIMIT_NOFILE, &was); }
+    } guard;
+    rlimit small = guard.was;
+    small.rlim_cur = 256;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &small), 0);
+    int peak = 0;
+    const int calls = Engine::install(
+        install, [&](int) { peak = std::max(peak, open_descriptors()); }, 120000); // a long run when loaded
+    setrlimit(RLIMIT_NOFILE, &guard.was);
+    ASSERT_GT(calls, 0) << log.text();
+    EXPECT_EQ(install_failed, 0);
+    expect_files("after_install", "absent_after_install");
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(install + "Resources/folders/0000"), fs::directory_iterator()),
+        1); // its file, and no stage folder left
+    RecordProperty("peak_descriptors", peak);
 }
 
 TEST_F(EngineTest, AResetInMidDownloadDeletesOnlyTheDownloadAndStartsAfresh) {

@@ -1,12 +1,15 @@
-// What a run killed in mid-expansion leaves, and how the next run clears it: the private expansion folder
-// in the copy (removed by the plan) and the work folder under the temporary folder (removed at start-up
-// once its lock is free). A run that is still going keeps its folder.
+// What a run killed in mid-expansion or in mid-copy leaves, and how the next run clears it: the private
+// expansion folder in the copy (removed by the plan) and the work folder under the temporary folder
+// (removed at start-up once its lock is free). A run that is still going keeps its folder.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <iostream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -55,6 +58,31 @@ void kill_child(pid_t pid) {
     waitpid(pid, &status, 0);
 }
 
+// The size of the first file named ".aerivon-copy-*" under `folder` (links not followed), or -1.
+long long copy_sibling_size(const std::string& folder) {
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+        if (e.path().filename().string().rfind(".aerivon-copy-", 0) == 0)
+            return static_cast<long long>(e.file_size());
+    return -1;
+}
+
+// A fresh folder on a file system other than that of `than` ("" when /dev/shm is not one), removed with
+// the object.
+struct OtherFileSystem {
+    std::string path;
+    explicit OtherFileSystem(const std::string& than) {
+        struct stat here, there;
+        std::string tmpl = "/dev/shm/aerivon-test-XXXXXX";
+        if (stat(than.c_str(), &here) == 0 && stat("/dev/shm", &there) == 0 && here.st_dev != there.st_dev &&
+            mkdtemp(tmpl.data()))
+            path = tmpl + "/";
+    }
+    ~OtherFileSystem() {
+        if (!path.empty())
+            fs::remove_all(path);
+    }
+};
+
 // The temporary folder that holds the runs' work folders is the fixture's "work/".
 struct WorkLockTest : test::CopyTest {
     WorkLockTest() : CopyTest("Resources") {}
@@ -84,18 +112,41 @@ TEST_F(WorkLockTest, AKilledExpansionLeavesNothingOnceTheNextRunStarts) {
     });
     kill_child(killed);
     ASSERT_TRUE(caught) << "the expansion was not seen under way";
-    ASSERT_EQ(named(install + "Resources", INST_UNPACK_PREFIX).size(), 1u);
-    ASSERT_EQ(named(base, "aerivon-installer-").size(), 1u);
+
+    // A run killed while it copies a plain package into place from another file system; the copy waits on
+    // the bytes of a pipe. Its partial file is no sibling of the destination.
+    OtherFileSystem other(install);
+    const size_t killed_runs = other.path.empty() ? 1 : 2;
+    if (other.path.empty()) {
+        std::cout << "/dev/shm is no other file system: the copy across file systems is not tried\n";
+    } else {
+        const std::string pipe = other.path + "added.txt";
+        ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+        const pid_t copying = run_child(
+            base, [&] { INST_expand_into_place(pipe, "", install + "Resources/added.txt", "", 1.0f); });
+        int fd = -1;
+        test::Engine::poll([&] { return (fd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) >= 0; });
+        const bool wrote = fd >= 0 && write(fd, "partial", 7) == 7;
+        const bool copying_seen =
+            wrote && test::Engine::poll([&] { return copy_sibling_size(install + "Resources") == 7; });
+        kill_child(copying);
+        if (fd >= 0)
+            close(fd);
+        ASSERT_TRUE(copying_seen) << "the copy was not seen under way";
+        EXPECT_TRUE(named(install + "Resources", ".aerivon-copy-").empty()) << "a sibling of the destination";
+    }
+    ASSERT_EQ(named(install + "Resources", INST_UNPACK_PREFIX).size(), killed_runs);
+    ASSERT_EQ(named(base, "aerivon-installer-").size(), killed_runs);
 
     // A run that is still going, with a stage folder of its own in the copy, and what the clean-up must
     // leave: a link named like a stage (pointing outside the copy), a folder of another name, a stage-named
     // folder outside the copy, a file in place.
     const pid_t alive = run_child(base, [&] { INST_make_stage_folder(install + "Resources/"); });
     ASSERT_TRUE(test::Engine::poll([&] {
-        return named(base, "aerivon-installer-").size() == 2 &&
-               named(install + "Resources", INST_UNPACK_PREFIX).size() == 2;
+        return named(base, "aerivon-installer-").size() == killed_runs + 1 &&
+               named(install + "Resources", INST_UNPACK_PREFIX).size() == killed_runs + 1;
     }));
-    std::string live_stage; // the empty one: the killed run's holds its partial file
+    std::string live_stage; // the empty one: the killed runs' hold their partial files
     for (const std::string& name : named(install + "Resources", INST_UNPACK_PREFIX))
         if (fs::is_empty(install + "Resources/" + name))
             live_stage = name;
@@ -111,7 +162,7 @@ TEST_F(WorkLockTest, AKilledExpansionLeavesNothingOnceTheNextRunStarts) {
     // The next run: its own folder, the clean-up at start, then the plan.
     const std::string own = make_work_folder(base);
     ASSERT_TRUE(INST_lock_work_folder(own));
-    EXPECT_EQ(INST_remove_stale_work_folders(base, own, ""), 1);
+    EXPECT_EQ(INST_remove_stale_work_folders(base, own, ""), static_cast<int>(killed_runs));
     file_record r;
     r.path = "Resources/big.dat";
     r.sig_want = "0123456789abcdef0123456789abcdef";
@@ -129,6 +180,8 @@ TEST_F(WorkLockTest, AKilledExpansionLeavesNothingOnceTheNextRunStarts) {
     EXPECT_TRUE(fs::exists(dir.file("outside/.aerivon-unpack-kept/f")));
     EXPECT_TRUE(fs::exists(install + "Resources/other"));
     EXPECT_EQ(test::read_file(install + "Resources/big.dat"), "old\n");
+    EXPECT_FALSE(fs::exists(install + "Resources/added.txt"));
+    EXPECT_EQ(copy_sibling_size(install), -1);
     EXPECT_EQ(named(base, "aerivon-installer-").size(), 2u); // the live run's and our own
     EXPECT_TRUE(fs::exists(own));
     EXPECT_TRUE(fs::exists(base + "unrelated"));

@@ -118,7 +118,7 @@ std::string raw_http(int port, const std::string& request, int timeout_ms) {
     return response;
 }
 
-DemoServer::DemoServer(const std::string& root, const std::vector<std::string>& faults) {
+DemoServer::DemoServer(const std::string& root, const std::vector<std::string>& faults, bool nodelay) {
     const std::string port_file = dir_.file("port.txt");
     std::vector<std::string> argv = {
         "python3", tools_dir() + "/demo_server.py", "--root", root, "--port-file", port_file,
@@ -127,6 +127,8 @@ DemoServer::DemoServer(const std::string& root, const std::vector<std::string>& 
         argv.push_back("--fault");
         argv.push_back(f);
     }
+    if (nodelay)
+        argv.push_back("--nodelay");
     if (!process_.start(argv, dir_.file("output.txt")))
         return;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);

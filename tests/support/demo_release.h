@@ -31,10 +31,12 @@ struct demo_request {
 // `timeout_ms` passes.
 std::string raw_http(int port, const std::string& request, int timeout_ms = 5000);
 
-// tools/demo_server.py serving `root` with the faults given ("HOST[/SUFFIX]=MODE[@LIMIT]").
+// tools/demo_server.py serving `root` with the faults given ("HOST[/SUFFIX]=MODE[@LIMIT]"), and with
+// --nodelay when `nodelay` (answers without Nagle's wait, for runs of thousands of packages).
 class DemoServer {
   public:
-    explicit DemoServer(const std::string& root, const std::vector<std::string>& faults = {});
+    explicit DemoServer(const std::string& root, const std::vector<std::string>& faults = {},
+                        bool nodelay = false);
     bool ok() const { return ok_; }
     int port() const { return port_; }
     // The requests logged so far, control requests left out.

@@ -137,9 +137,10 @@ class Engine {
         return done ? calls : -1;
     }
 
-    // A fresh install of the served release into `install` (simulator files only); `after` as for download.
-    // download's result, or below 0 when an earlier stage failed.
-    static int install(const std::string& install, const std::function<void(int)>& after = {}) {
+    // A fresh install of the served release into `install` (simulator files only); `after` and `budget_ms`
+    // as for download. download's result, or below 0 when an earlier stage failed.
+    static int install(const std::string& install, const std::function<void(int)>& after = {},
+                       int budget_ms = 20000) {
         INST_install_folder = install;
         INST_set_include_flags(1, 0);
         if (fetch_server_list() != 0 || fetch_directory() != 0)
@@ -148,7 +149,7 @@ class Engine {
         INST_clear_tile_selection();
         INST_compute_totals();
         const int planned = plan_and_make_folders();
-        return planned == 1 ? download(after) : planned - 10;
+        return planned == 1 ? download(after, budget_ms) : planned - 10;
     }
 
     // An update of the copy at `install` (simulator and scenery, as the update road does).
