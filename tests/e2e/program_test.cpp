@@ -18,17 +18,22 @@ namespace {
 const std::string dashes(67, '-');
 const std::string log_name = "Aerivon Installer Log.txt";
 
-// A run under a HOME of its own, with no XDG folders from the machine running the test.
+// A run under a HOME and a TMPDIR of its own, with no XDG folders from the machine running the test. Every
+// run, the early options' and the window alert's alike, leaves TMPDIR as it found it.
 struct home_run {
-    test::TempDir home;
+    test::TempDir home, tmp;
     test::ChildResult run(std::vector<std::string> args) const {
         args.insert(args.begin(), AERIVON_EXE);
-        return test::run_child(args, {{"HOME", home.path()},
-                                      {"XDG_CONFIG_HOME", std::nullopt},
-                                      {"XDG_DATA_HOME", std::nullopt},
-                                      {"DISPLAY", std::nullopt},
-                                      {"WAYLAND_DISPLAY", std::nullopt},
-                                      {"SDL_VIDEODRIVER", "x11"}});
+        test::ChildResult r = test::run_child(args, {{"HOME", home.path()},
+                                                     {"TMPDIR", tmp.path()},
+                                                     {"XDG_CONFIG_HOME", std::nullopt},
+                                                     {"XDG_DATA_HOME", std::nullopt},
+                                                     {"DISPLAY", std::nullopt},
+                                                     {"WAYLAND_DISPLAY", std::nullopt},
+                                                     {"SDL_VIDEODRIVER", "x11"}});
+        EXPECT_TRUE(fs::is_empty(tmp.path()))
+            << "left in TMPDIR: " << fs::directory_iterator(tmp.path())->path();
+        return r;
     }
 };
 
