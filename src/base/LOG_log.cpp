@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <streambuf>
 
 #include "base/APP_clock.h"
 #include "base/UTL_memory.h"
@@ -30,6 +31,80 @@ const char* const level_text[4] = {"D/", "I/", "W/", "E/"};
 static std::recursive_mutex log_lock;
 
 x_ofstream LOG_stream(&log_lock);
+
+namespace {
+
+// LOG_stream's own buffer, in front of its file buffer: what a thread inserts waits in that thread's line
+// until a line feed ends it, and then goes on to the file buffer with the rest of its line in one hold of
+// the log lock, so a line built with chained insertions is never cut by another thread's line. A flush
+// (and the close) hands on the calling thread's unfinished text too; so does an unfinished line that
+// outgrows the thread's 8 KiB.
+class line_buf : public std::streambuf {
+  protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof()))
+            return traits_type::not_eof(c);
+        const char ch = traits_type::to_char_type(c);
+        return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
+    }
+    std::streamsize xsputn(const char* s, std::streamsize count) override {
+        thread_line& line = own_line();
+        size_t n = static_cast<size_t>(count);
+        const char* feed = static_cast<const char*>(memrchr(s, '\n', n));
+        if (!feed && line.used + n <= sizeof line.text) {
+            std::memcpy(line.text + line.used, s, n);
+            line.used += n;
+            return count;
+        }
+        // The thread's line so far and the new text through its last line feed, as one run.
+        const size_t whole = feed ? static_cast<size_t>(feed - s) + 1 : n;
+        lock_guard g(log_lock);
+        bool ok = hand_on(line) && put(s, whole);
+        s += whole;
+        n -= whole;
+        if (n <= sizeof line.text) {
+            std::memcpy(line.text, s, n);
+            line.used = n;
+        } else {
+            ok = put(s, n) && ok;
+        }
+        return ok ? count : 0;
+    }
+    int sync() override {
+        lock_guard g(log_lock);
+        const bool ok = hand_on(own_line());
+        return LOG_stream.file_buffer()->pubsync() == 0 && ok ? 0 : -1;
+    }
+
+  private:
+    using lock_guard = std::lock_guard<std::recursive_mutex>;
+
+    // Trivially destroyed, so that text a thread inserts late in the process's exit still has a place.
+    struct thread_line {
+        char text[8192];
+        size_t used;
+    };
+    static thread_line& own_line() {
+        thread_local thread_line line{};
+        return line;
+    }
+    // Under the log lock.
+    static bool put(const char* s, size_t n) {
+        return n == 0 || LOG_stream.file_buffer()->sputn(s, static_cast<std::streamsize>(n)) ==
+                             static_cast<std::streamsize>(n);
+    }
+    static bool hand_on(thread_line& line) {
+        const bool ok = put(line.text, line.used);
+        line.used = 0;
+        return ok;
+    }
+};
+
+line_buf log_line_buf;
+// Set before any other file's start-up code can insert into LOG_stream: both are defined in this file.
+const bool log_line_buf_set = (LOG_stream.rdbuf(&log_line_buf), true);
+
+} // namespace
 
 // Log state: any thread, under log_lock; `ready` is read without it.
 static struct {
@@ -97,9 +172,22 @@ void LOG_init() {
     log_state.ready.store(true, std::memory_order_release);
 }
 
+// The chunks and LOG_text write to the file buffer itself, past any thread's unfinished line; a failed
+// write shows in LOG_stream's state as before. Under the log lock.
+static void write_to_file(const char* text, size_t n) {
+    if (n > 0 && LOG_stream.file_buffer()->sputn(text, static_cast<std::streamsize>(n)) !=
+                     static_cast<std::streamsize>(n))
+        LOG_stream.setstate(std::ios_base::badbit);
+}
+
+static void flush_file() {
+    if (LOG_stream.file_buffer()->pubsync() != 0)
+        LOG_stream.setstate(std::ios_base::badbit);
+}
+
 static void hand_to_stream(LOG_chunk* c) {
     if (c->written > c->flushed)
-        LOG_stream.write(c->data + c->flushed, c->written - c->flushed);
+        write_to_file(c->data + c->flushed, static_cast<size_t>(c->written - c->flushed));
     c->flushed = c->written;
 }
 
@@ -128,13 +216,13 @@ void LOG_append(const char* begin, const char* end) {
         begin += n;
     }
     if (LOG_stream.good())
-        LOG_stream.flush();
+        flush_file();
 }
 
 void LOG_text(std::string_view text) {
     lock_guard g(log_lock);
-    LOG_stream.write(text.data(), static_cast<std::streamsize>(text.size()));
-    LOG_stream.flush();
+    write_to_file(text.data(), text.size());
+    flush_file();
 }
 
 void LOG_write(int level, const char* tag, const char* format, ...) {
@@ -176,5 +264,5 @@ void LOG_flush() {
     lock_guard g(log_lock);
     for (LOG_chunk* c : log_state.chunks)
         hand_to_stream(c);
-    LOG_stream.flush();
+    flush_file();
 }

@@ -151,6 +151,9 @@ x_ofstream::x_ofstream(std::recursive_mutex* lock) : std::ostream(nullptr), buf_
 x_ofstream::~x_ofstream() = default;
 
 void x_ofstream::close() {
+    // A buffer set in front of the file's own (the log's line buffer) hands on what it holds first.
+    if (rdbuf() && rdbuf() != &buf_)
+        rdbuf()->pubsync();
     if (!buf_.close())
         setstate(std::ios_base::failbit);
 }

@@ -60,7 +60,8 @@ class x_ofstream : public std::ostream {
 
     x_filebuf* file_buffer() { return &buf_; }
     bool is_open() const { return buf_.is_open(); }
-    // Writes what is buffered and closes the file; sets failbit when that fails or nothing was open.
+    // Writes what is buffered (in a buffer set in front of the file's with rdbuf too) and closes the file;
+    // sets failbit when that fails or nothing was open.
     void close();
 
   private:

@@ -91,6 +91,9 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
     std::string text = command_line ? command_line : "";
     char* args[] = {text.data(), nullptr};
     APP_toolkit_init();
+    // Until start-up is through, the run's only work to end is its work folder: the graphics alert ends
+    // the run from inside hl_init, without the exit handlers.
+    APP_set_program_work_end(INST_remove_work_folder);
     hl_init(1, args);
     APP_set_program_work_end(INST_end_work);
     // The work folders of runs that were killed go (the log is open now). A copy restarted from the disc

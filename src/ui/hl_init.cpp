@@ -3,9 +3,11 @@
 
 #include <GL/gl.h>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "base/APP_alert.h"
@@ -244,17 +246,27 @@ void hl_init(int, char** argv) {
     }
     XMAP_set_granularity(WIN_page_size());
 
-    std::string log_path;
-    if (OPT_has("--log_path")) {
-        log_path = OPT_get("--log_path");
+    auto default_log_path = [] {
+        std::string path;
+        FILE_get_special_folder(2, path);
+        return path + "Aerivon Installer Log.txt";
+    };
+    const bool log_path_given = OPT_has("--log_path");
+    const std::string log_path = log_path_given ? OPT_get("--log_path") : default_log_path();
+    if (log_path_given) {
         std::printf("Log path changed to: %s\n", log_path.c_str());
         std::fflush(stdout);
-    } else {
-        FILE_get_special_folder(2, log_path);
-        log_path += "Aerivon Installer Log.txt";
     }
     if (!crash_report) {
         FILE_open_ofstream(LOG_stream, log_path, std::ios_base::out, 0x40);
+        if (!LOG_stream.is_open() && log_path_given) {
+            // A log path that cannot be written (a folder that does not exist) keeps the default log.
+            const int error = errno;
+            const std::string fallback = default_log_path();
+            std::fprintf(stderr, "Could not open the log file %s (%s); the log goes to %s\n",
+                         log_path.c_str(), std::strerror(error), fallback.c_str());
+            FILE_open_ofstream(LOG_stream, fallback, std::ios_base::out, 0x40);
+        }
         LOG_stream << std::fixed;
     }
     write_log_header();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <iomanip>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -203,11 +204,16 @@ TEST(LogBeforeInitDeathTest, WriteAndFlushDoNothingBeforeInit) {
 }
 
 // Eight threads mix LOG_write, LOG_flush and direct lines as worker threads write them (LOG_text), some
-// longer than the stream's buffer. Every direct line must stand whole in the file; with the direct lines
-// taken out, what is left must be every LOG_write line, whole and in each thread's order.
+// longer than the stream's buffer, while the test's own thread builds lines with chained insertions into
+// LOG_stream as the main thread does. Every direct and chained line must stand whole in the file; with
+// them taken out, what is left must be every LOG_write line, whole and in each thread's order.
 std::string direct_line(int t, int n, const std::string& pad) {
     const std::string more(n % 60 == 0 ? 10000 : 0, 'q');
     return STR_printf("[direct t=%d n=%d ", t, n) + pad + more + "]\n";
+}
+
+std::string chained_line(int n, const std::string& pad) {
+    return STR_printf("[chained n=%d ", n) + pad + " 2.50 " + pad + "]\n";
 }
 
 TEST(LogConcurrentTest, ThreadsMixingBothWaysKeepEveryLineWhole) {
@@ -235,6 +241,13 @@ TEST(LogConcurrentTest, ThreadsMixingBothWaysKeepEveryLineWhole) {
             }
         });
     }
+    constexpr int chained = 3000;
+    for (int n = 0; n < chained; ++n) {
+        LOG_stream << "[chained n=" << n << ' ' << pad << ' ' << std::fixed << std::setprecision(2) << 2.5
+                   << ' ' << pad << "]\n";
+        if (n % 50 == 0)
+            LOG_stream.flush();
+    }
     for (std::thread& w : workers)
         w.join();
     LOG_flush();
@@ -242,20 +255,25 @@ TEST(LogConcurrentTest, ThreadsMixingBothWaysKeepEveryLineWhole) {
     ASSERT_FALSE(LOG_stream.fail());
 
     std::string text = test::read_file(path);
-    int next_direct[threads] = {}, next_logged[threads] = {};
+    int next_direct[threads] = {}, next_logged[threads] = {}, next_chained = 0;
     std::string rest;
     size_t pos = 0;
-    for (size_t at; (at = text.find("[direct ", pos)) != std::string::npos;) {
+    for (size_t at; (at = text.find('[', pos)) != std::string::npos;) {
         rest.append(text, pos, at - pos);
         const size_t end = text.find("]\n", at);
         ASSERT_NE(end, std::string::npos);
+        pos = end + 2;
         int t = -1, n = -1;
+        if (std::sscanf(text.c_str() + at, "[chained n=%d ", &n) == 1) {
+            ASSERT_EQ(text.substr(at, end + 2 - at), chained_line(n, pad));
+            EXPECT_EQ(n, next_chained++);
+            continue;
+        }
         ASSERT_EQ(std::sscanf(text.c_str() + at, "[direct t=%d n=%d ", &t, &n), 2);
         ASSERT_TRUE(t >= 0 && t < threads);
         ASSERT_EQ(text.substr(at, end + 2 - at), direct_line(t, n, pad));
         EXPECT_EQ(n, next_direct[t]);
         next_direct[t] = n + 3;
-        pos = end + 2;
     }
     rest.append(text, pos, std::string::npos);
 
@@ -277,6 +295,8 @@ TEST(LogConcurrentTest, ThreadsMixingBothWaysKeepEveryLineWhole) {
         EXPECT_EQ(next_direct[t], per_thread) << t;
         EXPECT_EQ(next_logged[t], per_thread) << t;
     }
+    EXPECT_EQ(next_chained, chained);
+    LOG_stream << std::defaultfloat << std::setprecision(6);
     LOG_stream.clear();
 }
 

@@ -263,11 +263,14 @@ TEST_F(DemoRoadProgramTest, CancellingAfterGoingBackDeletesThePartialCopy) {
 
 // QUIT on the install page asks the cancel question over the page; a quit from outside (SIGTERM, the window
 // closed) while it shows leaves it unanswered: the run ends cleanly and the partial copy stays. So does a
-// SIGTERM while the packages come in. Either way no stage folder stays in the copy, nor the work folder.
+// SIGTERM, or the window destroyed by another X client, while the packages come in. Either way no stage
+// folder stays in the copy, nor the work folder.
+enum class outside_quit { sigterm, close_box, window_destroyed };
+
 struct quit_row {
     const char* name;
     bool question; // QUIT clicked first: the quit comes while the cancel question shows
-    bool close;    // the window closed, else SIGTERM
+    outside_quit how;
 };
 
 void PrintTo(const quit_row& row, std::ostream* out) { *out << row.name; }
@@ -295,8 +298,10 @@ TEST_P(InstallQuitTest, AQuitFromOutsideEndsTheRunCleanlyAndKeepsThePartialCopy)
             EXPECT_EQ(during.at(p.x, p.y), before.at(p.x, p.y))
                 << p.x << ", " << p.y << " in " << s.last_shot;
     }
-    if (row.close)
+    if (row.how == outside_quit::close_box)
         ASSERT_TRUE(s.close_window());
+    else if (row.how == outside_quit::window_destroyed)
+        s.xdo("windowclose " + s.window());
     else
         s.process->signal(SIGTERM);
     EXPECT_EQ(s.process->wait_exit(10000), 0);
@@ -308,9 +313,11 @@ TEST_P(InstallQuitTest, AQuitFromOutsideEndsTheRunCleanlyAndKeepsThePartialCopy)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, InstallQuitTest,
-                         testing::Values(quit_row{"WindowClosedAtTheQuestion", true, true},
-                                         quit_row{"SigtermAtTheQuestion", true, false},
-                                         quit_row{"SigtermMidDownload", false, false}),
+                         testing::Values(quit_row{"WindowClosedAtTheQuestion", true, outside_quit::close_box},
+                                         quit_row{"SigtermAtTheQuestion", true, outside_quit::sigterm},
+                                         quit_row{"SigtermMidDownload", false, outside_quit::sigterm},
+                                         quit_row{"WindowDestroyedMidDownload", false,
+                                                  outside_quit::window_destroyed}),
                          [](const testing::TestParamInfo<quit_row>& i) { return std::string(i.param.name); });
 
 // A resolver that keeps the proxy's name waiting 20 s: Check Servers is drawn at once after CONTINUE, and

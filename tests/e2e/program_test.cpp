@@ -18,17 +18,22 @@ namespace {
 const std::string dashes(67, '-');
 const std::string log_name = "Aerivon Installer Log.txt";
 
-// A run under a HOME of its own, with no XDG folders from the machine running the test.
+// A run under a HOME and a TMPDIR of its own, with no XDG folders from the machine running the test. Every
+// run, the early options' and the window alert's alike, leaves TMPDIR as it found it.
 struct home_run {
-    test::TempDir home;
+    test::TempDir home, tmp;
     test::ChildResult run(std::vector<std::string> args) const {
         args.insert(args.begin(), AERIVON_EXE);
-        return test::run_child(args, {{"HOME", home.path()},
-                                      {"XDG_CONFIG_HOME", std::nullopt},
-                                      {"XDG_DATA_HOME", std::nullopt},
-                                      {"DISPLAY", std::nullopt},
-                                      {"WAYLAND_DISPLAY", std::nullopt},
-                                      {"SDL_VIDEODRIVER", "x11"}});
+        test::ChildResult r = test::run_child(args, {{"HOME", home.path()},
+                                                     {"TMPDIR", tmp.path()},
+                                                     {"XDG_CONFIG_HOME", std::nullopt},
+                                                     {"XDG_DATA_HOME", std::nullopt},
+                                                     {"DISPLAY", std::nullopt},
+                                                     {"WAYLAND_DISPLAY", std::nullopt},
+                                                     {"SDL_VIDEODRIVER", "x11"}});
+        EXPECT_TRUE(fs::is_empty(tmp.path()))
+            << "left in TMPDIR: " << fs::directory_iterator(tmp.path())->path();
+        return r;
     }
 };
 
@@ -115,20 +120,31 @@ TEST(ProgramTest, CommandLineReachesTheLogAsParsed) {
     }
 }
 
+// A log path in a folder that does not exist is told on stderr, and the log stays where it would be.
 TEST(ProgramTest, LogPathOptionTakesTheLog) {
-    home_run h;
-    fs::create_directories(h.home.file("t"));
-    const std::string path = h.home.file("t/log.txt");
-    auto r = h.run({"--log_path=" + path, "--lang=fr"});
-    EXPECT_EQ(r.exit_code, 1);
-    EXPECT_EQ(r.out, "Log path changed to: " + path + "\n");
-    const std::string log = test::read_file(path);
-    EXPECT_THAT(log, StartsWith("Installer log.txt for Aerivon Demo Installer 3.22r1 compiled on "));
-    EXPECT_THAT(log, HasSubstr("\n" + dashes +
-                               "\nApplication was launched with the following command line "
-                               "options...\n\t'--lang'='fr'\n\t'--log_path'='" +
-                               path + "'\n" + dashes + "\n\n"));
-    EXPECT_FALSE(fs::exists(h.home.file(log_name)));
+    for (const bool folder_exists : {true, false}) {
+        SCOPED_TRACE(folder_exists);
+        home_run h;
+        if (folder_exists)
+            fs::create_directories(h.home.file("t"));
+        const std::string path = h.home.file("t/log.txt");
+        auto r = h.run({"--log_path=" + path, "--lang=fr"});
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_EQ(r.out, "Log path changed to: " + path + "\n");
+        const std::string log = test::read_file(folder_exists ? path : h.home.file(log_name));
+        EXPECT_THAT(log, StartsWith("Installer log.txt for Aerivon Demo Installer 3.22r1 compiled on "));
+        EXPECT_THAT(log, HasSubstr("\n" + dashes +
+                                   "\nApplication was launched with the following command line "
+                                   "options...\n\t'--lang'='fr'\n\t'--log_path'='" +
+                                   path + "'\n" + dashes + "\n\n"));
+        EXPECT_EQ(fs::exists(h.home.file(log_name)), !folder_exists);
+        if (!folder_exists) {
+            EXPECT_THAT(r.err, StartsWith("Could not open the log file " + path +
+                                          " (No such file or directory); "
+                                          "the log goes to " +
+                                          h.home.file(log_name) + "\n"));
+        }
+    }
 }
 
 TEST(ProgramTest, LogWithoutOptionsIsTheHeaderAlone) {

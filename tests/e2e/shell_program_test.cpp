@@ -2,6 +2,8 @@
 // log, the language chooser, the preferences, and a run without a display.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/test_support.h"
 #include "ui/shell_harness.h"
 
@@ -108,17 +110,19 @@ TEST_F(ShellProgramTest, AQuitWhileTheLanguageChooserShowsCancelsItAndEndsTheRun
     }
 }
 
-// The window alert ends the run with exit code 1, its first line on stderr, in an automated run as well.
+// The window alert ends the run with exit code 1, its first line on stderr, in an automated run as well;
+// the run's work folder goes with it.
 TEST(ShellProgramNoDisplayTest, TheWindowAlertGoesToStderrAndTheLog) {
     for (bool automated : {false, true}) {
         SCOPED_TRACE(automated);
-        test::TempDir home;
+        test::TempDir home, tmp;
         std::vector<std::string> argv = {AERIVON_EXE, "--lang=en", "--log_path=" + home.file("log.txt")};
         if (automated)
             argv.push_back("--qa_script=1");
         // No video driver named either: the program must not fall back to SDL's invisible offscreen one.
         const test::ChildResult r = test::run_child(argv,
                                                     {{"HOME", home.path()},
+                                                     {"TMPDIR", tmp.path()},
                                                      {"DISPLAY", std::nullopt},
                                                      {"WAYLAND_DISPLAY", std::nullopt},
                                                      {"SDL_VIDEODRIVER", std::nullopt}},
@@ -129,5 +133,6 @@ TEST(ShellProgramNoDisplayTest, TheWindowAlertGoesToStderrAndTheLog) {
         const std::string log = test::read_file(home.file("log.txt"));
         EXPECT_NE(log.find("E/SYS: | " + first), std::string::npos) << log;
         EXPECT_NE(log.find("E/SYS: | (hl_init.cpp:900)"), std::string::npos);
+        EXPECT_TRUE(std::filesystem::is_empty(tmp.path()));
     }
 }

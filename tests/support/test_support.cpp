@@ -32,15 +32,17 @@ TempDir::TempDir() {
     path_ = buf.data();
 }
 
-TempDir::~TempDir() {
+TempDir::~TempDir() { remove_tree(path_); }
+
+void remove_tree(const std::string& path) {
     std::error_code ec;
     // Tests may leave read-only folders behind; make them writable so the removal goes through.
-    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+    for (auto it = std::filesystem::recursive_directory_iterator(path, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
         if (it->is_directory(ec) && !it->is_symlink(ec))
             ::chmod(it->path().c_str(), 0700);
     }
-    std::filesystem::remove_all(path_, ec);
+    std::filesystem::remove_all(path, ec);
 }
 
 ChildResult run_child(const std::vector<std::string>& argv,

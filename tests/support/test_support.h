@@ -23,6 +23,9 @@ class TempDir {
     std::string path_;
 };
 
+// Removes `path` with everything in it, read-only folders included; errors are ignored.
+void remove_tree(const std::string& path);
+
 struct ChildResult {
     int exit_code = -1; // exit status, or 128 + signal number
     std::string out;

@@ -3,7 +3,7 @@
 //
 // AERIVON_UPDATE_GOLDENS=1 rewrites a golden that is missing or no longer matches (tools/update-goldens.sh).
 // On a mismatch, and for every rewritten golden, <name>.actual.png, <name>.golden.png and <name>.diff.png go
-// to $AERIVON_GOLDEN_OUT (default: golden-diff in the working folder) for review. In the diff, red marks a
+// to $AERIVON_GOLDEN_OUT (default: golden-diff in the build folder) for review. In the diff, red marks a
 // pixel beyond the tolerance, blue a masked one, and the rest is the actual picture darkened.
 #pragma once
 #include <gtest/gtest.h>
@@ -35,7 +35,7 @@ inline std::string golden_path(const std::string& name) {
 
 inline std::string out_dir() {
     const char* d = std::getenv("AERIVON_GOLDEN_OUT");
-    std::string dir = d && *d ? d : "golden-diff";
+    std::string dir = d && *d ? d : std::string(AERIVON_BINARY_DIR) + "/golden-diff";
     mkdir(dir.c_str(), 0777);
     return dir;
 }

@@ -3,8 +3,12 @@
 // DESIGN: a window record hangs on its SDL window as window data, so the dispatcher finds it from an event's
 // window id. Multisampling is chosen by creating the window with each sample count in turn: a count the
 // driver cannot serve fails at creation ("Couldn't find matching GLX visual"), so no window is made twice.
-// Typed characters come from the SDL_TEXTINPUT event that SDL queues right behind its key-down.
+// Typed characters come from the SDL_TEXTINPUT event that SDL queues right behind its key-down. Another X
+// client may destroy a window of ours (a session manager, xdotool windowclose): the X errors that every
+// later request on it brings are taken as the window's close request (see x_error).
 #include "platform/WIN_window.h"
+
+#include <SDL_syswm.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -47,6 +51,37 @@ struct platform_state {
     SDL_Cursor* arrow = nullptr;
 };
 platform_state platform;
+
+// The X ids of the windows made here, for the X error handler, which runs on whichever thread reads the
+// reply. Written on the main thread; a destroyed window's id stays until its slot is needed again, since
+// the errors of requests on it may come in late.
+struct x_window_ids {
+    std::atomic<unsigned long> ids[8] = {};
+    std::atomic<unsigned> next{0};
+    int (*previous_handler)(Display*, XErrorEvent*) = nullptr; // set once, before any window exists
+};
+x_window_ids x_windows;
+
+// Xlib's default handler ends the process on any error, without the program's exit steps. BadWindow or
+// BadDrawable on a window of ours means another client destroyed it: that is a close request, as the
+// window manager's close box is, and the requests made on the window until the exit fail harmlessly.
+// Every other error goes to the handler that was there before (SDL's, then Xlib's).
+int x_error(Display* display, XErrorEvent* e) {
+    if ((e->error_code == BadWindow || e->error_code == BadDrawable) && e->resourceid != 0)
+        for (const std::atomic<unsigned long>& id : x_windows.ids)
+            if (id.load() == e->resourceid) {
+                WIN_request_quit();
+                return 0;
+            }
+    return x_windows.previous_handler ? x_windows.previous_handler(display, e) : 0;
+}
+
+void remember_x_window(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11)
+        x_windows.ids[x_windows.next.fetch_add(1) % 8].store(info.info.x11.window);
+}
 
 void log_text(const std::string& text) {
     if (platform.have_callbacks && platform.callbacks.log_text)
@@ -254,6 +289,9 @@ void WIN_register_classes() {
     if (!getenv("SDL_VIDEODRIVER"))
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
     platform.video_ready = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    const char* driver = platform.video_ready ? SDL_GetCurrentVideoDriver() : nullptr;
+    if (driver && std::strcmp(driver, "x11") == 0)
+        x_windows.previous_handler = XSetErrorHandler(x_error); // after SDL's own, which it passes on to
 }
 
 void WIN_set_multisample(int level) {
@@ -328,6 +366,7 @@ WIN_window* WIN_create_window_gl(int x, int y, int width, int height, int max_wi
     rec->max_width = max_width;
     rec->max_height = max_height;
     SDL_SetWindowData(win, record_key, rec);
+    remember_x_window(win);
     if (max_width > 0 && max_height > 0)
         SDL_SetWindowMaximumSize(win, max_width, max_height);
     SDL_GL_MakeCurrent(win, ctx);
