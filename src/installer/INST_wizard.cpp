@@ -54,11 +54,18 @@ void draw_background() {
     OGL_draw_atlas_quad(background_ref, 113, 1.0f, corners, 1, 0, 0);
 }
 
-void draw_step_list() {
+// The steps 20 apart from y 480, wrapped at 170; a name that wraps (in either look: the current step's
+// font is wider) moves the steps below it down by its extra lines, whichever step is current.
+void draw_step_list(page_fn page) {
+    constexpr float wrap = 170.0f;
+    float y = 480.0f;
     for (size_t i = 0; i < step_list.names.size(); ++i) {
-        const bool here = i < step_list.pages.size() && step_list.pages[i] == current_page;
-        OGL_draw_string(here ? 77 : 54, 30.0f, 480.0f - 20.0f * static_cast<float>(i), step_list.names[i],
-                        170.0f, here ? 1 : 0, 0, 1.0f);
+        const std::string& name = step_list.names[i];
+        const bool here = i < step_list.pages.size() && step_list.pages[i] == page;
+        OGL_draw_string(here ? 77 : 54, 30.0f, y, name, wrap, here ? 1 : 0, 0, 1.0f);
+        const size_t lines = std::max(
+            {size_t{1}, OGL_layout_string(name, wrap, 0).size(), OGL_layout_string(name, wrap, 1).size()});
+        y -= 20.0f + OGL_line_step(1) * static_cast<float>(lines - 1);
     }
 }
 
@@ -198,8 +205,8 @@ void INST_wizard_frame() {
     draw_background();
     BTN_frame2(23, 10.0f, 50.0f, 190.0f, 453.0f, "", 1.0f);
     BTN_frame2(23, 210.0f, 50.0f, 580.0f, 453.0f, "", 1.0f);
-    draw_step_list();
     if (!current_page) {
+        draw_step_list(nullptr);
         WIN_request_quit();
         return;
     }
@@ -213,6 +220,8 @@ void INST_wizard_frame() {
         result = page(entered, &d);
     }
     previous_page = page;
+    // After the page: a road's first page fills the steps in the frame that enters it.
+    draw_step_list(page);
     // The quit page only ends the road: it has no title to log.
     if (entered && page != INST_page_quit && PREF_installer.log_actions) {
         LOG_stream << "Wizard page: " << d.title << "\n";

@@ -6,10 +6,15 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
 #include <sstream>
 
 #include "base/APP_alert.h"
+#include "base/http.h"
 #include "installer/INST_dialogs.h"
+#include "installer/INST_download.h"
 #include "installer/INST_modified_dialog.h"
 #include "installer/INST_preferences.h"
 #include "installer/INST_text.h"
@@ -129,18 +134,28 @@ class LayoutGui : public test::DiscRoadGuiFixture {
             return;
         edittest::after_frame = nullptr;
         generate({"--scenery-disc"});
-        ASSERT_EQ(test::shell("cp -r '" + release + "/installed-v1' '" + installed + "'"), 0);
-        installed += "/";
-        register_copy(installed);
-        INST_read_registration_file();
-        set_discs({disc(0), disc(1)});
+        // The first mirror never sends the directory, and neither mirror the compressible package past its
+        // head: the fetching pages and the installing pages stay where a user sees them.
+        server = std::make_unique<test::DemoServer>(
+            release, std::vector<std::string>{"mirror1.test/directory.txt.zip=stall", "mirror1.test/.7z=drip",
+                                              "mirror2.test/.7z=drip"});
+        ASSERT_TRUE(server->ok()) << server->output();
+        HTTP_manager().proxy_host = "127.0.0.1";
+        HTTP_manager().proxy_port = std::to_string(server->port());
+        HTTP_manager().port = server->port();
         const char* shots_env = std::getenv("AERIVON_LAYOUT_SHOTS");
         shots = shots_env ? shots_env : "";
     }
     void TearDown() override {
         OGL_text_record_stop();
-        if (!IsSkipped())
+        if (!IsSkipped()) {
             use_language(0);
+            INST_reset_downloads();
+            HTTP_clear();
+            HTTP_manager().proxy_host.clear();
+            HTTP_manager().proxy_port.clear();
+            HTTP_manager().port = 0;
+        }
         DiscRoadGuiFixture::TearDown();
     }
 
@@ -152,6 +167,28 @@ class LayoutGui : public test::DiscRoadGuiFixture {
             LANG_load(n);
         OGL_load_font(2);
         INST_load_ui_atlas();
+    }
+
+    // The program as a user starts it: two registered copies of release v1, the first disc in the drive,
+    // nothing fetched, nothing under way.
+    void start_program() {
+        INST_reset_downloads();
+        INST_release_dvd_queues();
+        INST_release_checksum_queue();
+        HTTP_clear();
+        reset_road_state();
+        INST_download_started = INST_chosen_server = INST_nothing_to_update = install_failed = 0;
+        std::string registered;
+        std::filesystem::remove_all(home.file("Desktop"));
+        std::filesystem::create_directories(home.file("Desktop"));
+        for (const std::string& copy : {installed, second}) {
+            std::filesystem::remove_all(copy);
+            std::filesystem::copy(release + "/installed-v1", copy, std::filesystem::copy_options::recursive);
+            registered += copy + "\n";
+        }
+        test::write_file(INST_registration_file_path(), registered);
+        set_discs({disc(0)});
+        current_page = previous_page = nullptr;
     }
 
     void save_shot(const std::string& name) const {
@@ -172,71 +209,62 @@ class LayoutGui : public test::DiscRoadGuiFixture {
             << screen << " in " << language_names[language] << " drew no text";
     }
 
-    // One frame of `page` (not entered again) recorded in each language.
-    // The page is entered and drawn twice first; where it would lead (a launch, the next page) is not
-    // followed.
-    void check_page(const std::string& name, page_fn page) {
-        previous_page = nullptr;
-        for (int i = 0; i < 2; ++i) {
-            current_page = page;
-            INST_wizard_frame();
+    // Records the frame that enters `page`, as the wizard enters it; when `shown` is given, the page runs
+    // frames until it holds and a later frame is recorded. Where the page would lead (a launch, the next
+    // page) is not followed.
+    void check_page(const std::string& name, page_fn page, const std::function<bool()>& shown, int language) {
+        start_at(page);
+        if (shown) {
+            frames(1);
+            EXPECT_TRUE(frames_until(shown)) << name << " in " << language_names[language] << " never came";
+            current_page = previous_page = page;
         }
-        for (int language = 0; language < LANG_COUNT; ++language) {
-            use_language(language);
+        OGL_clear_view();
+        OGL_text_record_start();
+        INST_wizard_frame();
+        OGL_text_record_stop();
+        check(name, language);
+        if (!shots.empty()) {
             current_page = previous_page = page;
             OGL_clear_view();
-            OGL_text_record_start();
             INST_wizard_frame();
-            OGL_text_record_stop();
-            check(name, language);
-            if (!shots.empty()) {
-                current_page = previous_page = page;
-                OGL_clear_view();
-                INST_wizard_frame();
-                save_shot(name + "_" + language_names[language]);
-            }
+            save_shot(name + "_" + language_names[language]);
         }
-        use_language(0);
         current_page = previous_page = page;
     }
 
-    // Opens a modal screen over `under` in each language: its first frame is recorded, its second kept as a
-    // picture, then another screen ends it.
-    void check_modal(const std::string& name, page_fn under, int screen, const std::function<void()>& open) {
-        for (int language = 0; language < LANG_COUNT; ++language) {
-            use_language(language);
-            go(under);
-            int frame = 0;
-            edittest::after_frame = [&] {
-                if (screen_state.screen_id != screen)
-                    return;
-                if (++frame == 1) {
-                    OGL_text_record_stop();
-                    check(name, language);
-                }
-                if (frame == 2 || shots.empty()) {
-                    if (!shots.empty())
-                        save_shot(name + "_" + language_names[language]);
-                    APP_set_screen(0);
-                }
-            };
-            OGL_text_record_start();
-            open();
-            edittest::after_frame = nullptr;
-            OGL_text_record_stop();
-            EXPECT_GE(frame, 1) << name << " never showed";
-        }
-        use_language(0);
+    // Opens a modal screen over the page shown: its first frame is recorded, its second kept as a picture,
+    // then another screen ends it.
+    void check_modal(const std::string& name, int screen, const std::function<void()>& open, int language) {
+        int frame = 0;
+        edittest::after_frame = [&] {
+            if (screen_state.screen_id != screen)
+                return;
+            if (++frame == 1) {
+                OGL_text_record_stop();
+                check(name, language);
+            }
+            if (frame == 2 || shots.empty()) {
+                if (!shots.empty())
+                    save_shot(name + "_" + language_names[language]);
+                APP_set_screen(0);
+            }
+        };
+        OGL_text_record_start();
+        open();
+        edittest::after_frame = nullptr;
+        OGL_text_record_stop();
+        EXPECT_GE(frame, 1) << name << " never showed";
     }
 
-    std::string installed = home.file("Aerivon 10");
+    std::string installed = home.file("Aerivon 10/"), second = home.file("Aerivon 10 Copy/");
+    std::unique_ptr<test::DemoServer> server;
     std::string shots;
 };
 
-// A modal screen: the screen id, the page under it and what opens it.
+// A modal screen: the screen id and what opens it over the page shown.
 struct modal_screen {
     int screen;
-    page_fn under;
     void (*open)(const std::string& copy);
 };
 
@@ -268,55 +296,116 @@ void language_chooser(const std::string&) {
     LANG_current_language() = keep;
 }
 
-// Every page of each road, in the order the road reaches them, then the modal screens.
+// A screen of a road: a wizard page, or a modal screen over the page before it.
 struct screen_row {
     const char* name;
-    page_fn page;         // a wizard page, or null for a modal screen
-    modal_screen modal{}; // when page is null
-};
-const screen_row screens[] = {
-    {"demo welcome", INST_page_demo_welcome},
-    {"license", INST_page_license},
-    {"check servers", INST_page_check_servers},
-    {"demo destination", INST_page_pick_destination_demo},
-    {"demo installing", INST_page_download_demo},
-    {"demo finished", INST_page_finished_web_demo},
-    {"run demo chooser", INST_page_run_demo_chooser},
-    {"update copy chooser", INST_page_choose_copy_update},
-    {"update welcome", INST_page_updater_welcome},
-    {"update search", INST_page_search_updates},
-    {"update disk space", INST_page_check_disk_space},
-    {"update installing", INST_page_download_update},
-    {"update finished", INST_page_finished_web_update},
-    {"disc welcome", INST_page_dvd_welcome},
-    {"disc destination", INST_page_pick_destination_dvd},
-    {"disc scenery", INST_page_select_scenery_dvd},
-    {"disc installing", INST_page_installing_dvd},
-    {"disc check", INST_page_check_dvd_install},
-    {"disc change", INST_page_change_dvd_install},
-    {"disc finished", INST_page_finish_install},
-    {"scenery copy", INST_page_select_install_scenery},
-    {"scenery scan", INST_page_scan_existing_scenery},
-    {"scenery select", INST_page_select_new_scenery},
-    {"scenery installing", INST_page_install_scenery},
-    {"scenery verify disc", INST_page_verify_dvd_scenery},
-    {"scenery change disc", INST_page_change_dvd_scenery},
-    {"scenery finished", INST_page_finished_scenery},
-    {"cancel question", nullptr, {997, INST_page_download_demo, cancel_question}},
-    {"changed-file question", nullptr, {996, INST_page_download_update, changed_file_question}},
-    {"deleted-file question", nullptr, {996, INST_page_download_update, deleted_file_question}},
-    {"options", nullptr, {998, INST_page_license, options}},
-    {"alert", nullptr, {994, INST_page_check_servers, alert}},
-    {"language chooser", nullptr, {994, INST_page_demo_welcome, language_chooser}},
+    page_fn page;                      // null for a modal screen
+    std::function<void()> arrive = {}; // what the user did on the way that the pages before did not do
+    std::function<bool()> shown = {};  // the page shows what a user sees there
+    modal_screen modal{};              // when page is null
 };
 
+// In each language the program starts afresh and goes through every page of each road in the order the road
+// reaches them, with the data the user has there: the demo road installing a second copy from the demo
+// server, the update road (its copy chooser, then a copy named on the command line), the disc road and the
+// scenery road from the two discs. The modal screens open over the page before them.
 TEST_F(LayoutGui, EveryScreenFitsItsTextsInEveryLanguage) {
-    for (const screen_row& row : screens)
-        if (row.page)
-            check_page(row.name, row.page);
-        else
-            check_modal(row.name, row.modal.under, row.modal.screen,
-                        [this, &row] { row.modal.open(installed); });
+    // The wizard runs frames until it reaches `to`.
+    const auto runs_to = [](page_fn to) {
+        return [to] { EXPECT_TRUE(frames_until([to] { return current_page == to; })); };
+    };
+    // The directory comes from the second mirror (the first never sends it).
+    const auto directory_arrives = [runs_to](page_fn to) {
+        return [to, runs_to] {
+            HTTP_drop(1);
+            INST_chosen_server = 1;
+            runs_to(to)();
+        };
+    };
+    const auto servers_listed = [] { return !INST_servers.servers.empty(); };
+    const auto download_finished = [] {
+        INST_reset_downloads();
+        INST_download_started = 0;
+    };
+    // The installing page runs until it asks for the next disc, which is not in the drive.
+    const auto disc_asked = [](page_fn installing) {
+        return [installing] {
+            start_at(installing);
+            EXPECT_TRUE(frames_until([installing] { return current_page != installing; }));
+        };
+    };
+    const auto disc_arrives = [this, runs_to](const std::string& folder, page_fn to) {
+        return [this, folder, to, runs_to] {
+            insert(folder);
+            runs_to(to)();
+        };
+    };
+    const screen_row screens[] = {
+        {"demo welcome", INST_page_demo_welcome},
+        {"language chooser", nullptr, {}, {}, {994, language_chooser}},
+        {"license", INST_page_license},
+        {"options", nullptr, {}, {}, {998, options}},
+        {"check servers", INST_page_check_servers, [] { INST_agreed = 1; }, servers_listed},
+        {"alert", nullptr, {}, {}, {994, alert}},
+        {"demo destination", INST_page_pick_destination_demo,
+         directory_arrives(INST_page_pick_destination_demo)},
+        {"demo installing", INST_page_download_demo, {}, [] { return INST_demo_progress > 0.01f; }},
+        {"cancel question", nullptr, {}, {}, {997, cancel_question}},
+        {"demo finished", INST_page_finished_web_demo, download_finished},
+        {"run demo chooser", INST_page_run_demo_chooser},
+        {"update copy chooser", INST_page_choose_copy_update},
+        {"update welcome", INST_page_updater_welcome, [this] { INST_command_line_folder = installed; }},
+        {"update search", INST_page_search_updates, [] { INST_chosen_server = 0; }, servers_listed},
+        {"update disk space", INST_page_check_disk_space, directory_arrives(INST_page_check_disk_space)},
+        {"update installing", INST_page_download_update, {}, [] { return INST_update_progress > 0.01f; }},
+        {"changed-file question", nullptr, {}, {}, {996, changed_file_question}},
+        {"deleted-file question", nullptr, {}, {}, {996, deleted_file_question}},
+        {"update finished", INST_page_finished_web_update, download_finished},
+        {"disc welcome", INST_page_dvd_welcome,
+         [] {
+             INST_command_line_folder.clear();
+             INST_destination_parent.clear();
+         }},
+        {"disc destination", INST_page_pick_destination_dvd},
+        {"disc scenery", INST_page_select_scenery_dvd},
+        {"disc installing", INST_page_installing_dvd},
+        {"disc check", INST_page_check_dvd_install, disc_asked(INST_page_installing_dvd)},
+        {"disc change", INST_page_change_dvd_install},
+        {"disc finished", INST_page_finish_install, disc_arrives(disc(1), INST_page_finish_install)},
+        {"scenery copy", INST_page_select_install_scenery,
+         [this] {
+             set_discs({disc(0)});
+             INST_disc_in_drive = 0;
+         }},
+        {"scenery scan", INST_page_scan_existing_scenery,
+         [this] {
+             INST_install_folder = installed;
+             INST_set_sim_root();
+         }},
+        {"scenery select", INST_page_select_new_scenery},
+        // The map's one tile, on the second disc, is clicked.
+        {"scenery verify disc", INST_page_verify_dvd_scenery,
+         [asked = disc_asked(INST_page_install_scenery)] {
+             INST_tile_selection.at(5, 13) = 1;
+             asked();
+         }},
+        {"scenery change disc", INST_page_change_dvd_scenery},
+        {"scenery installing", INST_page_install_scenery, disc_arrives(disc(1), INST_page_install_scenery)},
+        {"scenery finished", INST_page_finished_scenery, runs_to(INST_page_finished_scenery)},
+    };
+    for (int language = 0; language < LANG_COUNT; ++language) {
+        use_language(language);
+        start_program();
+        for (const screen_row& row : screens) {
+            if (row.arrive)
+                row.arrive();
+            if (row.page)
+                check_page(row.name, row.page, row.shown, language);
+            else
+                check_modal(
+                    row.name, row.modal.screen, [this, &row] { row.modal.open(installed); }, language);
+        }
+    }
 }
 
 } // namespace
