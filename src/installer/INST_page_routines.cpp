@@ -145,7 +145,8 @@ std::string INST_install_status_text() {
         return tr1("Deleting %1:file% because that file is no longer needed!", file);
     case 1:
         return tr2("Downloading and installing %1:file%, currently %2:progress%% done with that file.", file,
-                   INST_int_to_string(static_cast<int>(INST_last_fraction * 100.0f)));
+                   INST_int_to_string(
+                       static_cast<int>(std::max(INST_last_fraction, 0.0f) * 100.0f))); // -1: no head yet
     case 2:
         return tr1("Skipping %1:file% because it is already installed.", file);
     default:

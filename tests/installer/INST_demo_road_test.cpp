@@ -273,6 +273,12 @@ TEST_F(DemoRoadTest, ThePackageBeingFetchedMovesTheBarAndASlowRateNeverReadsZero
     EXPECT_NE(d.body.find("\n\nmirror1.test: Server is not responding normally..  Will retry in 30 seconds."),
               std::string::npos)
         << d.body;
+
+    // Before a package's head arrives its length is unknown: nothing of it is done yet, not "-1%".
+    INST_last_action = 1;
+    INST_last_fraction = -0.01f;
+    INST_describe_install(&d, &shown, false);
+    EXPECT_NE(d.status.find(", currently 0% done with that file."), std::string::npos) << d.status;
 }
 
 TEST(DiskSpaceTest, FreeSpaceEqualToTheTotalIsEnough) {
