@@ -93,7 +93,7 @@ std::shared_ptr<http_lookup> start_lookup(const std::string& host, int* error) {
 // machine's account.
 void file_failure(http_connection* c, int error) {
     c->os_error = error != 0 ? error : err_short_write;
-    c->file_failed = true;
+    c->local_failure = true;
 }
 
 // Closes the output file, cut to the body bytes written (what a longer earlier body left beyond them
@@ -611,7 +611,7 @@ void HTTP_send_request(http_connection* c, const std::string& path, bool with_bo
     c->interim_blocks = 0;
     c->bad_framing = false;
     c->os_error = 0;
-    c->file_failed = false;
+    c->local_failure = false;
     c->body_samples.clear();
     close_output(c, false);
     c->last_activity = now();
@@ -706,6 +706,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
             if (!slot.lookup) {
                 // This machine's failure, not the host's: nothing is cached, the next request tries again.
                 slot.failure_error = error;
+                slot.failure_local = true;
                 FILE_error_text(slot.failure, error);
                 LOG_stream << ("No thread to look up " + host + ": " + slot.failure + "\n");
                 return 2;
@@ -796,7 +797,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
         return 1;
     }
     slot.failure_error = write_error_report(c, destination, server_name, file, state, is_err);
-    slot.failure_local = c->file_failed;
+    slot.failure_local = c->local_failure;
     slot.failure = failure_text(c);
     slot.connection.reset();
     return 2;

@@ -61,9 +61,10 @@ struct http_connection {
     FILE* output = nullptr;
     std::string output_path;
     int os_error = 0; // errno value, or 20009 (no socket), 20010 (short write), 20011 (no address)
-    // os_error came from the output file (opening, writing, flushing or closing it): this machine's failure,
-    // not the server's. The body cap's EFBIG is the server's and leaves it false.
-    bool file_failed = false;
+    // os_error is this machine's failure, not the server's: the output file could not be opened, written,
+    // flushed or closed, or no descriptor or thread was left for the transfer. The body cap's EFBIG is the
+    // server's and leaves it false.
+    bool local_failure = false;
     std::atomic<int64_t> content_length{-1}; // -1: unknown
     std::atomic<int64_t> bytes_received{0};
     int64_t body_cap = -1;      // the most body bytes this transfer may take; -1: no cap
@@ -97,7 +98,7 @@ struct http_transfer_slot {
     std::shared_ptr<http_lookup> lookup; // the pending look-up
     uint32_t address = 0;
     int failure_error = 0;      // the error of the key's last failed transfer (see HTTP_failure_error)
-    bool failure_local = false; // that error was its output file's (see HTTP_failure_on_this_machine)
+    bool failure_local = false; // that error was this machine's (see HTTP_failure_on_this_machine)
     std::string failure; // why the key's last transfer failed (HTTP_failure_text); empty before any failure
 };
 
@@ -151,10 +152,11 @@ int net_check(int key, const std::string& server, const std::string& path, const
 // transfer runs or after one succeeded. Main thread.
 int HTTP_failure_error(int key);
 
-// True when `key`'s last failed transfer failed on its output file: the file could not be made, written,
-// flushed or closed (a full disk, a quota, an I/O error, a read-only file system, no descriptor left), and
-// HTTP_failure_error gives that errno (20010 for a short write without one). Such a failure is this
-// machine's: another server would meet it too. A body past its cap (EFBIG) is not one. Main thread.
+// True when `key`'s last failed transfer failed on this machine: its output file could not be made,
+// written, flushed or closed (a full disk, a quota, an I/O error, a read-only file system, no descriptor
+// left), or no thread or descriptor was left to look up the host or move the bytes; HTTP_failure_error
+// gives that errno (20010 for a short write without one). Another server would meet it too. A body past
+// its cap (EFBIG) is not one. Main thread.
 bool HTTP_failure_on_this_machine(int key);
 
 // The percent of `key`'s transfer: 0 with no connection, else HTTP_percent_complete (-1 when unknown).

@@ -100,6 +100,7 @@ void HTTP_io_add(http_connection* c) {
         s.wake = PCSB_make_wake();
         if (s.wake < 0) {
             c->os_error = errno ? errno : EMFILE;
+            c->local_failure = true;
             return;
         }
         s.stopping = false;
@@ -110,6 +111,7 @@ void HTTP_io_add(http_connection* c) {
             PCSB_close_wake(s.wake);
             s.wake = -1;
             c->os_error = EAGAIN;
+            c->local_failure = true;
             return;
         }
     }

@@ -535,10 +535,11 @@ static int download_pass() {
                 slot.files_busy[static_cast<size_t>(slot.file)] = false;
                 slot.file = -1;
                 if (HTTP_failure_on_this_machine(key)) {
-                    // The download file could not be written here (a full disk, say): every server would
-                    // meet the same, so none is benched and the install ends now.
-                    LOG_text("DOWNLOADING: " + server.host + url + " could not be written to " + download +
-                             " (error " + std::to_string(code) + "); the install stops.\n");
+                    // The download file could not be written here (a full disk, say), or no thread or
+                    // descriptor was left: every server would meet the same, so none is benched and the
+                    // install ends now.
+                    LOG_text("DOWNLOADING: " + server.host + url + " failed on this machine (" + download +
+                             ", error " + std::to_string(code) + "); the install stops.\n");
                     fail_install(server.host + url, local, code, "");
                 } else {
                     // A server's refusal (a status outside 2xx) has no OS error: its status says what failed.

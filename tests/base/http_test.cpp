@@ -894,7 +894,7 @@ int poll_for_2_s(int key) {
         last = fd;
     close(last);
     const int r = poll_for_2_s(1);
-    std::_Exit(r * 10 + (HTTP_failure_error(1) == EMFILE ? 1 : 0));
+    std::_Exit(r * 10 + (HTTP_failure_error(1) == EMFILE && HTTP_failure_on_this_machine(1) ? 1 : 0));
 }
 
 } // namespace
