@@ -193,6 +193,10 @@ void finish_head(http_connection* c) {
         errno = 0;
         const int fd = open(c->output_path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
         c->output = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+        // Unbuffered: the body comes in pieces of up to a read buffer, each one write, so every byte
+        // counted as received is in the file, whatever block size the file system gives stdio.
+        if (c->output)
+            std::setvbuf(c->output, nullptr, _IONBF, 0);
         if (!c->output) {
             c->os_error = errno ? errno : EIO;
             if (fd >= 0)
