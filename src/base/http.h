@@ -60,13 +60,14 @@ struct http_connection {
     std::string output_path;
     int os_error = 0; // errno value, or 20009 (no socket), 20010 (short write), 20011 (no address)
     std::atomic<int64_t> content_length{-1}; // -1: unknown
-    std::atomic<int64_t> bytes_received{0};  // body bytes taken; with a file, each of them is in it
-    int64_t body_cap = -1;                   // the most body bytes this transfer may take; -1: no cap
-    float last_activity = 0.0f;              // the frame clock's elapsed seconds at the last progress
-    size_t head_bytes = 0;    // bytes of the response's header blocks taken so far, interim ones too
-    int interim_blocks = 0;   // interim (1xx) blocks passed over in this response
-    bool bad_framing = false; // the current block's headers frame the body in a way we cannot trust
-    bool spoiled = false;     // the stream held bytes beyond the body: never carry another request
+    // Body bytes taken; with a file, each of them is in it (the file is written unbuffered).
+    std::atomic<int64_t> bytes_received{0};
+    int64_t body_cap = -1;      // the most body bytes this transfer may take; -1: no cap
+    float last_activity = 0.0f; // the frame clock's elapsed seconds at the last progress
+    size_t head_bytes = 0;      // bytes of the response's header blocks taken so far, interim ones too
+    int interim_blocks = 0;     // interim (1xx) blocks passed over in this response
+    bool bad_framing = false;   // the current block's headers frame the body in a way we cannot trust
+    bool spoiled = false;       // the stream held bytes beyond the body: never carry another request
     std::atomic<bool> in_flight{false}; // held by the I/O thread, which pumps it
     std::atomic<uint64_t> progress{0};  // body reads so far (the I/O thread's count of activity)
     uint64_t progress_seen = 0;         // the count net_check last turned into activity time
