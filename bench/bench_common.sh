@@ -217,8 +217,9 @@ bench_served_s() {
     awk -v uri="$1" '$2 == uri { t = $5 } END { if (t == "") exit 1; printf "%.3f", t }' "$run/nginx/mirror.log"
 }
 
-# median, slowest / fastest of the numbers on standard input.
+# median, slowest / fastest and slowest - fastest of the numbers on standard input.
 median() { sort -n | awk '{ v[NR] = $1 } END { printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 spread() { sort -n | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%.2f", hi / lo }'; }
+span() { sort -n | awk 'NR == 1 { lo = $1 } { hi = $1 } END { printf "%.3f", hi - lo }'; }
 
 ratio() { awk -v t="$1" -v p="$2" 'BEGIN { printf "%.2f", t / p }'; }

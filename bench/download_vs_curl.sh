@@ -7,12 +7,24 @@
 #   transfer: the seconds nginx took to serve the package to the program (its access log), against curl -o;
 #   install:  the click that starts the install to the Finish page, against curl -o + md5sum.
 # Every install is checked against the manifest. Needs `bash tools/install-deps.sh --bench`. The last lines
-# give the ratios of the medians (tool time / program time) and the slowest run over the fastest.
-# Usage: bench/download_vs_curl.sh [MIB] [RUNS]   (try: 64)
+# give the ratios of the medians (tool time / program time) and the slowest run over and beyond the fastest.
+# CACHE is the page cache each run (curl's and the program's alike) starts from: warm (default) leaves it as
+# it is; cold drops it (root only) and reads the package back in; filled does the same and then reads 4 GiB
+# of other files (made on disk under $TMPDIR once, 4 GiB of room).
+# Usage: bench/download_vs_curl.sh [MIB] [RUNS] [warm|cold|filled]   (try: 64)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mib=${1:-1024}
 runs=${2:-3}
+cache=${3:-warm}
+case "$cache" in
+warm | cold | filled) ;;
+*) echo "download_vs_curl: the cache state is warm, cold or filled" >&2; exit 1 ;;
+esac
+if [ "$cache" != warm ] && ! { sync && echo 3 >/proc/sys/vm/drop_caches; } 2>/dev/null; then
+    echo "download_vs_curl: the $cache state drops the page cache, which needs root" >&2
+    exit 1
+fi
 . bench/bench_common.sh
 
 bench_setup download-bench
@@ -21,11 +33,25 @@ bench_start_nginx "$run/release"
 bench_start_xvfb
 url=$(cut -f2 "$run/release/packages.tsv" | sed 's/ /%20/g')
 sig=$(cut -f4 "$run/release/packages.tsv")
-cat "$run/release/mirror$(cut -f2 "$run/release/packages.tsv")" >/dev/null # into the page cache
+package_file="$run/release/mirror$(cut -f2 "$run/release/packages.tsv")"
+if [ "$cache" = filled ]; then
+    mkdir "$run/other"
+    for f in 1 2 3 4; do dd if=/dev/zero of="$run/other/$f" bs=1M count=1024 status=none; done
+fi
+# The page cache a run starts from: the package in it (nginx serves it from there), and the rest as CACHE says.
+prepare_cache() {
+    if [ "$cache" != warm ]; then
+        sync
+        echo 3 >/proc/sys/vm/drop_caches
+    fi
+    cat "$package_file" >/dev/null
+    if [ "$cache" = filled ]; then cat "$run/other"/* >/dev/null; fi
+}
 
 rate() { awk -v m="$mib" -v s="$1" 'BEGIN { printf "%.0f", m / s }'; }
 curl_runs=() md5_runs=() transfer_runs=() install_runs=()
 for i in $(seq "$runs"); do
+    prepare_cache
     t0=$(date +%s.%N)
     curl -s --fail --proxy "http://127.0.0.1:$port" -o "$shm/package" "http://mirror1.test$url"
     t1=$(date +%s.%N)
@@ -36,6 +62,7 @@ for i in $(seq "$runs"); do
     curl_runs+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }')")
     md5_runs+=("$(awk -v a="$t0" -v b="$t2" 'BEGIN { printf "%.3f", b - a }')")
 
+    prepare_cache
     bench_install "$run/release" "$shm/work"
     transfer_runs+=("$(bench_served_s "$url")")
     install_runs+=("$install_s")
@@ -50,6 +77,7 @@ transfer_s=$(printf '%s\n' "${transfer_runs[@]}" | median)
 install_med_s=$(printf '%s\n' "${install_runs[@]}" | median)
 echo "medians of $runs: curl -o $curl_s s ($(rate "$curl_s") MiB/s), + md5sum $curl_md5_s s;" \
     "program transfer $transfer_s s, install $install_med_s s"
-echo "transfer spread, slowest / fastest: $(printf '%s\n' "${transfer_runs[@]}" | spread) (curl -o: $(printf '%s\n' "${curl_runs[@]}" | spread))"
+echo "transfer spread, slowest / fastest: $(printf '%s\n' "${transfer_runs[@]}" | spread) (curl -o: $(printf '%s\n' "${curl_runs[@]}" | spread));" \
+    "slowest - fastest: $(printf '%s\n' "${transfer_runs[@]}" | span) s (curl -o: $(printf '%s\n' "${curl_runs[@]}" | span) s)"
 echo "ratio curl -o + md5sum / program install: $(ratio "$curl_md5_s" "$install_med_s")"
 echo "ratio curl -o / program transfer: $(ratio "$curl_s" "$transfer_s")"

@@ -145,6 +145,14 @@ int PCSBSocket::connect(uint32_t ipv4, int port) {
     return err;
 }
 
+void PCSBSocket::set_read_low_water(int bytes) {
+    if (bytes < 1)
+        bytes = 1;
+    if (fd_ >= 0 && bytes != low_water_ &&
+        setsockopt(fd_, SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes) == 0)
+        low_water_ = bytes;
+}
+
 int PCSBSocket::read(void* buffer, int length) {
     if (fd_ < 0 || state_ == 4 || state_ == 5)
         return -1;

@@ -61,6 +61,9 @@ class PCSBSocket {
     // byte is waiting: the test before an idle kept-alive connection carries another request. Does not
     // wait; consumes nothing.
     bool is_idle_and_open();
+    // How many unread bytes make the socket readable for PCSB_wait_any (at least 1, the default); a read
+    // still takes whatever is waiting. Only a change calls the system; a refusal leaves the mark as it was.
+    void set_read_low_water(int bytes);
 
     // The descriptor, for PCSB_wait_any; -1 when the socket could not be made.
     int handle() const { return fd_; }
@@ -76,4 +79,5 @@ class PCSBSocket {
     int error_ = 0;
     bool eof_ = false;
     bool listening_ = false;
+    int low_water_ = 1;
 };

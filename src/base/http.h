@@ -66,6 +66,7 @@ struct http_connection {
     // server's and leaves it false.
     bool local_failure = false;
     std::atomic<int64_t> content_length{-1}; // -1: unknown
+    // Body bytes taken; with a file, each of them is in it (the file is written unbuffered).
     std::atomic<int64_t> bytes_received{0};
     int64_t body_cap = -1;      // the most body bytes this transfer may take; -1: no cap
     float last_activity = 0.0f; // the frame clock's elapsed seconds at the last progress

@@ -189,10 +189,8 @@ void remove_emptied_folders() {
     }
 }
 
-// How far behind the writer a plain package's MD5 reads: the bytes the writer still buffers are never read.
-constexpr int64_t md5_behind = 1 << 20;
-
-// The body bytes of `key`'s transfer handed to its file so far (an atomic count the I/O thread keeps).
+// The body bytes of `key`'s transfer written to its file so far (an atomic count the I/O thread keeps; the
+// client writes unbuffered, so each counted byte is in the file and may be read).
 int64_t written_bytes(int key) {
     auto& slots = HTTP_manager().slots;
     auto it = slots.find(key);
@@ -515,9 +513,10 @@ static int download_pass() {
             const int result =
                 net_check(key, server.host, url, download, INST_package_byte_cap(r.download_kb));
             if (result == 0 && hashed_on_arrival(suffix, r.sig_want)) {
+                // Without a thread for it (none could be made) the expansion job hashes the whole file.
                 if (!slot.md5)
                     slot.md5 = INST_running_md5_start(download);
-                INST_running_md5_allow(slot.md5, written_bytes(key) - md5_behind);
+                INST_running_md5_allow(slot.md5, written_bytes(key));
             }
             if (result == 0) {
                 INST_last_fraction = INST_download_percent(i + first_slot_key) * 0.01f;

@@ -19,7 +19,7 @@
 // every file of its pool is being expanded). The call that takes a result back applies it to the job's own
 // package and slot (record, sizes, benching, alerts: a server benched for an expansion keeps the transfer
 // it is on) and frees the file. A plain package's MD5 is computed while its bytes arrive, on a thread of
-// its own (INST_running_md5) that reads the download file 1 MiB behind what the I/O thread wrote; its
+// its own (INST_running_md5) that reads the download file up to what the I/O thread wrote; its
 // job finishes the digest, and a package that passes is renamed into place (copied across file systems).
 // A failure of this machine (an expansion that cannot write, a planned deletion that fails) raises one
 // alert, sets `install_failed`, and ends the step at the end of that call, after waiting for the

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -80,11 +81,17 @@ INST_running_md5* INST_running_md5_start(const std::string& path) {
     auto h = std::make_unique<INST_running_md5>();
     h->path = path;
     FILE_make_absolute(h->path);
-    h->thread = std::thread(hash_file, h.get());
+    try {
+        h->thread = std::thread(hash_file, h.get());
+    } catch (const std::system_error&) {
+        return nullptr; // no thread to be had: the file is hashed after its transfer
+    }
     return h.release();
 }
 
 void INST_running_md5_allow(INST_running_md5* h, int64_t bytes) {
+    if (!h)
+        return;
     {
         std::lock_guard<std::mutex> guard(h->lock);
         if (bytes <= h->allowed)

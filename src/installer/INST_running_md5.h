@@ -14,10 +14,12 @@
 
 struct INST_running_md5;
 
-// Starts hashing `path` (made absolute) on a thread of its own; nothing is read yet.
+// Starts hashing `path` (made absolute) on a thread of its own; nothing is read yet. Null when no thread
+// can be made (the caller hashes the file once it is complete).
 INST_running_md5* INST_running_md5_start(const std::string& path);
 
-// The first `bytes` of the file are written and may be read (a smaller count than before changes nothing).
+// The first `bytes` of the file are written and may be read (a smaller count than before changes nothing;
+// nothing for null).
 void INST_running_md5_allow(INST_running_md5* h, int64_t bytes);
 
 // The file is complete at `bytes`: waits until they are hashed, ends the thread, frees `h` and returns 0

@@ -695,6 +695,25 @@ TEST_F(HttpClientTest, BodyBytesReachTheFileWithoutFrames) {
     EXPECT_EQ(result, 1);
     EXPECT_FLOAT_EQ(HTTP_key_percent(21), 100.0f);
     EXPECT_EQ(test::read_file(dest), body);
+
+    // Half of a body, and then the server waits: every byte counted is already in the file (a reader may
+    // take the counted bytes from it while the transfer goes on).
+    const std::string half = patterned(5000);
+    test::LoopbackServer slow;
+    ASSERT_TRUE(slow.ok());
+    slow.accept()
+        .read_request()
+        .send(response("200 OK", "Content-Length: 10000\r\n", half))
+        .pause(3000)
+        .start();
+    use_proxy(slow.port());
+    const auto halfway = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (HTTP_key_percent(22) < 50.0f && std::chrono::steady_clock::now() < halfway) {
+        ASSERT_EQ(net_check(22, "www.aerivon.example", "/half.bin", dest), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_FLOAT_EQ(HTTP_key_percent(22), 50.0f);
+    EXPECT_EQ(test::read_file(dest).compare(0, half.size(), half), 0) << "counted bytes not in the file";
 }
 
 using HttpConcurrentLookupTest = HttpClientTest;

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <pthread.h>
 #include <sched.h>
 #include <string>
 #include <sys/mount.h>
@@ -355,6 +356,19 @@ TEST_F(ExpandTest, AnMd5ComputedWhileTheFileIsWrittenEqualsTheFiles) {
     h = INST_running_md5_start(path);
     EXPECT_EQ(INST_running_md5_finish(h, static_cast<int64_t>(bytes.size()) + 1, hex), EIO);
     INST_running_md5_cancel(INST_running_md5_start(path));
+    // No thread to be had (a stack larger than any address space): none is started, nothing is thrown.
+    pthread_attr_t usual, huge;
+    ASSERT_EQ(pthread_getattr_default_np(&usual), 0);
+    ASSERT_EQ(pthread_getattr_default_np(&huge), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&huge, size_t{1} << 52), 0);
+    ASSERT_EQ(pthread_setattr_default_np(&huge), 0);
+    INST_running_md5* none = nullptr;
+    EXPECT_NO_THROW(none = INST_running_md5_start(path));
+    EXPECT_EQ(pthread_setattr_default_np(&usual), 0);
+    pthread_attr_destroy(&huge);
+    pthread_attr_destroy(&usual);
+    EXPECT_EQ(none, nullptr);
+    INST_running_md5_cancel(none);
 }
 
 // A plain package whose MD5 came with it is renamed into place once it passes (the same inode: nothing is

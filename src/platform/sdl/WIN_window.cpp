@@ -284,6 +284,11 @@ void WIN_register_classes() {
         return;
     // SDL 2.26 takes the X11 WM_CLASS from this variable when the video subsystem starts.
     setenv("SDL_VIDEO_X11_WMCLASS", "Sim-Root", 1);
+    // Without a GPU, Mesa's software renderer draws each frame on a thread per processor, all woken every
+    // frame; while a package arrives those wake-ups take the processor from the HTTP I/O thread again and
+    // again, and the transfer swings with them. Two drawing threads do for the wizard's pages. A count the
+    // user set stays; other drivers do not read it.
+    setenv("LP_NUM_THREADS", "2", 0);
     // Only a real display will do: without one SDL would fall back to its invisible offscreen driver and
     // the program would run unseen instead of saying that it cannot open its window.
     if (!getenv("SDL_VIDEODRIVER"))
