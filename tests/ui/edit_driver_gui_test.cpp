@@ -124,7 +124,7 @@ TEST_F(EditDriverGuiTest, FolderChooserAnsweredByEachBackend) {
         test::FakeDialogs none({}, false);
         ASSERT_TRUE(start(choose, {{"PATH", none.path()}}));
         // Screen 999 (561 x 474) centred in the 800 x 600 window: origin (120, 63).
-        click(120 + 60, 63 + 474 - 108 - 2 * 12); // "beta/"
+        click(120 + 60, 63 + 474 - 108 - 2 * 16); // "beta/", rows 16 apart
         click(120 + 187, 63 + 18);                // OK
         EXPECT_TRUE(says("chose 1 " + root + "beta/")) << driver->output();
         EXPECT_EQ(stop(), 0);
