@@ -36,6 +36,9 @@ bool exists(const std::string& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
+// How a test ends a run: QUIT, the window's close box, SIGTERM, or the window destroyed by another client.
+enum class way_out { quit_clicked, close_box, sigterm, window_destroyed };
+
 class DemoRoadProgramTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -82,6 +85,17 @@ class DemoRoadProgramTest : public testing::Test {
             5000);
     }
     void click(point p) { s.click(p.x, p.y); }
+    // Ends the run the way `how` names.
+    void take(way_out how) {
+        if (how == way_out::quit_clicked)
+            click(quit_button);
+        else if (how == way_out::close_box)
+            ASSERT_TRUE(s.close_window());
+        else if (how == way_out::window_destroyed)
+            s.xdo("windowclose " + s.window());
+        else
+            s.process->signal(SIGTERM);
+    }
     void walk_to_check_servers() {
         expect_page("Welcome");
         click(continue_button);
@@ -265,12 +279,10 @@ TEST_F(DemoRoadProgramTest, CancellingAfterGoingBackDeletesThePartialCopy) {
 // closed) while it shows leaves it unanswered: the run ends cleanly and the partial copy stays. So does a
 // SIGTERM, or the window destroyed by another X client, while the packages come in. Either way no stage
 // folder stays in the copy, nor the work folder.
-enum class outside_quit { sigterm, close_box, window_destroyed };
-
 struct quit_row {
     const char* name;
     bool question; // QUIT clicked first: the quit comes while the cancel question shows
-    outside_quit how;
+    way_out how;
 };
 
 void PrintTo(const quit_row& row, std::ostream* out) { *out << row.name; }
@@ -298,12 +310,7 @@ TEST_P(InstallQuitTest, AQuitFromOutsideEndsTheRunCleanlyAndKeepsThePartialCopy)
             EXPECT_EQ(during.at(p.x, p.y), before.at(p.x, p.y))
                 << p.x << ", " << p.y << " in " << s.last_shot;
     }
-    if (row.how == outside_quit::close_box)
-        ASSERT_TRUE(s.close_window());
-    else if (row.how == outside_quit::window_destroyed)
-        s.xdo("windowclose " + s.window());
-    else
-        s.process->signal(SIGTERM);
+    take(row.how);
     EXPECT_EQ(s.process->wait_exit(10000), 0);
     EXPECT_TRUE(exists(copy + "Aerivon.exe")) << copy;
     EXPECT_NE(log().find("\nClean exit from threads.\n"), std::string::npos) << log();
@@ -313,16 +320,15 @@ TEST_P(InstallQuitTest, AQuitFromOutsideEndsTheRunCleanlyAndKeepsThePartialCopy)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, InstallQuitTest,
-                         testing::Values(quit_row{"WindowClosedAtTheQuestion", true, outside_quit::close_box},
-                                         quit_row{"SigtermAtTheQuestion", true, outside_quit::sigterm},
-                                         quit_row{"SigtermMidDownload", false, outside_quit::sigterm},
+                         testing::Values(quit_row{"WindowClosedAtTheQuestion", true, way_out::close_box},
+                                         quit_row{"SigtermAtTheQuestion", true, way_out::sigterm},
+                                         quit_row{"SigtermMidDownload", false, way_out::sigterm},
                                          quit_row{"WindowDestroyedMidDownload", false,
-                                                  outside_quit::window_destroyed}),
+                                                  way_out::window_destroyed}),
                          [](const testing::TestParamInfo<quit_row>& i) { return std::string(i.param.name); });
 
 // A resolver that keeps the proxy's name waiting 20 s: Check Servers is drawn at once after CONTINUE, and
 // every way out ends the run at once, through the orderly exit, without waiting for the look-up.
-enum class way_out { quit_clicked, window_closed, sigterm };
 struct lookup_row {
     const char* name;
     way_out way;
@@ -363,17 +369,7 @@ TEST_P(HungLookUpTest, CheckServersShowsAtOnceAndEveryWayOutEndsTheRun) {
     ASSERT_TRUE(shell::wait_until(check_servers_drawn, 20000)) << s.last_shot;
     const double shown = seconds_since(clicked);
     const clock::time_point asked = clock::now();
-    switch (GetParam().way) {
-    case way_out::quit_clicked:
-        click(quit_button);
-        break;
-    case way_out::window_closed:
-        ASSERT_TRUE(s.close_window());
-        break;
-    case way_out::sigterm:
-        s.process->signal(SIGTERM);
-        break;
-    }
+    take(GetParam().way);
     EXPECT_EQ(s.process->wait_exit(20000), 0);
     const double ended = seconds_since(asked);
     std::printf("click to Check Servers drawn: %.2f s; way out to the end of the program: %.2f s\n", shown,
@@ -387,7 +383,7 @@ TEST_P(HungLookUpTest, CheckServersShowsAtOnceAndEveryWayOutEndsTheRun) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, HungLookUpTest,
                          testing::Values(lookup_row{"QuitButton", way_out::quit_clicked},
-                                         lookup_row{"WindowClosed", way_out::window_closed},
+                                         lookup_row{"WindowClosed", way_out::close_box},
                                          lookup_row{"Sigterm", way_out::sigterm}),
                          [](const testing::TestParamInfo<lookup_row>& i) {
                              return std::string(i.param.name);
