@@ -87,23 +87,37 @@ TEST_F(DemoRoadTest, CheckServersShowsEachFetchState) {
     EXPECT_EQ(result, 1);
 }
 
-// The status line of a failed server-list fetch says what went wrong, in the user's language: "could not
-// reach" only when the connection failed.
+// The status line of a failed server-list or directory fetch through a proxy says what went wrong, in the
+// user's language, and whose fault it was: the proxy only when it could not be reached, else the server
+// asked, whose answer the proxy passed on as it came.
 TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
     const struct {
         const char* answer; // nullptr: nothing listens
         const char *english, *german;
+        bool directory = false; // the directory's fetch from mirror1.test, else the list's
     } rows[] = {
         {nullptr, "I could not reach 127.0.0.1: Connection refused. I will try again in 1 second.",
-         "Ich konnte 127.0.0.1 nicht erreichen: Connection refused. Ich versuche es in 1 Sekunde erneut."},
+         "Ich konnte 127.0.0.1 nicht erreichen: Verbindung abgelehnt. Ich versuche es in 1 Sekunde erneut."},
         {"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n",
-         "127.0.0.1 did not send the file: 404 Not Found. I will try again in 1 second.",
-         "127.0.0.1 hat die Datei nicht gesendet: 404 Not Found. Ich versuche es in 1 Sekunde erneut."},
+         "www.aerivon.example did not send the file: 404 Not Found. I will try again in 1 second.",
+         "www.aerivon.example hat die Datei nicht gesendet: 404 Not Found. Ich versuche es in 1 Sekunde "
+         "erneut."},
+        {"HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n",
+         "mirror1.test did not send the file: 502 Bad Gateway. I will try again in 1 second.",
+         "mirror1.test hat die Datei nicht gesendet: 502 Bad Gateway. Ich versuche es in 1 Sekunde erneut.",
+         true},
         {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", // an empty list
-         "I could not read the server list from 127.0.0.1: We could not open a file to read from it. I will "
-         "try again in 1 second.",
-         "Ich konnte die Serverliste von 127.0.0.1 nicht lesen: Eine Datei konnte nicht zum Lesen ge\xC3\xB6"
-         "ffnet werden. Ich versuche es in 1 Sekunde erneut."},
+         "I could not read the server list from www.aerivon.example: The list arrived empty. I will try "
+         "again "
+         "in 1 second.",
+         "Ich konnte die Serverliste von www.aerivon.example nicht lesen: Die Liste kam leer an. Ich "
+         "versuche es "
+         "in 1 Sekunde erneut."},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nI\n1000 version\n", // cut short
+         "www.aerivon.example did not send the file: The server's answer ended early. I will try again in 1 "
+         "second.",
+         "www.aerivon.example hat die Datei nicht gesendet: Die Antwort des Servers brach vorzeitig ab. Ich "
+         "versuche es in 1 Sekunde erneut."},
     };
     fake_clock_seconds = 100.0f;
     INST_set_download_clock(fake_clock);
@@ -114,7 +128,13 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
                 LANG_load(language);
             HTTP_clear();
             INST_fetch_succeeded(INST_server_list_fetch);
+            INST_fetch_succeeded(INST_directory_fetch);
             INST_servers = server_list();
+            if (row.directory) {
+                one_server();
+                INST_directory.version = -1;
+                INST_directory.version_folder = "Aerivon10Demo";
+            }
             test::LoopbackServer server;
             if (row.answer)
                 server.accept().read_request().send(row.answer).close().start();
@@ -123,12 +143,20 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
             page_desc d;
             ASSERT_TRUE(test::Engine::poll([&] {
                 INST_page_check_servers(0, &(d = page_desc()));
-                return !d.status.empty();
+                return INST_fetch_wait(row.directory ? INST_directory_fetch : INST_server_list_fetch) > 0.0f;
             })) << log.text();
+            INST_page_check_servers(0, &(d = page_desc()));
             EXPECT_EQ(d.status, language ? row.german : row.english);
             LANG_reset();
         }
+    // A file that is no list this installer reads (a portal's page, a newer list) brings an alert that ends
+    // the run: its line names the server asked, not the proxy, and promises no other try.
     INST_fetch_succeeded(INST_server_list_fetch);
+    INST_fetch_failed(INST_server_list_fetch, "www.aerivon.example", "", INST_fetch_too_new);
+    EXPECT_EQ(INST_fetch_failure_line(INST_server_list_fetch),
+              "The file from www.aerivon.example is not a server list this installer can read.");
+    INST_fetch_succeeded(INST_server_list_fetch);
+    INST_fetch_succeeded(INST_directory_fetch);
 }
 
 // The HTTP answer carrying a directory archive whose directory.txt holds `text`.
