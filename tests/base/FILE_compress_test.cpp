@@ -464,14 +464,29 @@ TEST_F(CompressTest, ErrorTextsAreKeyedByErrnoNames) {
         EXPECT_EQ(out, text);
     }
     // The program's own sentences go through the translator; the C library's messages stay as it gives them.
-    LANG_load(2);
-    for (const auto& [code, text] :
-         std::vector<std::pair<int, std::string>>{{20011, "Der Server wurde im Netzwerk nicht gefunden"},
-                                                  {ECONNREFUSED, "Connection refused"},
-                                                  {-105, "Fehlercode -105"}}) {
+    const struct {
+        int language, code; // 1 French, 2 German, 3 Russian
+        const char* text;
+    } translated[] = {
+        {2, 20011, "Der Server wurde im Netzwerk nicht gefunden"},
+        {2, ECONNREFUSED, "Connection refused"},
+        {2, -105, "Fehlercode -105"},
+        {2, EXDEV, "Ungültige Verknüpfung zwischen Geräten"},
+        {1, EXDEV, "Lien impossible entre périphériques"},
+        {1, EEXIST, "Le fichier existe déjà"},
+        {1, EISDIR, "C'est un dossier"},
+        {1, ENOTDIR, "Ce n'est pas un dossier"},
+        {3, EXDEV, "Недопустимая ссылка между устройствами"},
+        {3, EEXIST, "Файл уже существует"},
+    };
+    int loaded = -1;
+    for (const auto& row : translated) {
+        SCOPED_TRACE(testing::Message() << "language " << row.language << " code " << row.code);
+        if (row.language != loaded)
+            LANG_load(loaded = row.language);
         std::string out;
-        FILE_error_text(out, code);
-        EXPECT_EQ(out, text);
+        FILE_error_text(out, row.code);
+        EXPECT_EQ(out, row.text);
     }
     LANG_reset();
 }

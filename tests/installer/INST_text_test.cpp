@@ -315,6 +315,19 @@ TEST(InstTextTest, EveryTextGivenToTheTranslatorHasAFrenchGermanAndRussianEntry)
         }
     }
 
+    // The installer goes by one name in each language («programme d'installation», «программа
+    // установки»): the other word («установщик») stands in no translation.
+    const std::pair<const char*, const char*> other_names[] = {
+        {"French", "installateur"},
+        {"Russian", "\xD1\x83\xD1\x81\xD1\x82\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\xD1\x89\xD0\xB8\xD0\xBA"}};
+    for (const auto& [language, other] : other_names) {
+        std::istringstream in(test::read_file(source + "/resources/text/" + language + ".txt"));
+        for (std::string line; std::getline(in, line);) {
+            const size_t split = line.find("====");
+            EXPECT_TRUE(split == std::string::npos || line.find(other, split) == std::string::npos)
+                << language << ": " << line;
+        }
+    }
 }
 
 // The two-button questions draw each explanation right of its button, so that the two read as one
