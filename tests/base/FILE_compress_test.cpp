@@ -468,24 +468,27 @@ TEST_F(CompressTest, ErrorTextsAreKeyedByErrnoNames) {
     // The program's own sentences, the network's common failures among them, go through the translator; the
     // C library's other messages stay as it gives them.
     const struct {
-        int language, code;
+        int language, code; // 1 French, 2 German, 3 Russian
         const char* text;
     } translated[] = {
         {2, 20011, "Der Server wurde im Netzwerk nicht gefunden"},
         {2, -105, "Fehlercode -105"},
         {2, EPROTO, "Protocol error"},
         {2, ECONNREFUSED, "Verbindung abgelehnt"},
-        {1, ETIMEDOUT, "D\xC3\xA9lai de connexion d\xC3\xA9pass\xC3\xA9"},
+        {1, ETIMEDOUT, "Délai de connexion dépassé"},
         {2, ENETUNREACH, "Das Netzwerk ist nicht erreichbar"},
-        {3, EHOSTUNREACH,
-         "\xD0\x9D\xD0\xB5\xD1\x82 \xD0\xBC\xD0\xB0\xD1\x80\xD1\x88\xD1\x80\xD1\x83\xD1\x82\xD0\xB0 "
-         "\xD0\xB4\xD0\xBE \xD1\x83\xD0\xB7\xD0\xBB\xD0\xB0"},
-        {1, ECONNRESET,
-         "Connexion r\xC3\xA9initialis\xC3\xA9"
-         "e par le correspondant"},
+        {3, EHOSTUNREACH, "Нет маршрута до узла"},
+        {1, ECONNRESET, "Connexion réinitialisée par le correspondant"},
+        {2, EXDEV, "Ungültige Verknüpfung zwischen Geräten"},
+        {1, EXDEV, "Lien impossible entre périphériques"},
+        {1, EEXIST, "Le fichier existe déjà"},
+        {1, EISDIR, "C'est un dossier"},
+        {1, ENOTDIR, "Ce n'est pas un dossier"},
+        {3, EXDEV, "Недопустимая ссылка между устройствами"},
+        {3, EEXIST, "Файл уже существует"},
     };
     for (const auto& row : translated) {
-        SCOPED_TRACE(row.code);
+        SCOPED_TRACE(testing::Message() << "language " << row.language << " code " << row.code);
         LANG_load(row.language);
         std::string out;
         FILE_error_text(out, row.code);
