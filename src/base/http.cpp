@@ -93,6 +93,61 @@ std::shared_ptr<http_lookup> start_lookup(const std::string& host, int* error) {
     return lookup;
 }
 
+// The request on `slot` fails with `error` from FILE_error_text's list; `local` when the failure is this
+// machine's. Returns 2, net_check's result for a failure.
+int fail_request(http_transfer_slot& slot, int error, bool local) {
+    slot.failure_error = error;
+    slot.failure_local = local;
+    FILE_error_text(slot.failure, error);
+    return 2;
+}
+
+// One poll of the look-up of `host` for the request on `slot`: 1 once its address is in the host cache, 0
+// while it is looked up, 2 (with the slot's failure set) when it was not found, did not answer within
+// HTTP_lookup_limit, or no thread could look it up. A request whose host changed (the proxy was set anew)
+// waits for the new host's look-up at once; one look-up per host runs, shared by the slots that ask.
+int await_lookup(http_transfer_slot& slot, const std::string& host) {
+    if (!slot.lookup || slot.lookup->host != host) {
+        std::shared_ptr<http_lookup>& pending = manager.lookups[host];
+        // A failure that came after its requests gave up is not kept: the host is looked up again.
+        if (!pending || (pending->done && pending->address == 0)) {
+            int error = 0;
+            pending = start_lookup(host, &error);
+            if (!pending) {
+                // This machine's failure, not the host's: nothing is kept, the next request tries again.
+                manager.lookups.erase(host);
+                slot.lookup.reset();
+                fail_request(slot, error, true);
+                LOG_stream << ("No thread to look up " + host + ": " + slot.failure + "\n");
+                return 2;
+            }
+        }
+        slot.lookup = pending;
+        slot.lookup_since = now();
+    }
+    const std::shared_ptr<http_lookup> lookup = slot.lookup;
+    if (!lookup->done) {
+        // A clock that went back (a new clock source) does not make the wait longer.
+        const float waited = now() - slot.lookup_since;
+        if (waited >= 0.0f && waited <= HTTP_lookup_limit)
+            return 0;
+        // The thread stays with the host's record: the next request waits for it instead of starting
+        // another look-up on a resolver that already hangs.
+        slot.lookup.reset();
+        LOG_stream << ("The look-up of " + host + " did not answer in " +
+                       std::to_string(static_cast<int>(HTTP_lookup_limit)) + " seconds.\n");
+        return fail_request(slot, err_no_address, false);
+    }
+    slot.lookup.reset();
+    auto pending = manager.lookups.find(host);
+    if (pending != manager.lookups.end() && pending->second == lookup)
+        manager.lookups.erase(pending);
+    if (lookup->address == 0)
+        return fail_request(slot, err_no_address, false);
+    manager.host_cache[host] = lookup->address;
+    return 1;
+}
+
 // The output file failed with `error` (0: a short write without an errno): the transfer fails on this
 // machine's account.
 void file_failure(http_connection* c, int error) {
@@ -462,6 +517,7 @@ void HTTP_clear() {
             HTTP_io_remove(slot->connection.get());
     manager.slots.clear();
     manager.host_cache.clear();
+    manager.lookups.clear();
     for (auto& [url, memory] : manager.reports)
         write_repeats(memory);
     manager.reports.clear();
@@ -506,6 +562,9 @@ float HTTP_key_percent(int key) {
     auto& slot = manager.slots[key];
     if (!slot)
         slot = std::make_unique<http_transfer_slot>();
+    // While its host is looked up the transfer reads as one that connects, whatever an earlier one left.
+    if (slot->lookup)
+        return -1.0f;
     // The length and the count are atomic: no lock, so a frame never holds up the I/O thread.
     if (!slot->connection)
         return 0.0f;
@@ -720,32 +779,14 @@ int net_check(int key, const std::string& server, const std::string& path, const
         if (manager.host_cache.find(host) == manager.host_cache.end() &&
             inet_pton(AF_INET, host.c_str(), &literal) == 1)
             manager.host_cache[host] = literal.s_addr; // digits need no resolver
-        if (!slot.lookup && manager.host_cache.find(host) == manager.host_cache.end()) {
-            int error = 0;
-            slot.lookup = start_lookup(host, &error);
-            if (!slot.lookup) {
-                // This machine's failure, not the host's: nothing is cached, the next request tries again.
-                slot.failure_error = error;
-                slot.failure_local = true;
-                FILE_error_text(slot.failure, error);
-                LOG_stream << ("No thread to look up " + host + ": " + slot.failure + "\n");
-                return 2;
-            }
+        if (manager.host_cache.find(host) != manager.host_cache.end()) {
+            slot.lookup.reset(); // an earlier host's look-up (the proxy changed) is no longer awaited
+        } else {
+            const int lookup_result = await_lookup(slot, host);
+            if (lookup_result != 1)
+                return lookup_result; // 0: still looking up; a finished earlier transfer is not this one
         }
-        if (slot.lookup && slot.lookup->done) {
-            manager.host_cache[slot.lookup->host] = slot.lookup->address;
-            slot.lookup.reset();
-        }
-        auto cached = manager.host_cache.find(host);
-        if (cached == manager.host_cache.end())
-            return 0; // still looking up; a finished earlier transfer is not this one
-        if (cached->second == 0) {
-            slot.failure_error = err_no_address;
-            slot.failure_local = false;
-            FILE_error_text(slot.failure, err_no_address);
-            return 2;
-        }
-        slot.address = cached->second;
+        slot.address = manager.host_cache[host];
 
         if (!server.empty() && (server.back() == '/' || server.back() == '\\'))
             APP_alert(0, "net_check error! You have a dirchar at the end of the server name!",

@@ -5,18 +5,24 @@
 // stands, while the I/O thread of http_io moves the bytes between the socket and the file as they come
 // (see http_io.h for who may touch a connection when). Each caller key owns a transfer slot that keeps its
 // connection (and so a kept-alive socket) for the run. Each host look-up (an address in digits needs none)
-// runs on a detached thread of its own, which shares the look-up's record with the slot: a resolver that
-// does not answer holds neither the frame nor the exit, and a slot that goes first simply lets go of the
-// record. The results are cached for the run by the host actually looked up (the proxy when one is set,
-// else the server), 0 meaning "not found". Only GET requests with an absolute URI are sent, directly or
-// through a proxy; a 2xx body with a Content-Length goes straight into the destination file. A failure
-// writes a report to LOG_stream, drops the connection and returns 2; a partly written file stays.
+// runs on a detached thread of its own, which shares the look-up's record with the manager and the slots
+// that wait for it: a resolver that does not answer holds neither the frame nor the exit, and a slot that
+// goes first simply lets go of the record. One look-up per host is pending at a time; a slot whose host
+// changes (a new proxy name) waits for the new host's at once. A request that has waited
+// HTTP_lookup_limit seconds for its look-up fails as a host not found, and the thread is left to finish:
+// the host's next request waits for the same look-up, or starts a new one once it has ended. Addresses
+// found are cached for the run by the host actually looked up (the proxy when one is set, else the
+// server); a failed look-up is not kept, so the next request looks the host up again. Only GET requests
+// with an absolute URI are sent, directly or through a proxy; a 2xx body with a Content-Length goes
+// straight into the destination file. A failure writes a report to LOG_stream, drops the connection and
+// returns 2; a partly written file stays.
 //
 // A transfer on one key, from net_check's view:
 // | phase              | HTTP_conn_state              | next                                    |
 // |--------------------|------------------------------|-----------------------------------------|
-// | resolving          | (no connection)              | connecting; 2 when the host is unknown  |
-// |                    |                              | or no thread could look it up           |
+// | resolving          | (no connection)              | connecting; 2 when the host is unknown, |
+// |                    |                              | its look-up took 30 s, or no thread     |
+// |                    |                              | could look it up                        |
 // | connecting         | 1                            | sending; 2 on a socket failure          |
 // | sending            | 4                            | waiting for headers                     |
 // | waiting for headers| 6                            | receiving; 2 on a bad or huge head      |
@@ -86,7 +92,12 @@ struct http_connection {
     ~http_connection(); // closes the file (unchecked: the transfer is being dropped) and the socket
 };
 
-// One host look-up, shared by its thread and the slot that waits for it; whichever lets go last frees it.
+// Seconds of the frame clock a request waits for its host's look-up before it fails as a host not found:
+// the C library's own worst case with its default resolver settings (5 s, 2 tries, 3 servers).
+constexpr float HTTP_lookup_limit = 30.0f;
+
+// One host look-up, shared by its thread, the manager and the slots that wait for it; whichever lets go
+// last frees it.
 struct http_lookup {
     std::string host;                 // set before the thread starts, then only read
     std::atomic<uint32_t> address{0}; // the thread's answer (IPv4, network order; 0: not found)
@@ -96,7 +107,8 @@ struct http_lookup {
 // The transfer of one caller key; made on the key's first use and kept for the run.
 struct http_transfer_slot {
     std::unique_ptr<http_connection> connection;
-    std::shared_ptr<http_lookup> lookup; // the pending look-up
+    std::shared_ptr<http_lookup> lookup; // the look-up this request waits for
+    float lookup_since = 0.0f;           // the frame clock when the request began to wait for it
     uint32_t address = 0;
     int failure_error = 0;      // the error of the key's last failed transfer (see HTTP_failure_error)
     bool failure_local = false; // that error was this machine's (see HTTP_failure_on_this_machine)
@@ -116,8 +128,9 @@ struct http_manager {
     std::string proxy_port; // the proxy port as the user typed it
     int port = 0;           // the proxy port number; 0 means 80
     std::map<int, std::unique_ptr<http_transfer_slot>> slots;
-    std::map<std::string, uint32_t> host_cache;        // host looked up -> IPv4 (0: not found)
-    std::map<std::string, http_report_memory> reports; // server + path -> its last failure report
+    std::map<std::string, uint32_t> host_cache;                  // host looked up -> IPv4 found
+    std::map<std::string, std::shared_ptr<http_lookup>> lookups; // host -> its look-up not yet taken
+    std::map<std::string, http_report_memory> reports;           // server + path -> its last failure report
 
     http_manager() = default;
     http_manager(const http_manager&) = delete;
@@ -129,9 +142,9 @@ struct http_manager {
 // fields; main thread only.
 http_manager& HTTP_manager();
 
-// Destroys every slot (a pending look-up is left to finish on its own), empties the host cache and writes
-// what was held back of repeated failure reports; the proxy fields stay. The manager's destructor does the
-// same at exit.
+// Destroys every slot (a pending look-up is left to finish on its own), empties the host cache, forgets the
+// pending look-ups and writes what was held back of repeated failure reports; the proxy fields stay. The
+// manager's destructor does the same at exit.
 void HTTP_clear();
 
 // One poll of the transfer of `key`: GET `path` (beginning with '/' or '\') from `server` (a host name,
@@ -140,10 +153,11 @@ void HTTP_clear();
 // report is in the log; a report the same as the last one for that server and path is held back and
 // counted, and the count is written as "(the same error N more times)" before the next different report
 // or at the next success). A body announced or grown past `max_body_bytes` (-1: no cap) fails the transfer
-// with OS error EFBIG and its partial file is deleted. A transfer times out after 240 s without progress,
-// and, once its head is in, when its body brought less than 1 KiB a second over the last 60 s. A server
-// ending in '/' or '\' or a path not beginning with one is a programming error: a fatal alert (kind 3,
-// "http" 373 or 374).
+// with OS error EFBIG and its partial file is deleted. A host whose look-up has not answered within
+// HTTP_lookup_limit seconds of the request fails it as one not found (20011). A transfer times out after
+// 240 s without progress, and, once its head is in, when its body brought less than 1 KiB a second over the
+// last 60 s. A server ending in '/' or '\' or a path not beginning with one is a programming error: a fatal
+// alert (kind 3, "http" 373 or 374).
 int net_check(int key, const std::string& server, const std::string& path, const std::string& destination,
               int64_t max_body_bytes = -1);
 
@@ -160,7 +174,8 @@ int HTTP_failure_error(int key);
 // its cap (EFBIG) is not one. Main thread.
 bool HTTP_failure_on_this_machine(int key);
 
-// The percent of `key`'s transfer: 0 with no connection, else HTTP_percent_complete (-1 when unknown).
+// The percent of `key`'s transfer: -1 while its host is looked up (as while it connects), 0 with no
+// connection, else HTTP_percent_complete (-1 when unknown).
 float HTTP_key_percent(int key);
 
 // Why the last failed transfer of `key` failed, as the user may read it: the error's sentence

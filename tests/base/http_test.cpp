@@ -657,7 +657,7 @@ TEST_F(HttpClientTest, ACorrectedProxyTakesEffectInTheSameRun) {
     HTTP_manager().proxy_host = "nonexistent.invalid";
     HTTP_manager().port = server.port();
     EXPECT_EQ(fetch(14, "www.aerivon.example", "/a"), 2);
-    EXPECT_EQ(fetch(14, "www.aerivon.example", "/a"), 2); // the failed look-up is remembered
+    EXPECT_EQ(fetch(14, "www.aerivon.example", "/a"), 2); // looked up again, it fails again
     use_proxy(server.port());
     EXPECT_EQ(fetch(14, "www.aerivon.example", "/a"), 1);
     EXPECT_EQ(test::read_file(dest), "via the corrected proxy");
@@ -809,6 +809,44 @@ TEST_F(HttpConcurrentLookupTest, LookUpsOnThreadsOfTheirOwnKeepTheFrameGoing) {
     for (int key = 17; key < 25; ++key)
         EXPECT_EQ(net_check(key, "www.aerivon.example", "/a", dest), 0);
     HTTP_clear();
+}
+
+TEST_F(HttpConcurrentLookupTest, ALookUpFailsAfterItsLimitAndIsTriedAgainOrForANewName) {
+    // The resolver linked in (slow_lookup) never answers for hung.test and fails flaky.test's first look-up.
+    test::LoopbackServer server;
+    ASSERT_TRUE(server.ok());
+    server.accept().read_request().send(ok("new name")).read_request().send(ok("second try")).start();
+    setenv("AERIVON_SLOW_LOOKUP_SECONDS", "never", 1);
+    setenv("AERIVON_SLOW_LOOKUP", "hung.test", 1);
+    HTTP_manager().proxy_host = "hung.test";
+    HTTP_manager().port = server.port();
+    EXPECT_EQ(fetch(16, "www.aerivon.example", "/a", 200), 0);
+    EXPECT_EQ(HTTP_key_percent(16), -1.0f); // as while connecting
+    EXPECT_EQ(net_check(17, "www.aerivon.example", "/a", dest), 0);
+    set_clock(HTTP_lookup_limit);
+    EXPECT_EQ(net_check(16, "www.aerivon.example", "/a", dest), 0);
+    set_clock(HTTP_lookup_limit + 0.5);
+    EXPECT_EQ(net_check(16, "www.aerivon.example", "/a", dest), 2);
+    EXPECT_EQ(HTTP_failure_error(16), 20011);
+    EXPECT_FALSE(HTTP_failure_on_this_machine(16));
+    EXPECT_EQ(net_check(17, "www.aerivon.example", "/a", dest), 2); // it shared the look-up from the start
+    EXPECT_NE(log().find("The look-up of hung.test did not answer in 30 seconds.\n"), std::string::npos);
+    // The next try waits again, for the same look-up; a new proxy name is looked up at once.
+    EXPECT_EQ(net_check(16, "www.aerivon.example", "/a", dest), 0);
+    HTTP_manager().proxy_host = "localhost";
+    EXPECT_EQ(fetch(16, "www.aerivon.example", "/a"), 1);
+    EXPECT_EQ(test::read_file(dest), "new name");
+
+    unsetenv("AERIVON_SLOW_LOOKUP_SECONDS");
+    setenv("AERIVON_SLOW_LOOKUP_FAILS", "1", 1);
+    setenv("AERIVON_SLOW_LOOKUP", "flaky.test", 1);
+    HTTP_manager().proxy_host = "flaky.test";
+    EXPECT_EQ(fetch(16, "www.aerivon.example", "/a"), 2);
+    EXPECT_EQ(HTTP_failure_error(16), 20011);
+    EXPECT_EQ(fetch(16, "www.aerivon.example", "/a"), 1); // not remembered: looked up again
+    EXPECT_EQ(test::read_file(dest), "second try");
+    unsetenv("AERIVON_SLOW_LOOKUP_FAILS");
+    unsetenv("AERIVON_SLOW_LOOKUP");
 }
 
 namespace {

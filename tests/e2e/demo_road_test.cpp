@@ -327,11 +327,17 @@ INSTANTIATE_TEST_SUITE_P(Rows, InstallQuitTest,
                                                   way_out::window_destroyed}),
                          [](const testing::TestParamInfo<quit_row>& i) { return std::string(i.param.name); });
 
-// A resolver that keeps the proxy's name waiting 20 s: Check Servers is drawn at once after CONTINUE, and
-// every way out ends the run at once, through the orderly exit, without waiting for the look-up.
+// A resolver that keeps the proxy's name waiting: Check Servers is drawn at once after CONTINUE, and every
+// way out ends the run at once, through the orderly exit, without waiting for the look-up. A look-up that
+// never answers fails within 30 s with the failure line; one that fails first is tried again and the road
+// goes on once it answers; a proxy name mended in OPTIONS is looked up at once.
+enum class lookup_then { way_out, failure_line, goes_on, new_proxy };
+
 struct lookup_row {
     const char* name;
     way_out way;
+    std::map<std::string, std::string> resolver; // the shim's settings besides the name
+    lookup_then then;
 };
 
 void PrintTo(const lookup_row& row, std::ostream* out) { *out << row.name; }
@@ -343,9 +349,12 @@ TEST_P(HungLookUpTest, CheckServersShowsAtOnceAndEveryWayOutEndsTheRun) {
     const auto seconds_since = [](clock::time_point t) {
         return std::chrono::duration<double>(clock::now() - t).count();
     };
+    const lookup_row& row = GetParam();
     serve();
     proxy_host = "hung-proxy.test";
-    start({{"LD_PRELOAD", SLOW_LOOKUP_LIB}, {"AERIVON_SLOW_LOOKUP", proxy_host}});
+    std::map<std::string, std::string> env = row.resolver;
+    env.insert({{"LD_PRELOAD", SLOW_LOOKUP_LIB}, {"AERIVON_SLOW_LOOKUP", proxy_host}});
+    start(env);
     expect_page("Welcome");
     click(continue_button);
     expect_page("End User License Agreement");
@@ -368,8 +377,37 @@ TEST_P(HungLookUpTest, CheckServersShowsAtOnceAndEveryWayOutEndsTheRun) {
     };
     ASSERT_TRUE(shell::wait_until(check_servers_drawn, 20000)) << s.last_shot;
     const double shown = seconds_since(clicked);
+    const auto logged = [&](const std::string& text, int ms) {
+        return shell::wait_until([&] { return log().find(text) != std::string::npos; }, ms);
+    };
+    const std::string failure =
+        "I could not reach hung-proxy.test: We could not find the server over the network.";
+    const std::string next_page = "Wizard page: Pick Install Destination";
+    if (row.then == lookup_then::failure_line) {
+        EXPECT_TRUE(logged(failure, 35000 - static_cast<int>(seconds_since(clicked) * 1000))) << log();
+        std::printf("click to the failure line: %.2f s\n", seconds_since(clicked));
+    } else if (row.then == lookup_then::goes_on) {
+        ASSERT_TRUE(logged(failure, 10000)) << log();
+        const clock::time_point failed = clock::now();
+        EXPECT_TRUE(logged(next_page, 10000)) << log();
+        std::printf("failure line (resolver answering again) to the next page: %.2f s\n",
+                    seconds_since(failed));
+    } else if (row.then == lookup_then::new_proxy) {
+        click(options_button);
+        const point proxy_host_field = {proxy_port_field.x, proxy_port_field.y - 30};
+        ASSERT_TRUE(shows(panel_fill, proxy_host_field, false)) << s.last_shot;
+        click(proxy_host_field);
+        s.xdo("key End key --repeat 20 --delay 10 BackSpace type --delay 20 localhost");
+        click(proxy_port_field); // the field shows the port as the preferences file keeps it: empty here
+        s.xdo("key End key --repeat 8 --delay 10 BackSpace type --delay 20 " +
+              std::to_string(server->port()));
+        s.key("Escape");
+        const clock::time_point mended = clock::now();
+        EXPECT_TRUE(logged(next_page, 5000)) << log();
+        std::printf("new proxy name to the next page: %.2f s\n", seconds_since(mended));
+    }
     const clock::time_point asked = clock::now();
-    take(GetParam().way);
+    take(row.way);
     EXPECT_EQ(s.process->wait_exit(20000), 0);
     const double ended = seconds_since(asked);
     std::printf("click to Check Servers drawn: %.2f s; way out to the end of the program: %.2f s\n", shown,
@@ -381,13 +419,21 @@ TEST_P(HungLookUpTest, CheckServersShowsAtOnceAndEveryWayOutEndsTheRun) {
     EXPECT_FALSE(exists(work)) << work;
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, HungLookUpTest,
-                         testing::Values(lookup_row{"QuitButton", way_out::quit_clicked},
-                                         lookup_row{"WindowClosed", way_out::close_box},
-                                         lookup_row{"Sigterm", way_out::sigterm}),
-                         [](const testing::TestParamInfo<lookup_row>& i) {
-                             return std::string(i.param.name);
-                         });
+const std::map<std::string, std::string> never = {{"AERIVON_SLOW_LOOKUP_SECONDS", "never"}};
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, HungLookUpTest,
+    testing::Values(lookup_row{"QuitButton", way_out::quit_clicked, {}, lookup_then::way_out},
+                    lookup_row{"WindowClosed", way_out::close_box, {}, lookup_then::way_out},
+                    lookup_row{"Sigterm", way_out::sigterm, {}, lookup_then::way_out},
+                    lookup_row{"NeverAnswers", way_out::quit_clicked, never, lookup_then::failure_line},
+                    lookup_row{"FailsOnceThenAnswers",
+                               way_out::quit_clicked,
+                               {{"AERIVON_SLOW_LOOKUP_FAILS", "1"}},
+                               lookup_then::goes_on},
+                    lookup_row{"NewProxyNameWhileItHangs", way_out::quit_clicked, never,
+                               lookup_then::new_proxy}),
+    [](const testing::TestParamInfo<lookup_row>& i) { return std::string(i.param.name); });
 
 TEST_F(DemoRoadProgramTest, FormatsNewerThanTheInstallerOpenTheDownloadPageAndQuit) {
     const std::string record = s.home.file("xdg-open.txt");
