@@ -250,6 +250,7 @@ TEST_F(DemoRoadProgramTest, ADirectoryThatCannotBeExpandedHereIsToldOnceAndQuitE
     int alerts = 0;
     for (size_t at = text.find(alert); at != std::string::npos; at = text.find(alert, at + 1))
         ++alerts;
+    std::printf("alerts while the directory could not be expanded: %d\n", alerts);
     EXPECT_EQ(alerts, 1) << text;
     EXPECT_NE(text.find("I could not save the file list here: No space left on device"), std::string::npos)
         << text;
