@@ -30,6 +30,7 @@ const error_row error_table[] = {
     {20010, "We could not write the incoming file from the web to disk"},
     {20011, "We could not find the server over the network"},
     {20012, "Part of the downloaded zip file is corrupted (the resource fork header is bad)"},
+    {20013, "The server's answer ended early"},
     // Keyed by name: the numbers differ from one C library to the next.
     {EAGAIN, "Resource temporarily unavailable"},
     {EDEADLK, "Resource deadlock avoided"},
@@ -69,6 +70,12 @@ const error_row error_table[] = {
     {ESPIPE, "Illegal seek"},
     {ESRCH, "No such process"},
     {EXDEV, "Cross-device link"},
+    // The network's failures that users meet most, in the C library's words.
+    {ECONNREFUSED, "Connection refused"},
+    {ETIMEDOUT, "Connection timed out"},
+    {ENETUNREACH, "Network is unreachable"},
+    {EHOSTUNREACH, "No route to host"},
+    {ECONNRESET, "Connection reset by peer"},
 };
 
 // strerror_r comes in two shapes; both end up as a pointer to the message.

@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-// `out` receives the text of `code`: empty for 0; the system's own codes 20001-20012 and the common errno
+// `out` receives the text of `code`: empty for 0; the system's own codes 20001-20013 and the common errno
 // values from the table, translated; else, for a positive code, the C library's message when it knows the
 // code (untranslated); else "Error code <code>" translated (negative codes such as minizip's -105 always
 // end here). Any thread.

@@ -375,7 +375,8 @@ void LANG_translate_count(std::string& out, int n, const std::string& singular, 
         LANG_translate(out, n < 2 ? singular : plural, 0);
         return;
     case 2:
-        if (n == 1) {
+        // 1, 21, 31, 101 ... take the singular; 11 and 111 do not.
+        if (n % 10 == 1 && n % 100 != 11) {
             LANG_translate(out, singular, 0);
         } else if (n % 10 >= 2 && n % 10 <= 4 && !(n % 100 >= 10 && n % 100 <= 20)) {
             LANG_translate(out, plural, genitive_held ? 1 : 0);

@@ -56,8 +56,8 @@ void LANG_read_dvd_langs(const std::string& path);
 void LANG_translate(std::string& out, const std::string& english, int table = 0);
 
 // The singular or plural English text for count n under the current plural rule (0: n < 2 singular;
-// 1: n == 1 singular; 2: n == 1 singular, n mod 10 in 2..4 outside 10..20 mod 100 the table-1 form when
-// table 1 holds it), translated. Any thread.
+// 1: n == 1 singular; 2: n mod 10 == 1 but n mod 100 != 11 singular, n mod 10 in 2..4 outside 10..20
+// mod 100 the table-1 form when table 1 holds it), translated. Any thread.
 void LANG_translate_count(std::string& out, int n, const std::string& singular, const std::string& plural);
 
 // out = `templ` with each placeholder "%n:label%" for 1 <= n <= count replaced by args[n - 1]; inserted

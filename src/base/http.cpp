@@ -35,6 +35,7 @@ const char* const beta_art_password = "pebblerw83";
 constexpr int err_no_socket = 20009;
 constexpr int err_short_write = 20010;
 constexpr int err_no_address = 20011;
+constexpr int err_answer_cut = 20013;
 
 // A response whose header blocks, interim ones included, take more than this is refused.
 constexpr size_t max_head_bytes = 65536;
@@ -433,7 +434,11 @@ std::string failure_text(const http_connection* c) {
     std::string text;
     if (code == 0 && c->status_code > 0 && (c->status_code < 200 || c->status_code > 299))
         return std::to_string(c->status_code) + (c->status_text.empty() ? "" : " " + c->status_text);
-    FILE_error_text(text, code != 0 ? code : c->socket ? EIO : err_no_socket);
+    // The stream ended without an error before the head, or the body its length announced, was whole:
+    // the server's answer was cut, which is not this machine's input or output.
+    const bool cut =
+        c->socket && (!c->headers_done || (c->content_length >= 0 && c->bytes_received < c->content_length));
+    FILE_error_text(text, code != 0 ? code : cut ? err_answer_cut : c->socket ? EIO : err_no_socket);
     return text;
 }
 

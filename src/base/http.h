@@ -166,7 +166,9 @@ float HTTP_key_percent(int key);
 
 // Why the last failed transfer of `key` failed, as the user may read it: the error's sentence
 // (FILE_error_text: "Connection refused", "We could not find the server over the network"), else the
-// server's status ("404 Not Found"); empty when no transfer of the key has failed. Main thread.
+// server's status as it sent it ("404 Not Found"), else, for an answer that ended before its head or its
+// announced length was in, "The server's answer ended early"; empty when no transfer of the key has
+// failed. Main thread.
 std::string HTTP_failure_text(int key);
 
 // The transfers under way: a host look-up pending, or a connection connecting, sending, waiting for its

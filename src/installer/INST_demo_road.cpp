@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <filesystem>
 
 #include "base/APP_alert.h"
 #include "base/APP_clock.h"
@@ -77,22 +78,19 @@ int other_server(int failed) {
     return r >= failed ? r + 1 : r;
 }
 
-// Whom a request to `host` reaches first: the proxy when one is set.
-std::string reached_host(const std::string& host) {
-    const std::string& proxy = HTTP_manager().proxy_host;
-    return proxy.empty() ? host : proxy;
-}
-
 // What went wrong with the server-list fetch of result `r` (UTL_fetch_server_list), on HTTP key `key`.
 fetch_fault list_fault(int r, int key) {
     return r == 4 ? INST_transfer_fault(key) : r == 5 ? INST_fetch_too_new : INST_fetch_unreadable;
 }
 
 // Why the server-list fetch with result `r` failed: the transfer's error, or the file it brought that
-// cannot be read.
-std::string fetch_error(int r, int key) {
+// cannot be read (`file`), an empty one above all.
+std::string fetch_error(int r, int key, const std::string& file) {
     if (r == 4)
         return HTTP_failure_text(key);
+    std::error_code error;
+    if (r == 3 && std::filesystem::file_size(file, error) == 0 && !error)
+        return tr("The list arrived empty");
     std::string text;
     FILE_error_text(text, r == 3 ? 20006 : EPROTO);
     return text;
@@ -113,7 +111,7 @@ bool expansion_failed_here(int error) { return error > 0 && error != 20001 && er
 // The directory fetch from `server` failed with `why` and `fault`: it is tried again after its wait, from
 // another server unless the failure was this machine's, which every server would meet.
 void directory_fetch_failed(const server_record& server, const std::string& why, fetch_fault fault) {
-    INST_fetch_failed(INST_directory_fetch, reached_host(server.host), why, fault);
+    INST_fetch_failed(INST_directory_fetch, server.host, why, fault);
     if (fault != INST_fetch_here)
         INST_chosen_server = other_server(INST_chosen_server);
 }
@@ -198,8 +196,8 @@ void INST_fetch_directory_file() {
             return;
         const int r = UTL_fetch_server_list(INST_servers);
         if (r != 0 && r != 2)
-            INST_fetch_failed(INST_server_list_fetch, reached_host(UTL_MAKER_HOST), fetch_error(r, 0),
-                              list_fault(r, 0));
+            INST_fetch_failed(INST_server_list_fetch, UTL_MAKER_HOST,
+                              fetch_error(r, 0, INST_work_path(UTL_SERVER_LIST_NAME)), list_fault(r, 0));
         if (r == 0) {
             INST_fetch_succeeded(INST_server_list_fetch);
             UTL_install_directory_clear(INST_directory);

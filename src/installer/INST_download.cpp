@@ -536,10 +536,10 @@ static int download_pass() {
                 if (HTTP_failure_on_this_machine(key)) {
                     // The download file could not be written here (a full disk, say), or no thread or
                     // descriptor was left: every server would meet the same, so none is benched and the
-                    // install ends now.
+                    // install ends now. The alert names the file in the work folder, whose disk it is.
                     LOG_text("DOWNLOADING: " + server.host + url + " failed on this machine (" + download +
                              ", error " + std::to_string(code) + "); the install stops.\n");
-                    fail_install(server.host + url, local, code, "");
+                    fail_install(download, local, code, "");
                 } else {
                     // A server's refusal (a status outside 2xx) has no OS error: its status says what failed.
                     const std::string why = HTTP_failure_error(key) == 0 ? HTTP_failure_text(key) : "";

@@ -36,6 +36,7 @@
 using inst_text::tr;
 using inst_text::tr1;
 using inst_text::tr2;
+using inst_text::tr_beside;
 
 // The road's state (main thread).
 int INST_dvd_install_started = 0;
@@ -364,7 +365,8 @@ int INST_page_installing_dvd(int, page_desc* d) {
                 tr("An error occurred during installation:"),
                 tr("You can continue with the installation and attempt to repair the damaged "
                    "files later, or you can cancel the installation."),
-                tr("Cancel"), tr("the install."), tr("Continue"), tr("the install.")) == 1) {
+                tr("Cancel"), tr_beside("Cancel", "the install."), tr("Continue"),
+                tr_beside("Continue", "the install.")) == 1) {
             d->next = INST_page_select_scenery_dvd;
             return 1;
         }

@@ -35,10 +35,9 @@ const char* const failure_forms[4][2] = {
      "second.",
      "I could not read the server list from %1:server name%: %2:error%. I will try again in %3:seconds% "
      "seconds."},
-    {"The server list from %1:server name% is newer than this installer can read. I will try again in "
-     "%3:seconds% second.",
-     "The server list from %1:server name% is newer than this installer can read. I will try again in "
-     "%3:seconds% seconds."},
+    // One form, without a count or a promise: the alert that this file brings ends the run.
+    {"The file from %1:server name% is not a server list this installer can read.",
+     "The file from %1:server name% is not a server list this installer can read."},
 };
 
 // This machine's failure names no server and says which fetch it spoiled, by fetch kind.
@@ -78,7 +77,10 @@ void INST_fetch_failed(fetch_kind kind, const std::string& host, const std::stri
     p.wait = p.wait > 0.0f ? std::min(p.wait * 2.0f, longest_wait) : first_wait;
     p.failed_at = INST_download_clock();
     p.next_try = p.failed_at + p.wait;
-    p.host = host;
+    // With a proxy, only a failure to reach it is the proxy's; whatever else went wrong is the answer of
+    // the server asked, which the proxy passed on.
+    const std::string& proxy = HTTP_manager().proxy_host;
+    p.host = fault == INST_fetch_unreached && !proxy.empty() ? proxy : host;
     p.why = why;
     p.fault = fault;
     if (PREF_installer.log_actions) {

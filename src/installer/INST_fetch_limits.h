@@ -24,7 +24,7 @@ enum fetch_fault {
     INST_fetch_unreached = 0,  // the connection failed or broke off: "I could not reach ..."
     INST_fetch_not_sent = 1,   // the server answered without the file (a status outside 2xx, too many bytes)
     INST_fetch_unreadable = 2, // the server list arrived but cannot be read
-    INST_fetch_too_new = 3,    // the server list is of a version newer than this installer reads
+    INST_fetch_too_new = 3,    // the file is not a server list of a version this installer reads
     INST_fetch_here = 4,       // this machine could not keep what came (a full disk, no descriptor left)
 };
 
@@ -36,9 +36,10 @@ fetch_fault INST_transfer_fault(int key);
 
 // True when `kind` may start a transfer now: it has not failed, or its wait is over.
 bool INST_fetch_due(fetch_kind kind);
-// The transfer (or the reading of what it brought) failed: the next try waits. `host` is whom the fetch
-// tried to reach, `why` the error's text and `fault` what went wrong; with actions logged,
-// INST_fetch_failure_line goes to the log.
+// The transfer (or the reading of what it brought) failed: the next try waits. `host` is the server the
+// fetch asked, `why` the error's text and `fault` what went wrong; the line names `host`, or the proxy
+// when one is set and the fault is INST_fetch_unreached. With actions logged, INST_fetch_failure_line goes
+// to the log.
 void INST_fetch_failed(fetch_kind kind, const std::string& host = "", const std::string& why = "",
                        fetch_fault fault = INST_fetch_unreached);
 // It succeeded: no wait now, and 1 s after the next failure.
@@ -47,7 +48,7 @@ void INST_fetch_succeeded(fetch_kind kind);
 // | INST_fetch_unreached  | "I could not reach <host>: <why>. I will try again in <n> seconds."          |
 // | INST_fetch_not_sent   | "<host> did not send the file: <why>. I will try ..."                        |
 // | INST_fetch_unreadable | "I could not read the server list from <host>: <why>. I will try ..."        |
-// | INST_fetch_too_new    | "The server list from <host> is newer than this installer can read. I will ..." |
+// | INST_fetch_too_new    | "The file from <host> is not a server list this installer can read."         |
 // | INST_fetch_here       | "I could not save the server list (the file list) here: <why>. I will ..."   |
 // (n the whole seconds left, rounded up; the singular form for 1). Empty when it has not failed since its
 // last success or while it tries again.

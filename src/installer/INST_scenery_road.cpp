@@ -25,6 +25,7 @@
 
 using inst_text::tr;
 using inst_text::tr1;
+using inst_text::tr_beside;
 
 // The road's state (main thread).
 int INST_scenery_install_started = 0;
@@ -140,7 +141,8 @@ int INST_page_select_new_scenery(int entered, page_desc* d) {
             const int answer = INST_two_button_dialog(
                 tr("Are you sure you want to stop scenery installation?  You can add or remove more scenery "
                    "later."),
-                tr("Stop"), tr("the scenery install."), tr("Continue"), tr("the scenery install."));
+                tr("Stop"), tr_beside("Stop", "the scenery install."), tr("Continue"),
+                tr_beside("Continue", "the scenery install."));
             if (answer != 1) { // Continue, or unanswered because a quit came
                 d->next = INST_page_install_scenery;
                 return 1;
@@ -194,8 +196,8 @@ int INST_page_install_scenery(int, page_desc* d) {
         if (INST_install_error_alert(tr("An error occurred during scenery installation:"),
                                      tr("You can continue with the installation and attempt to reinstall the "
                                         "damaged files later, or you can stop the installation"),
-                                     tr("Stop"), tr("the scenery install."), tr("Continue"),
-                                     tr("the scenery install.")) == 1) {
+                                     tr("Stop"), tr_beside("Stop", "the scenery install."), tr("Continue"),
+                                     tr_beside("Continue", "the scenery install.")) == 1) {
             INST_release_dvd_queues();
             d->next = INST_page_finished_scenery;
             INST_scenery_install_started = 0;

@@ -25,4 +25,16 @@ inline std::string tr2(const std::string& english, const std::string& a1, const 
     return out;
 }
 
+// The explanation drawn beside a question's button, which reads on from the button's label. Both buttons
+// of a question may share an English explanation ("Cancel" / "Continue" "the install."), which a language
+// whose verb wraps its object (German "bricht ... ab", "setzt ... fort") must word apart: the sentence
+// "<label> <explanation>" is looked up first, its translation being the explanation alone; without one
+// the explanation is translated by itself.
+inline std::string tr_beside(const std::string& label, const std::string& explanation) {
+    const std::string sentence = label + " " + explanation;
+    std::string out;
+    LANG_translate(out, sentence);
+    return out == sentence ? tr(explanation) : out;
+}
+
 } // namespace inst_text

@@ -35,6 +35,7 @@ struct text_field_module {
     float scroll_x = 0.0f, scroll_y = 0.0f;
     int modified = 0;
     int last_focused = 0; // the field that held the focus when a field last drew with it
+    std::string seen;     // that field's text as it drew it
 };
 text_field_module tf;
 
@@ -299,6 +300,11 @@ bool BTN_text_field(float x, float y, std::string& text, int max_length, const s
             TXE_layout(s);
             if (!clicked)
                 TXE_set_selection(s, 0, static_cast<int>(text.size()));
+        } else if (text != tf.seen) {
+            // Its owner put a new text in (the folder chooser's path after a row was clicked): the old
+            // selection means nothing there, and a key typed must add to the text, not replace its start.
+            TXE_layout(s);
+            TXE_set_selection(s, static_cast<int>(text.size()), static_cast<int>(text.size()));
         }
         int n = static_cast<int>(text.size());
         s.sel_start = std::clamp(s.sel_start, 0, n);
@@ -318,6 +324,7 @@ bool BTN_text_field(float x, float y, std::string& text, int max_length, const s
             TXE_layout(s);
             TXE_set_selection(s, s.sel_start, s.sel_end);
         }
+        tf.seen = text;
     }
 
     std::string left, right, tip;

@@ -55,8 +55,9 @@ bool BTN_route_key(int character, int key, int flags);
 // A single-line text field whose text box runs from x to x + width, baseline y - 1; identity
 // trunc(x) * 8192 + trunc(y). A click in the box (or, with take_focus, no focus elsewhere) gives it the
 // focus; the queued keys edit `text`, which is then cut to at most max_length bytes at a character
-// boundary. The label's parts go left of the box, right of it, and into the tooltip. True in the frame
-// in which the text was changed.
+// boundary. A field that takes the focus selects its whole text; a text its owner changed while the field
+// kept the focus gets the caret at its end, nothing selected. The label's parts go left of the box, right
+// of it, and into the tooltip. True in the frame in which the text was changed.
 bool BTN_text_field(float x, float y, std::string& text, int max_length, const std::string& label,
                     float width, int take_focus);
 

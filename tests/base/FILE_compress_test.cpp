@@ -453,6 +453,8 @@ TEST_F(CompressTest, ErrorTextsAreKeyedByErrnoNames) {
         {EFBIG, "File too large"},
         {EXDEV, "Cross-device link"},
         {ECONNREFUSED, "Connection refused"},
+        {20013, "The server's answer ended early"},
+        {EPROTO, "Protocol error"},
         {987654, "Error code 987654"},
         {-105, "Error code -105"},
         {-1, "Error code -1"},
@@ -463,17 +465,36 @@ TEST_F(CompressTest, ErrorTextsAreKeyedByErrnoNames) {
         FILE_error_text(out, code);
         EXPECT_EQ(out, text);
     }
-    // The program's own sentences go through the translator; the C library's messages stay as it gives them.
-    LANG_load(2);
-    for (const auto& [code, text] :
-         std::vector<std::pair<int, std::string>>{{20011, "Der Server wurde im Netzwerk nicht gefunden"},
-                                                  {ECONNREFUSED, "Connection refused"},
-                                                  {-105, "Fehlercode -105"}}) {
+    // The program's own sentences, the network's common failures among them, go through the translator; the
+    // C library's other messages stay as it gives them.
+    const struct {
+        int language, code; // 1 French, 2 German, 3 Russian
+        const char* text;
+    } translated[] = {
+        {2, 20011, "Der Server wurde im Netzwerk nicht gefunden"},
+        {2, -105, "Fehlercode -105"},
+        {2, EPROTO, "Protocol error"},
+        {2, ECONNREFUSED, "Verbindung abgelehnt"},
+        {1, ETIMEDOUT, "Délai de connexion dépassé"},
+        {2, ENETUNREACH, "Das Netzwerk ist nicht erreichbar"},
+        {3, EHOSTUNREACH, "Нет маршрута до узла"},
+        {1, ECONNRESET, "Connexion réinitialisée par le correspondant"},
+        {2, EXDEV, "Ungültige Verknüpfung zwischen Geräten"},
+        {1, EXDEV, "Lien impossible entre périphériques"},
+        {1, EEXIST, "Le fichier existe déjà"},
+        {1, EISDIR, "C'est un dossier"},
+        {1, ENOTDIR, "Ce n'est pas un dossier"},
+        {3, EXDEV, "Недопустимая ссылка между устройствами"},
+        {3, EEXIST, "Файл уже существует"},
+    };
+    for (const auto& row : translated) {
+        SCOPED_TRACE(testing::Message() << "language " << row.language << " code " << row.code);
+        LANG_load(row.language);
         std::string out;
-        FILE_error_text(out, code);
-        EXPECT_EQ(out, text);
+        FILE_error_text(out, row.code);
+        EXPECT_EQ(out, row.text);
+        LANG_reset();
     }
-    LANG_reset();
 }
 
 // Every 7z of the shared corpus that 7-Zip itself expands gives the same bytes; the rest fail without

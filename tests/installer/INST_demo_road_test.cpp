@@ -89,9 +89,10 @@ TEST_F(DemoRoadTest, CheckServersShowsEachFetchState) {
 
 std::string directory_answer(const std::string& text);
 
-// The status line of a failed server-list or directory fetch says what went wrong, in the user's language:
-// "could not reach" only when the connection failed, and no server named (nor another one asked) when
-// this machine could not keep what came or had no descriptor left.
+// The status line of a failed server-list or directory fetch through a proxy says what went wrong, in the
+// user's language, and whose fault it was: the proxy only when it could not be reached, else the server
+// asked, whose answer the proxy passed on as it came; no server at all (nor another one asked) when this
+// machine could not keep what came or had no descriptor left.
 TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
     // Past the file-size limit of their rows, which the log stays within: a list, an archive's text.
     const std::string big_list =
@@ -100,20 +101,32 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
     const struct {
         std::string answer; // empty: nothing listens
         const char *english, *german;
-        bool directory = false; // the directory is fetched (from the first of two servers), not the list
+        bool directory = false; // the directory's fetch from mirror1.test (of two), else the list's
         rlim_t file_limit = 0;  // the files of this process cannot grow past this many bytes
         bool no_descriptor = false;
     } rows[] = {
         {"", "I could not reach 127.0.0.1: Connection refused. I will try again in 1 second.",
-         "Ich konnte 127.0.0.1 nicht erreichen: Connection refused. Ich versuche es in 1 Sekunde erneut."},
+         "Ich konnte 127.0.0.1 nicht erreichen: Verbindung abgelehnt. Ich versuche es in 1 Sekunde erneut."},
         {"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n",
-         "127.0.0.1 did not send the file: 404 Not Found. I will try again in 1 second.",
-         "127.0.0.1 hat die Datei nicht gesendet: 404 Not Found. Ich versuche es in 1 Sekunde erneut."},
+         "www.aerivon.example did not send the file: 404 Not Found. I will try again in 1 second.",
+         "www.aerivon.example hat die Datei nicht gesendet: 404 Not Found. Ich versuche es in 1 Sekunde "
+         "erneut."},
+        {"HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n",
+         "mirror1.test did not send the file: 502 Bad Gateway. I will try again in 1 second.",
+         "mirror1.test hat die Datei nicht gesendet: 502 Bad Gateway. Ich versuche es in 1 Sekunde erneut.",
+         true},
         {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", // an empty list
-         "I could not read the server list from 127.0.0.1: We could not open a file to read from it. I will "
-         "try again in 1 second.",
-         "Ich konnte die Serverliste von 127.0.0.1 nicht lesen: Eine Datei konnte nicht zum Lesen ge\xC3\xB6"
-         "ffnet werden. Ich versuche es in 1 Sekunde erneut."},
+         "I could not read the server list from www.aerivon.example: The list arrived empty. I will try "
+         "again "
+         "in 1 second.",
+         "Ich konnte die Serverliste von www.aerivon.example nicht lesen: Die Liste kam leer an. Ich "
+         "versuche es "
+         "in 1 Sekunde erneut."},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nI\n1000 version\n", // cut short
+         "www.aerivon.example did not send the file: The server's answer ended early. I will try again in 1 "
+         "second.",
+         "www.aerivon.example hat die Datei nicht gesendet: Die Antwort des Servers brach vorzeitig ab. Ich "
+         "versuche es in 1 Sekunde erneut."},
         {big_list, "I could not save the server list here: File too large. I will try again in 1 second.",
          "Ich konnte die Serverliste hier nicht speichern: Datei zu gro\xC3\x9F. Ich versuche es in 1 "
          "Sekunde "
@@ -146,8 +159,8 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
                 UTL_install_directory_clear(INST_directory);
                 INST_directory.version = -1;
                 INST_directory.version_folder = "Aerivon10Demo";
-                INST_chosen_server = 0;
             }
+            INST_chosen_server = 0;
             test::LoopbackServer server;
             if (!row.answer.empty())
                 server.accept().read_request().send(row.answer).close().start();
@@ -159,14 +172,23 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
                 test::ScopedNoDescriptors none(row.no_descriptor);
                 ASSERT_TRUE(test::Engine::poll([&] {
                     INST_page_check_servers(0, &(d = page_desc()));
-                    return INST_fetch_wait(INST_server_list_fetch) > 0 ||
-                           INST_fetch_wait(INST_directory_fetch) > 0;
+                    return INST_fetch_wait(row.directory ? INST_directory_fetch : INST_server_list_fetch) >
+                           0.0f;
                 })) << log.text();
             }
+            INST_page_check_servers(0, &(d = page_desc()));
             EXPECT_EQ(d.status, language ? row.german : row.english);
-            EXPECT_EQ(INST_chosen_server, 0) << log.text(); // this machine's failure passes no server over
+            if (row.file_limit || row.no_descriptor) { // this machine's failure passes no server over
+                EXPECT_EQ(INST_chosen_server, 0) << log.text();
+            }
             LANG_reset();
         }
+    // A file that is no list this installer reads (a portal's page, a newer list) brings an alert that ends
+    // the run: its line names the server asked, not the proxy, and promises no other try.
+    INST_fetch_succeeded(INST_server_list_fetch);
+    INST_fetch_failed(INST_server_list_fetch, "www.aerivon.example", "", INST_fetch_too_new);
+    EXPECT_EQ(INST_fetch_failure_line(INST_server_list_fetch),
+              "The file from www.aerivon.example is not a server list this installer can read.");
     INST_fetch_succeeded(INST_server_list_fetch);
     INST_fetch_succeeded(INST_directory_fetch);
 }

@@ -92,8 +92,8 @@ TEST(FormatTest, TranslatedTextsFollowTheLanguagesPluralRule) {
     const struct {
         float seconds;
         const char* text;
-    } cases[] = {{1.0f, "1 секунда"},  {3.0f, "3 секунды"}, {5.0f, "5 секунд"},    {12.0f, "12 секунд"},
-                 {180.0f, "3 минуты"}, {7200.0f, "2 часа"}, {36000.0f, "10 часов"}};
+    } cases[] = {{1.0f, "1 секунда"},   {3.0f, "3 секунды"},  {5.0f, "5 секунд"},  {12.0f, "12 секунд"},
+                 {21.0f, "21 секунда"}, {180.0f, "3 минуты"}, {7200.0f, "2 часа"}, {36000.0f, "10 часов"}};
     for (const auto& c : cases)
         EXPECT_EQ(INST_format_time_left(c.seconds), c.text) << c.seconds;
     EXPECT_EQ(INST_format_rate(22.0f), "22 килобайта/с");

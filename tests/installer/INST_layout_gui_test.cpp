@@ -160,6 +160,8 @@ class LayoutGui : public test::DiscRoadGuiFixture {
     }
 
     static void use_language(int n) {
+        // A fresh start: the language list that the disc road of the language before narrowed is whole again.
+        LANG_restart_for_test("");
         LANG_current_language() = n;
         if (n == 0)
             LANG_reset();
@@ -291,6 +293,7 @@ void alert(const std::string&) {
         1, "");
 }
 void language_chooser(const std::string&) {
+    EXPECT_EQ(LANG_available().size(), static_cast<size_t>(LANG_COUNT)) << "the chooser lists every language";
     const int keep = LANG_current_language();
     APP_draw_alert(0, "", "", "", "", 0, "");
     LANG_current_language() = keep;

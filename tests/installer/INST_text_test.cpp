@@ -3,12 +3,13 @@
 //
 // The reader knows the translator's entries and the program's own forwarders, and the argument each takes
 // as an English text:
-// | call                                  | English arguments     |
-// |---------------------------------------|-----------------------|
-// | tr, tr1, tr2, translated              | the first             |
-// | LANG_translate                        | the second            |
-// | LANG_translate_count                  | the third and fourth  |
-// | count_text, count3                    | the second and third  |
+// | call                                  | English arguments      |
+// |---------------------------------------|------------------------|
+// | tr, tr1, tr2, translated              | the first              |
+// | LANG_translate                        | the second             |
+// | LANG_translate_count                  | the third and fourth   |
+// | count_text, count3                    | the second and third   |
+// | tr_beside                             | the two, joined by " " |
 // An argument counts when it is made of string literals (adjacent ones joined, each literal of a "?:"
 // taken alone) or names a constant initialised with such literals. Other arguments (a forwarder's own
 // parameter, a table's field) are texts checked where they are written.
@@ -184,6 +185,7 @@ std::vector<source_text> collect_texts(const std::string& root) {
         {"LANG_translate_count", {2, 3}},
         {"count_text", {1, 2}},
         {"count3", {1, 2}},
+        {"tr_beside", {}},
     };
     std::vector<std::pair<std::string, std::vector<token>>> files;
     // A file's own constants first, then those of the headers.
@@ -223,6 +225,15 @@ std::vector<source_text> collect_texts(const std::string& root) {
                     args.emplace_back();
                 else
                     args.back().push_back(t[j]);
+            }
+            if (t[i].value == "tr_beside" && args.size() == 2) { // looked up as "<label> <explanation>"
+                std::vector<std::string> labels, explanations;
+                argument_texts(args[0], constants, labels);
+                argument_texts(args[1], constants, explanations);
+                for (const std::string& label : labels)
+                    for (const std::string& explanation : explanations)
+                        out.push_back({label + " " + explanation, name + ":" + std::to_string(t[i].line)});
+                continue;
             }
             for (size_t a : sink->second) {
                 if (a >= args.size())
@@ -270,7 +281,7 @@ TEST(InstTextTest, EveryTextGivenToTheTranslatorHasAFrenchGermanAndRussianEntry)
             texts.push_back({e->title, "screen " + std::to_string(id)});
     for (const cmnd_row& row : CMND_builtin)
         texts.push_back({row.description, "command " + std::string(row.path)});
-    for (int code = 1; code <= 20012; code = code == 300 ? 20001 : code + 1)
+    for (int code = 1; code <= 20013; code = code == 300 ? 20001 : code + 1)
         if (const char* english = FILE_error_english(code))
             texts.push_back({english, "error " + std::to_string(code)});
 
@@ -285,7 +296,7 @@ TEST(InstTextTest, EveryTextGivenToTheTranslatorHasAFrenchGermanAndRussianEntry)
                       "add more scenery or remove scenery later.  If you fly into an area with no scenery "
                       "installed, you will see only ocean.\n\nClick on the world map to pick select regions "
                       "to install."),
-          std::string("%1:seconds% second"),
+          std::string("%1:seconds% second"), std::string("Continue the install."),
           std::string("Are you looking for a different copy of Aerivon 10 "
                       "on your computer?")})
         EXPECT_EQ(found.count(known), 1u) << known;
@@ -303,11 +314,25 @@ TEST(InstTextTest, EveryTextGivenToTheTranslatorHasAFrenchGermanAndRussianEntry)
             ADD_FAILURE() << t.where << ": no " << language << " entry for\nSTRING " << escaped << "====";
         }
     }
+
+    // The installer goes by one name in each language («programme d'installation», «программа
+    // установки»): the other word («установщик») stands in no translation.
+    const std::pair<const char*, const char*> other_names[] = {
+        {"French", "installateur"},
+        {"Russian", "\xD1\x83\xD1\x81\xD1\x82\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\xD1\x89\xD0\xB8\xD0\xBA"}};
+    for (const auto& [language, other] : other_names) {
+        std::istringstream in(test::read_file(source + "/resources/text/" + language + ".txt"));
+        for (std::string line; std::getline(in, line);) {
+            const size_t split = line.find("====");
+            EXPECT_TRUE(split == std::string::npos || line.find(other, split) == std::string::npos)
+                << language << ": " << line;
+        }
+    }
 }
 
 // The two-button questions draw each explanation right of its button, so that the two read as one
-// sentence: in German the label must be able to start it (an explanation shared by both buttons says what
-// the question is about).
+// sentence: in German the label must be able to start it, and an English explanation shared by both
+// buttons is worded for each.
 TEST(InstTextTest, GermanButtonExplanationsReadOnFromTheirLabel) {
     LANG_load(2);
     struct row {
@@ -321,10 +346,14 @@ TEST(InstTextTest, GermanButtonExplanationsReadOnFromTheirLabel) {
         {"Continue", "the installation process.", "Fortsetzen setzt die Installation fort."},
         {"Stop", "the update.", "Anhalten h\xC3\xA4lt die Aktualisierung an."},
         {"Continue", "the update process.", "Fortsetzen setzt die Aktualisierung fort."},
-        {"Stop", "the scenery install.", "Anhalten betrifft die Installation der Szenerie."},
+        {"Cancel", "the install.", "Abbrechen bricht die Installation ab."},
+        {"Continue", "the install.", "Fortsetzen setzt die Installation fort."},
+        {"Stop", "the scenery install.", "Anhalten h\xC3\xA4lt die Installation der Szenerie an."},
+        {"Continue", "the scenery install.", "Fortsetzen setzt die Installation der Szenerie fort."},
     };
     for (const row& r : rows)
-        EXPECT_EQ(inst_text::tr(r.label) + " " + inst_text::tr(r.explanation), r.german) << r.explanation;
+        EXPECT_EQ(inst_text::tr(r.label) + " " + inst_text::tr_beside(r.label, r.explanation), r.german)
+            << r.label << " " << r.explanation;
     LANG_reset();
 }
 
