@@ -155,6 +155,14 @@ void file_failure(http_connection* c, int error) {
     c->local_failure = true;
 }
 
+// True when the socket failed for want of a descriptor, buffer or memory on this machine (socket()'s
+// EMFILE, ENFILE, ENOBUFS or ENOMEM): every server would meet the same.
+bool socket_wanting_here(const http_connection* c) {
+    const int error =
+        c->os_error == 0 && c->socket && c->socket->get_state() == 5 ? c->socket->get_error() : 0;
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}
+
 // Closes the output file, cut to the body bytes written (what a longer earlier body left beyond them
 // goes); a failing cut or close (a full disk shows here) becomes the OS error when `checked`.
 void close_output(http_connection* c, bool checked) {
@@ -858,7 +866,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
         return 1;
     }
     slot.failure_error = write_error_report(c, destination, server_name, file, state, is_err);
-    slot.failure_local = c->local_failure;
+    slot.failure_local = c->local_failure || socket_wanting_here(c);
     slot.failure = failure_text(c);
     slot.connection.reset();
     return 2;

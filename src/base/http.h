@@ -169,9 +169,10 @@ int HTTP_failure_error(int key);
 
 // True when `key`'s last failed transfer failed on this machine: its output file could not be made,
 // written, flushed or closed (a full disk, a quota, an I/O error, a read-only file system, no descriptor
-// left), or no thread or descriptor was left to look up the host or move the bytes; HTTP_failure_error
-// gives that errno (20010 for a short write without one). Another server would meet it too. A body past
-// its cap (EFBIG) is not one. Main thread.
+// left), or no thread or descriptor was left to look up the host or move the bytes (socket() failing with
+// EMFILE, ENFILE, ENOBUFS or ENOMEM among them); HTTP_failure_error gives that errno (20010 for a short
+// write without one). Another server would meet it too. A body past its cap (EFBIG) is not one. Main
+// thread.
 bool HTTP_failure_on_this_machine(int key);
 
 // The percent of `key`'s transfer: -1 while its host is looked up (as while it connects), 0 with no

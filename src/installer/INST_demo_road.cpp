@@ -104,17 +104,41 @@ void add_beta_box(float y) {
         0);
 }
 
-// The directory archive arrived: unzip it (never trusting an older directory.txt) and read it.
-void take_directory_archive(const std::string& zip, const std::string& text, const std::string& work) {
+// True for an expansion error of this machine (an errno: a full disk, no descriptor left, a write that
+// failed without one) rather than of the archive the server sent (minizip's codes, 20001, 20002).
+bool expansion_failed_here(int error) { return error > 0 && error != 20001 && error != 20002; }
+
+// The directory fetch from `server` failed with `why` and `fault`: it is tried again after its wait, from
+// another server unless the failure was this machine's, which every server would meet.
+void directory_fetch_failed(const server_record& server, const std::string& why, fetch_fault fault) {
+    INST_fetch_failed(INST_directory_fetch, server.host, why, fault);
+    if (fault != INST_fetch_here)
+        INST_chosen_server = other_server(INST_chosen_server);
+}
+
+// The directory archive arrived from `server`: unzip it (never trusting an older directory.txt) and read
+// it. An archive that cannot be expanded is a failed fetch, paced like a failed transfer; the alert says
+// so at the first failure since the last success only, and the status line at every try, so that the page
+// and its QUIT stay within reach.
+void take_directory_archive(const server_record& server, const std::string& zip, const std::string& text,
+                            const std::string& work) {
     int unzip_error = 0;
     const int read = INST_unzip_directory_file(zip, work, INST_directory, &unzip_error, false);
     if (unzip_error != 0) {
         std::string message;
         FILE_error_text(message, unzip_error);
-        APP_alert(0, tr("The installer cannot extract a file."), tr1("Error: %1:message%.", message),
-                  tr1("Compressed File  %1:file%.", zip), tr1("Destination Path: %1:file%.", work), 1, "main",
-                  597);
-    } else if (read == 0 && INST_directory.packages.empty()) {
+        FILE_delete(zip);
+        const bool first = INST_fetch_wait(INST_directory_fetch) == 0; // since the last success
+        directory_fetch_failed(server, message,
+                               expansion_failed_here(unzip_error) ? INST_fetch_here : INST_fetch_not_sent);
+        if (first)
+            APP_alert(0, tr("The installer cannot extract a file."), tr1("Error: %1:message%.", message),
+                      tr1("Compressed File  %1:file%.", zip), tr1("Destination Path: %1:file%.", work), 1,
+                      "main", 597);
+        return;
+    }
+    INST_fetch_succeeded(INST_directory_fetch);
+    if (read == 0 && INST_directory.packages.empty()) {
         // A directory that lists nothing is a failed one: installing it would register an empty copy.
         LOG_stream << "The directory file " << text
                    << " lists no file; the servers' information is not used.\n";
@@ -200,13 +224,10 @@ void INST_fetch_directory_file() {
     case 0:
         return;
     case 1:
-        INST_fetch_succeeded(INST_directory_fetch);
-        take_directory_archive(zip, text, work);
+        take_directory_archive(*server, zip, text, work);
         return;
     default:
-        INST_fetch_failed(INST_directory_fetch, server->host, HTTP_failure_text(directory_key),
-                          INST_transfer_fault(directory_key));
-        INST_chosen_server = other_server(INST_chosen_server);
+        directory_fetch_failed(*server, HTTP_failure_text(directory_key), INST_transfer_fault(directory_key));
         return;
     }
 }

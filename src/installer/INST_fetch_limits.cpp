@@ -40,6 +40,14 @@ const char* const failure_forms[4][2] = {
      "The file from %1:server name% is not a server list this installer can read."},
 };
 
+// This machine's failure names no server and says which fetch it spoiled, by fetch kind.
+const char* const here_forms[2][2] = {
+    {"I could not save the server list here: %2:error%. I will try again in %3:seconds% second.",
+     "I could not save the server list here: %2:error%. I will try again in %3:seconds% seconds."},
+    {"I could not save the file list here: %2:error%. I will try again in %3:seconds% second.",
+     "I could not save the file list here: %2:error%. I will try again in %3:seconds% seconds."},
+};
+
 // One pacing per fetch kind; main thread only.
 pacing paced[2];
 
@@ -58,6 +66,8 @@ bool INST_fetch_due(fetch_kind kind) {
 }
 
 fetch_fault INST_transfer_fault(int key) {
+    if (HTTP_failure_on_this_machine(key))
+        return INST_fetch_here;
     const int error = HTTP_failure_error(key);
     return error == 0 || error == EFBIG ? INST_fetch_not_sent : INST_fetch_unreached;
 }
@@ -88,7 +98,8 @@ std::string INST_fetch_failure_line(fetch_kind kind) {
     const float left = std::min(p.wait, p.next_try - now);
     const int seconds = std::max(1, static_cast<int>(std::ceil(left - 0.001f)));
     std::string form, line;
-    LANG_translate_count(form, seconds, failure_forms[p.fault][0], failure_forms[p.fault][1]);
+    const char* const* forms = p.fault == INST_fetch_here ? here_forms[kind] : failure_forms[p.fault];
+    LANG_translate_count(form, seconds, forms[0], forms[1]);
     LANG_subst3(line, form, p.host, p.why, std::to_string(seconds));
     return line;
 }

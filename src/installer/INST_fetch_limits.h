@@ -25,10 +25,13 @@ enum fetch_fault {
     INST_fetch_not_sent = 1,   // the server answered without the file (a status outside 2xx, too many bytes)
     INST_fetch_unreadable = 2, // the server list arrived but cannot be read
     INST_fetch_too_new = 3,    // the file is not a server list of a version this installer reads
+    INST_fetch_here = 4,       // this machine could not keep what came (a full disk, no descriptor left)
 };
 
-// The fault of the failed transfer of HTTP key `key` (net_check returned 2): INST_fetch_not_sent when the
-// server answered (no OS error, or the byte cap's EFBIG), else INST_fetch_unreached.
+// The fault of the failed transfer of HTTP key `key` (net_check returned 2): INST_fetch_here when it
+// failed on this machine (HTTP_failure_on_this_machine: another server would meet the same), else
+// INST_fetch_not_sent when the server answered (no OS error, or the byte cap's EFBIG), else
+// INST_fetch_unreached.
 fetch_fault INST_transfer_fault(int key);
 
 // True when `kind` may start a transfer now: it has not failed, or its wait is over.
@@ -46,6 +49,7 @@ void INST_fetch_succeeded(fetch_kind kind);
 // | INST_fetch_not_sent   | "<host> did not send the file: <why>. I will try ..."                        |
 // | INST_fetch_unreadable | "I could not read the server list from <host>: <why>. I will try ..."        |
 // | INST_fetch_too_new    | "The file from <host> is not a server list this installer can read."         |
+// | INST_fetch_here       | "I could not save the server list (the file list) here: <why>. I will ..."   |
 // (n the whole seconds left, rounded up; the singular form for 1). Empty when it has not failed since its
 // last success or while it tries again.
 std::string INST_fetch_failure_line(fetch_kind kind);

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "base/APP_clock.h"
 #include "base/APP_platform_tag.h"
@@ -929,9 +930,9 @@ int poll_for_2_s(int key) {
     return r;
 }
 
-// The death-test child of the test below: one descriptor left, then polls; exits with the result * 10,
-// plus 1 when the kept error is EMFILE.
-[[noreturn]] void fetch_with_one_descriptor_left() {
+// The death-test child of the test below: `left` descriptors left, then polls; exits with the result * 10,
+// plus 1 when the kept error is EMFILE and this machine's.
+[[noreturn]] void fetch_with_descriptors_left(int left) {
     OPT_parse_only("");
     int refusing = 0, listening = 0;
     loopback_socket(false, &refusing);
@@ -946,20 +947,24 @@ int poll_for_2_s(int key) {
     HTTP_manager().port = listening;
     const rlimit few{64, 64};
     setrlimit(RLIMIT_NOFILE, &few);
-    int last = -1;
+    std::vector<int> taken;
     for (int fd; (fd = dup(0)) >= 0;)
-        last = fd;
-    close(last);
+        taken.push_back(fd);
+    for (int i = 0; i < left; ++i)
+        close(taken[taken.size() - 1 - static_cast<size_t>(i)]);
     const int r = poll_for_2_s(1);
     std::_Exit(r * 10 + (HTTP_failure_error(1) == EMFILE && HTTP_failure_on_this_machine(1) ? 1 : 0));
 }
 
 } // namespace
 
-TEST(HttpDeathTest, NoDescriptorLeftForTheIoThreadFailsTheTransferAtOnce) {
-    // The connection's socket takes the last descriptor and the I/O thread's wake-up finds none. The frame
-    // clock stands still, so only a failure at once ends the polling with 2.
-    EXPECT_EXIT(fetch_with_one_descriptor_left(), testing::ExitedWithCode(21), "");
+TEST(HttpDeathTest, NoDescriptorLeftForTheSocketOrTheIoThreadFailsTheTransferAtOnce) {
+    // With one left, the connection's socket takes it and the I/O thread's wake-up finds none; with none,
+    // socket() fails. The frame clock stands still, so only a failure at once ends the polling with 2.
+    for (int left : {1, 0}) {
+        SCOPED_TRACE(left);
+        EXPECT_EXIT(fetch_with_descriptors_left(left), testing::ExitedWithCode(21), "");
+    }
 }
 
 TEST(HttpTest, Base64) {

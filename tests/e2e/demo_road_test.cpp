@@ -50,14 +50,20 @@ class DemoRoadProgramTest : public testing::Test {
         server = std::make_unique<test::DemoServer>(release.path(), faults);
         ASSERT_TRUE(server->ok()) << server->output();
     }
-    void start(std::map<std::string, std::string> env = {}) {
+    // Starts the installer (through `wrapper`, a shell word list run before it, when given).
+    void start(std::map<std::string, std::string> env = {}, const std::string& wrapper = "") {
         std::vector<std::string> args = {"--lang=en", "--pref:_log_actions=1", "--log_path=" + log_path};
         if (server)
             args.insert(args.end(), {"--pref:_proxy_host=" + proxy_host,
                                      "--pref:_proxy_port_int=" +
                                          std::to_string(proxy_port ? proxy_port : server->port())});
         env["TMPDIR"] = tmp.path();
-        s.start(AERIVON_EXE, args, env);
+        if (wrapper.empty()) {
+            s.start(AERIVON_EXE, args, env);
+        } else {
+            args.insert(args.begin(), {"-c", wrapper + "; exec \"$0\" \"$@\"", AERIVON_EXE});
+            s.start("/bin/sh", args, env);
+        }
         ASSERT_FALSE(s.window().empty()) << s.process->errors();
     }
     std::string log() const { return test::read_file(log_path); }
@@ -223,6 +229,33 @@ TEST_F(DemoRoadProgramTest, ADeadProxyIsNamedOnCheckServersAndMendedInOptions) {
     ASSERT_TRUE(shell::wait_until(
         [&] { return log().find("Wizard page: Pick Install Destination") != std::string::npos; }, 40000))
         << log();
+}
+
+// A TMPDIR with room for the directory archive but not for its text (a tmpfs of five pages): the failed
+// expansion is one alert, the status line says it at each try after its wait, and QUIT ends the run.
+TEST_F(DemoRoadProgramTest, ADirectoryThatCannotBeExpandedHereIsToldOnceAndQuitEndsTheRun) {
+    serve({"--folders", "300"}); // an archive of 8 KB, its text of 28 KB
+    start({}, "exec unshare -rm sh -c 'mount -t tmpfs -o size=20k tmpfs \"$TMPDIR\" && exec \"$0\" \"$@\"' "
+              "\"$0\" \"$@\"");
+    walk_to_check_servers();
+    // Every alert is answered as soon as it shows, for 30 s.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < end) {
+        const shell::image img = s.screenshot();
+        if (!img.empty() && img.at(400, 180)[0] + img.at(400, 180)[1] + img.at(400, 180)[2] > 150)
+            s.key("Return");
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    const std::string text = log(), alert = "| The installer cannot extract a file.\n";
+    int alerts = 0;
+    for (size_t at = text.find(alert); at != std::string::npos; at = text.find(alert, at + 1))
+        ++alerts;
+    std::printf("alerts while the directory could not be expanded: %d\n", alerts);
+    EXPECT_EQ(alerts, 1) << text;
+    EXPECT_NE(text.find("I could not save the file list here: No space left on device"), std::string::npos)
+        << text;
+    take(way_out::quit_clicked);
+    EXPECT_EQ(s.process->wait_exit(10000), 0);
 }
 
 TEST_F(DemoRoadProgramTest, OneRegisteredCopyRunsAtOnce) {

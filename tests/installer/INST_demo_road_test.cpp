@@ -87,16 +87,25 @@ TEST_F(DemoRoadTest, CheckServersShowsEachFetchState) {
     EXPECT_EQ(result, 1);
 }
 
+std::string directory_answer(const std::string& text);
+
 // The status line of a failed server-list or directory fetch through a proxy says what went wrong, in the
 // user's language, and whose fault it was: the proxy only when it could not be reached, else the server
-// asked, whose answer the proxy passed on as it came.
+// asked, whose answer the proxy passed on as it came; no server at all (nor another one asked) when this
+// machine could not keep what came or had no descriptor left.
 TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
+    // Past the file-size limit of their rows, which the log stays within: a list, an archive's text.
+    const std::string big_list =
+        "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(100000, 'x');
+    const std::string directory = directory_answer(std::string(200000, 'd'));
     const struct {
-        const char* answer; // nullptr: nothing listens
+        std::string answer; // empty: nothing listens
         const char *english, *german;
-        bool directory = false; // the directory's fetch from mirror1.test, else the list's
+        bool directory = false; // the directory's fetch from mirror1.test (of two), else the list's
+        rlim_t file_limit = 0;  // the files of this process cannot grow past this many bytes
+        bool no_descriptor = false;
     } rows[] = {
-        {nullptr, "I could not reach 127.0.0.1: Connection refused. I will try again in 1 second.",
+        {"", "I could not reach 127.0.0.1: Connection refused. I will try again in 1 second.",
          "Ich konnte 127.0.0.1 nicht erreichen: Verbindung abgelehnt. Ich versuche es in 1 Sekunde erneut."},
         {"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n",
          "www.aerivon.example did not send the file: 404 Not Found. I will try again in 1 second.",
@@ -118,6 +127,20 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
          "second.",
          "www.aerivon.example hat die Datei nicht gesendet: Die Antwort des Servers brach vorzeitig ab. Ich "
          "versuche es in 1 Sekunde erneut."},
+        {big_list, "I could not save the server list here: File too large. I will try again in 1 second.",
+         "Ich konnte die Serverliste hier nicht speichern: Datei zu gro\xC3\x9F. Ich versuche es in 1 "
+         "Sekunde "
+         "erneut.",
+         false, 65536},
+        {"", "I could not save the server list here: Too many open files. I will try again in 1 second.",
+         "Ich konnte die Serverliste hier nicht speichern: Zu viele offene Dateien. Ich versuche es in 1 "
+         "Sekunde erneut.",
+         false, 0, true},
+        {directory, // the archive is saved, its text is not
+         "I could not save the file list here: File too large. I will try again in 1 second.",
+         "Ich konnte die Dateiliste hier nicht speichern: Datei zu gro\xC3\x9F. Ich versuche es in 1 Sekunde "
+         "erneut.",
+         true, 65536},
     };
     fake_clock_seconds = 100.0f;
     INST_set_download_clock(fake_clock);
@@ -132,21 +155,32 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
             INST_servers = server_list();
             if (row.directory) {
                 one_server();
+                INST_servers.servers.push_back({"mirror2.test", "/pub/Aerivon10Demo/", "mirror2.test/pub/"});
+                UTL_install_directory_clear(INST_directory);
                 INST_directory.version = -1;
                 INST_directory.version_folder = "Aerivon10Demo";
             }
+            INST_chosen_server = 0;
             test::LoopbackServer server;
-            if (row.answer)
+            if (!row.answer.empty())
                 server.accept().read_request().send(row.answer).close().start();
             HTTP_manager().proxy_host = "127.0.0.1";
-            HTTP_manager().port = row.answer ? server.port() : 1; // nothing listens on port 1
+            HTTP_manager().port = !row.answer.empty() ? server.port() : 1; // nothing listens on port 1
             page_desc d;
-            ASSERT_TRUE(test::Engine::poll([&] {
-                INST_page_check_servers(0, &(d = page_desc()));
-                return INST_fetch_wait(row.directory ? INST_directory_fetch : INST_server_list_fetch) > 0.0f;
-            })) << log.text();
+            {
+                test::ScopedFileSizeLimit limit(row.file_limit);
+                test::ScopedNoDescriptors none(row.no_descriptor);
+                ASSERT_TRUE(test::Engine::poll([&] {
+                    INST_page_check_servers(0, &(d = page_desc()));
+                    return INST_fetch_wait(row.directory ? INST_directory_fetch : INST_server_list_fetch) >
+                           0.0f;
+                })) << log.text();
+            }
             INST_page_check_servers(0, &(d = page_desc()));
             EXPECT_EQ(d.status, language ? row.german : row.english);
+            if (row.file_limit || row.no_descriptor) { // this machine's failure passes no server over
+                EXPECT_EQ(INST_chosen_server, 0) << log.text();
+            }
             LANG_reset();
         }
     // A file that is no list this installer reads (a portal's page, a newer list) brings an alert that ends

@@ -4,13 +4,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include "base/FILE_ops.h"
 #include "base/LOG_log.h"
@@ -68,6 +72,36 @@ class ScopedFileSizeLimit {
     rlimit was_{};
     bool active_ = false;
     void (*handler_)(int) = SIG_ERR;
+};
+
+// No descriptor is left to this process while the object lives (`take` false: nothing changes): the
+// limit is lowered to 256 and what is left of it taken, so that the next open or socket() fails with
+// EMFILE.
+class ScopedNoDescriptors {
+  public:
+    explicit ScopedNoDescriptors(bool take) {
+        if (!take || getrlimit(RLIMIT_NOFILE, &was_) != 0)
+            return;
+        rlimit low = was_;
+        low.rlim_cur = std::min<rlim_t>(was_.rlim_cur, 256);
+        active_ = setrlimit(RLIMIT_NOFILE, &low) == 0;
+        EXPECT_TRUE(active_);
+        for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+            taken_.push_back(fd);
+    }
+    ~ScopedNoDescriptors() {
+        for (int fd : taken_)
+            close(fd);
+        if (active_)
+            setrlimit(RLIMIT_NOFILE, &was_);
+    }
+    ScopedNoDescriptors(const ScopedNoDescriptors&) = delete;
+    ScopedNoDescriptors& operator=(const ScopedNoDescriptors&) = delete;
+
+  private:
+    rlimit was_{};
+    bool active_ = false;
+    std::vector<int> taken_;
 };
 
 // The command-line options for one test; emptied again afterwards.
