@@ -1,4 +1,5 @@
-// WIN_system: what the log header reports about the machine, and handing a web address to the desktop.
+// WIN_system: what the log header reports about the machine, the process's signals and environment, the
+// programs it starts, and handing a web address to the desktop.
 #pragma once
 #include <string>
 #include <vector>
@@ -40,6 +41,12 @@ int WIN_page_size();
 std::string WIN_program_name();
 // Names the calling thread for debuggers and /proc (at most 15 characters are kept).
 void WIN_set_thread_name(const char* name);
+
+// The program's own handling of the signals that would end it without its exit steps, set once at its
+// start: a write past the file-size limit (ulimit -f) fails with EFBIG instead of SIGXFSZ ending the
+// process, and a hang-up (its terminal closed) asks the run loop to quit as SIGTERM does. A hang-up the
+// user had ignored (nohup) stays ignored.
+void WIN_set_signal_handling();
 
 // Starts `args[0]` with the arguments `args` (never through a shell) in its own session, so that it may
 // outlive us, with default signal handling and an empty signal mask whatever ours are. `search_path`: look

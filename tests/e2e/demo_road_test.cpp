@@ -36,8 +36,9 @@ bool exists(const std::string& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
-// How a test ends a run: QUIT, the window's close box, SIGTERM, or the window destroyed by another client.
-enum class way_out { quit_clicked, close_box, sigterm, window_destroyed };
+// How a test ends a run: QUIT, the window's close box, SIGTERM, its terminal closed (SIGHUP), or the window
+// destroyed by another client.
+enum class way_out { quit_clicked, close_box, sigterm, sighup, window_destroyed };
 
 class DemoRoadProgramTest : public testing::Test {
   protected:
@@ -94,7 +95,7 @@ class DemoRoadProgramTest : public testing::Test {
         else if (how == way_out::window_destroyed)
             s.xdo("windowclose " + s.window());
         else
-            s.process->signal(SIGTERM);
+            s.process->signal(how == way_out::sighup ? SIGHUP : SIGTERM);
     }
     void walk_to_check_servers() {
         expect_page("Welcome");
@@ -277,8 +278,8 @@ TEST_F(DemoRoadProgramTest, CancellingAfterGoingBackDeletesThePartialCopy) {
 
 // QUIT on the install page asks the cancel question over the page; a quit from outside (SIGTERM, the window
 // closed) while it shows leaves it unanswered: the run ends cleanly and the partial copy stays. So does a
-// SIGTERM, or the window destroyed by another X client, while the packages come in. Either way no stage
-// folder stays in the copy, nor the work folder.
+// SIGTERM, a SIGHUP (the terminal closed), or the window destroyed by another X client, while the packages
+// come in. Either way no stage folder stays in the copy, and nothing in TMPDIR.
 struct quit_row {
     const char* name;
     bool question; // QUIT clicked first: the quit comes while the cancel question shows
@@ -317,12 +318,14 @@ TEST_P(InstallQuitTest, AQuitFromOutsideEndsTheRunCleanlyAndKeepsThePartialCopy)
     EXPECT_EQ(test::shell("find " + shell::sh_quote(copy) + " -name '.aerivon-unpack-*' | grep -q ."), 1);
     ASSERT_FALSE(work.empty());
     EXPECT_FALSE(exists(work)) << work;
+    EXPECT_EQ(test::shell("find " + shell::sh_quote(tmp.path()) + " -mindepth 1 | grep ."), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, InstallQuitTest,
                          testing::Values(quit_row{"WindowClosedAtTheQuestion", true, way_out::close_box},
                                          quit_row{"SigtermAtTheQuestion", true, way_out::sigterm},
                                          quit_row{"SigtermMidDownload", false, way_out::sigterm},
+                                         quit_row{"SighupMidDownload", false, way_out::sighup},
                                          quit_row{"WindowDestroyedMidDownload", false,
                                                   way_out::window_destroyed}),
                          [](const testing::TestParamInfo<quit_row>& i) { return std::string(i.param.name); });

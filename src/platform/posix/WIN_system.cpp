@@ -1,4 +1,5 @@
-// WIN_system: the machine's description for the log header, and the URL hand-off to xdg-open.
+// WIN_system: the machine's description for the log header, the process's signals and environment, the
+// programs it starts, and the URL hand-off to xdg-open.
 #include "platform/WIN_system.h"
 
 #include <cerrno>
@@ -14,9 +15,14 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/WIN_message.h"
+
 extern char** environ;
 
 namespace {
+
+// A lock-free store: safe in a signal handler.
+void on_hang_up(int) { WIN_request_quit(); }
 
 int read_number(const char*& p) {
     int value = 0;
@@ -132,6 +138,18 @@ void WIN_set_thread_name(const char* name) {
     char cut[16] = {};
     std::snprintf(cut, sizeof cut, "%s", name ? name : "");
     pthread_setname_np(pthread_self(), cut);
+}
+
+void WIN_set_signal_handling() {
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct sigaction was {};
+    if (sigaction(SIGHUP, nullptr, &was) == 0 && was.sa_handler == SIG_DFL) {
+        struct sigaction hang_up {};
+        hang_up.sa_handler = on_hang_up;
+        sigemptyset(&hang_up.sa_mask);
+        hang_up.sa_flags = SA_RESTART;
+        sigaction(SIGHUP, &hang_up, nullptr);
+    }
 }
 
 int WIN_spawn_detached(const std::vector<std::string>& args, bool search_path, int* pid_out) {
