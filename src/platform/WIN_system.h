@@ -48,8 +48,17 @@ void WIN_set_thread_name(const char* name);
 // user had ignored (nohup) stays ignored.
 void WIN_set_signal_handling();
 
+// Sets the variable `name` to `value` for this process's own libraries, unless the user set it. The programs
+// started afterwards get the user's environment: a variable set here is not in theirs. Main thread, at
+// start-up.
+void WIN_set_own_variable(const char* name, const char* value);
+// This process's environment as the programs it starts get it ("NAME=value" each): the user's, without
+// the variables of WIN_set_own_variable.
+std::vector<std::string> WIN_child_environment();
+
 // Starts `args[0]` with the arguments `args` (never through a shell) in its own session, so that it may
-// outlive us, with default signal handling and an empty signal mask whatever ours are. `search_path`: look
+// outlive us, with default signal handling and an empty signal mask whatever ours are, and the user's
+// environment (WIN_child_environment). `search_path`: look
 // the program up in PATH. Returns 0 and the child's pid, or the errno of the failed start.
 int WIN_spawn_detached(const std::vector<std::string>& args, bool search_path, int* pid_out);
 

@@ -138,9 +138,22 @@ class DemoRoadProgramTest : public testing::Test {
     std::string copy = s.home.file("Desktop/Aerivon 10 Demo/");
 };
 
-TEST_F(DemoRoadProgramTest, TheRoadInstallsRegistersAndFliesTheDemo) {
+// The simulator started by "Fly Aerivon 10 Now" gets the user's environment: the drawing-thread count set
+// for the installer's own window is not in it, and a count the user set is.
+struct fly_row {
+    const char* name;
+    const char* threads; // LP_NUM_THREADS as the user set it; null: as the test's environment has it
+};
+
+void PrintTo(const fly_row& row, std::ostream* out) { *out << row.name; }
+
+class FlyTest : public DemoRoadProgramTest, public testing::WithParamInterface<fly_row> {};
+
+TEST_P(FlyTest, TheRoadInstallsRegistersAndFliesTheDemo) {
+    const char* threads = GetParam().threads ? GetParam().threads : std::getenv("LP_NUM_THREADS");
     serve();
-    start();
+    start(GetParam().threads ? std::map<std::string, std::string>{{"LP_NUM_THREADS", threads}}
+                             : std::map<std::string, std::string>{});
     walk_to_destination();
     click(continue_button);
     expect_page("Finshed Web Demo Install");
@@ -156,9 +169,19 @@ TEST_F(DemoRoadProgramTest, TheRoadInstallsRegistersAndFliesTheDemo) {
     EXPECT_EQ(s.process->wait_exit(10000), 0);
     EXPECT_TRUE(
         shell::wait_until([&] { return test::read_file(copy + "launch_marker.txt") == "started\n"; }, 5000));
+    const std::string environment = "\n" + test::read_file(copy + "launch_environment.txt");
+    const size_t at = environment.find("\nLP_NUM_THREADS=");
+    EXPECT_EQ(at == std::string::npos ? ""
+                                      : environment.substr(at + 1, environment.find('\n', at + 1) - at - 1),
+              threads ? std::string("LP_NUM_THREADS=") + threads : "");
     EXPECT_TRUE(exists(s.home.file(".local/share/Aerivon Installer.prf")));
     EXPECT_FALSE(exists(work)) << work;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FlyTest,
+                         testing::Values(fly_row{"UsersEnvironment", nullptr},
+                                         fly_row{"UsersThreadCount", "3"}),
+                         [](const testing::TestParamInfo<fly_row>& i) { return std::string(i.param.name); });
 
 // One large package, sent slowly: the bar follows its bytes, and the time left and the rate show once
 // bytes have come, never as 0 while work remains.
