@@ -19,10 +19,11 @@ OUT receives (everything deterministic, well under 1 MB):
                                   update removes, the packages with their URL paths, and each file's role
 
 The release holds: the simulator stand-in "Aerivon.exe" (a zip package whose entry is a 0755 shell script
-that writes launch_marker.txt beside itself with its arguments), a changed file (zip), a GONE file whose
-folders then empty, an added file (plain package, a name with blanks), an unchanged file, a changed and
-very compressible file (7z), a Windows-only file and a scenery file (neither wanted by a default install on
-Linux), and a Linux-only file (plain package). Sizes are whole kilobytes of 1,000 bytes, rounded up.
+that writes its environment to launch_environment.txt beside itself, then launch_marker.txt with its
+arguments), a changed file (zip), a GONE file whose folders then empty, an added file (plain package, a
+name with blanks), an unchanged file, a changed and very compressible file (7z), a Windows-only file and a
+scenery file (neither wanted by a default install on Linux), and a Linux-only file (plain package). Sizes
+are whole kilobytes of 1,000 bytes, rounded up.
 
 Variants (each changes the served release v2 or the installed copy):
   --bad-crc               the changed file's zip package has a corrupted data byte (its CRC fails)
@@ -80,8 +81,9 @@ ZIP, SEVEN_ZIP, PLAIN = 0x40, 0x80, 0x00
 OS_ALL, OS_IBM, OS_LIN = 0, 2, 3
 
 SIMULATOR_SCRIPT = b"""#!/bin/sh
-# Stand-in for the simulator: records how it was started, beside itself.
+# Stand-in for the simulator: records how it was started and its environment, beside itself.
 dir=$(dirname "$0")
+env > "$dir/launch_environment.txt"
 {
     echo "started"
     for a in "$@"; do echo "arg:$a"; done

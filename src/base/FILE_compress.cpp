@@ -378,18 +378,13 @@ int zip_to_file(const std::string& zip_path, const std::string& folder, uint64_t
     functions.zopen64_file = zip_open_utf8;
     zip_open_errno = 0;
     unzFile zip = unzOpen2_64(absolute.c_str(), &functions);
-    if (!zip && out_of_resources(zip_open_errno)) {
-        log_line("Zip to file could not open " + absolute + ": error " + std::to_string(zip_open_errno) +
-                 ".");
-        site.set(603);
-        result = zip_open_errno;
-    } else if (!zip) {
+    if (!zip) {
         log_line("OK I am about to report that I could not open a zip file for extraction!");
         log_line("That incoming file is " + absolute);
         log_line(std::string("In c-form, it is ") + absolute.c_str());
         log_line("The size is " + std::to_string(absolute.size()));
         site.set(603);
-        result = kOpenFailed;
+        result = out_of_resources(zip_open_errno) ? zip_open_errno : kOpenFailed;
     } else {
         int err = unzGoToFirstFile(zip);
         while (err == UNZ_OK) {

@@ -29,6 +29,7 @@
 #include "installer/INST_wizard.h"
 #include "installer/INST_work_lock.h"
 #include "installer/UTL_dvd.h"
+#include "platform/WIN_system.h"
 #include "platform/WIN_window.h"
 #include "ui/APP_exit.h"
 #include "ui/APP_frame.h"
@@ -75,6 +76,7 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
     entry.show_command = show_command;
     if (previous_instance)
         return 0;
+    WIN_set_signal_handling();
 
     std::string temporary, executable;
     FILE_get_special_folder(4, temporary);

@@ -1,4 +1,5 @@
-// WIN_system: what the log header reports about the machine, and handing a web address to the desktop.
+// WIN_system: what the log header reports about the machine, the process's signals and environment, the
+// programs it starts, and handing a web address to the desktop.
 #pragma once
 #include <string>
 #include <vector>
@@ -41,8 +42,23 @@ std::string WIN_program_name();
 // Names the calling thread for debuggers and /proc (at most 15 characters are kept).
 void WIN_set_thread_name(const char* name);
 
+// The program's own handling of the signals that would end it without its exit steps, set once at its
+// start: a write past the file-size limit (ulimit -f) fails with EFBIG instead of SIGXFSZ ending the
+// process, and a hang-up (its terminal closed) asks the run loop to quit as SIGTERM does. A hang-up the
+// user had ignored (nohup) stays ignored.
+void WIN_set_signal_handling();
+
+// Sets the variable `name` to `value` for this process's own libraries, unless the user set it. The programs
+// started afterwards get the user's environment: a variable set here is not in theirs. Main thread, at
+// start-up.
+void WIN_set_own_variable(const char* name, const char* value);
+// This process's environment as the programs it starts get it ("NAME=value" each): the user's, without
+// the variables of WIN_set_own_variable.
+std::vector<std::string> WIN_child_environment();
+
 // Starts `args[0]` with the arguments `args` (never through a shell) in its own session, so that it may
-// outlive us, with default signal handling and an empty signal mask whatever ours are. `search_path`: look
+// outlive us, with default signal handling and an empty signal mask whatever ours are, and the user's
+// environment (WIN_child_environment). `search_path`: look
 // the program up in PATH. Returns 0 and the child's pid, or the errno of the failed start.
 int WIN_spawn_detached(const std::vector<std::string>& args, bool search_path, int* pid_out);
 

@@ -36,8 +36,9 @@ bool exists(const std::string& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
-// How a test ends a run: QUIT, the window's close box, SIGTERM, or the window destroyed by another client.
-enum class way_out { quit_clicked, close_box, sigterm, window_destroyed };
+// How a test ends a run: QUIT, the window's close box, SIGTERM, its terminal closed (SIGHUP), or the window
+// destroyed by another client.
+enum class way_out { quit_clicked, close_box, sigterm, sighup, window_destroyed };
 
 class DemoRoadProgramTest : public testing::Test {
   protected:
@@ -100,7 +101,7 @@ class DemoRoadProgramTest : public testing::Test {
         else if (how == way_out::window_destroyed)
             s.xdo("windowclose " + s.window());
         else
-            s.process->signal(SIGTERM);
+            s.process->signal(how == way_out::sighup ? SIGHUP : SIGTERM);
     }
     void walk_to_check_servers() {
         expect_page("Welcome");
@@ -143,9 +144,22 @@ class DemoRoadProgramTest : public testing::Test {
     std::string copy = s.home.file("Desktop/Aerivon 10 Demo/");
 };
 
-TEST_F(DemoRoadProgramTest, TheRoadInstallsRegistersAndFliesTheDemo) {
+// The simulator started by "Fly Aerivon 10 Now" gets the user's environment: the drawing-thread count set
+// for the installer's own window is not in it, and a count the user set is.
+struct fly_row {
+    const char* name;
+    const char* threads; // LP_NUM_THREADS as the user set it; null: as the test's environment has it
+};
+
+void PrintTo(const fly_row& row, std::ostream* out) { *out << row.name; }
+
+class FlyTest : public DemoRoadProgramTest, public testing::WithParamInterface<fly_row> {};
+
+TEST_P(FlyTest, TheRoadInstallsRegistersAndFliesTheDemo) {
+    const char* threads = GetParam().threads ? GetParam().threads : std::getenv("LP_NUM_THREADS");
     serve();
-    start();
+    start(GetParam().threads ? std::map<std::string, std::string>{{"LP_NUM_THREADS", threads}}
+                             : std::map<std::string, std::string>{});
     walk_to_destination();
     click(continue_button);
     expect_page("Finshed Web Demo Install");
@@ -161,9 +175,19 @@ TEST_F(DemoRoadProgramTest, TheRoadInstallsRegistersAndFliesTheDemo) {
     EXPECT_EQ(s.process->wait_exit(10000), 0);
     EXPECT_TRUE(
         shell::wait_until([&] { return test::read_file(copy + "launch_marker.txt") == "started\n"; }, 5000));
+    const std::string environment = "\n" + test::read_file(copy + "launch_environment.txt");
+    const size_t at = environment.find("\nLP_NUM_THREADS=");
+    EXPECT_EQ(at == std::string::npos ? ""
+                                      : environment.substr(at + 1, environment.find('\n', at + 1) - at - 1),
+              threads ? std::string("LP_NUM_THREADS=") + threads : "");
     EXPECT_TRUE(exists(s.home.file(".local/share/Aerivon Installer.prf")));
     EXPECT_FALSE(exists(work)) << work;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FlyTest,
+                         testing::Values(fly_row{"UsersEnvironment", nullptr},
+                                         fly_row{"UsersThreadCount", "3"}),
+                         [](const testing::TestParamInfo<fly_row>& i) { return std::string(i.param.name); });
 
 // One large package, sent slowly: the bar follows its bytes, and the time left and the rate show once
 // bytes have come, never as 0 while work remains.
@@ -310,8 +334,8 @@ TEST_F(DemoRoadProgramTest, CancellingAfterGoingBackDeletesThePartialCopy) {
 
 // QUIT on the install page asks the cancel question over the page; a quit from outside (SIGTERM, the window
 // closed) while it shows leaves it unanswered: the run ends cleanly and the partial copy stays. So does a
-// SIGTERM, or the window destroyed by another X client, while the packages come in. Either way no stage
-// folder stays in the copy, nor the work folder.
+// SIGTERM, a SIGHUP (the terminal closed), or the window destroyed by another X client, while the packages
+// come in. Either way no stage folder stays in the copy, and nothing in TMPDIR.
 struct quit_row {
     const char* name;
     bool question; // QUIT clicked first: the quit comes while the cancel question shows
@@ -350,12 +374,14 @@ TEST_P(InstallQuitTest, AQuitFromOutsideEndsTheRunCleanlyAndKeepsThePartialCopy)
     EXPECT_EQ(test::shell("find " + shell::sh_quote(copy) + " -name '.aerivon-unpack-*' | grep -q ."), 1);
     ASSERT_FALSE(work.empty());
     EXPECT_FALSE(exists(work)) << work;
+    EXPECT_EQ(test::shell("find " + shell::sh_quote(tmp.path()) + " -mindepth 1 | grep ."), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, InstallQuitTest,
                          testing::Values(quit_row{"WindowClosedAtTheQuestion", true, way_out::close_box},
                                          quit_row{"SigtermAtTheQuestion", true, way_out::sigterm},
                                          quit_row{"SigtermMidDownload", false, way_out::sigterm},
+                                         quit_row{"SighupMidDownload", false, way_out::sighup},
                                          quit_row{"WindowDestroyedMidDownload", false,
                                                   way_out::window_destroyed}),
                          [](const testing::TestParamInfo<quit_row>& i) { return std::string(i.param.name); });

@@ -27,6 +27,7 @@
 #include "installer/INST_plan.h"
 #include "installer/INST_running_md5.h"
 #include "installer_fixtures.h"
+#include "platform/WIN_system.h"
 #include "support/engine_harness.h"
 
 namespace {
@@ -447,7 +448,7 @@ std::string run_disk_full_child(const std::string& root, bool tmpfs, const std::
             if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0)
                 _exit(3);
         } else {
-            signal(SIGXFSZ, SIG_IGN);
+            WIN_set_signal_handling(); // the program's: a write past the limit fails with EFBIG
             rlimit limit{40000, 40000};
             setrlimit(RLIMIT_FSIZE, &limit);
         }

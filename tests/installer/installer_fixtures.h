@@ -21,6 +21,7 @@
 #include "base/OPT_options.h"
 #include "installer/INST_globals.h"
 #include "installer/INST_scan.h"
+#include "platform/WIN_system.h"
 #include "support/test_support.h"
 
 namespace test {
@@ -45,9 +46,9 @@ class LogCapture {
     std::string path_;
 };
 
-// Files of this process cannot grow past `bytes` while the object lives (RLIMIT_FSIZE): with SIGXFSZ
-// ignored, a write past it fails with EFBIG, as one on a full file system fails with ENOSPC. Children
-// started meanwhile inherit the limit. 0 changes nothing.
+// Files of this process cannot grow past `bytes` while the object lives (RLIMIT_FSIZE), and it has the
+// program's signal handling: a write past the limit fails with EFBIG, as one on a full file system fails
+// with ENOSPC. Children started meanwhile inherit the limit. 0 changes nothing.
 class ScopedFileSizeLimit {
   public:
     explicit ScopedFileSizeLimit(rlim_t bytes) {
@@ -55,15 +56,18 @@ class ScopedFileSizeLimit {
             return;
         rlimit low = was_;
         low.rlim_cur = bytes < was_.rlim_max ? bytes : was_.rlim_max;
-        handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        sigaction(SIGXFSZ, nullptr, &file_size_);
+        sigaction(SIGHUP, nullptr, &hang_up_);
+        WIN_set_signal_handling();
         active_ = setrlimit(RLIMIT_FSIZE, &low) == 0;
         EXPECT_TRUE(active_);
     }
     ~ScopedFileSizeLimit() {
-        if (active_)
-            setrlimit(RLIMIT_FSIZE, &was_);
-        if (handler_ != SIG_ERR)
-            std::signal(SIGXFSZ, handler_);
+        if (!active_)
+            return;
+        setrlimit(RLIMIT_FSIZE, &was_);
+        sigaction(SIGXFSZ, &file_size_, nullptr);
+        sigaction(SIGHUP, &hang_up_, nullptr);
     }
     ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
     ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
@@ -71,7 +75,8 @@ class ScopedFileSizeLimit {
   private:
     rlimit was_{};
     bool active_ = false;
-    void (*handler_)(int) = SIG_ERR;
+    struct sigaction file_size_ {};
+    struct sigaction hang_up_ {};
 };
 
 // No descriptor is left to this process while the object lives (`take` false: nothing changes): the

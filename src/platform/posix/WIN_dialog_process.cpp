@@ -10,7 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
+#include "platform/WIN_system.h"
 
 namespace {
 
@@ -72,13 +72,18 @@ WIN_dialog_result WIN_run_dialog_process(const std::vector<std::string>& argv, v
     for (const std::string& s : argv)
         args.push_back(const_cast<char*>(s.c_str()));
     args.push_back(nullptr);
+    std::vector<std::string> variables = WIN_child_environment();
+    std::vector<char*> envp;
+    for (std::string& v : variables)
+        envp.push_back(v.data());
+    envp.push_back(nullptr);
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
     posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
-    int err = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ);
+    int err = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&fa);
     close(fds[1]);
     if (err != 0) {

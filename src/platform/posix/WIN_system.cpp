@@ -1,11 +1,14 @@
-// WIN_system: the machine's description for the log header, and the URL hand-off to xdg-open.
+// WIN_system: the machine's description for the log header, the process's signals and environment, the
+// programs it starts, and the URL hand-off to xdg-open.
 #include "platform/WIN_system.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <mutex>
 #include <pthread.h>
 #include <spawn.h>
 #include <sstream>
@@ -14,9 +17,22 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/WIN_message.h"
+
 extern char** environ;
 
 namespace {
+
+// The variables this process set for its own use, kept out of the environment of the programs it starts.
+// Written at start-up on the main thread; read by whichever thread starts a program.
+struct own_variables {
+    std::mutex lock;
+    std::vector<std::string> names;
+};
+own_variables own;
+
+// A lock-free store: safe in a signal handler.
+void on_hang_up(int) { WIN_request_quit(); }
 
 int read_number(const char*& p) {
     int value = 0;
@@ -134,6 +150,39 @@ void WIN_set_thread_name(const char* name) {
     pthread_setname_np(pthread_self(), cut);
 }
 
+void WIN_set_signal_handling() {
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct sigaction was {};
+    if (sigaction(SIGHUP, nullptr, &was) == 0 && was.sa_handler == SIG_DFL) {
+        struct sigaction hang_up {};
+        hang_up.sa_handler = on_hang_up;
+        sigemptyset(&hang_up.sa_mask);
+        hang_up.sa_flags = SA_RESTART;
+        sigaction(SIGHUP, &hang_up, nullptr);
+    }
+}
+
+void WIN_set_own_variable(const char* name, const char* value) {
+    if (std::getenv(name))
+        return;
+    std::lock_guard<std::mutex> hold(own.lock);
+    if (setenv(name, value, 0) == 0)
+        own.names.emplace_back(name);
+}
+
+std::vector<std::string> WIN_child_environment() {
+    std::lock_guard<std::mutex> hold(own.lock);
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        bool ours = false;
+        for (const std::string& name : own.names)
+            ours = ours || (std::strncmp(*e, name.c_str(), name.size()) == 0 && (*e)[name.size()] == '=');
+        if (!ours)
+            env.emplace_back(*e);
+    }
+    return env;
+}
+
 int WIN_spawn_detached(const std::vector<std::string>& args, bool search_path, int* pid_out) {
     if (args.empty())
         return EINVAL;
@@ -142,6 +191,11 @@ int WIN_spawn_detached(const std::vector<std::string>& args, bool search_path, i
     for (std::string& a : copies)
         argv.push_back(a.data());
     argv.push_back(nullptr);
+    std::vector<std::string> variables = WIN_child_environment();
+    std::vector<char*> envp;
+    for (std::string& v : variables)
+        envp.push_back(v.data());
+    envp.push_back(nullptr);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     sigset_t all, none;
@@ -151,8 +205,8 @@ int WIN_spawn_detached(const std::vector<std::string>& args, bool search_path, i
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     pid_t pid = -1;
-    int err = search_path ? posix_spawnp(&pid, argv[0], nullptr, &attr, argv.data(), environ)
-                          : posix_spawn(&pid, argv[0], nullptr, &attr, argv.data(), environ);
+    int err = search_path ? posix_spawnp(&pid, argv[0], nullptr, &attr, argv.data(), envp.data())
+                          : posix_spawn(&pid, argv[0], nullptr, &attr, argv.data(), envp.data());
     posix_spawnattr_destroy(&attr);
     if (err == 0 && pid_out)
         *pid_out = pid;

@@ -18,6 +18,7 @@
 #include "platform/WIN_keys.h"
 #include "platform/WIN_message.h"
 #include "platform/WIN_mounts.h"
+#include "platform/WIN_system.h"
 #include "platform/sdl/WIN_sdl.h"
 
 #include <GL/glx.h>
@@ -287,8 +288,9 @@ void WIN_register_classes() {
     // Without a GPU, Mesa's software renderer draws each frame on a thread per processor, all woken every
     // frame; while a package arrives those wake-ups take the processor from the HTTP I/O thread again and
     // again, and the transfer swings with them. Two drawing threads do for the wizard's pages. A count the
-    // user set stays; other drivers do not read it.
-    setenv("LP_NUM_THREADS", "2", 0);
+    // user set stays; other drivers do not read it. The programs we start (the simulator, the browser) draw
+    // with the user's count.
+    WIN_set_own_variable("LP_NUM_THREADS", "2");
     // Only a real display will do: without one SDL would fall back to its invisible offscreen driver and
     // the program would run unseen instead of saying that it cannot open its window.
     if (!getenv("SDL_VIDEODRIVER"))
