@@ -95,7 +95,7 @@ TEST_F(EditDriverGoldenGuiTest, TypedTextTabAndPopupThenAScreenshot) {
     click(700, 100); // no field keeps the focus: no caret in the picture
     gui::xdotool("sleep 0.3");
     const std::string shot = dir.file("shot.png");
-    ASSERT_EQ(test::shell("import -window " + window + " " + shot), 0);
+    ASSERT_EQ(test::shell("timeout 10 import -window " + window + " " + shot), 0);
     EXPECT_TRUE(screenshot_matches(shot, "edit_driver_fields"));
     EXPECT_EQ(stop(), 0);
 }

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include <array>
+#include <filesystem>
 #include <memory>
 
 #include "support/close_request.h"
@@ -150,10 +151,12 @@ class session {
     void key(const std::string& name) { xdo("key " + name); }
     // Asks the program to close its window, as a window manager does for the user.
     bool close_window() { return gui::send_close_request(std::stoul(window()), xserver_.display()); }
-    // The window's picture, kept as last_shot.
+    // The window's picture, kept as last_shot (empty when it cannot be taken: import waits forever on the
+    // window of a program that died, so it gets 10 s).
     image screenshot() {
         last_shot = home.file("shot.png");
-        test::shell("DISPLAY=" + xserver_.display() + " import -window " + window() + " " +
+        std::filesystem::remove(last_shot);
+        test::shell("DISPLAY=" + xserver_.display() + " timeout 10 import -window " + window() + " " +
                     sh_quote(last_shot) + " 2>/dev/null");
         return read_image(last_shot);
     }
