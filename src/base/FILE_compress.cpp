@@ -28,6 +28,7 @@ constexpr size_t kChunk = 1 << 20; // bytes per read of a signature or an entry
 constexpr int kOpenFailed = 20001;
 constexpr int kReadFailed = 20002;
 constexpr int kWriteFailed = 20004;
+constexpr int kRefusedName = 20014;
 
 // Why this thread's last expansion returned 20002.
 thread_local FILE_read_failure last_failure = FILE_read_failure::none;
@@ -93,7 +94,8 @@ mode_t current_umask() {
     return mask;
 }
 
-// The entry name normalised, or false (with a log line) when it could lead outside the folder.
+// The entry name normalised, or false (with a log line) when it could lead outside the folder: the
+// expansion then ends with 20014.
 bool accept_name(const std::string& raw, std::string& name) {
     if (!FILE_is_safe_relative(raw)) {
         log_line("Refused the archive entry \"" + printable(raw) + "\": its name leads outside the folder.");
@@ -400,7 +402,7 @@ int zip_to_file(const std::string& zip_path, const std::string& folder, uint64_t
             }
             std::string name;
             if (!accept_name(raw, name)) {
-                result = read_failed(FILE_read_failure::refused_name);
+                result = kRefusedName;
             } else if (name.rfind("__MACOSX", 0) == 0) {
                 // resource forks of archives made on a Mac
             } else if (name.back() == '/') {
@@ -445,7 +447,7 @@ int FILE_7z_to_folder(const std::string& archive_path, const std::string& folder
     FILE_make_absolute(out_dir);
     std::string fixed_name;
     if (use_name && name && !accept_name(*name, fixed_name))
-        return read_failed(FILE_read_failure::refused_name);
+        return kRefusedName;
 
     auto input = std::make_unique<archive_input>();
     input->file = FILE_fopen_utf8(absolute, "rb");
@@ -479,7 +481,7 @@ int FILE_7z_to_folder(const std::string& archive_path, const std::string& folder
             break;
         }
         if (!accept_name(entry_name, clean)) {
-            result = read_failed(FILE_read_failure::refused_name);
+            result = kRefusedName;
             break;
         }
         const mode_t type = archive_entry_filetype(entry);

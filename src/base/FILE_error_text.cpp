@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unzip.h>
 
 #include "base/LANG_localise.h"
 
@@ -18,8 +19,17 @@ struct error_row {
 const error_row error_table[] = {
     {20001, "We were unable to open a zip file. It may be missing or damaged"},
     {20002, "We were unable to read from a zip file (short-read error). It may be missing or damaged"},
+    {20014, "The archive holds a name that leads outside the folder"},
     {20003, "We were unable to create a zip file"},
     {20004, "We were unable to write to a zip file. It may be missing or damaged"},
+    // The codes of minizip (and of zlib beneath it) that a zip expansion returns.
+    {UNZ_ERRNO, "The zip file could not be read. It may be cut short or damaged"},
+    {Z_MEM_ERROR, "There was not enough memory to expand the zip file"},
+    {UNZ_PARAMERROR, "The zip reader was called with a wrong parameter"},
+    {UNZ_BADZIPFILE,
+     "The zip file is damaged, or one of its files is compressed in a way the installer cannot read"},
+    {UNZ_INTERNALERROR, "The zip reader failed, perhaps for want of memory"},
+    {UNZ_CRCERROR, "A file in the zip archive is damaged: its checksum does not match"},
     {20005,
      "We cannot compress a zip file because its source file resource fork is more than 2 GB. The source "
      "file is probably damaged"},

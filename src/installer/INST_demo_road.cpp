@@ -105,8 +105,10 @@ void add_beta_box(float y) {
 }
 
 // True for an expansion error of this machine (an errno: a full disk, no descriptor left, a write that
-// failed without one) rather than of the archive the server sent (minizip's codes, 20001, 20002).
-bool expansion_failed_here(int error) { return error > 0 && error != 20001 && error != 20002; }
+// failed without one) rather than of the archive the server sent (minizip's codes, 20001, 20002, 20014).
+bool expansion_failed_here(int error) {
+    return error > 0 && error != 20001 && error != 20002 && error != 20014;
+}
 
 // The directory fetch from `server` failed with `why` and `fault`: it is tried again after its wait, from
 // another server unless the failure was this machine's, which every server would meet.

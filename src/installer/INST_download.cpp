@@ -64,6 +64,8 @@ constexpr int failures_per_server = 5;
 constexpr int wrong_package = 20002;
 // The code of an archive that cannot be opened.
 constexpr int bad_archive = 20001;
+// The code of an archive holding a name that leads outside the folder.
+constexpr int refused_name = 20014;
 
 bool log_actions() { return PREF_installer.log_actions != 0; }
 
@@ -103,7 +105,9 @@ void fail_install(const std::string& package, const std::string& destination, in
 
 // True for a failure the server's copy of a package can cause (a damaged or wrong archive, a short read,
 // a failed check): another server may have it right. The rest (errno, a failed write) are this machine's.
-bool package_fault(int code) { return code < 0 || code == bad_archive || code == wrong_package; }
+bool package_fault(int code) {
+    return code < 0 || code == bad_archive || code == wrong_package || code == refused_name;
+}
 
 // The error of slot key `key`'s failed transfer, as the HTTP client kept it; EIO when it kept none.
 int transfer_error(int key) {

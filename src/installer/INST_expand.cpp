@@ -53,8 +53,6 @@ std::string absolute(std::string path) {
 
 const char* read_failure_text(FILE_read_failure why) {
     switch (why) {
-    case FILE_read_failure::refused_name:
-        return "refused entry name";
     case FILE_read_failure::entry_too_large:
         return "entry larger than its record allows";
     default:

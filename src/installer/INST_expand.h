@@ -36,10 +36,10 @@ std::string INST_package_kind(const std::string& archive);
 // other entries are not written: the first 20 are named in the log, then "… and N more". `archive` is
 // deleted unless `keep_archive`.
 //
-// Returns 0, or the first error: the expansion's code (errno, 20001, 20002, 20004, minizip's), 20002 when
-// the package lacks the file or its MD5 differs, errno of the copy or rename. For 20002, `why` (when
-// given) receives which check failed: "signature mismatch", "refused entry name", "short read" or "entry
-// larger than its record allows". A plain file whose MD5 `have_md5` is given is not read again; one that
+// Returns 0, or the first error: the expansion's code (errno, 20001, 20002, 20004, 20014, minizip's), 20002
+// when the package lacks the file or its MD5 differs, errno of the copy or rename. For 20002, `why` (when
+// given) receives which check failed: "signature mismatch", "short read" or "entry larger than its record
+// allows". A plain file whose MD5 `have_md5` is given is not read again; one that
 // passes is moved into place (so `archive` is then gone, whatever `keep_archive` says).
 int INST_expand_into_place(const std::string& archive, const std::string& suffix,
                            const std::string& destination, const std::string& sig_want, float expanded_kb,

@@ -22,9 +22,10 @@ std::vector<std::string> WIN_zenity_arguments(int mode, const std::string& promp
 std::vector<std::string> WIN_kdialog_arguments(int mode, const std::string& prompt, const std::string& start,
                                                const std::string& button = "");
 
-// Starts argv[0] (looked up in PATH) with posix_spawnp: standard input and error /dev/null, standard output
-// read through a pipe. Until the child ends, `pump` (may be null) runs every 50 ms. `out` receives the
-// output less its final line end when the result is WIN_DIALOG_CONFIRMED, else is emptied. Main thread.
+// Starts argv[0] (looked up in PATH) with WIN_spawn_helper (default signal handling, the user's
+// environment): standard input and error /dev/null, standard output read through a pipe. Until the child
+// ends, `pump` (may be null) runs every 50 ms. `out` receives the output less its final line end when the
+// result is WIN_DIALOG_CONFIRMED, else is emptied. Main thread.
 WIN_dialog_result WIN_run_dialog_process(const std::vector<std::string>& argv, void (*pump)(),
                                          std::string& out);
 

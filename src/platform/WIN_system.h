@@ -61,6 +61,9 @@ std::vector<std::string> WIN_child_environment();
 // environment (WIN_child_environment). `search_path`: look
 // the program up in PATH. Returns 0 and the child's pid, or the errno of the failed start.
 int WIN_spawn_detached(const std::vector<std::string>& args, bool search_path, int* pid_out);
+// Starts a helper program that the caller waits for, as WIN_spawn_detached does but in our session and
+// looked up in PATH: its standard input and error on /dev/null, its output on `output_fd`.
+int WIN_spawn_helper(const std::vector<std::string>& args, int output_fd, int* pid_out);
 
 // Hands `url` to the desktop: xdg-open started with the text as its one argument (never through a shell),
 // in its own session. Not waited for; a helper thread reaps it. A start that fails is ignored.

@@ -37,7 +37,8 @@ struct platform_callbacks_view {
     void (*log_text)(const char* text) = nullptr;  // writes text as it is, flushed
 };
 
-// Starts the video subsystem once (the X11 class of every window is "Sim-Root"). Later calls do nothing.
+// Starts the video subsystem once (the X11 class of every window is "Sim-Root", unless the user set
+// SDL_VIDEO_X11_WMCLASS). Later calls do nothing.
 void WIN_register_classes();
 // Registers the classes if needed and stores the requested anti-aliasing level (0..4).
 void WIN_set_multisample(int level);

@@ -297,7 +297,7 @@ TEST_F(CompressTest, LongAndUnicodeNamesAreWrittenWhole) {
     EXPECT_EQ(test::read_file(dir_.file("out/\xD0\xB6\xE2\x82\xAC.txt")), "seven");
 }
 
-// Entry names that lead outside the folder are refused by name, and nothing is written anywhere.
+// Entry names that lead outside the folder are refused by name (20014), and nothing is written anywhere.
 TEST_F(CompressTest, HostileEntryNamesAreRefused) {
     const std::string absolute = dir_.file("abs-evil.txt");
     const std::vector<std::string> zip_names = {"../x", absolute, "a\\..\\..\\x", "C:\\x",
@@ -306,7 +306,7 @@ TEST_F(CompressTest, HostileEntryNamesAreRefused) {
         SCOPED_TRACE(zip_names[i]);
         const std::string zip = "h" + std::to_string(i) + ".zip";
         python_zip(zip, {{"ok.txt", "fine", 0}, {zip_names[i], "evil", 0}});
-        EXPECT_EQ(zip_to_file(dir_.file(zip), dir_.file("out/")), 20002);
+        EXPECT_EQ(zip_to_file(dir_.file(zip), dir_.file("out/")), 20014);
         EXPECT_NE(log_text().find("\"" + zip_names[i] + "\""), std::string::npos);
     }
     test::write_file(dir_.file("src/evil.txt"), "evil");
@@ -316,11 +316,11 @@ TEST_F(CompressTest, HostileEntryNamesAreRefused) {
     for (const char* archive : {"rel.7z", "abs.7z"}) {
         SCOPED_TRACE(archive);
         fs::create_directories(dir_.file("out/deeper"));
-        EXPECT_EQ(FILE_7z_to_folder(dir_.file(archive), dir_.file("out/deeper/")), 20002);
+        EXPECT_EQ(FILE_7z_to_folder(dir_.file(archive), dir_.file("out/deeper/")), 20014);
         EXPECT_NE(log_text().find("evil.txt\""), std::string::npos);
     }
     std::string name = "../escape.txt";
-    EXPECT_EQ(FILE_7z_to_folder(dir_.file("rel.7z"), dir_.file("out/"), &name, true), 20002);
+    EXPECT_EQ(FILE_7z_to_folder(dir_.file("rel.7z"), dir_.file("out/"), &name, true), 20014);
 
     std::set<std::string> expected = {"log.txt", "src", "out", "make_zip.py", "rel.7z", "abs.7z"};
     for (size_t i = 0; i < zip_names.size(); ++i)
@@ -376,6 +376,26 @@ TEST_F(CompressTest, BrokenArchivesFailCleanly) {
     test::write_file(dir_.file("cut2.7z"), whole.substr(0, whole.size() / 2));
     EXPECT_EQ(FILE_7z_to_folder(dir_.file("cut2.7z"), dir_.file("out/")), 20002);
     EXPECT_EQ(FILE_7z_to_folder(dir_.file("none.7z"), dir_.file("out/")), 2);
+    // A stored zip entry changed in one byte: its data (the CRC fails when the entry is closed), or the size
+    // or CRC in its local header (it no longer matches the archive's list). Each fails with minizip's code,
+    // which has a text of its own.
+    ASSERT_EQ(sh("cd src && zip -q0 ../stored.zip f.txt"), 0);
+    const std::string stored = test::read_file(dir_.file("stored.zip"));
+    const size_t data = 30 + 5; // the local header, then the name "f.txt"
+    const struct {
+        size_t offset;
+        int code;
+    } changed[] = {{data + 5000, -105}, {22, -103}, {14, -103}};
+    for (const auto& c : changed) {
+        SCOPED_TRACE(c.offset);
+        std::string bytes = stored;
+        bytes[c.offset] = static_cast<char>(bytes[c.offset] ^ 0x20);
+        test::write_file(dir_.file("changed.zip"), bytes);
+        EXPECT_EQ(zip_to_file(dir_.file("changed.zip"), dir_.file("out/")), c.code);
+        std::string text;
+        FILE_error_text(text, c.code);
+        EXPECT_EQ(text.find("Error code"), std::string::npos) << text;
+    }
     // A zip that cannot be opened is told in the same four lines whether it is no zip or no descriptor was
     // left to open it; only the latter's code is its errno.
     const std::string zip = dir_.file("not.zip");
@@ -477,8 +497,12 @@ TEST_F(CompressTest, ErrorTextsAreKeyedByErrnoNames) {
         {20013, "The server's answer ended early"},
         {EPROTO, "Protocol error"},
         {987654, "Error code 987654"},
-        {-105, "Error code -105"},
-        {-1, "Error code -1"},
+        {20014, "The archive holds a name that leads outside the folder"},
+        {-105, "A file in the zip archive is damaged: its checksum does not match"},
+        {-103,
+         "The zip file is damaged, or one of its files is compressed in a way the installer cannot read"},
+        {-1, "The zip file could not be read. It may be cut short or damaged"},
+        {-100, "Error code -100"},
     };
     for (const auto& [code, text] : cases) {
         SCOPED_TRACE(code);
@@ -493,7 +517,12 @@ TEST_F(CompressTest, ErrorTextsAreKeyedByErrnoNames) {
         const char* text;
     } translated[] = {
         {2, 20011, "Der Server wurde im Netzwerk nicht gefunden"},
-        {2, -105, "Fehlercode -105"},
+        {2, -105, "Eine Datei im ZIP-Archiv ist beschädigt: Ihre Prüfsumme stimmt nicht"},
+        {2, -100, "Fehlercode -100"},
+        {1, 20014, "L'archive contient un nom qui mène hors du dossier"},
+        {3, -103,
+         "Zip-файл повреждён, или один из его файлов сжат способом, который программа установки не умеет "
+         "читать"},
         {2, EPROTO, "Protocol error"},
         {2, ECONNREFUSED, "Verbindung abgelehnt"},
         {1, ETIMEDOUT, "Délai de connexion dépassé"},

@@ -144,11 +144,14 @@ class DemoRoadProgramTest : public testing::Test {
     std::string copy = s.home.file("Desktop/Aerivon 10 Demo/");
 };
 
-// The simulator started by "Fly Aerivon 10 Now" gets the user's environment: the drawing-thread count set
-// for the installer's own window is not in it, and a count the user set is.
+// The simulator started by "Fly Aerivon 10 Now" gets the user's environment: the drawing-thread count and
+// the window class set for the installer's own window are not in it, and values the user set are. The
+// installer's window keeps a class the user set.
 struct fly_row {
     const char* name;
-    const char* threads; // LP_NUM_THREADS as the user set it; null: as the test's environment has it
+    // As the user set them; null: not set at all, whatever the test's own environment holds.
+    const char* threads;  // LP_NUM_THREADS
+    const char* wm_class; // SDL_VIDEO_X11_WMCLASS
 };
 
 void PrintTo(const fly_row& row, std::ostream* out) { *out << row.name; }
@@ -156,10 +159,17 @@ void PrintTo(const fly_row& row, std::ostream* out) { *out << row.name; }
 class FlyTest : public DemoRoadProgramTest, public testing::WithParamInterface<fly_row> {};
 
 TEST_P(FlyTest, TheRoadInstallsRegistersAndFliesTheDemo) {
-    const char* threads = GetParam().threads ? GetParam().threads : std::getenv("LP_NUM_THREADS");
+    const std::map<std::string, const char*> users = {{"LP_NUM_THREADS", GetParam().threads},
+                                                      {"SDL_VIDEO_X11_WMCLASS", GetParam().wm_class}};
+    std::map<std::string, std::string> env;
+    std::string unset;
+    for (const auto& [name, value] : users)
+        value ? void(env[name] = value) : void(unset += " " + name);
     serve();
-    start(GetParam().threads ? std::map<std::string, std::string>{{"LP_NUM_THREADS", threads}}
-                             : std::map<std::string, std::string>{});
+    start(env, unset.empty() ? "" : "unset" + unset);
+    const std::string wm_class = GetParam().wm_class ? GetParam().wm_class : "Sim-Root";
+    EXPECT_NE(("\n" + s.xdo("search --class '^" + wm_class + "$'") + "\n").find("\n" + s.window() + "\n"),
+              std::string::npos);
     walk_to_destination();
     click(continue_button);
     expect_page("Finshed Web Demo Install");
@@ -176,17 +186,20 @@ TEST_P(FlyTest, TheRoadInstallsRegistersAndFliesTheDemo) {
     EXPECT_TRUE(
         shell::wait_until([&] { return test::read_file(copy + "launch_marker.txt") == "started\n"; }, 5000));
     const std::string environment = "\n" + test::read_file(copy + "launch_environment.txt");
-    const size_t at = environment.find("\nLP_NUM_THREADS=");
-    EXPECT_EQ(at == std::string::npos ? ""
-                                      : environment.substr(at + 1, environment.find('\n', at + 1) - at - 1),
-              threads ? std::string("LP_NUM_THREADS=") + threads : "");
+    for (const auto& [name, value] : users) {
+        const size_t at = environment.find("\n" + name + "=");
+        EXPECT_EQ(at == std::string::npos
+                      ? ""
+                      : environment.substr(at + 1, environment.find('\n', at + 1) - at - 1),
+                  value ? name + "=" + value : "");
+    }
     EXPECT_TRUE(exists(s.home.file(".local/share/Aerivon Installer.prf")));
     EXPECT_FALSE(exists(work)) << work;
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, FlyTest,
-                         testing::Values(fly_row{"UsersEnvironment", nullptr},
-                                         fly_row{"UsersThreadCount", "3"}),
+                         testing::Values(fly_row{"UsersEnvironment", nullptr, nullptr},
+                                         fly_row{"UsersThreadCountAndWindowClass", "3", "Users-Class"}),
                          [](const testing::TestParamInfo<fly_row>& i) { return std::string(i.param.name); });
 
 // One large package, sent slowly: the bar follows its bytes, and the time left and the rate show once

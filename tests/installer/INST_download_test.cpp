@@ -271,7 +271,7 @@ TEST_F(ExpandTest, ABrokenOrWrongPackageLeavesTheOldFileAndAlerts) {
          [&](const std::string& p) {
              make_zip(p, {{"../../x", "escaped\n"}, {"Aerivon Manual.txt", new_text}});
          },
-         "3.zip", 20002, "refused entry name"},
+         "3.zip", 20014},
         {"a truncated 7z",
          [&](const std::string& p) {
              make_7z(p, "Aerivon Manual.txt", new_text);

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <csignal>
+#include <cstring>
+
 #include "platform/WIN_dialog_process.h"
 #include "support/fake_dialogs.h"
 #include "ui/WIN_file_dialog.h"
@@ -115,6 +118,23 @@ TEST(WinFileDialogTest, ThePumpRunsWhileTheDialogIsOpen) {
               WIN_DIALOG_CONFIRMED);
     EXPECT_EQ(out, "/done");
     EXPECT_GE(pumps, 3);
+}
+
+// The chooser starts with the default handling of the signals this process ignores (SIGPIPE for its
+// sockets, SIGXFSZ for its writes), as the user's other programs do.
+TEST(WinFileDialogTest, TheDialogStartsWithDefaultSignalHandling) {
+    struct sigaction ignore = {}, was_pipe = {}, was_size = {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &was_pipe);
+    sigaction(SIGXFSZ, &ignore, &was_size);
+    std::string out;
+    EXPECT_EQ(WIN_run_dialog_process({"sed", "-n", "s/^SigIgn:\\t*//p", "/proc/self/status"}, nullptr, out),
+              WIN_DIALOG_CONFIRMED);
+    sigaction(SIGPIPE, &was_pipe, nullptr);
+    sigaction(SIGXFSZ, &was_size, nullptr);
+    const unsigned long long ignored = std::stoull(out.empty() ? "0" : out, nullptr, 16);
+    for (int signal : {SIGPIPE, SIGXFSZ})
+        EXPECT_EQ(ignored >> (signal - 1) & 1, 0u) << strsignal(signal) << " in " << out;
 }
 
 } // namespace

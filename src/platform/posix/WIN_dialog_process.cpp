@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -68,23 +67,8 @@ WIN_dialog_result WIN_run_dialog_process(const std::vector<std::string>& argv, v
     if (pipe2(fds, O_CLOEXEC) != 0)
         return WIN_DIALOG_UNAVAILABLE;
 
-    std::vector<char*> args;
-    for (const std::string& s : argv)
-        args.push_back(const_cast<char*>(s.c_str()));
-    args.push_back(nullptr);
-    std::vector<std::string> variables = WIN_child_environment();
-    std::vector<char*> envp;
-    for (std::string& v : variables)
-        envp.push_back(v.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    int err = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), envp.data());
-    posix_spawn_file_actions_destroy(&fa);
+    int pid = -1;
+    const int err = WIN_spawn_helper(argv, fds[1], &pid);
     close(fds[1]);
     if (err != 0) {
         close(fds[0]);

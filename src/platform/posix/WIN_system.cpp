@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <mutex>
 #include <pthread.h>
@@ -183,7 +184,14 @@ std::vector<std::string> WIN_child_environment() {
     return env;
 }
 
-int WIN_spawn_detached(const std::vector<std::string>& args, bool search_path, int* pid_out) {
+namespace {
+
+// Starts `args[0]` with the arguments `args` (never through a shell), with default signal handling, an empty
+// signal mask and the user's environment, whatever ours are: a signal this process ignores (SIGPIPE for its
+// sockets, SIGXFSZ for its writes) is not ignored by the programs it starts. `own_session`: in a session of
+// its own. `actions` (may be null) arranges the child's descriptors.
+int spawn_clean(const std::vector<std::string>& args, bool search_path, bool own_session,
+                const posix_spawn_file_actions_t* actions, int* pid_out) {
     if (args.empty())
         return EINVAL;
     std::vector<std::string> copies = args;
@@ -203,13 +211,31 @@ int WIN_spawn_detached(const std::vector<std::string>& args, bool search_path, i
     sigemptyset(&none);
     posix_spawnattr_setsigdefault(&attr, &all);
     posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setflags(&attr, static_cast<short>((own_session ? POSIX_SPAWN_SETSID : 0) |
+                                                       POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK));
     pid_t pid = -1;
-    int err = search_path ? posix_spawnp(&pid, argv[0], nullptr, &attr, argv.data(), envp.data())
-                          : posix_spawn(&pid, argv[0], nullptr, &attr, argv.data(), envp.data());
+    int err = search_path ? posix_spawnp(&pid, argv[0], actions, &attr, argv.data(), envp.data())
+                          : posix_spawn(&pid, argv[0], actions, &attr, argv.data(), envp.data());
     posix_spawnattr_destroy(&attr);
     if (err == 0 && pid_out)
         *pid_out = pid;
+    return err;
+}
+
+} // namespace
+
+int WIN_spawn_detached(const std::vector<std::string>& args, bool search_path, int* pid_out) {
+    return spawn_clean(args, search_path, true, nullptr, pid_out);
+}
+
+int WIN_spawn_helper(const std::vector<std::string>& args, int output_fd, int* pid_out) {
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&fa, output_fd, 1);
+    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    const int err = spawn_clean(args, true, false, &fa, pid_out);
+    posix_spawn_file_actions_destroy(&fa);
     return err;
 }
 

@@ -283,8 +283,9 @@ bool WIN_video_ready() { return platform.video_ready; }
 void WIN_register_classes() {
     if (platform.video_ready)
         return;
-    // SDL 2.26 takes the X11 WM_CLASS from this variable when the video subsystem starts.
-    setenv("SDL_VIDEO_X11_WMCLASS", "Sim-Root", 1);
+    // SDL 2.26 takes the X11 WM_CLASS from this variable when the video subsystem starts. A class the user
+    // set is theirs to keep; the programs we start get the user's environment, not ours.
+    WIN_set_own_variable("SDL_VIDEO_X11_WMCLASS", "Sim-Root");
     // Without a GPU, Mesa's software renderer draws each frame on a thread per processor, all woken every
     // frame; while a package arrives those wake-ups take the processor from the HTTP I/O thread again and
     // again, and the transfer swings with them. Two drawing threads do for the wizard's pages. A count the
