@@ -2,10 +2,10 @@
 #pragma once
 #include <string>
 
-// `out` receives the text of `code`: empty for 0; the system's own codes 20001-20013 and the common errno
-// values from the table, translated; else, for a positive code, the C library's message when it knows the
-// code (untranslated); else "Error code <code>" translated (negative codes such as minizip's -105 always
-// end here). Any thread.
+// `out` receives the text of `code`: empty for 0; the system's own codes 20001-20013 and 20020-20023 (the
+// answers the HTTP client refuses) and the common errno values from the table, translated; else, for a
+// positive code, the C library's message when it knows the code (untranslated); else "Error code <code>"
+// translated (negative codes such as minizip's -105 always end here). Any thread.
 void FILE_error_text(std::string& out, int code);
 // The table's English sentence of `code` (the translator's key), or null when the table has none.
 const char* FILE_error_english(int code);

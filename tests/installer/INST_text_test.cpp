@@ -281,7 +281,7 @@ TEST(InstTextTest, EveryTextGivenToTheTranslatorHasAFrenchGermanAndRussianEntry)
             texts.push_back({e->title, "screen " + std::to_string(id)});
     for (const cmnd_row& row : CMND_builtin)
         texts.push_back({row.description, "command " + std::string(row.path)});
-    for (int code = 1; code <= 20013; code = code == 300 ? 20001 : code + 1)
+    for (int code = 1; code <= 20099; code = code == 300 ? 20001 : code + 1)
         if (const char* english = FILE_error_english(code))
             texts.push_back({english, "error " + std::to_string(code)});
 
