@@ -6,8 +6,10 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 
 #include "base/FILE_compress.h"
+#include "base/FILE_error_text.h"
 #include "base/FILE_ops.h"
 #include "base/OPT_options.h"
 #include "base/PREF_file.h"
@@ -282,6 +284,51 @@ TEST_F(UpdateRoadGuiTest, ABenchedServerCountsDownWhileTheOtherFinishes) {
     EXPECT_GE(seconds, 1);
     EXPECT_LE(seconds, 30);
     EXPECT_NE(body.find(" " + std::to_string(seconds) + " second"), std::string::npos) << body;
+}
+
+// Every server refuses every package from its first byte: before any byte came, the page shows both
+// servers' failures and that it waits for them, not a rate or a time left.
+TEST_F(UpdateRoadGuiTest, EveryServerRefusingThePackagesIsShownAtOnce) {
+    serve();
+    register_copy(copy);
+    const struct {
+        const char* mode;
+        int error; // what the client refused, as the failure's text says
+    } rows[] = {{"chunked", 20020}, {"longheader", 20022}, {"manyheaders", 20022}};
+    for (const auto& [mode, error] : rows) {
+        SCOPED_TRACE(mode);
+        INST_reset_downloads();
+        ASSERT_TRUE(server->clear_faults());
+        fs::remove_all(copy);
+        fs::copy(release.file("installed-v1"), copy, fs::copy_options::recursive);
+        go(INST_page_choose_copy_update);
+        click(continue_x, row_y);
+        ASSERT_TRUE(frames_until([] { return current_page == INST_page_check_disk_space; }));
+        for (const char* host : {"mirror1.test", "mirror2.test"})
+            ASSERT_TRUE(server->set_fault(std::string(host) + "=" + mode));
+        const auto begun = std::chrono::steady_clock::now();
+        click(continue_x, row_y);
+        ASSERT_EQ(current_page, INST_page_download_update);
+        page_desc d;
+        ASSERT_TRUE(frames_until([&] {
+            INST_page_download_update(0, &(d = page_desc()));
+            return d.body.find("mirror1.test: Server is not responding normally..  Will retry in ") !=
+                       std::string::npos &&
+                   d.body.find("mirror2.test: Server is not responding normally..  Will retry in ") !=
+                       std::string::npos;
+        })) << d.body;
+        std::cout << mode << ": the servers' lines after "
+                  << std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count()
+                  << " s\n";
+        EXPECT_LT(d.progress, 0.01f);
+        EXPECT_EQ(d.body.find("I am waiting for the servers: each is tried again when its wait is over.\n\n"),
+                  0u)
+            << d.body;
+        EXPECT_EQ(d.body.find("About "), std::string::npos) << d.body;
+        std::string why;
+        FILE_error_text(why, error);
+        EXPECT_EQ(HTTP_failure_text(5), why);
+    }
 }
 
 TEST_F(UpdateRoadGuiTest, PreferencesDialogSetsTheSystemAndTheProxy) {
