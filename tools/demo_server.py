@@ -40,6 +40,8 @@ MODE is one of:
   chunked                  send the body chunked (Transfer-Encoding: chunked), keeping the connection
   twolengths               announce two different lengths, send the body, close the connection
   endless                  send headers without a length, then bytes without end until the client goes
+  longheader               send a header line of 1 MiB before the others, then the body
+  manyheaders              send 10,000 short header lines before the others, then the body
 LIMIT is N (the next N matching requests) or Ns (the next N seconds); without it the fault lasts.
 Example: --fault mirror2.test=503 --fault 'mirror1.test/.zip=slow=2000@30s'
 """
@@ -83,7 +85,8 @@ class Fault:
             self.mode, self.arg = "status", int(name)
         elif name in ("status", "slow", "drop", "wronglen") and eq:
             self.mode, self.arg = name, int(arg)
-        elif name in ("stall", "drip", "short", "corrupt", "interim", "chunked", "twolengths", "endless") and not eq:
+        elif name in ("stall", "drip", "short", "corrupt", "interim", "chunked", "twolengths", "endless",
+                      "longheader", "manyheaders") and not eq:
             self.mode, self.arg = name, 0
         else:
             raise ValueError(f"fault '{rule}': unknown mode '{mode}'")
@@ -283,6 +286,19 @@ class Handler(BaseHTTPRequestHandler):
                 self.send_response(200)
                 self.send_header("Content-Length", str(len(data)))
                 self.send_header("Content-Length", str(len(data) + 1))
+                self.send_header("Connection", "close")
+                self.end_headers()
+                self.close_connection = True
+                self.wfile.write(data)
+                sent = len(data)
+            elif mode in ("longheader", "manyheaders"):
+                self.send_response(200)
+                if mode == "longheader":
+                    self.send_header("X-Long", "l" * (1 << 20))
+                else:
+                    for i in range(10000):
+                        self.send_header(f"X-Many-{i}", "m")
+                self.send_header("Content-Length", str(len(data)))
                 self.send_header("Connection", "close")
                 self.end_headers()
                 self.close_connection = True

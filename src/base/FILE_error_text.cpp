@@ -41,6 +41,12 @@ const error_row error_table[] = {
     {20011, "We could not find the server over the network"},
     {20012, "Part of the downloaded zip file is corrupted (the resource fork header is bad)"},
     {20013, "The server's answer ended early"},
+    // Answers the HTTP client refuses by design.
+    {20020,
+     "The server sent the file in a transfer coding (such as chunked) that the installer does not accept"},
+    {20021, "The server gave two different lengths for the file, or one the installer cannot read"},
+    {20022, "The server's headers are longer than the installer accepts (64 KB)"},
+    {20023, "The server sent the file without its length (Content-Length), which the installer needs"},
     // Keyed by name: the numbers differ from one C library to the next.
     {EAGAIN, "Resource temporarily unavailable"},
     {EDEADLK, "Resource deadlock avoided"},

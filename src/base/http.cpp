@@ -36,6 +36,11 @@ constexpr int err_no_socket = 20009;
 constexpr int err_short_write = 20010;
 constexpr int err_no_address = 20011;
 constexpr int err_answer_cut = 20013;
+// Answers refused by design, each with a text that says what was refused.
+constexpr int err_transfer_coding = 20020;
+constexpr int err_bad_length = 20021;
+constexpr int err_head_too_long = 20022;
+constexpr int err_no_length = 20023;
 
 // A response whose header blocks, interim ones included, take more than this is refused.
 constexpr size_t max_head_bytes = 65536;
@@ -248,11 +253,11 @@ int64_t parse_length(const std::string& text) {
 // we cannot follow: a Transfer-Encoding other than identity, or a second Content-Length that differs.
 void take_header(http_connection* c, const std::string& name, const std::string& value) {
     if (equal_nocase(name, "Transfer-Encoding") && !equal_nocase(value, "identity"))
-        c->bad_framing = true;
+        c->bad_framing = err_transfer_coding;
     auto [at, added] = c->headers.emplace(name, value);
     if (!added && equal_nocase(name, "Content-Length") &&
-        (parse_length(at->second) < 0 || parse_length(at->second) != parse_length(value)))
-        c->bad_framing = true;
+        (parse_length(at->second) < 0 || parse_length(at->second) != parse_length(value)) && !c->bad_framing)
+        c->bad_framing = err_bad_length;
 }
 
 // The empty line ended a block with a final status: the body follows. A body we cannot frame (chunked or
@@ -261,14 +266,14 @@ void take_header(http_connection* c, const std::string& name, const std::string&
 void finish_head(http_connection* c) {
     c->headers_done = true;
     if (c->bad_framing || c->status_code == 204 || c->status_code == 304) {
-        c->os_error = EPROTO;
+        c->os_error = c->bad_framing ? c->bad_framing : EPROTO;
         return;
     }
     auto length = c->headers.find("Content-Length");
     if (length != c->headers.end()) {
         c->content_length = parse_length(length->second);
         if (c->content_length < 0) {
-            c->os_error = EPROTO;
+            c->os_error = err_bad_length;
             return;
         }
         if (c->body_cap >= 0 && c->content_length > c->body_cap) {
@@ -303,14 +308,14 @@ void parse_head(http_connection* c) {
         size_t eol = buf.find("\r\n", at);
         if (eol == std::string::npos) {
             if (c->head_bytes + (buf.size() - at) > max_head_bytes)
-                c->os_error = EPROTO;
+                c->os_error = err_head_too_long;
             break;
         }
         std::string line = buf.substr(at, eol - at);
         c->head_bytes += eol + 2 - at;
         at = eol + 2;
         if (c->head_bytes > max_head_bytes) {
-            c->os_error = EPROTO;
+            c->os_error = err_head_too_long;
             break;
         }
         if (line.empty()) {
@@ -321,7 +326,7 @@ void parse_head(http_connection* c) {
             } else {
                 // An interim block says nothing about the final response: its headers go.
                 c->headers.clear();
-                c->bad_framing = false;
+                c->bad_framing = 0;
             }
         } else if (line.compare(0, 5, "HTTP/") == 0 && line.size() >= 12) {
             // "HTTP/x.y NNN[ text]"
@@ -493,7 +498,13 @@ std::string failure_text(const http_connection* c) {
     // the server's answer was cut, which is not this machine's input or output.
     const bool cut =
         c->socket && (!c->headers_done || (c->content_length >= 0 && c->bytes_received < c->content_length));
-    FILE_error_text(text, code != 0 ? code : cut ? err_answer_cut : c->socket ? EIO : err_no_socket);
+    // A body without a length is never complete: it is refused when the server closes it.
+    const bool no_length = c->socket && c->headers_done && c->content_length < 0;
+    FILE_error_text(text, code != 0   ? code
+                          : cut       ? err_answer_cut
+                          : no_length ? err_no_length
+                          : c->socket ? EIO
+                                      : err_no_socket);
     return text;
 }
 
@@ -688,7 +699,7 @@ void HTTP_send_request(http_connection* c, const std::string& path, bool with_bo
     c->headers_done = false;
     c->head_bytes = 0;
     c->interim_blocks = 0;
-    c->bad_framing = false;
+    c->bad_framing = 0;
     c->os_error = 0;
     c->local_failure = false;
     c->body_samples.clear();

@@ -78,7 +78,8 @@ struct http_connection {
     float last_activity = 0.0f; // the frame clock's elapsed seconds at the last progress
     size_t head_bytes = 0;      // bytes of the response's header blocks taken so far, interim ones too
     int interim_blocks = 0;     // interim (1xx) blocks passed over in this response
-    bool bad_framing = false;   // the current block's headers frame the body in a way we cannot trust
+    int bad_framing = 0;        // the current block's headers frame the body in a way we cannot trust:
+                                // the code that says how (0 when they do not)
     bool spoiled = false;       // the stream held bytes beyond the body: never carry another request
     std::atomic<bool> in_flight{false}; // held by the I/O thread, which pumps it
     std::atomic<uint64_t> progress{0};  // body reads so far (the I/O thread's count of activity)
@@ -182,8 +183,10 @@ float HTTP_key_percent(int key);
 // Why the last failed transfer of `key` failed, as the user may read it: the error's sentence
 // (FILE_error_text: "Connection refused", "We could not find the server over the network"), else the
 // server's status as it sent it ("404 Not Found"), else, for an answer that ended before its head or its
-// announced length was in, "The server's answer ended early"; empty when no transfer of the key has
-// failed. Main thread.
+// announced length was in, "The server's answer ended early", and for a body without a length, closed,
+// the sentence that says so; empty when no transfer of the key has failed. The answers refused by design
+// have sentences of their own (a transfer coding such as chunked, two lengths, a head past 64 KB). Main
+// thread.
 std::string HTTP_failure_text(int key);
 
 // The transfers under way: a host look-up pending, or a connection connecting, sending, waiting for its

@@ -72,12 +72,18 @@ bool log_actions() { return PREF_installer.log_actions != 0; }
 // What a failed check is called in the alert's "Error:" line.
 constexpr const char check_failed[] = "The downloaded file does not have the checksum it should have.";
 
+// The alert of a package that could not be put into place. One whose transfer failed (`downloading`: no
+// server delivered it, or its download file could not be written here) was never extracted, and its alert
+// says so: "The installer cannot download a file." and "File: " in place of the first and third lines.
 void report_expand_failure(const std::string& package, const std::string& destination, int code,
-                           const std::string& why) {
+                           const std::string& why, bool downloading = false) {
     if (code == wrong_package && !why.empty())
         LOG_text("EXPANDING: " + package + " failed its check: " + why + ".\n");
     std::string l1, l2, l3, l4, text;
-    LANG_translate(l1, "The installer cannot extract a file.");
+    if (downloading)
+        LANG_translate(l1, "The installer cannot download a file.");
+    else
+        LANG_translate(l1, "The installer cannot extract a file.");
     LANG_translate(l2, "Error: ");
     if (code == wrong_package && why == "signature mismatch")
         LANG_translate(text, check_failed);
@@ -86,7 +92,10 @@ void report_expand_failure(const std::string& package, const std::string& destin
     else
         FILE_error_text(text, code);
     l2 += text;
-    LANG_translate(l3, "Compressed File: ");
+    if (downloading)
+        LANG_translate(l3, "File: ");
+    else
+        LANG_translate(l3, "Compressed File: ");
     l3 += package;
     LANG_translate(l4, "Destination: ");
     l4 += destination;
@@ -96,11 +105,11 @@ void report_expand_failure(const std::string& package, const std::string& destin
 // Ends the install: the first failure of a download is reported, the rest only set the flag (a full disk
 // fails every expansion in flight, and one alert says it).
 void fail_install(const std::string& package, const std::string& destination, int code,
-                  const std::string& why) {
+                  const std::string& why, bool downloading = false) {
     if (install_failed)
         return;
     install_failed = 1;
-    report_expand_failure(package, destination, code, why);
+    report_expand_failure(package, destination, code, why, downloading);
 }
 
 // True for a failure the server's copy of a package can cause (a damaged or wrong archive, a short read,
@@ -137,9 +146,9 @@ int take_retry(download_dispenser& d, int i) {
 // benched and the failure counted. Package k goes to the retry list; when the slot is still on k (its
 // transfer failed) it wants work again, else (an expansion taken back) it keeps the transfer it is on, and
 // polls it again once the bench is over. Once every server has failed the package often enough, it leaves
-// the retry list and fails the install with the alert.
+// the retry list and fails the install with the alert (a download's when this failure was the transfer).
 void count_failure(int i, int k, int code, const std::string& why, const std::string& url,
-                   const std::string& local) {
+                   const std::string& local, bool downloading) {
     download_dispenser& d = INST_dispenser;
     if (static_cast<size_t>(i) < d.slots.size()) {
         download_slot& s = d.slots[static_cast<size_t>(i)];
@@ -163,7 +172,7 @@ void count_failure(int i, int k, int code, const std::string& why, const std::st
     d.retry_list.remove(k);
     LOG_text("DOWNLOADING: " + url + " failed " + std::to_string(failures_per_server) +
              " times on every server; the install stops.\n");
-    fail_install(url, local, code, why);
+    fail_install(url, local, code, why, downloading);
 }
 
 // Every folder of `local` below the install folder, from its parent upwards, into the emptied set.
@@ -286,7 +295,7 @@ void apply_expansion(const INST_expansion& job) {
                  (job.code == wrong_package ? " failed its check: " + job.why
                                             : " failed with error " + std::to_string(job.code)) +
                  "; another server is tried.\n");
-        count_failure(job.slot, job.package, job.code, job.why, job.url, job.destination);
+        count_failure(job.slot, job.package, job.code, job.why, job.url, job.destination, false);
         return;
     }
     d.size_downloaded += r.download_kb;
@@ -543,11 +552,11 @@ static int download_pass() {
                     // install ends now. The alert names the file in the work folder, whose disk it is.
                     LOG_text("DOWNLOADING: " + server.host + url + " failed on this machine (" + download +
                              ", error " + std::to_string(code) + "); the install stops.\n");
-                    fail_install(download, local, code, "");
+                    fail_install(download, local, code, "", true);
                 } else {
                     // A server's refusal (a status outside 2xx) has no OS error: its status says what failed.
                     const std::string why = HTTP_failure_error(key) == 0 ? HTTP_failure_text(key) : "";
-                    count_failure(i, k, code, why, server.host + url, local);
+                    count_failure(i, k, code, why, server.host + url, local, true);
                 }
             } else {
                 // Expanded off the main thread with its file, which stays busy until a later call takes the

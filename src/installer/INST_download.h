@@ -11,8 +11,10 @@
 // package can make fail (the transfer, an archive that cannot be opened or read, a zip or 7z error, a
 // failed check) benches its slot for 30 seconds and puts the package on a retry list; a slot wanting work
 // takes new entries first, then the retry list's oldest package that its server has not failed 5 times; a
-// package that failed 5 times on every server fails the install with the alert. Each slot has a small pool
-// of download files in the work folder, "<slot>-<n>.download" (at most 3, made as needed and written over
+// package that failed 5 times on every server fails the install with the alert (whose first line, for a
+// package whose transfer failed last, is "The installer cannot download a file.", and whose third names
+// the "File: " on the server, as nothing was extracted). Each slot has a small pool of download files in
+// the work folder, "<slot>-<n>.download" (at most 3, made as needed and written over
 // for the whole run, so that the file system is not made to flush new files); a finished download is
 // handed, with its file, to the expansion queue with the stage folder of its destination's folder (one per
 // folder while it has jobs in flight), and the slot fetches its next package at once (it waits only while

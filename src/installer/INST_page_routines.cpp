@@ -58,6 +58,29 @@ std::string count3(int n, const char* singular, const char* plural, const std::s
     return out;
 }
 
+// True once a server failed in this download: its slot has a status text.
+bool a_server_failed() {
+    for (const download_slot& s : INST_dispenser.slots)
+        if (!s.status_text.empty())
+            return true;
+    return false;
+}
+
+// True while every server sits out a failure or has nothing left, and at least one sits out: nothing is
+// arriving or being expanded, and nothing will until a wait ends.
+bool waiting_for_servers(float now, int servers, int entries) {
+    const download_dispenser& d = INST_dispenser;
+    if (static_cast<int>(d.slots.size()) < servers || d.size_expanding > 0.0f)
+        return false;
+    bool benched = false;
+    for (const download_slot& s : d.slots) {
+        if ((s.state == 0 && s.package_index < entries) || s.expanding > 0)
+            return false;
+        benched = benched || now < s.retry_time;
+    }
+    return benched;
+}
+
 // The installing pages' body (see INST_describe_install).
 std::string install_body(bool finished_lines) {
     const float now = INST_download_clock();
@@ -67,9 +90,13 @@ std::string install_body(bool finished_lines) {
     const float rate = done / elapsed;
     const int servers = static_cast<int>(INST_servers.servers.size());
     const int entries = static_cast<int>(INST_directory.packages.size());
-    // The step has work left whenever the page asks: a time left or a rate that rounds to 0 would be false.
+    // The step has work left whenever the page asks: a time left or a rate that rounds to 0 would be false,
+    // and so would one while every server waits out a failure (the rate would be the average, then the
+    // floor, and the time left hours).
     std::string body;
-    if (rate > 0.0f)
+    if (waiting_for_servers(now, servers, entries))
+        body = tr("I am waiting for the servers: each is tried again when its wait is over.");
+    else if (rate > 0.0f)
         body = count3(
             servers,
             "About %1:time% left in the install, downloading at %2:rate% with %3:number% download stream.",
@@ -130,7 +157,8 @@ void INST_describe_install(page_desc* d, float* shown, bool finished_lines) {
     *shown = INST_smooth_install_progress(*shown);
     d->progress = *shown;
     d->status = INST_install_status_text();
-    d->body = *shown > 0.01f ? install_body(finished_lines) : std::string();
+    // A server's failure shows from the start: before any byte came, the page would say nothing else.
+    d->body = *shown > 0.01f || a_server_failed() ? install_body(finished_lines) : std::string();
     const int percent = static_cast<int>(*shown * 100.0f);
     if (percent == logged_percent || !PREF_installer.log_actions)
         return;

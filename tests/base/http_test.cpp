@@ -17,6 +17,7 @@
 
 #include "base/APP_clock.h"
 #include "base/APP_platform_tag.h"
+#include "base/FILE_error_text.h"
 #include "base/FILE_ops.h"
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
@@ -311,22 +312,24 @@ TEST_F(HttpClientTest, ResponsesThatFailWithTheirReport) {
         bool close;
         std::string report_part;
         int failure_error = 0;
+        const char* failure_text = nullptr; // when no error code gives it
     } cases[] = {
         {"not found", response("404 Not Found", "Content-Length: 9\r\n", "not found"), false,
          "   IsErr      =0\n   GetStat    =3\n   GetOSErr   =0\n   response   =Not Found (#404)\n\n"},
         {"no length, then the close", response("200 OK", "", "a body of unknown length"), true,
          "   IsDone     =1\n   IsComplete =0\n   IsErr      =0\n   GetStat    =3\n   GetOSErr   =0\n"
-         "   response   =OK (#200)\n\n"},
+         "   response   =OK (#200)\n\n",
+         0, "The server sent the file without its length (Content-Length), which the installer needs"},
         {"close inside the head", "HTTP/1.1 200 OK\r\nContent-Le", true,
          "   GetStat    =3\n   GetOSErr   =0\n   response   =OK (#200)\n\n"},
         {"close inside the body", ok("0123456789").substr(0, 45), true, "   IsComplete =0\n"},
         {"length with a letter", response("200 OK", "Content-Length: 12a\r\n", "0123456789ab"), false,
-         "   GetOSErr   =71\n", 71},
+         "   GetOSErr   =20021\n", 20021},
         {"length that is no number", response("200 OK", "Content-Length: -5\r\n", ""), false,
-         "   GetOSErr   =71\n", 71},
+         "   GetOSErr   =20021\n", 20021},
         {"status that is no number", "HTTP/1.1 2x0 OK\r\n\r\n", false, "   GetOSErr   =71\n", 71},
         {"head without an end", "HTTP/1.1 200 OK\r\n" + std::string(70 * 1024, 'h'), false,
-         "   GetOSErr   =71\n", 71},
+         "   GetOSErr   =20022\n", 20022},
         {"head of endless lines",
          [] {
              std::string s = "HTTP/1.1 200 OK\r\n";
@@ -334,7 +337,7 @@ TEST_F(HttpClientTest, ResponsesThatFailWithTheirReport) {
                  s += "X-Filler: " + std::string(90, 'f') + "\r\n";
              return s;
          }(),
-         false, "   GetOSErr   =71\n", 71},
+         false, "   GetOSErr   =20022\n", 20022},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -357,6 +360,11 @@ TEST_F(HttpClientTest, ResponsesThatFailWithTheirReport) {
         // A failed transfer leaves nothing in the slot but the address and the error of its report.
         EXPECT_FLOAT_EQ(HTTP_key_percent(5), 0.0f);
         EXPECT_EQ(HTTP_failure_error(5), c.failure_error);
+        std::string why;
+        FILE_error_text(why, c.failure_error);
+        if (c.failure_error != 0 || c.failure_text) {
+            EXPECT_EQ(HTTP_failure_text(5), c.failure_text ? c.failure_text : why);
+        }
         EXPECT_FALSE(HTTP_failure_on_this_machine(5));
         HTTP_clear();
     }
@@ -365,23 +373,26 @@ TEST_F(HttpClientTest, ResponsesThatFailWithTheirReport) {
 TEST_F(HttpClientTest, ResponsesWeCannotTrustFailAtOnceWithoutAFile) {
     // The server keeps the connection open: only the client's own refusal can end these in time.
     const std::string filler = "X-Filler: " + std::string(20 * 1024, 'f') + "\r\n";
+    // What was refused is the failure's error, and its text says it (EPROTO for the rest).
+    constexpr int coding = 20020, lengths = 20021, head = 20022;
     struct {
         const char* name;
         std::string bytes;
+        int error;
     } cases[] = {
-        {"nine interim blocks", interim_blocks(9, "") + ok("never")},
-        {"interim blocks without end", interim_blocks(2000, "X-Interim: 1\r\n")},
-        {"interim blocks together past the head cap", interim_blocks(4, filler) + ok("never")},
-        {"two lengths that differ",
-         response("200 OK", "Content-Length: 5\r\nContent-Length: 9\r\n", "hello")},
+        {"nine interim blocks", interim_blocks(9, "") + ok("never"), EPROTO},
+        {"interim blocks without end", interim_blocks(2000, "X-Interim: 1\r\n"), EPROTO},
+        {"interim blocks together past the head cap", interim_blocks(4, filler) + ok("never"), head},
+        {"two lengths that differ", response("200 OK", "Content-Length: 5\r\nContent-Length: 9\r\n", "hello"),
+         lengths},
         {"a length that differs in a later line",
-         response("200 OK", "Content-Length: 5\r\nX-A: b\r\nCONTENT-LENGTH: 6\r\n", "hello!")},
-        {"chunked", response("200 OK", "Transfer-Encoding: chunked\r\n", "5\r\nhello\r\n0\r\n\r\n")},
+         response("200 OK", "Content-Length: 5\r\nX-A: b\r\nCONTENT-LENGTH: 6\r\n", "hello!"), lengths},
+        {"chunked", response("200 OK", "Transfer-Encoding: chunked\r\n", "5\r\nhello\r\n0\r\n\r\n"), coding},
         {"chunked beside a length",
-         response("200 OK", "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n", "hello")},
-        {"gzip", response("200 OK", "Transfer-Encoding: gzip\r\nContent-Length: 5\r\n", "hello")},
-        {"204", response("204 No Content", "", "")},
-        {"304", response("304 Not Modified", "Content-Length: 5\r\n", "")},
+         response("200 OK", "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n", "hello"), coding},
+        {"gzip", response("200 OK", "Transfer-Encoding: gzip\r\nContent-Length: 5\r\n", "hello"), coding},
+        {"204", response("204 No Content", "", ""), EPROTO},
+        {"304", response("304 Not Modified", "Content-Length: 5\r\n", ""), EPROTO},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -390,7 +401,11 @@ TEST_F(HttpClientTest, ResponsesWeCannotTrustFailAtOnceWithoutAFile) {
         server.accept().read_request().send(c.bytes).pause(3000).start();
         use_proxy(server.port());
         EXPECT_EQ(fetch(17, "www.aerivon.example", "/f.zip", 1500), 2);
-        EXPECT_NE(log().rfind("   GetOSErr   =71\n"), std::string::npos) << log();
+        EXPECT_NE(log().rfind("   GetOSErr   =" + std::to_string(c.error) + "\n"), std::string::npos)
+            << log();
+        std::string why;
+        FILE_error_text(why, c.error);
+        EXPECT_EQ(HTTP_failure_text(17), why);
         EXPECT_FALSE(FILE_is_file(dest));
         HTTP_clear();
     }

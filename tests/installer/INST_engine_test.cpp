@@ -23,6 +23,7 @@
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
 #include "base/PREF_file.h"
+#include "base/thread_test_support.h"
 #include "installer/INST_format.h"
 #include "installer/INST_startup.h"
 #include "installer_fixtures.h"
@@ -392,9 +393,11 @@ void skip_benches(int result) {
 // with the failing server's error and the package's name on the server. The old file stays.
 TEST_F(EngineTest, ABrokenPackageStopsTheUpdateAndKeepsTheOldFile) {
     const std::string check_failed = "The downloaded file does not have the checksum it should have.";
-    std::string crc_error, too_large;
+    std::string crc_error, too_large, chunked, long_head;
     FILE_error_text(crc_error, -105);
     FILE_error_text(too_large, EFBIG);
+    FILE_error_text(chunked, 20020);
+    FILE_error_text(long_head, 20022);
     const struct {
         const char* variant;
         std::vector<std::string> faults;
@@ -424,6 +427,15 @@ TEST_F(EngineTest, ABrokenPackageStopsTheUpdateAndKeepsTheOldFile) {
          {"mirror1.test/Manual.txt.zip=endless", "mirror2.test/Manual.txt.zip=endless"},
          too_large,
          nullptr},
+        // Answers the client refuses by design: the text says what was refused.
+        {"",
+         {"mirror1.test/Manual.txt.zip=chunked", "mirror2.test/Manual.txt.zip=chunked"},
+         chunked,
+         nullptr},
+        {"",
+         {"mirror1.test/Manual.txt.zip=longheader", "mirror2.test/Manual.txt.zip=manyheaders"},
+         long_head,
+         nullptr},
         // The disk fills while a 2 MB package arrives: its download file cannot grow past 1 MiB.
         {"--large=2048", {}, too_large, nullptr, "Resources/large/terrain.dat", "", 1 << 20},
     };
@@ -444,6 +456,11 @@ TEST_F(EngineTest, ABrokenPackageStopsTheUpdateAndKeepsTheOldFile) {
         const std::string before = log.text();
         std::vector<int> results;
         std::vector<int> failed_at;
+        // The server logs a request when its answer ends, and an answer the client left ends after it went.
+        const auto settled_count = [&](const std::string& path, const std::string& host, int least) {
+            test::eventually([&] { return server.count(path, host) >= least; });
+            return server.count(path, host);
+        };
         {
             // Set once the server runs, so that only this process meets the limit.
             test::ScopedFileSizeLimit limit(c.file_size_limit);
@@ -470,17 +487,22 @@ TEST_F(EngineTest, ABrokenPackageStopsTheUpdateAndKeepsTheOldFile) {
         EXPECT_FALSE(fs::exists(dir.file("x")));
         expect_no_slot_files();
         const std::string block = log.text().substr(before.size());
-        EXPECT_NE(block.find("| The installer cannot extract a file.\n"), std::string::npos) << block;
+        // A package that never came whole was not extracted: its alert says it could not be downloaded.
+        const bool downloading = !c.faults.empty() || c.file_size_limit != 0;
+        const std::string heading = downloading ? "| The installer cannot download a file.\n"
+                                                : "| The installer cannot extract a file.\n";
+        const std::string label = downloading ? "| File: " : "| Compressed File: ";
+        EXPECT_NE(block.find(heading), std::string::npos) << block;
         EXPECT_NE(block.find("| Destination: " + manual + "\n"), std::string::npos) << block;
         if (c.file_size_limit == 0) {
             // Tried 5 times on each server, after every other package was handed out: the rest is installed.
             for (const char* host : {"mirror1.test", "mirror2.test"})
-                EXPECT_EQ(server.count(url, host), 5) << host;
+                EXPECT_EQ(settled_count(url, host, 5), 5) << host;
             EXPECT_EQ(md5_of(install + "Resources/plugins/read me.txt"),
                       manifest_map(release, "after_update")["Resources/plugins/read me.txt"]);
         } else {
             // This machine's failure: fetched once, and no server benched or asked again.
-            EXPECT_EQ(server.count(url), 1);
+            EXPECT_EQ(settled_count(url, "", 1), 1);
             EXPECT_TRUE(INST_dispenser.failures.empty());
             EXPECT_TRUE(INST_dispenser.retry_list.empty());
             for (size_t i = 0; i < INST_dispenser.slots.size(); ++i)
@@ -488,23 +510,23 @@ TEST_F(EngineTest, ABrokenPackageStopsTheUpdateAndKeepsTheOldFile) {
         }
         // A server's failure names the package on the server; this machine's, the download file that could
         // not be written, in the work folder.
-        const size_t named = block.find("| Compressed File: ");
+        const size_t named = block.find(label);
         ASSERT_NE(named, std::string::npos) << block;
-        const std::string file = block.substr(named + 19, block.find('\n', named) - named - 19);
+        const size_t from = named + label.size();
+        const std::string file = block.substr(from, block.find('\n', from) - from);
         if (c.file_size_limit == 0)
             EXPECT_EQ(file.substr(file.find('/')), url) << block;
         else
             EXPECT_EQ(file.rfind(work, 0), 0u) << block;
-        EXPECT_EQ(block.find("| The installer cannot extract a file.\n"),
-                  block.rfind("| The installer cannot extract a file.\n"))
-            << block;
+        EXPECT_EQ(block.find(heading), block.rfind(heading)) << block;
+        EXPECT_EQ(block.find(downloading ? "cannot extract" : "cannot download"), std::string::npos) << block;
         const size_t error_at = block.find("| Error: ");
         ASSERT_NE(error_at, std::string::npos) << block;
         const std::string error_line = block.substr(error_at, block.find('\n', error_at) - error_at);
         EXPECT_NE(error_line.find(c.error), std::string::npos) << error_line;
         if (c.why) {
             const size_t why = block.rfind(std::string("failed its check: ") + c.why + ".\n");
-            EXPECT_LT(why, block.find("| The installer cannot extract a file.\n")) << block;
+            EXPECT_LT(why, block.find(heading)) << block;
         }
     }
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 
 #include "base/FILE_compress.h"
 #include "base/FILE_ops.h"
@@ -282,6 +283,42 @@ TEST_F(UpdateRoadGuiTest, ABenchedServerCountsDownWhileTheOtherFinishes) {
     EXPECT_GE(seconds, 1);
     EXPECT_LE(seconds, 30);
     EXPECT_NE(body.find(" " + std::to_string(seconds) + " second"), std::string::npos) << body;
+}
+
+// Every server refuses every package from its first byte: before any byte came, the page shows both
+// servers' failures and that it waits for them, not a rate or a time left.
+TEST_F(UpdateRoadGuiTest, EveryServerRefusingThePackagesIsShownAtOnce) {
+    serve();
+    register_copy(copy);
+    for (const char* mode : {"chunked", "longheader", "manyheaders"}) {
+        SCOPED_TRACE(mode);
+        INST_reset_downloads();
+        ASSERT_TRUE(server->clear_faults());
+        go(INST_page_choose_copy_update);
+        click(continue_x, row_y);
+        ASSERT_TRUE(frames_until([] { return current_page == INST_page_check_disk_space; }));
+        for (const char* host : {"mirror1.test", "mirror2.test"})
+            ASSERT_TRUE(server->set_fault(std::string(host) + "=" + mode));
+        const auto begun = std::chrono::steady_clock::now();
+        click(continue_x, row_y);
+        ASSERT_EQ(current_page, INST_page_download_update);
+        page_desc d;
+        const auto benched = [&](const char* host) {
+            return d.body.find(std::string(host) + ": Server is not responding normally..  Will retry in ") !=
+                   std::string::npos;
+        };
+        ASSERT_TRUE(frames_until([&] {
+            INST_page_download_update(0, &(d = page_desc()));
+            return benched("mirror1.test") && benched("mirror2.test");
+        })) << d.body;
+        std::cout << mode << ": the servers' lines after "
+                  << std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count()
+                  << " s\n";
+        EXPECT_LT(d.progress, 0.01f);
+        EXPECT_EQ(d.body.find("I am waiting for the servers: each is tried again when its wait is over.\n\n"),
+                  0u)
+            << d.body;
+    }
 }
 
 TEST_F(UpdateRoadGuiTest, PreferencesDialogSetsTheSystemAndTheProxy) {
