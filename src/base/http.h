@@ -112,6 +112,7 @@ struct http_transfer_slot {
     uint32_t address = 0;
     int failure_error = 0;      // the error of the key's last failed transfer (see HTTP_failure_error)
     bool failure_local = false; // that error was this machine's (see HTTP_failure_on_this_machine)
+    int failure_status = -1;    // how far that transfer's answer came (see HTTP_failure_status)
     std::string failure; // why the key's last transfer failed (HTTP_failure_text); empty before any failure
 };
 
@@ -175,6 +176,12 @@ int HTTP_failure_error(int key);
 // thread.
 bool HTTP_failure_on_this_machine(int key);
 
+// How far the answer of `key`'s last failed transfer came: -1 when no byte of one did (the connection
+// failed, or the peer closed it or kept silent before answering), 0 when part of a head did, else the final
+// status whose head was in (a 404; a proxy's own 407). -1 while a transfer runs or after one succeeded.
+// Main thread.
+int HTTP_failure_status(int key);
+
 // The percent of `key`'s transfer: -1 while its host is looked up (as while it connects), 0 with no
 // connection, else HTTP_percent_complete (-1 when unknown).
 float HTTP_key_percent(int key);
@@ -182,8 +189,9 @@ float HTTP_key_percent(int key);
 // Why the last failed transfer of `key` failed, as the user may read it: the error's sentence
 // (FILE_error_text: "Connection refused", "We could not find the server over the network"), else the
 // server's status as it sent it ("404 Not Found"), else, for an answer that ended before its head or its
-// announced length was in, "The server's answer ended early"; empty when no transfer of the key has
-// failed. Main thread.
+// announced length was in, "The server's answer ended early"; a time-out once a byte of the answer came
+// reads "The server stopped sending" (translated). Empty when no transfer of the key has failed. Main
+// thread.
 std::string HTTP_failure_text(int key);
 
 // The transfers under way: a host look-up pending, or a connection connecting, sending, waiting for its
