@@ -16,6 +16,7 @@
 #include "base/APP_platform_tag.h"
 #include "base/FILE_error_text.h"
 #include "base/FILE_ops.h"
+#include "base/LANG_localise.h"
 #include "base/LOG_log.h"
 #include "base/PREF_file.h"
 #include "base/http_io.h"
@@ -103,6 +104,7 @@ std::shared_ptr<http_lookup> start_lookup(const std::string& host, int* error) {
 int fail_request(http_transfer_slot& slot, int error, bool local) {
     slot.failure_error = error;
     slot.failure_local = local;
+    slot.failure_status = -1;
     FILE_error_text(slot.failure, error);
     return 2;
 }
@@ -486,6 +488,13 @@ int write_error_report(const http_connection* c, const std::string& destination,
     return os_error;
 }
 
+// How far the answer on `c` came (see HTTP_failure_status); under the I/O lock or out of flight.
+int answer_reached(const http_connection* c) {
+    if (c->headers_done)
+        return c->status_code;
+    return c->head_bytes > 0 || !c->receive_buffer.empty() ? 0 : -1;
+}
+
 // Why the transfer on `c` failed (see HTTP_failure_text).
 std::string failure_text(const http_connection* c) {
     int code = c->os_error;
@@ -599,6 +608,11 @@ bool HTTP_failure_on_this_machine(int key) {
     auto slot = manager.slots.find(key);
     return slot != manager.slots.end() && slot->second && slot->second->failure_error != 0 &&
            slot->second->failure_local;
+}
+
+int HTTP_failure_status(int key) {
+    auto slot = manager.slots.find(key);
+    return slot != manager.slots.end() && slot->second ? slot->second->failure_status : -1;
 }
 
 int HTTP_failure_error(int key) {
@@ -841,6 +855,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
         c->body_cap = max_body_bytes;
         slot.failure_error = 0;
         slot.failure_local = false;
+        slot.failure_status = -1;
         HTTP_io_add(c);
     }
 
@@ -862,7 +877,13 @@ int net_check(int key, const std::string& server, const std::string& path, const
             write_timeout_report(c, destination, server_name, file);
             slot.failure_error = ETIMEDOUT;
             slot.failure_local = false;
-            FILE_error_text(slot.failure, ETIMEDOUT);
+            // Once its answer began, the peer's silence is that server's (or the proxy's) and no longer a
+            // connection that could not be made.
+            slot.failure_status = answer_reached(c);
+            if (slot.failure_status >= 0)
+                LANG_translate(slot.failure, "The server stopped sending");
+            else
+                FILE_error_text(slot.failure, ETIMEDOUT);
             HTTP_io_remove(c);
             slot.connection.reset();
             return 2;
@@ -878,6 +899,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
     }
     slot.failure_error = write_error_report(c, destination, server_name, file, state, is_err);
     slot.failure_local = c->local_failure || socket_wanting_here(c);
+    slot.failure_status = answer_reached(c);
     slot.failure = failure_text(c);
     slot.connection.reset();
     return 2;

@@ -113,6 +113,7 @@ struct http_transfer_slot {
     uint32_t address = 0;
     int failure_error = 0;      // the error of the key's last failed transfer (see HTTP_failure_error)
     bool failure_local = false; // that error was this machine's (see HTTP_failure_on_this_machine)
+    int failure_status = -1;    // how far that transfer's answer came (see HTTP_failure_status)
     std::string failure; // why the key's last transfer failed (HTTP_failure_text); empty before any failure
 };
 
@@ -176,6 +177,12 @@ int HTTP_failure_error(int key);
 // thread.
 bool HTTP_failure_on_this_machine(int key);
 
+// How far the answer of `key`'s last failed transfer came: -1 when no byte of one did (the connection
+// failed, or the peer closed it or kept silent before answering), 0 when part of a head did, else the final
+// status whose head was in (a 404; a proxy's own 407). -1 while a transfer runs or after one succeeded.
+// Main thread.
+int HTTP_failure_status(int key);
+
 // The percent of `key`'s transfer: -1 while its host is looked up (as while it connects), 0 with no
 // connection, else HTTP_percent_complete (-1 when unknown).
 float HTTP_key_percent(int key);
@@ -184,8 +191,9 @@ float HTTP_key_percent(int key);
 // (FILE_error_text: "Connection refused", "We could not find the server over the network"), else the
 // server's status as it sent it ("404 Not Found"), else, for an answer that ended before its head or its
 // announced length was in, "The server's answer ended early", and for a body without a length, closed,
-// the sentence that says so; empty when no transfer of the key has failed. The answers refused by design
-// have sentences of their own (a transfer coding such as chunked, two lengths, a head past 64 KB). Main
+// the sentence that says so; a time-out once a byte of the answer came reads "The server stopped sending"
+// (translated). The answers refused by design have sentences of their own (a transfer coding such as
+// chunked, two lengths, a head past 64 KB). Empty when no transfer of the key has failed. Main
 // thread.
 std::string HTTP_failure_text(int key);
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
+#include <unistd.h>
 
 #include "base/APP_alert.h"
 #include "base/APP_clock.h"
@@ -56,6 +57,8 @@ struct road_state {
     int destination_changed = 0;           // since the totals were last computed
     bool launch_refusal_logged = false;    // in this visit of the launch page
     bool directory_listed_nothing = false; // the last directory read held no file: not fetched again
+    bool expansion_failure_told = false;   // the alert of a directory archive that cannot be expanded was
+                                           // raised since the last one that could
 } state;
 
 constexpr int directory_key = 1; // HTTP transfer key of the directory fetch
@@ -104,10 +107,29 @@ void add_beta_box(float y) {
         0);
 }
 
-// True for an expansion error of this machine (an errno: a full disk, no descriptor left, a write that
-// failed without one) rather than of the archive the server sent (minizip's codes, 20001, 20002, 20014).
-bool expansion_failed_here(int error) {
-    return error > 0 && error != 20001 && error != 20002 && error != 20014;
+// True for an expansion error of this machine, which every server's archive would meet: no room, an I/O
+// error, a read-only disk or a work folder that cannot be written, no descriptor or memory left, a write
+// that failed without an errno. Any other (minizip's codes, 20001, 20002, a name leading outside (20014),
+// an entry in a folder the archive does not hold, a name too long or taken by a folder) is the archive's:
+// it is damaged.
+bool expansion_failed_here(int error, const std::string& work) {
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+    case EIO:
+    case EROFS:
+    case EMFILE:
+    case ENFILE:
+    case ENOMEM:
+    case 20004:
+        return true;
+    case EACCES:
+    case EPERM:
+        return access(work.c_str(), W_OK | X_OK) != 0;
+    default:
+        return false;
+    }
 }
 
 // The directory fetch from `server` failed with `why` and `fault`: it is tried again after its wait, from
@@ -120,8 +142,8 @@ void directory_fetch_failed(const server_record& server, const std::string& why,
 
 // The directory archive arrived from `server`: unzip it (never trusting an older directory.txt) and read
 // it. An archive that cannot be expanded is a failed fetch, paced like a failed transfer; the alert says
-// so at the first failure since the last success only, and the status line at every try, so that the page
-// and its QUIT stay within reach.
+// so at the first failure since the last expansion that succeeded only, whatever the transfers did
+// meanwhile, and the status line at every try, so that the page and its QUIT stay within reach.
 void take_directory_archive(const server_record& server, const std::string& zip, const std::string& text,
                             const std::string& work) {
     int unzip_error = 0;
@@ -130,15 +152,18 @@ void take_directory_archive(const server_record& server, const std::string& zip,
         std::string message;
         FILE_error_text(message, unzip_error);
         FILE_delete(zip);
-        const bool first = INST_fetch_wait(INST_directory_fetch) == 0; // since the last success
+        const bool first = !state.expansion_failure_told;
+        state.expansion_failure_told = true;
         directory_fetch_failed(server, message,
-                               expansion_failed_here(unzip_error) ? INST_fetch_here : INST_fetch_not_sent);
+                               expansion_failed_here(unzip_error, work) ? INST_fetch_here
+                                                                        : INST_fetch_unreadable);
         if (first)
             APP_alert(0, tr("The installer cannot extract a file."), tr1("Error: %1:message%.", message),
                       tr1("Compressed File  %1:file%.", zip), tr1("Destination Path: %1:file%.", work), 1,
                       "main", 597);
         return;
     }
+    state.expansion_failure_told = false;
     INST_fetch_succeeded(INST_directory_fetch);
     if (read == 0 && INST_directory.packages.empty()) {
         // A directory that lists nothing is a failed one: installing it would register an empty copy.
@@ -200,7 +225,13 @@ void INST_fetch_directory_file() {
         if (r != 0 && r != 2)
             INST_fetch_failed(INST_server_list_fetch, UTL_MAKER_HOST,
                               fetch_error(r, 0, INST_work_path(UTL_SERVER_LIST_NAME)), list_fault(r, 0));
-        if (r == 0) {
+        if (r == 0 && INST_servers.servers.empty()) {
+            // A list that names no server (nor an option one) is no better than an empty one: asking again
+            // at once would ask at every frame.
+            LOG_stream << "The server list names no server.\n";
+            INST_fetch_failed(INST_server_list_fetch, UTL_MAKER_HOST, tr("The list names no server"),
+                              INST_fetch_unreadable);
+        } else if (r == 0) {
             INST_fetch_succeeded(INST_server_list_fetch);
             UTL_install_directory_clear(INST_directory);
             INST_directory.version = -1;

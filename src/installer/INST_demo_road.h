@@ -33,7 +33,8 @@ int INST_launch_simulator(int entered, page_desc* desc);
 // One step of the fetch, once per frame: the server list from the maker's web site while none is known
 // (then the version folder is set and appended to each server's base path), then the directory file's
 // archive from the chosen server (another one at random after a failure), unzipped in the work folder and
-// read. Server files in newer formats end in the installer-too-old alert. A directory that lists no file is
+// read. A server list that names no server is a failed fetch, tried again after its wait. Server files in
+// newer formats end in the installer-too-old alert. A directory that lists no file is
 // a failed one (version 0), not fetched again until a page sets the version to -1 (entering Check Servers
 // or Search for Updates does).
 void INST_fetch_directory_file();

@@ -48,6 +48,13 @@ const char* const here_forms[2][2] = {
      "I could not save the file list here: %2:error%. I will try again in %3:seconds% seconds."},
 };
 
+// A directory archive that came but cannot be expanded: the server sent it, damaged.
+const char* const file_list_unreadable_forms[2] = {
+    "I could not read the file list from %1:server name%: %2:error%. I will try again in %3:seconds% second.",
+    "I could not read the file list from %1:server name%: %2:error%. I will try again in %3:seconds% "
+    "seconds.",
+};
+
 // One pacing per fetch kind; main thread only.
 pacing paced[2];
 
@@ -69,7 +76,15 @@ fetch_fault INST_transfer_fault(int key) {
     if (HTTP_failure_on_this_machine(key))
         return INST_fetch_here;
     const int error = HTTP_failure_error(key);
-    return error == 0 || error == EFBIG ? INST_fetch_not_sent : INST_fetch_unreached;
+    const int answer = HTTP_failure_status(key);
+    // Through a proxy, an answer that never began is the proxy's (the server asked is behind it), and so
+    // is its own refusal of the request.
+    if (!HTTP_manager().proxy_host.empty() && ((answer == -1 && error == 0) || answer == 407))
+        return INST_fetch_proxy_refused;
+    // A server that fell silent once its answer began was reached: it stopped sending.
+    if (error == 0 || error == EFBIG || (error == ETIMEDOUT && answer >= 0))
+        return INST_fetch_not_sent;
+    return INST_fetch_unreached;
 }
 
 void INST_fetch_failed(fetch_kind kind, const std::string& host, const std::string& why, fetch_fault fault) {
@@ -77,10 +92,11 @@ void INST_fetch_failed(fetch_kind kind, const std::string& host, const std::stri
     p.wait = p.wait > 0.0f ? std::min(p.wait * 2.0f, longest_wait) : first_wait;
     p.failed_at = INST_download_clock();
     p.next_try = p.failed_at + p.wait;
-    // With a proxy, only a failure to reach it is the proxy's; whatever else went wrong is the answer of
-    // the server asked, which the proxy passed on.
+    // With a proxy, only a failure to reach it and its own refusal are the proxy's; whatever else went
+    // wrong is the answer of the server asked, which the proxy passed on.
     const std::string& proxy = HTTP_manager().proxy_host;
-    p.host = fault == INST_fetch_unreached && !proxy.empty() ? proxy : host;
+    const bool proxys = fault == INST_fetch_unreached || fault == INST_fetch_proxy_refused;
+    p.host = proxys && !proxy.empty() ? proxy : host;
     p.why = why;
     p.fault = fault;
     if (PREF_installer.log_actions) {
@@ -98,7 +114,11 @@ std::string INST_fetch_failure_line(fetch_kind kind) {
     const float left = std::min(p.wait, p.next_try - now);
     const int seconds = std::max(1, static_cast<int>(std::ceil(left - 0.001f)));
     std::string form, line;
-    const char* const* forms = p.fault == INST_fetch_here ? here_forms[kind] : failure_forms[p.fault];
+    const char* const* forms =
+        p.fault == INST_fetch_here ? here_forms[kind]
+        : p.fault == INST_fetch_unreadable && kind == INST_directory_fetch
+            ? file_list_unreadable_forms
+            : failure_forms[p.fault == INST_fetch_proxy_refused ? INST_fetch_not_sent : p.fault];
     LANG_translate_count(form, seconds, forms[0], forms[1]);
     LANG_subst3(line, form, p.host, p.why, std::to_string(seconds));
     return line;

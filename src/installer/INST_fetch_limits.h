@@ -26,20 +26,22 @@ enum fetch_fault {
     INST_fetch_unreadable = 2, // the server list arrived but cannot be read
     INST_fetch_too_new = 3,    // the file is not a server list of a version this installer reads
     INST_fetch_here = 4,       // this machine could not keep what came (a full disk, no descriptor left)
+    INST_fetch_proxy_refused = 5, // the proxy refused the request itself (407) or closed before answering
 };
 
 // The fault of the failed transfer of HTTP key `key` (net_check returned 2): INST_fetch_here when it
-// failed on this machine (HTTP_failure_on_this_machine: another server would meet the same), else
-// INST_fetch_not_sent when the server answered (no OS error, or the byte cap's EFBIG), else
-// INST_fetch_unreached.
+// failed on this machine (HTTP_failure_on_this_machine: another server would meet the same); through a
+// proxy, INST_fetch_proxy_refused when it refused the request itself (407 Proxy Authentication Required)
+// or the stream ended without a byte of an answer; else INST_fetch_not_sent when the server answered (no
+// OS error, the byte cap's EFBIG, or a time-out once a byte of its answer came), else INST_fetch_unreached.
 fetch_fault INST_transfer_fault(int key);
 
 // True when `kind` may start a transfer now: it has not failed, or its wait is over.
 bool INST_fetch_due(fetch_kind kind);
 // The transfer (or the reading of what it brought) failed: the next try waits. `host` is the server the
 // fetch asked, `why` the error's text and `fault` what went wrong; the line names `host`, or the proxy
-// when one is set and the fault is INST_fetch_unreached. With actions logged, INST_fetch_failure_line goes
-// to the log.
+// when one is set and the fault is INST_fetch_unreached or INST_fetch_proxy_refused. With actions logged,
+// INST_fetch_failure_line goes to the log.
 void INST_fetch_failed(fetch_kind kind, const std::string& host = "", const std::string& why = "",
                        fetch_fault fault = INST_fetch_unreached);
 // It succeeded: no wait now, and 1 s after the next failure.
@@ -47,7 +49,8 @@ void INST_fetch_succeeded(fetch_kind kind);
 // While `kind` waits to try again after a failure, the pages' status line, translated, by the fault:
 // | INST_fetch_unreached  | "I could not reach <host>: <why>. I will try again in <n> seconds."          |
 // | INST_fetch_not_sent   | "<host> did not send the file: <why>. I will try ..."                        |
-// | INST_fetch_unreadable | "I could not read the server list from <host>: <why>. I will try ..."        |
+// | (and proxy_refused)   |                                                                              |
+// | INST_fetch_unreadable | "I could not read the server list (the file list) from <host>: <why>. I ..." |
 // | INST_fetch_too_new    | "The file from <host> is not a server list this installer can read."         |
 // | INST_fetch_here       | "I could not save the server list (the file list) here: <why>. I will ..."   |
 // (n the whole seconds left, rounded up; the singular form for 1). Empty when it has not failed since its

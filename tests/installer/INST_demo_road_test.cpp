@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <unistd.h>
 
 #include "base/APP_clock.h"
@@ -15,6 +16,7 @@
 #include "installer/INST_update_road.h"
 #include "installer/INST_wizard.h"
 #include "installer_fixtures.h"
+#include "platform/APP_time.h"
 #include "support/engine_harness.h"
 #include "support/loopback_server.h"
 
@@ -87,23 +89,39 @@ TEST_F(DemoRoadTest, CheckServersShowsEachFetchState) {
     EXPECT_EQ(result, 1);
 }
 
-std::string directory_answer(const std::string& text);
+std::string directory_answer(const std::string& text, const std::string& name = "directory.txt");
+
+// A whole answer after which the connection closes: the next request, however soon, takes a new one.
+std::string http_ok(const std::string& body) {
+    return "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\n\r\n" + body;
+}
 
 // The status line of a failed server-list or directory fetch through a proxy says what went wrong, in the
-// user's language, and whose fault it was: the proxy only when it could not be reached, else the server
-// asked, whose answer the proxy passed on as it came; no server at all (nor another one asked) when this
-// machine could not keep what came or had no descriptor left.
+// user's language, and whose fault it was: the proxy when it could not be reached, refused the request
+// itself or closed without a byte of an answer, else the server asked, whose answer the proxy passed on as
+// it came; no server at all (nor another one asked) when this machine could not keep what came or had no
+// descriptor left.
 TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
     // Past the file-size limit of their rows, which the log stays within: a list, an archive's text.
     const std::string big_list =
         "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(100000, 'x');
     const std::string directory = directory_answer(std::string(200000, 'd'));
+    const std::string no_answer = "(the connection closes)";
+    const std::string bad_gateway =
+        "HTTP/1.1 502 Bad Gateway\r\nConnection: close\r\nContent-Length: 0\r\n\r\n";
+    const std::string corrupt = http_ok("PK\x03\x04 no zip archive");
     const struct {
         std::string answer; // empty: nothing listens
-        const char *english, *german;
-        bool directory = false; // the directory's fetch from mirror1.test (of two), else the list's
-        rlim_t file_limit = 0;  // the files of this process cannot grow past this many bytes
+        const char* english;
+        const char* german = nullptr; // null: the row runs in English only
+        bool directory = false;       // the directory's fetch from mirror1.test (of two), else the list's
+        rlim_t file_limit = 0;        // the files of this process cannot grow past this many bytes
         bool no_descriptor = false;
+        bool again = false;                    // every try gets the answer: 4 tries in 10 s of the clock
+        bool stall = false;                    // nothing follows the answer while the frame clock runs on
+        std::vector<std::string> earlier = {}; // the answers of the tries before
+        int alerts = -1; // the alerts that an archive cannot be expanded (-1: not counted)
     } rows[] = {
         {"", "I could not reach 127.0.0.1: Connection refused. I will try again in 1 second.",
          "Ich konnte 127.0.0.1 nicht erreichen: Verbindung abgelehnt. Ich versuche es in 1 Sekunde erneut."},
@@ -141,11 +159,50 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
          "Ich konnte die Dateiliste hier nicht speichern: Datei zu gro\xC3\x9F. Ich versuche es in 1 Sekunde "
          "erneut.",
          true, 65536},
+        {.answer = http_ok("I\n1000 version\nSERVERS\nFINAL Aerivon10Demo\n"), // names no server
+         .english = "I could not read the server list from www.aerivon.example: The list names no server. I "
+                    "will try again in 1 second.",
+         .german = "Ich konnte die Serverliste von www.aerivon.example nicht lesen: Die Liste nennt keinen "
+                   "Server. Ich versuche es in 1 Sekunde erneut.",
+         .again = true},
+        {.answer = directory_answer("x", "missing/directory.txt"), // a damaged archive is the server's
+         .english = "I could not read the file list from mirror1.test: No such file or directory. I will try "
+                    "again in 1 second.",
+         .directory = true},
+        {.answer = corrupt, // told once since the last archive that expanded, whatever the transfers did
+         .english = "I could not read the file list from mirror1.test: We were unable to open a zip file. It "
+                    "may be missing or damaged. I will try again in 4 seconds.",
+         .german = "Ich konnte die Dateiliste von mirror1.test nicht lesen: Eine ZIP-Datei konnte nicht "
+                   "ge\xC3\xB6"
+                   "ffnet werden. Sie fehlt vielleicht oder ist besch\xC3\xA4"
+                   "digt. Ich versuche "
+                   "es in 4 Sekunden erneut.",
+         .directory = true,
+         .earlier = {directory_answer("I\n1004 version\nINSTALLER\n"), bad_gateway, corrupt},
+         .alerts = 1},
+        {.answer = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n", // then the server falls silent
+         .english = "mirror1.test did not send the file: The server stopped sending. I will try again in 1 "
+                    "second.",
+         .german = "mirror1.test hat die Datei nicht gesendet: Der Server sendet nicht mehr. Ich versuche es "
+                   "in 1 Sekunde erneut.",
+         .directory = true,
+         .stall = true},
+        {.answer = "HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\n\r\n",
+         .english =
+             "127.0.0.1 did not send the file: 407 Proxy Authentication Required. I will try again in 1 "
+             "second."},
+        {.answer = no_answer,
+         .english = "127.0.0.1 did not send the file: The server's answer ended early. I will try again in 1 "
+                    "second."},
     };
     fake_clock_seconds = 100.0f;
     INST_set_download_clock(fake_clock);
+    test::ScopedOptions automated{"--qa_script"}; // alerts go to the log only
+    LOG_init();
     for (const auto& row : rows)
         for (int language : {0, 2}) {
+            if (language && !row.german)
+                continue;
             SCOPED_TRACE(row.english);
             if (language)
                 LANG_load(language);
@@ -162,25 +219,73 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
             }
             INST_chosen_server = 0;
             test::LoopbackServer server;
-            if (!row.answer.empty())
-                server.accept().read_request().send(row.answer).close().start();
+            const auto answers = [&](const std::string& answer) {
+                server.accept().read_request().send(answer == no_answer ? "" : answer).close();
+            };
+            for (const std::string& answer : row.earlier)
+                answers(answer);
+            if (row.stall)
+                server.accept().read_request().send(row.answer).pause(20000);
+            for (int i = 0; i < (row.again ? 6 : 1) && !row.stall && !row.answer.empty(); ++i)
+                answers(row.answer);
+            server.start();
             HTTP_manager().proxy_host = "127.0.0.1";
             HTTP_manager().port = !row.answer.empty() ? server.port() : 1; // nothing listens on port 1
+            const fetch_kind kind = row.directory ? INST_directory_fetch : INST_server_list_fetch;
+            const size_t log_start = log.text().size();
+            double http_clock = 0.0; // the HTTP client's, stepped 20 s a frame once a stalled head is in
+            APP_inject_microseconds(0);
+            APP_frame_clock(APP_clock);
             page_desc d;
+            for (size_t i = 0; i < row.earlier.size(); ++i) { // each fails, or reads a directory
+                const float wait = INST_fetch_wait(kind);
+                ASSERT_TRUE(test::Engine::poll([&] {
+                    INST_page_check_servers(0, &(d = page_desc()));
+                    return INST_fetch_wait(kind) > wait || INST_directory.version == 0;
+                })) << log.text();
+                INST_directory.version = -1;
+                fake_clock_seconds += INST_fetch_wait(kind);
+            }
             {
                 test::ScopedFileSizeLimit limit(row.file_limit);
                 test::ScopedNoDescriptors none(row.no_descriptor);
+                const float wait = INST_fetch_wait(kind);
                 ASSERT_TRUE(test::Engine::poll([&] {
                     INST_page_check_servers(0, &(d = page_desc()));
-                    return INST_fetch_wait(row.directory ? INST_directory_fetch : INST_server_list_fetch) >
-                           0.0f;
+                    if (row.stall && server.wait_steps(3, 0) &&
+                        HTTP_key_percent(row.directory ? 1 : 0) == 0.0f) {
+                        APP_inject_microseconds(static_cast<int64_t>((http_clock += 20.0) * 1e6));
+                        APP_frame_clock(APP_clock);
+                    }
+                    return INST_fetch_wait(kind) > wait;
                 })) << log.text();
             }
             INST_page_check_servers(0, &(d = page_desc()));
             EXPECT_EQ(d.status, language ? row.german : row.english);
             if (row.file_limit || row.no_descriptor) { // this machine's failure passes no server over
                 EXPECT_EQ(INST_chosen_server, 0) << log.text();
+            } else if (row.directory && row.earlier.empty()) { // any other failure passes it to mirror2
+                EXPECT_EQ(INST_chosen_server, 1) << log.text();
             }
+            if (row.alerts >= 0) {
+                std::string alert;
+                LANG_translate(alert, "The installer cannot extract a file.");
+                const std::string text = log.text().substr(log_start);
+                EXPECT_EQ(test::count_of(text, "| " + alert + "\n"), row.alerts) << text;
+            }
+            if (row.again) { // 10 s of the clock, which stands while a transfer runs
+                const float end = fake_clock_seconds + 10.0f;
+                ASSERT_TRUE(test::Engine::poll([&] {
+                    INST_page_check_servers(0, &(d = page_desc()));
+                    if (HTTP_transfers_running() == 0)
+                        fake_clock_seconds += 0.05f;
+                    return fake_clock_seconds >= end;
+                })) << log.text();
+                EXPECT_EQ(server.connections(), 4) << log.text(); // at 0, 1, 3 and 7 s
+            }
+            fake_clock_seconds = 100.0f;
+            APP_clear_injected_microseconds();
+            APP_clock = frame_clock{};
             LANG_reset();
         }
     // A file that is no list this installer reads (a portal's page, a newer list) brings an alert that ends
@@ -193,13 +298,14 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
     INST_fetch_succeeded(INST_directory_fetch);
 }
 
-// The HTTP answer carrying a directory archive whose directory.txt holds `text`.
-std::string directory_answer(const std::string& text) {
+// The HTTP answer carrying a directory archive whose one entry, `name` (without its folders' entries),
+// holds `text`.
+std::string directory_answer(const std::string& text, const std::string& name) {
     test::TempDir d;
-    test::write_file(d.file("directory.txt"), text);
-    EXPECT_EQ(test::shell("cd '" + d.path() + "' && zip -q a.zip directory.txt"), 0);
-    const std::string zip = test::read_file(d.file("a.zip"));
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(zip.size()) + "\r\n\r\n" + zip;
+    std::filesystem::create_directories(std::filesystem::path(d.file(name)).parent_path());
+    test::write_file(d.file(name), text);
+    EXPECT_EQ(test::shell("cd '" + d.path() + "' && zip -q -D a.zip '" + name + "'"), 0);
+    return http_ok(test::read_file(d.file("a.zip")));
 }
 
 // A directory with a good header and no FILE record is a failed directory on both web roads: the page says
