@@ -84,5 +84,6 @@ int FILE_eject_disc(const std::string& path);
 bool FILE_is_safe_relative(const std::string& path);
 
 // Special folders: 0 executable's folder, 1 executable's path, 2 and 3 desktop, 4 work (temporary) folder,
-// 5 local application data. Folders end in '/'.
+// 5 local application data. Folders end in '/'. Kinds 2-5 are absolute: "/" when the system cannot tell
+// them (see FILE_special.cpp).
 void FILE_get_special_folder(int kind, std::string& out);

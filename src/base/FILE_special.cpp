@@ -5,10 +5,15 @@
 //   1     the executable's path                   readlink("/proc/self/exe")
 //   2, 3  the desktop                             XDG_DESKTOP_DIR of user-dirs.dirs when that folder exists,
 //                                                 else $HOME/Desktop when it exists, else $HOME
-//   4     the work folder                         a private folder made once per run under $TMPDIR or /tmp
+//   4     the work folder                         a private folder made once per run under $TMPDIR, else
+//                                                 (unset, relative, or no folder can be made there) /tmp
 //   5     local application data                  $XDG_DATA_HOME, else $HOME/.local/share; made when missing
 //
-// Kinds 2-5 end in '/', are "C:\" when the lookup fails, and pass through FILE_normalize_path.
+// HOME is the passwd entry's home folder when unset; a HOME, TMPDIR or XDG folder that is not absolute is
+// not used. Kinds 2-5 end in '/' and pass through FILE_normalize_path. None is ever relative: a lookup that
+// fails answers the root folder "/" (the drive root of the other platforms), and a work folder that cannot
+// be made under /tmp either answers "/tmp/" itself, so that what would go into it fails there and names
+// the folder tried.
 #include "base/FILE_special.h"
 
 #include <cerrno>
@@ -29,7 +34,9 @@ namespace {
 // The work folder, made on the first request for kind 4 under the lock; any thread may ask.
 struct special_state {
     std::mutex lock;
-    std::string work_folder;
+    bool asked = false;      // the work folder was looked for: the answer stands for the run
+    std::string work_folder; // without its final '/'; "" when none could be made
+    std::string tried;       // the last folder a work folder was tried in, ending in '/'
 } state;
 
 // The target of a symbolic link, however long: the buffer grows until the answer no longer fills it
@@ -60,19 +67,21 @@ std::string env(const char* name) {
     return v ? std::string(v) : std::string();
 }
 
-// An XDG base folder is used only when it is set and absolute.
+// A folder named by the environment (an XDG base folder, TMPDIR) is used only when set and absolute.
 std::string xdg_base(const char* name) {
     std::string v = env(name);
     return !v.empty() && v[0] == '/' ? v : std::string();
 }
 
+// HOME, else the passwd entry's home folder; "" when neither is an absolute path.
 std::string home_folder() {
     std::string home = env("HOME");
     if (!home.empty())
-        return home;
+        return home[0] == '/' ? home : std::string();
     struct passwd pw, *found = nullptr;
     std::vector<char> buf(16384);
-    if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir)
+    if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir &&
+        found->pw_dir[0] == '/')
         return found->pw_dir;
     return std::string();
 }
@@ -153,22 +162,28 @@ void remove_work_folder_if_empty() {
         rmdir(state.work_folder.c_str());
 }
 
-bool work_folder(std::string& out) {
-    std::lock_guard<std::mutex> g(state.lock);
-    if (state.work_folder.empty()) {
-        std::string base = env("TMPDIR");
-        if (base.empty())
-            base = "/tmp";
-        std::string tmpl = as_folder(base) + "aerivon-installer-XXXXXX";
-        std::vector<char> buf(tmpl.begin(), tmpl.end());
-        buf.push_back('\0');
-        if (!mkdtemp(buf.data())) // mode 0700
-            return false;
-        state.work_folder = buf.data();
-        std::atexit(remove_work_folder_if_empty);
-    }
-    out = state.work_folder + "/";
+// Makes a work folder in `base` (ending in '/'); false when none can be made there.
+bool make_work_folder(const std::string& base) {
+    state.tried = base;
+    std::string tmpl = base + "aerivon-installer-XXXXXX";
+    if (!mkdtemp(tmpl.data())) // mode 0700
+        return false;
+    state.work_folder = tmpl;
+    std::atexit(remove_work_folder_if_empty);
     return true;
+}
+
+// The work folder; when none can be made, the folder it was last tried in.
+void work_folder(std::string& out) {
+    std::lock_guard<std::mutex> g(state.lock);
+    if (!state.asked) {
+        state.asked = true;
+        const std::string base = xdg_base("TMPDIR");
+        const std::string first = base.empty() ? std::string("/tmp/") : as_folder(base);
+        if (!make_work_folder(first) && first != "/tmp/")
+            make_work_folder("/tmp/");
+    }
+    out = state.work_folder.empty() ? state.tried : state.work_folder + "/";
 }
 
 // Makes the folder and its missing parents (mode 0700, as for every XDG folder).
@@ -219,13 +234,13 @@ void FILE_get_special_folder(int kind, std::string& out) {
         return;
     }
     std::string found;
-    bool ok = false;
+    bool ok = true;
     if (kind == 2 || kind == 3)
         ok = desktop_folder(found);
     else if (kind == 4)
-        ok = work_folder(found);
+        work_folder(found);
     else
         ok = data_folder(found);
-    out = ok ? found : std::string("C:\\");
+    out = ok ? found : std::string("/");
     FILE_normalize_path(out);
 }

@@ -11,6 +11,7 @@
 #include "base/http.h"
 
 #include "installer/INST_download.h"
+#include "installer/INST_globals.h"
 
 namespace {
 
@@ -40,12 +41,13 @@ const char* const failure_forms[4][2] = {
      "The file from %1:server name% is not a server list this installer can read."},
 };
 
-// This machine's failure names no server and says which fetch it spoiled, by fetch kind.
+// This machine's failure names no server but the folder the file went to, and says which fetch it spoiled,
+// by fetch kind.
 const char* const here_forms[2][2] = {
-    {"I could not save the server list here: %2:error%. I will try again in %3:seconds% second.",
-     "I could not save the server list here: %2:error%. I will try again in %3:seconds% seconds."},
-    {"I could not save the file list here: %2:error%. I will try again in %3:seconds% second.",
-     "I could not save the file list here: %2:error%. I will try again in %3:seconds% seconds."},
+    {"I could not save the server list in %1:folder%: %2:error%. I will try again in %3:seconds% second.",
+     "I could not save the server list in %1:folder%: %2:error%. I will try again in %3:seconds% seconds."},
+    {"I could not save the file list in %1:folder%: %2:error%. I will try again in %3:seconds% second.",
+     "I could not save the file list in %1:folder%: %2:error%. I will try again in %3:seconds% seconds."},
 };
 
 // A directory archive that came but cannot be expanded: the server sent it, damaged.
@@ -54,6 +56,14 @@ const char* const file_list_unreadable_forms[2] = {
     "I could not read the file list from %1:server name%: %2:error%. I will try again in %3:seconds% "
     "seconds.",
 };
+
+// The work folder as the status line names it: without its final '/'.
+std::string work_folder_name() {
+    std::string folder = INST_work_path("");
+    if (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
 
 // One pacing per fetch kind; main thread only.
 pacing paced[2];
@@ -97,6 +107,8 @@ void INST_fetch_failed(fetch_kind kind, const std::string& host, const std::stri
     const std::string& proxy = HTTP_manager().proxy_host;
     const bool proxys = fault == INST_fetch_unreached || fault == INST_fetch_proxy_refused;
     p.host = proxys && !proxy.empty() ? proxy : host;
+    if (fault == INST_fetch_here)
+        p.host = work_folder_name();
     p.why = why;
     p.fault = fault;
     if (PREF_installer.log_actions) {

@@ -40,8 +40,8 @@ fetch_fault INST_transfer_fault(int key);
 bool INST_fetch_due(fetch_kind kind);
 // The transfer (or the reading of what it brought) failed: the next try waits. `host` is the server the
 // fetch asked, `why` the error's text and `fault` what went wrong; the line names `host`, or the proxy
-// when one is set and the fault is INST_fetch_unreached or INST_fetch_proxy_refused. With actions logged,
-// INST_fetch_failure_line goes to the log.
+// when one is set and the fault is INST_fetch_unreached or INST_fetch_proxy_refused, or the work folder
+// (INST_work_path) for INST_fetch_here. With actions logged, INST_fetch_failure_line goes to the log.
 void INST_fetch_failed(fetch_kind kind, const std::string& host = "", const std::string& why = "",
                        fetch_fault fault = INST_fetch_unreached);
 // It succeeded: no wait now, and 1 s after the next failure.
@@ -52,7 +52,7 @@ void INST_fetch_succeeded(fetch_kind kind);
 // | (and proxy_refused)   |                                                                              |
 // | INST_fetch_unreadable | "I could not read the server list (the file list) from <host>: <why>. I ..." |
 // | INST_fetch_too_new    | "The file from <host> is not a server list this installer can read."         |
-// | INST_fetch_here       | "I could not save the server list (the file list) here: <why>. I will ..."   |
+// | INST_fetch_here       | "I could not save the server list (the file list) in <folder>: <why>. ..."   |
 // (n the whole seconds left, rounded up; the singular form for 1). Empty when it has not failed since its
 // last success or while it tries again.
 std::string INST_fetch_failure_line(fetch_kind kind);

@@ -33,5 +33,5 @@ WIN_dialog_result WIN_run_dialog_process(const std::vector<std::string>& argv, v
 // everything else, a quit request included, stays queued for the run loop to act on afterwards.
 void WIN_pump_dropping_input();
 
-// The user's home folder ($HOME) ending in '/'; "/" when HOME is unset or empty.
+// The user's home folder ($HOME) ending in '/'; "/" when HOME is unset, empty or relative.
 std::string WIN_home_folder();

@@ -5,9 +5,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <grp.h>
 #include <latch>
+#include <pwd.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 #include "base/FILE_ops.h"
 #include "base/FILE_special.h"
@@ -139,35 +144,65 @@ TEST(FileSpecialTest, DataFolderIsMadeWithItsParents) {
     EXPECT_EQ(special(-1), "");
 }
 
-enum class tmpdir_kind { fresh, fresh_with_slash, unset, missing };
+// How a child's run is set up: where TMPDIR points (a_file: where not even root makes a folder; the
+// read-only /tmp is a tmpfs in a mount namespace of the child's own), or no HOME and no passwd entry.
+enum class tmpdir_kind { fresh, fresh_with_slash, unset, missing, a_file, relative, read_only_tmp, no_home };
+
+// Enters the rows' namespace or user id without a passwd entry; false when this machine does not allow it.
+bool enter_setting(tmpdir_kind kind) {
+    if (kind == tmpdir_kind::read_only_tmp)
+        return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+               mount("tmpfs", "/tmp", "tmpfs", MS_RDONLY, nullptr) == 0;
+    if (kind != tmpdir_kind::no_home)
+        return true;
+    unsetenv("HOME");
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("XDG_DATA_HOME");
+    return !getpwuid(54321) && setgroups(0, nullptr) == 0 && setresgid(54321, 54321, 54321) == 0 &&
+           setresuid(54321, 54321, 54321) == 0;
+}
 
 // Runs in a child: sets TMPDIR (to a folder the child makes, since the child of a threadsafe death test is
-// a fresh run of the test), asks for kind 4 twice and names TMPDIR and the answer on stderr. The exit code
-// says what went wrong (0: nothing); exit() lets the clean-up at exit run.
+// a fresh run of the test), asks for kind 4 twice (kinds 2, 3 and 5 without a home) from an empty working
+// folder that anyone may write, writes a file into each answer as the program does, and names TMPDIR and
+// the answers on stderr. The exit code says what went wrong (0: nothing); exit() lets the clean-up at exit
+// run.
 int work_folder_child(tmpdir_kind kind, bool leave_a_file) {
     const char* base = std::getenv("TMPDIR");
     std::string tmpdir = std::string(base && *base ? base : "/tmp") + "/aerivon-special-XXXXXX";
-    if (!mkdtemp(tmpdir.data()))
+    if (!mkdtemp(tmpdir.data()) || mkdir((tmpdir + "/cwd").c_str(), 0777) != 0 ||
+        chmod((tmpdir + "/cwd").c_str(), 0777) != 0 || chdir((tmpdir + "/cwd").c_str()) != 0)
         return 90;
+    test::write_file(tmpdir + "/file", "");
+    const char* const names[] = {"", "/", "", "/missing", "/file", "", "/missing", ""};
+    setenv("TMPDIR", kind == tmpdir_kind::relative ? "." : (tmpdir + names[int(kind)]).c_str(), 1);
     if (kind == tmpdir_kind::unset)
         unsetenv("TMPDIR");
-    else
-        setenv("TMPDIR",
-               (tmpdir + (kind == tmpdir_kind::fresh_with_slash ? "/"
-                          : kind == tmpdir_kind::missing        ? "/missing"
-                                                                : ""))
-                   .c_str(),
-               1);
-    const std::string first = special(4);
-    const std::string second = special(4);
+    if (!enter_setting(kind)) {
+        std::fprintf(stderr, "<<%s|unavailable>>", tmpdir.c_str());
+        return 0;
+    }
+    const std::vector<std::string> answers =
+        kind == tmpdir_kind::no_home ? std::vector<std::string>{special(2), special(3), special(5)}
+                                     : std::vector<std::string>{special(4)};
     struct stat st;
-    int code = first != second ? 2 : 0;
-    if (first != "C:\\" &&
-        (stat(first.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || (st.st_mode & 0777) != 0700))
+    int code = answers[0] != special(kind == tmpdir_kind::no_home ? 2 : 4) ? 2 : 0;
+    if (answers[0].find("/aerivon-installer-") != std::string::npos &&
+        (stat(answers[0].c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || (st.st_mode & 0777) != 0700))
         code = 3;
-    std::fprintf(stderr, "<<%s|%s>>", tmpdir.c_str(), first.c_str());
-    if (leave_a_file && code == 0)
-        test::write_file(first + "kept.txt", "x");
+    std::string named;
+    for (const std::string& answer : answers) {
+        named += (named.empty() ? "" : ",") + answer;
+        if (FILE* f = std::fopen((answer + "kept.txt").c_str(), "w"))
+            std::fclose(f);
+    }
+    std::error_code error;
+    if (!fs::is_empty(".", error) || error)
+        code = 4; // written into the working folder
+    for (const std::string& answer : answers)
+        if (!leave_a_file)
+            std::remove((answer + "kept.txt").c_str());
+    std::fprintf(stderr, "<<%s|%s>>", tmpdir.c_str(), named.c_str());
     return code;
 }
 
@@ -262,13 +297,29 @@ TEST(FileSpecialDeathTest, ConcurrentRequestsShareOneWorkFolder) {
     }
 }
 
-TEST(FileSpecialDeathTest, WorkFolderThatCannotBeMadeIsTheDrivePlaceholder) {
-    std::string placeholder = "C:\\";
-    FILE_normalize_path(placeholder);
-    ASSERT_EQ(placeholder, "C:\\");
-    const work_folder_answer missing = work_folder_in_child(tmpdir_kind::missing, false);
-    remove_on_exit r{missing.tmpdir};
-    EXPECT_EQ(missing.folder, "C:\\");
+// No folder is ever relative, and nothing goes into the working folder: a work folder that cannot be made
+// in TMPDIR is made in /tmp (and removed at exit), else the answer is /tmp itself, where what the program
+// saves fails and names that folder. With no home at all, the desktop and the data folder are "/".
+TEST(FileSpecialDeathTest, FoldersThatCannotBeFoundAreNeverRelative) {
+    const std::pair<tmpdir_kind, std::string> rows[] = {{tmpdir_kind::missing, "/tmp/aerivon-installer-"},
+                                                        {tmpdir_kind::a_file, "/tmp/aerivon-installer-"},
+                                                        {tmpdir_kind::relative, "/tmp/aerivon-installer-"},
+                                                        {tmpdir_kind::read_only_tmp, "/tmp/"},
+                                                        {tmpdir_kind::no_home, "/,/,/"}};
+    for (const auto& [kind, expected] : rows) {
+        SCOPED_TRACE(expected + " for row " + std::to_string(int(kind)));
+        const work_folder_answer answer = work_folder_in_child(kind, false);
+        remove_on_exit r{answer.tmpdir};
+        if (answer.folder == "unavailable") {
+            std::printf("[ SKIPPED  ] row %d: no mount namespace or user id for it here\n", int(kind));
+        } else if (expected.back() == '-') {
+            EXPECT_EQ(answer.folder.rfind(expected, 0), 0u) << answer.folder;
+            EXPECT_EQ(answer.folder.size(), expected.size() + 7) << answer.folder;
+            EXPECT_FALSE(fs::exists(answer.folder));
+        } else {
+            EXPECT_EQ(answer.folder, expected);
+        }
+    }
 }
 
 } // namespace

@@ -113,10 +113,10 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
     const std::string corrupt = http_ok("PK\x03\x04 no zip archive");
     const struct {
         std::string answer; // empty: nothing listens
-        const char* english;
-        const char* german = nullptr; // null: the row runs in English only
-        bool directory = false;       // the directory's fetch from mirror1.test (of two), else the list's
-        rlim_t file_limit = 0;        // the files of this process cannot grow past this many bytes
+        std::string english;
+        std::string german = ""; // empty: the row runs in English only
+        bool directory = false;  // the directory's fetch from mirror1.test (of two), else the list's
+        rlim_t file_limit = 0;   // the files of this process cannot grow past this many bytes
         bool no_descriptor = false;
         bool again = false;                    // every try gets the answer: 4 tries in 10 s of the clock
         bool stall = false;                    // nothing follows the answer while the frame clock runs on
@@ -145,19 +145,26 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
          "second.",
          "www.aerivon.example hat die Datei nicht gesendet: Die Antwort des Servers brach vorzeitig ab. Ich "
          "versuche es in 1 Sekunde erneut."},
-        {big_list, "I could not save the server list here: File too large. I will try again in 1 second.",
-         "Ich konnte die Serverliste hier nicht speichern: Datei zu gro\xC3\x9F. Ich versuche es in 1 "
-         "Sekunde "
-         "erneut.",
+        {big_list,
+         "I could not save the server list in " + dir.path() +
+             ": File too large. I will try again in 1 second.",
+         "Ich konnte die Serverliste nicht in " + dir.path() +
+             " speichern: Datei zu gro\xC3\x9F. Ich versuche es in 1 "
+             "Sekunde erneut.",
          false, 65536},
-        {"", "I could not save the server list here: Too many open files. I will try again in 1 second.",
-         "Ich konnte die Serverliste hier nicht speichern: Zu viele offene Dateien. Ich versuche es in 1 "
-         "Sekunde erneut.",
+        {"",
+         "I could not save the server list in " + dir.path() +
+             ": Too many open files. I will try again in 1 second.",
+         "Ich konnte die Serverliste nicht in " + dir.path() +
+             " speichern: Zu viele offene Dateien. Ich versuche es in 1 "
+             "Sekunde erneut.",
          false, 0, true},
         {directory, // the archive is saved, its text is not
-         "I could not save the file list here: File too large. I will try again in 1 second.",
-         "Ich konnte die Dateiliste hier nicht speichern: Datei zu gro\xC3\x9F. Ich versuche es in 1 Sekunde "
-         "erneut.",
+         "I could not save the file list in " + dir.path() +
+             ": File too large. I will try again in 1 second.",
+         "Ich konnte die Dateiliste nicht in " + dir.path() +
+             " speichern: Datei zu gro\xC3\x9F. Ich versuche es in 1 Sekunde "
+             "erneut.",
          true, 65536},
         {.answer = http_ok("I\n1000 version\nSERVERS\nFINAL Aerivon10Demo\n"), // names no server
          .english = "I could not read the server list from www.aerivon.example: The list names no server. I "
@@ -201,7 +208,7 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
     LOG_init();
     for (const auto& row : rows)
         for (int language : {0, 2}) {
-            if (language && !row.german)
+            if (language && row.german.empty())
                 continue;
             SCOPED_TRACE(row.english);
             if (language)

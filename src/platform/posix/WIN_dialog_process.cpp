@@ -121,7 +121,7 @@ WIN_dialog_result WIN_run_dialog_process(const std::vector<std::string>& argv, v
 
 std::string WIN_home_folder() {
     const char* home = std::getenv("HOME");
-    std::string h = home && *home ? home : "/";
+    std::string h = home && *home == '/' ? home : "/"; // never a relative start folder
     if (h.back() != '/')
         h += '/';
     return h;
