@@ -157,7 +157,8 @@ class private_xserver {
         std::string number;
         pollfd p{fds[0], POLLIN, 0};
         char c;
-        while (pid_ > 0 && poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+        // A loaded machine may take seconds to start it.
+        while (pid_ > 0 && poll(&p, 1, 30000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
             number += c;
         close(fds[0]);
         if (!number.empty())
