@@ -268,8 +268,9 @@ TEST_F(DemoRoadProgramTest, ADeadProxyIsNamedOnCheckServersAndMendedInOptions) {
     focus_field(proxy_port_field);
     s.xdo("key ctrl+a BackSpace type --delay 20 " + std::to_string(server->port()));
     s.key("Escape");
+    // The next try comes after the wait of the last failure (at most 30 s).
     ASSERT_TRUE(shell::wait_until(
-        [&] { return log().find("Wizard page: Pick Install Destination") != std::string::npos; }, 40000))
+        [&] { return log().find("Wizard page: Pick Install Destination") != std::string::npos; }, 60000))
         << log();
 }
 
@@ -475,14 +476,21 @@ TEST_P(HungLookUpTest, CheckServersShowsAtOnceAndEveryWayOutEndsTheRun) {
         ASSERT_TRUE(shows(panel_fill, proxy_host_field, false)) << s.last_shot;
         focus_field(proxy_host_field);
         s.xdo("key End key --repeat 20 --delay 10 BackSpace type --delay 20 localhost");
-        focus_field(
-            proxy_port_field); // the field shows the port as the preferences file keeps it: empty here
+        focus_field(proxy_port_field); // the field shows the port as the preferences file keeps it: empty
         s.xdo("key End key --repeat 8 --delay 10 BackSpace type --delay 20 " +
               std::to_string(server->port()));
         s.key("Escape");
         const clock::time_point mended = clock::now();
-        EXPECT_TRUE(logged(next_page, 5000)) << log();
-        std::printf("new proxy name to the next page: %.2f s\n", seconds_since(mended));
+        // The new name is looked up at once, not after the hung look-up's limit; but each try that failed
+        // while the port was typed put the next one off (the longer, the more loaded the machine).
+        EXPECT_TRUE(logged(next_page, 35000)) << log();
+        const double took = seconds_since(mended);
+        const std::string text = log(), again = "I will try again in ";
+        const size_t last = text.rfind(again);
+        const int put_off = last == std::string::npos ? 0 : std::atoi(text.c_str() + last + again.size());
+        EXPECT_LT(took, put_off + 10.0) << text;
+        std::printf("new proxy name to the next page: %.2f s (the last failed try put it off %d s)\n", took,
+                    put_off);
     }
     const clock::time_point asked = clock::now();
     take(row.way);
