@@ -228,9 +228,17 @@ class Handler(BaseHTTPRequestHandler):
         self.wfile.flush()
 
     def answer(self, host, path, status, body, content_type="application/octet-stream"):
-        self.send_head(status, len(body), content_type)
-        self.wfile.write(body)
-        self.state.log(host, path, status, len(body))
+        # A client that goes in mid-answer (a download that failed on its side) is logged too, with the
+        # bytes it was handed.
+        sent = 0
+        try:
+            self.send_head(status, len(body), content_type)
+            for at in range(0, len(body), 65536):
+                self.wfile.write(body[at : at + 65536])
+                sent = min(len(body), at + 65536)
+        except (BrokenPipeError, ConnectionResetError):
+            self.close_connection = True
+        self.state.log(host, path, status, sent)
 
     def faulty(self, host, path, data, fault):
         mode = fault.mode

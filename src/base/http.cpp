@@ -640,7 +640,11 @@ int HTTP_transfers_running() {
 
 void HTTP_drop(int key) {
     auto slot = manager.slots.find(key);
-    if (slot == manager.slots.end() || !slot->second || !slot->second->connection)
+    if (slot == manager.slots.end() || !slot->second)
+        return;
+    // Its look-up goes on, detached, for the host's next request; this key no longer waits for it.
+    slot->second->lookup.reset();
+    if (!slot->second->connection)
         return;
     std::lock_guard<http_io_mutex> g(HTTP_io_lock());
     HTTP_io_remove(slot->second->connection.get());

@@ -302,7 +302,12 @@ int INST_page_demo_welcome(int entered, page_desc* d) {
     return 0;
 }
 
-int INST_page_license(int, page_desc* d) {
+int INST_page_license(int entered, page_desc* d) {
+    // Back from Check Servers: its fetches are nobody's now, and a look-up that hangs keeps nothing busy.
+    if (entered) {
+        HTTP_drop(0);
+        HTTP_drop(directory_key);
+    }
     d->title = tr("End User License Agreement");
     d->body =
         tr("You agree to use Aerivon only for NON-COMMERCIAL use.\n\n") +

@@ -36,6 +36,7 @@ struct text_field_module {
     int modified = 0;
     int last_focused = 0; // the field that held the focus when a field last drew with it
     std::string seen;     // that field's text as it drew it
+    int max_length = -1;  // and its most bytes
 };
 text_field_module tf;
 
@@ -196,6 +197,19 @@ void drain_queue(int id) {
         q.count = 0;
 }
 
+// The focused field `id` takes its queued keys, cut to its most bytes.
+void take_queued_keys(int id) {
+    text_edit_state& s = edit_state();
+    std::string& text = *tf.text;
+    drain_queue(id);
+    if (tf.modified && tf.max_length >= 0 && text.size() > static_cast<size_t>(tf.max_length)) {
+        text.resize(TXE_utf8_prefix(text, static_cast<size_t>(tf.max_length)));
+        TXE_layout(s);
+        TXE_set_selection(s, s.sel_start, s.sel_end);
+    }
+    tf.seen = text;
+}
+
 bool mouse_in(float x0, float y0, float x1, float y1) {
     const APP_input_state& in = ui_state.input;
     return in.mouse_x >= x0 && in.mouse_x <= x1 && in.mouse_y >= y0 && in.mouse_y <= y1;
@@ -318,13 +332,8 @@ bool BTN_text_field(float x, float y, std::string& text, int max_length, const s
         if (!APP_clock.buttons[0].down && !clicked)
             ui_state.text_drag = 0;
 
-        drain_queue(id);
-        if (tf.modified && max_length >= 0 && text.size() > static_cast<size_t>(max_length)) {
-            text.resize(TXE_utf8_prefix(text, static_cast<size_t>(max_length)));
-            TXE_layout(s);
-            TXE_set_selection(s, s.sel_start, s.sel_end);
-        }
-        tf.seen = text;
+        tf.max_length = max_length;
+        take_queued_keys(id);
     }
 
     std::string left, right, tip;
@@ -347,6 +356,11 @@ bool BTN_text_field(float x, float y, std::string& text, int max_length, const s
     if (mouse_in(x, y - 5.0f, x + width, y + 15.0f))
         ui_state.tooltip = tip;
     return focused && tf.modified != 0;
+}
+
+void BTN_text_field_flush() {
+    if (tf.text && tf.last_focused != 0 && tf.last_focused == ui_state.focus_id)
+        take_queued_keys(tf.last_focused);
 }
 
 const BTN_key_queue& BTN_text_field_queue() { return tf.queue; }

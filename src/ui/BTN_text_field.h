@@ -61,6 +61,11 @@ bool BTN_route_key(int character, int key, int flags);
 bool BTN_text_field(float x, float y, std::string& text, int max_length, const std::string& label,
                     float width, int take_focus);
 
+// The focused field takes the keys queued for it that no frame of it took: a dialog that a later key
+// closed (Escape, Return) keeps what was typed before that key. Called once the field is drawn no more,
+// while the text it edited still lives.
+void BTN_text_field_flush();
+
 // ---- For tests.
 struct text_edit_state;
 struct text_edit_callbacks;

@@ -3,6 +3,7 @@
 
 #include <bit>
 #include <cstdlib>
+#include <list>
 #include <set>
 
 #include "base/CMND_registry.h"
@@ -77,7 +78,11 @@ void action_a() {}
 void action_b() {}
 
 TEST(CommandRegistryTest, ActionsTakeRisingIdsAndTheNewestStandsFirst) {
-    static CMND_action first, second; // the list keeps them for the run
+    // The list keeps them for the run: a repeated run adds nodes of its own, for a node added twice would
+    // make the list a ring.
+    static std::list<CMND_action> nodes;
+    CMND_action& first = nodes.emplace_back();
+    CMND_action& second = nodes.emplace_back();
     int before = 0;
     for (CMND_action* a = CMND_first_action(); a; a = a->next)
         ++before;

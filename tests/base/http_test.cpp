@@ -735,6 +735,11 @@ TEST_F(HttpClientTest, BodyBytesReachTheFileWithoutFrames) {
 using HttpConcurrentLookupTest = HttpClientTest;
 using HttpConcurrentIoTest = HttpClientTest;
 
+// The resolver linked in (slow_lookup): the look-ups of a held name wait until it is let go, and the
+// look-ups it slowed are counted.
+extern "C" void slow_lookup_hold(const char* host);
+extern "C" int slow_lookup_count();
+
 TEST_F(HttpConcurrentIoTest, TransfersMoveOnTheIoThreadWhileFramesReadDropAndClearThem) {
     // Four keys at once, each from a server of its own sending its body in pieces: one completes, one is
     // dropped in mid-body, one runs past its cap, and one is still running when the client is cleared.
@@ -743,9 +748,12 @@ TEST_F(HttpConcurrentIoTest, TransfersMoveOnTheIoThreadWhileFramesReadDropAndCle
     for (int i = 0; i < 4; ++i) {
         servers.push_back(std::make_unique<test::LoopbackServer>());
         ASSERT_TRUE(servers.back()->ok());
-        // The last one sends so slowly that it is still running at the end.
+        // The second one sends half its body and waits to be dropped; the last one sends so slowly that
+        // it is still running at the end.
         servers.back()->accept().read_request();
-        if (i < 3)
+        if (i == 1)
+            servers.back()->send_pieces(ok(body).substr(0, body.size() / 2), 64 * 1024, 1);
+        else if (i < 3)
             servers.back()->send_pieces(ok(body), 64 * 1024, 1);
         else
             servers.back()->send_pieces(ok(body), 1024, 50);
@@ -758,7 +766,7 @@ TEST_F(HttpConcurrentIoTest, TransfersMoveOnTheIoThreadWhileFramesReadDropAndCle
     int results[4] = {0, 0, 0, 0};
     bool dropped = false;
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while ((results[0] == 0 || results[2] == 0) && std::chrono::steady_clock::now() < end) {
+    while ((results[0] == 0 || results[2] == 0 || !dropped) && std::chrono::steady_clock::now() < end) {
         for (int i = 0; i < 4; ++i) {
             if (results[i] != 0 || (i == 1 && dropped))
                 continue;
@@ -816,15 +824,19 @@ TEST_F(HttpConcurrentLookupTest, LookUpsOnThreadsOfTheirOwnKeepTheFrameGoing) {
     server.accept().read_request().send(ok("looked up on a thread")).start();
     HTTP_manager().proxy_host = "localhost";
     HTTP_manager().port = server.port();
+    slow_lookup_hold("localhost");
     EXPECT_EQ(net_check(16, "www.aerivon.example", "/a", dest), 0);
     EXPECT_EQ(HTTP_transfers_running(), 1);
+    slow_lookup_hold(nullptr);
     EXPECT_EQ(fetch(16, "www.aerivon.example", "/a"), 1);
     EXPECT_EQ(test::read_file(dest), "looked up on a thread");
     // Look-ups still running when the client is cleared are left behind and touch nothing of it.
     HTTP_clear();
+    slow_lookup_hold("localhost");
     for (int key = 17; key < 25; ++key)
         EXPECT_EQ(net_check(key, "www.aerivon.example", "/a", dest), 0);
     HTTP_clear();
+    slow_lookup_hold(nullptr);
 }
 
 TEST_F(HttpConcurrentLookupTest, ALookUpFailsAfterItsLimitAndIsTriedAgainOrForANewName) {
@@ -834,24 +846,38 @@ TEST_F(HttpConcurrentLookupTest, ALookUpFailsAfterItsLimitAndIsTriedAgainOrForAN
     server.accept().read_request().send(ok("new name")).read_request().send(ok("second try")).start();
     setenv("AERIVON_SLOW_LOOKUP_SECONDS", "never", 1);
     setenv("AERIVON_SLOW_LOOKUP", "hung.test", 1);
+    const int threads = slow_lookup_count(); // the hung look-ups of earlier runs never end
     HTTP_manager().proxy_host = "hung.test";
     HTTP_manager().port = server.port();
     EXPECT_EQ(fetch(16, "www.aerivon.example", "/a", 200), 0);
     EXPECT_EQ(HTTP_key_percent(16), -1.0f); // as while connecting
     EXPECT_EQ(net_check(17, "www.aerivon.example", "/a", dest), 0);
+    // A key dropped while it waits is no longer looking up, and nothing keeps the frame going.
+    EXPECT_EQ(net_check(18, "www.aerivon.example", "/a", dest), 0);
+    EXPECT_EQ(HTTP_transfers_running(), 3);
+    HTTP_drop(18);
+    EXPECT_EQ(HTTP_transfers_running(), 2);
+    EXPECT_EQ(HTTP_key_percent(18), 0.0f);
     set_clock(HTTP_lookup_limit);
     EXPECT_EQ(net_check(16, "www.aerivon.example", "/a", dest), 0);
     set_clock(HTTP_lookup_limit + 0.5);
     EXPECT_EQ(net_check(16, "www.aerivon.example", "/a", dest), 2);
     EXPECT_EQ(HTTP_failure_error(16), 20011);
     EXPECT_FALSE(HTTP_failure_on_this_machine(16));
-    EXPECT_EQ(net_check(17, "www.aerivon.example", "/a", dest), 2); // it shared the look-up from the start
+    EXPECT_EQ(net_check(17, "www.aerivon.example", "/a", dest), 2);
     EXPECT_NE(log().find("The look-up of hung.test did not answer in 30 seconds.\n"), std::string::npos);
     // The next try waits again, for the same look-up; a new proxy name is looked up at once.
     EXPECT_EQ(net_check(16, "www.aerivon.example", "/a", dest), 0);
+    HTTP_drop(16);
+    HTTP_drop(17);
+    EXPECT_EQ(HTTP_transfers_running(), 0);
+    EXPECT_EQ(net_check(17, "www.aerivon.example", "/a", dest), 0);
     HTTP_manager().proxy_host = "localhost";
     EXPECT_EQ(fetch(16, "www.aerivon.example", "/a"), 1);
     EXPECT_EQ(test::read_file(dest), "new name");
+    // Every key shared one look-up from the start, and so did each try after the limit.
+    EXPECT_TRUE(test::eventually([&] { return slow_lookup_count() > threads; }));
+    EXPECT_EQ(slow_lookup_count() - threads, 1);
 
     unsetenv("AERIVON_SLOW_LOOKUP_SECONDS");
     setenv("AERIVON_SLOW_LOOKUP_FAILS", "1", 1);

@@ -92,6 +92,24 @@ class DemoRoadProgramTest : public testing::Test {
             5000);
     }
     void click(point p) { s.click(p.x, p.y); }
+    // Clicks a field of the preferences dialog and waits until it has the focus (its caret shows): a key
+    // goes to the field that has the focus when the key comes, and a loaded machine may take the keys in
+    // the frame that takes the click.
+    void focus_field(point field) {
+        const shell::image before = s.screenshot();
+        click(field);
+        ASSERT_TRUE(shell::wait_until(
+            [&] {
+                const shell::image now = s.screenshot();
+                for (int y = field.y - 8; !now.empty() && !before.empty() && y <= field.y + 4; ++y)
+                    for (int x = 50 + 85; x < 50 + 540; ++x)
+                        if (now.at(x, y) != before.at(x, y))
+                            return true;
+                return false;
+            },
+            5000))
+            << s.last_shot;
+    }
     // Ends the run the way `how` names.
     void take(way_out how) {
         if (how == way_out::quit_clicked)
@@ -260,11 +278,12 @@ TEST_F(DemoRoadProgramTest, ADeadProxyIsNamedOnCheckServersAndMendedInOptions) {
         EXPECT_EQ(text.find(line + wait), text.rfind(line + wait)) << wait << " logged twice:\n" << text;
     click(options_button);
     ASSERT_TRUE(shows(panel_fill, proxy_port_field, false)) << s.last_shot;
-    click(proxy_port_field);
+    focus_field(proxy_port_field);
     s.xdo("key ctrl+a BackSpace type --delay 20 " + std::to_string(server->port()));
     s.key("Escape");
+    // The next try comes after the wait of the last failure (at most 30 s).
     ASSERT_TRUE(shell::wait_until(
-        [&] { return log().find("Wizard page: Pick Install Destination") != std::string::npos; }, 40000))
+        [&] { return log().find("Wizard page: Pick Install Destination") != std::string::npos; }, 60000))
         << log();
 }
 
@@ -471,15 +490,23 @@ TEST_P(HungLookUpTest, CheckServersShowsAtOnceAndEveryWayOutEndsTheRun) {
         click(options_button);
         const point proxy_host_field = {proxy_port_field.x, proxy_port_field.y - 30};
         ASSERT_TRUE(shows(panel_fill, proxy_host_field, false)) << s.last_shot;
-        click(proxy_host_field);
+        focus_field(proxy_host_field);
         s.xdo("key End key --repeat 20 --delay 10 BackSpace type --delay 20 localhost");
-        click(proxy_port_field); // the field shows the port as the preferences file keeps it: empty here
+        focus_field(proxy_port_field); // the field shows the port as the preferences file keeps it: empty
         s.xdo("key End key --repeat 8 --delay 10 BackSpace type --delay 20 " +
               std::to_string(server->port()));
         s.key("Escape");
         const clock::time_point mended = clock::now();
-        EXPECT_TRUE(logged(next_page, 5000)) << log();
-        std::printf("new proxy name to the next page: %.2f s\n", seconds_since(mended));
+        // The new name is looked up at once, not after the hung look-up's limit; but each try that failed
+        // while the port was typed put the next one off (the longer, the more loaded the machine).
+        EXPECT_TRUE(logged(next_page, 35000)) << log();
+        const double took = seconds_since(mended);
+        const std::string text = log(), again = "I will try again in ";
+        const size_t last = text.rfind(again);
+        const int put_off = last == std::string::npos ? 0 : std::atoi(text.c_str() + last + again.size());
+        EXPECT_LT(took, put_off + 10.0) << text;
+        std::printf("new proxy name to the next page: %.2f s (the last failed try put it off %d s)\n", took,
+                    put_off);
     }
     const clock::time_point asked = clock::now();
     take(row.way);
@@ -530,7 +557,10 @@ TEST_F(DemoRoadProgramTest, FormatsNewerThanTheInstallerOpenTheDownloadPageAndQu
               "| In other words, you need to get a new installer!",
               "| No problem... grab it at the download section of www.aerivon.example.", "| (utils:92)"})
             EXPECT_NE(log().find(line), std::string::npos) << line << "\n" << log();
-        EXPECT_EQ(test::read_file(record), "1\nhttp://www.aerivon.example/demo\n");
+        // The stand-in browser is a detached child: its record comes when it has run.
+        const std::string opened = "1\nhttp://www.aerivon.example/demo\n";
+        EXPECT_TRUE(shell::wait_until([&] { return test::read_file(record) == opened; }, 10000))
+            << test::read_file(record);
         std::remove(record.c_str());
     }
 }

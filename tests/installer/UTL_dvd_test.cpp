@@ -111,6 +111,7 @@ TEST(DvdDriveTest, MountTableGivesOpticalMountsFirstThenTestRoots) {
 // Only CD/DVD drives and listed roots are tried; an empty version file does not count.
 TEST_F(DvdScanTest, OnlyListedRootsAreTried) {
     static std::vector<std::string> tried;
+    tried.clear(); // a repeated run starts with none
     auto record = [](const std::string& root) {
         tried.push_back(root);
         return UTL_has_dvd_version_file(root);

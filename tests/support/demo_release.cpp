@@ -131,7 +131,8 @@ DemoServer::DemoServer(const std::string& root, const std::vector<std::string>& 
         argv.push_back("--nodelay");
     if (!process_.start(argv, dir_.file("output.txt")))
         return;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    // A loaded machine may take seconds to start python: the deadline only bounds a server that never comes.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::chrono::steady_clock::now() < end) {
         const std::string text = read_file(port_file);
         if (!text.empty() && text.back() == '\n') {
@@ -140,7 +141,7 @@ DemoServer::DemoServer(const std::string& root, const std::vector<std::string>& 
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    ok_ = port_ > 0 && process_.wait_listening(port_, 5000);
+    ok_ = port_ > 0 && process_.wait_listening(port_, 10000);
 }
 
 std::vector<demo_request> DemoServer::requests() const {

@@ -125,6 +125,19 @@ TEST_F(BtnTextFieldGuiTest, AFullQueueStaysBoundedAndAVanishedFieldBlocksNoOther
     frames(2);
     EXPECT_EQ(b, "y");
     EXPECT_EQ(BTN_text_field_queue().count, 0);
+
+    // Keys typed in the frame that closed the field's dialog are kept when its owner flushes them.
+    draw_a = true;
+    frames(1);
+    key(SDL_SCANCODE_TAB); // back to a, its text selected
+    frames(1);
+    type("42");
+    draw_a = false;
+    frames(1);
+    EXPECT_EQ(a, "mmmmmmmmmmmmmmmmmmmmmmmmmmmmmmmm");
+    BTN_text_field_flush();
+    EXPECT_EQ(a, "42");
+    EXPECT_EQ(BTN_text_field_queue().count, 0);
 }
 
 } // namespace

@@ -98,6 +98,7 @@ TEST_F(KeyTest, BindingsFireOnPressAndReleaseWhateverTheReleasesModifiers) {
 
 TEST_F(KeyTest, TheFocusRouterTakesKeysFirst) {
     static std::vector<int> routed;
+    routed.clear(); // a repeated run starts with none
     KEY_set_focus_router([](int character, int key, int) {
         routed.push_back(character);
         return key == 13;

@@ -60,10 +60,20 @@ class child_process {
         posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&fa, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&fa, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        // Every signal as a user's shell leaves it, whatever the runner ignores or blocks (nohup's SIGHUP).
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        sigset_t all, none;
+        sigfillset(&all);
+        sigemptyset(&none);
+        posix_spawnattr_setsigdefault(&attr, &all);
+        posix_spawnattr_setsigmask(&attr, &none);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
         auto args = pointers(argv);
         auto envp = pointers(envs);
-        if (posix_spawnp(&pid_, args[0], &fa, nullptr, args.data(), envp.data()) != 0)
+        if (posix_spawnp(&pid_, args[0], &fa, &attr, args.data(), envp.data()) != 0)
             pid_ = -1;
+        posix_spawnattr_destroy(&attr);
         posix_spawn_file_actions_destroy(&fa);
     }
     ~child_process() {
@@ -147,7 +157,8 @@ class private_xserver {
         std::string number;
         pollfd p{fds[0], POLLIN, 0};
         char c;
-        while (pid_ > 0 && poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+        // A loaded machine may take seconds to start it.
+        while (pid_ > 0 && poll(&p, 1, 30000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
             number += c;
         close(fds[0]);
         if (!number.empty())

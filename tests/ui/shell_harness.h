@@ -133,7 +133,8 @@ class session {
     // The program's window, waited for; "" when none appeared.
     std::string window() {
         // A loaded machine may take a while to map the window; xdotool's own wait ends after 10 s.
-        for (int tries = 0; window_.empty() && tries < 3; ++tries) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (window_.empty() && std::chrono::steady_clock::now() < end) {
             const std::string ids = xdo("search --sync --name Sim-Root");
             window_ = ids.substr(0, ids.find('\n'));
             if (window_.empty())
