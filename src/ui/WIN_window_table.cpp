@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <utility>
 
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
@@ -73,7 +74,9 @@ void WIN_set_input_callbacks_maker(void (*maker)(WIN_input_callbacks& record, in
     table.maker = maker;
 }
 
-void WIN_set_second_window_hook(void (*hook)()) { table.second_window_hook = hook; }
+WIN_second_window_hook WIN_set_second_window_hook(WIN_second_window_hook hook) {
+    return std::exchange(table.second_window_hook, hook);
+}
 
 WIN_window_plan WIN_plan_window(int i, const std::string& offset_x, const std::string& offset_y,
                                 int screen_width, int screen_height, int window_width, int window_height,

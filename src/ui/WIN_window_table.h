@@ -11,7 +11,9 @@
 // Without a maker, windows get no record and their input is ignored.
 void WIN_set_input_callbacks_maker(void (*maker)(WIN_input_callbacks& record, int window_index));
 // Called after window 1 appeared in the second-monitor mode (the background tiles reload themselves).
-void WIN_set_second_window_hook(void (*hook)());
+// Gives the hook it replaces.
+using WIN_second_window_hook = void (*)();
+WIN_second_window_hook WIN_set_second_window_hook(WIN_second_window_hook hook);
 
 // Where window i goes: the pure part of WIN_create_window.
 struct WIN_window_plan {

@@ -347,7 +347,7 @@ TEST_F(GlGuiTest, SecondMonitorModeTwiceMakesOneSecondWindow) {
     open_window();
     static int reloads;
     reloads = 0;
-    WIN_set_second_window_hook([] { ++reloads; });
+    const WIN_second_window_hook toolkits = WIN_set_second_window_hook([] { ++reloads; });
     const std::string search = "search --pid " + std::to_string(getpid()) + " --name '^Sim-Root$'";
     auto count_windows = [&] {
         std::string ids = gui::xdotool(search);
@@ -369,7 +369,7 @@ TEST_F(GlGuiTest, SecondMonitorModeTwiceMakesOneSecondWindow) {
     WIN_second_monitor_mode(1);
     EXPECT_EQ(WIN_table_window(1), nullptr);
     EXPECT_EQ(count_windows(), 1);
-    WIN_set_second_window_hook(nullptr);
+    WIN_set_second_window_hook(toolkits); // the tests after this one (or a repeated run) keep the toolkit's
 }
 
 TEST_F(GlGuiTest, MonitorOffsetIsIgnoredWhileTheScreenWidthIsKnown) {
