@@ -9,3 +9,6 @@ void WIN_message_box(const char* text);
 void WIN_request_quit();
 // True once a quit was requested (by WIN_request_quit or by closing the window). Any thread.
 bool WIN_quit_requested();
+// Back to the start-up state: no quit requested. For a test that requested one, so that the tests after it
+// in the same process run on.
+void WIN_clear_quit_request_for_test();

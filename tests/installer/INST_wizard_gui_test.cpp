@@ -60,6 +60,7 @@ class WizardGuiTest : public edittest::EditGuiFixture {
         APP_set_screen0_frame(INST_wizard_frame);
     }
     void TearDown() override {
+        WIN_clear_quit_request_for_test(); // a test's quit would end every later test's dialogs at once
         HTTP_clear();
         HTTP_manager().proxy_host.clear();
         if (WIN_table_window(0) && TMAN_get(1043))
@@ -216,7 +217,7 @@ TEST_F(WizardGuiTest, TwoButtonDialogGivesItsButtonOrThreeWhenAnotherScreenTakes
     }
 }
 
-// Runs last: the quit it requests cannot be taken back in this process.
+// The quit it requests is taken back by the fixture, for the tests after it.
 TEST_F(WizardGuiTest, ALastPageShowsQuitOnTheRightOnlyAndItEndsTheProgram) {
     const uitest::rgb left_quit = drawn_at(40, 23), options = drawn_at(130, 23);
     test_next = INST_page_quit;

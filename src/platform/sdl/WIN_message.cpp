@@ -22,3 +22,5 @@ void WIN_message_box(const char* text) {
 void WIN_request_quit() { quit_requested.store(true); }
 
 bool WIN_quit_requested() { return quit_requested.load(); }
+
+void WIN_clear_quit_request_for_test() { quit_requested.store(false); }
