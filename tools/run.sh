@@ -204,7 +204,7 @@ installed_folder() { head -n 1 "$registration" 2>/dev/null || true; }
 chooser_shot() {
     [ "$auto" = 1 ] || return 0
     env HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" TMPDIR="$run" \
-        LANG=C.UTF-8 LC_ALL=C.UTF-8 LC_MESSAGES= LANGUAGE= SDL_VIDEODRIVER=x11 \
+        LANG=C.UTF-8 LC_ALL=C.UTF-8 LC_MESSAGES= LANGUAGE=sv SDL_VIDEODRIVER=x11 \
         "$exe" --log_path="$run/chooser-log.txt" >/dev/null 2>&1 &
     program=$!
     find_window

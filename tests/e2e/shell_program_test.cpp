@@ -59,8 +59,9 @@ TEST_F(ShellProgramTest, AnAutomatedRunLogsItsHeaderShowsScreenZeroAndEndsOnSigt
     }
 }
 
+// In the C locale of SSH logins and containers the program starts in English, with no language chooser.
 TEST_F(ShellProgramTest, ARunWithoutOptionsSavesThePreferencesOnSigterm) {
-    s.start(AERIVON_EXE, {});
+    s.start(AERIVON_EXE, {}, {{"LANG", "C.UTF-8"}});
     ASSERT_FALSE(s.window().empty()) << s.process->errors();
     ASSERT_TRUE(shows_screen_0(s));
     s.process->signal(SIGTERM);
@@ -72,7 +73,7 @@ TEST_F(ShellProgramTest, ARunWithoutOptionsSavesThePreferencesOnSigterm) {
 }
 
 TEST_F(ShellProgramTest, TheLanguageChooserComesUpWhenTheLanguageIsNotAvailable) {
-    s.start(AERIVON_EXE, {"--log_path=" + log_path}, {{"LANG", "C"}});
+    s.start(AERIVON_EXE, {"--log_path=" + log_path}, {{"LANG", "xx_YY"}});
     ASSERT_TRUE(s.wait_for_alert());
     shell::expect_golden(s.last_shot, "shell_chooser");
     // "Deutsch", the third radio: centred 25 left of the middle of the 420-wide view and at its y 163,
@@ -92,7 +93,7 @@ TEST_F(ShellProgramTest, AQuitWhileTheLanguageChooserShowsCancelsItAndEndsTheRun
     for (const bool close : {false, true}) {
         SCOPED_TRACE(close ? "window closed" : "SIGTERM");
         std::remove(log_path.c_str());
-        s.start(AERIVON_EXE, {"--log_path=" + log_path}, {{"LANG", "C.UTF-8"}});
+        s.start(AERIVON_EXE, {"--log_path=" + log_path}, {{"LANG", "sv_SE.UTF-8"}});
         ASSERT_TRUE(s.wait_for_alert());
         const shell::image shot = shell::read_image(s.last_shot);
         for (const auto& [x, y] : {std::pair{5, 595}, {100, 500}, {400, 590}, {700, 100}, {180, 430}})

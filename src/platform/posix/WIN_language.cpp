@@ -39,8 +39,12 @@ int WIN_get_user_ui_language() {
     for (char& c : letters)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
+    // No locale, "C" and "POSIX" (SSH logins, containers) ask for the untranslated program: English,
+    // as a desktop whose interface language is English answers.
+    if (letters.empty() || letters == "c" || letters == "posix")
+        return 9;
     for (const locale_language& l : languages)
         if (letters == l.letters)
             return l.language_id;
-    return -1; // unset, "C", "POSIX" or a language the table does not know
+    return -1; // a language the table does not know
 }
