@@ -517,7 +517,7 @@ TEST_F(CompressTest, ErrorTextsAreKeyedByErrnoNames) {
         const char* text;
     } translated[] = {
         {2, 20011, "Der Server wurde im Netzwerk nicht gefunden"},
-        {2, -105, "Eine Datei im ZIP-Archiv ist beschädigt: Ihre Prüfsumme stimmt nicht"},
+        {2, -105, "Eine Datei im ZIP-Archiv ist beschädigt: ihre Prüfsumme stimmt nicht"},
         {2, -100, "Fehlercode -100"},
         {1, 20014, "L'archive contient un nom qui mène hors du dossier"},
         {3, -103,
