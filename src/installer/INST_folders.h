@@ -7,7 +7,8 @@
 // children, in byte order), and the fixed folders "Output/", "Output/FMS plans", "Output/logbooks",
 // "Output/replays", "Output/situations", "Resources/" and "Output/preferences". A folder that exists
 // counts as made; something else at its path is ENOTDIR. Returns 0, or the error code of the first folder
-// that could not be made, after INST_report_folder_error; folders made so far stay.
+// that could not be made, after INST_report_folder_error. On failure the folders this call made are removed
+// again while they are empty, children first; a folder that existed before, or one with content, stays.
 int INST_create_install_folders();
 
 // The alert for a folder that could not be made ("utils", 180, kind 1), with the translated lines "I am

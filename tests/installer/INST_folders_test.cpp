@@ -1,8 +1,10 @@
 // Folder creation on real folders in a fresh temporary folder, and its alert (read from the log's block).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "base/FILE_error_text.h"
 #include "base/LOG_log.h"
@@ -73,43 +75,83 @@ TEST_F(FoldersTest, WithNothingPlannedStillMakesTheInstallFolderAndTheSevenFixed
     EXPECT_EQ(count, 7u);
 }
 
+// A failed step takes back the empty folders it made, and only those: the same choice can be made again.
 TEST_F(FoldersTest, SomethingInTheWayStopsWithTheAlertAndTheCode) {
+    // An install folder of 4,084 bytes under "n": its planned folders and "Output" fit in a path, "Output/FMS
+    // plans" does not.
+    std::string deep = dir.file("n");
+    const size_t want = 4084 - std::string("/Aerivon 10 Demo/").size();
+    while (deep.size() < want) {
+        const size_t room = want - deep.size() - 1;
+        deep += "/" + std::string(room <= 250 ? room : 150, 'd');
+    }
+    const std::string too_long = deep + "/Aerivon 10 Demo/";
+    ASSERT_EQ(too_long.size(), 4084u);
     const struct {
         const char* name;
-        const char* file_in_the_way; // relative to the temporary folder
-        const char* install;         // likewise
-        const char* failing;         // the path the alert names, likewise
-        const char* not_made;        // a folder that comes later and must not be made
+        const char* file_in_the_way; // relative to the temporary folder, or null
+        std::string install;         // likewise, or absolute
+        std::string failing;         // the path the alert names, likewise
+        int code;
+        std::vector<std::string> gone; // folders the step made and took back
+        std::vector<std::string> kept; // folders that were there before
     } cases[] = {
-        {"a file where the install folder's parent belongs", "a", "a/b/", "a", "a/b"},
-        {"a file where a planned folder belongs", "i/x", "i/", "i/x", "i/Output"},
-        {"a file where a fixed folder belongs", "j/Output/replays", "j/", "j/Output/replays", "j/Resources"},
-        {"a file named like the last fixed folder", "k/Output/preferences", "k/", "k/Output/preferences",
-         nullptr},
+        {"a file where the install folder's parent belongs", "a", "a/b/", "a", ENOTDIR, {"a/b"}, {}},
+        {"a file where a planned folder belongs", "i/x", "i/", "i/x", ENOTDIR, {"i/Output"}, {"i"}},
+        {"a file where a fixed folder belongs",
+         "j/Output/replays",
+         "j/",
+         "j/Output/replays",
+         ENOTDIR,
+         {"j/x", "j/Output/FMS plans", "j/Output/logbooks", "j/Resources"},
+         {"j/Output"}},
+        {"a file named like the last fixed folder",
+         "k/Output/preferences",
+         "k/",
+         "k/Output/preferences",
+         ENOTDIR,
+         {"k/x", "k/Output/FMS plans", "k/Output/situations", "k/Resources"},
+         {"k/Output"}},
+        {"a path too long for a fixed folder",
+         nullptr,
+         too_long,
+         too_long + "Output/FMS plans",
+         ENAMETOOLONG,
+         {"n"},
+         {}},
     };
     INST_directory.packages = {{planned("x/y/f.txt")}};
+    const auto full = [this](const std::string& p) { return p[0] == '/' ? p : dir.file(p); };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        fs::create_directories(fs::path(dir.file(c.file_in_the_way)).parent_path());
-        test::write_file(dir.file(c.file_in_the_way), "in the way\n");
-        INST_install_folder = dir.file(c.install);
+        if (c.file_in_the_way) {
+            fs::create_directories(fs::path(dir.file(c.file_in_the_way)).parent_path());
+            test::write_file(dir.file(c.file_in_the_way), "in the way\n");
+        }
+        INST_install_folder = full(c.install);
         const std::string before = log.text();
-        EXPECT_EQ(INST_create_install_folders(), ENOTDIR);
+        EXPECT_EQ(INST_create_install_folders(), c.code);
         const std::string block = log.text().substr(before.size());
         std::string error;
-        FILE_error_text(error, ENOTDIR);
+        FILE_error_text(error, c.code);
         EXPECT_NE(
             block.find("| I am unable to install or update Aerivon. An error occurred while creating new "
                        "folders. Make sure you are installing to a directory that you have access to!\n"),
             std::string::npos)
             << block;
         EXPECT_NE(block.find("| Error: " + error + "\n"), std::string::npos) << block;
-        EXPECT_NE(block.find("| Install Location: " + dir.file(c.install) + "\n"), std::string::npos)
-            << block;
-        EXPECT_NE(block.find("| Install Path:" + dir.file(c.failing) + "\n"), std::string::npos) << block;
+        // The log keeps the first 4,095 bytes of a line.
+        const std::string location = "| Install Location: " + full(c.install) + "\n",
+                          path = "| Install Path:" + full(c.failing) + "\n";
+        EXPECT_NE(block.find(location.substr(0, 2000)), std::string::npos) << block;
+        EXPECT_NE(block.find(path.substr(0, 2000)), std::string::npos) << block;
         EXPECT_NE(block.find("| (utils:180)"), std::string::npos) << block;
-        if (c.not_made) {
-            EXPECT_FALSE(fs::exists(dir.file(c.not_made))) << c.not_made;
+        for (const std::string& rel : c.gone)
+            EXPECT_FALSE(fs::exists(dir.file(rel))) << rel;
+        for (const std::string& rel : c.kept)
+            EXPECT_TRUE(is_folder(rel)) << rel;
+        if (c.file_in_the_way) {
+            EXPECT_EQ(test::read_file(dir.file(c.file_in_the_way)), "in the way\n");
         }
     }
 }
