@@ -399,6 +399,7 @@ int INST_page_pick_destination_demo(int entered, page_desc* d) {
     d->back = INST_page_license;
     d->next = INST_page_download_demo;
 
+    d->body_bottom = 220.0f; // a long folder's text ends above the button and the name field
     const std::string change = tr("Change Destination");
     const float bw = OGL_measure_string(change) + 21.0f;
     if (BTN_push(290.0f, 203.0f, bw, 0, 1, change, "-")) {

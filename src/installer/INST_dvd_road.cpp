@@ -253,6 +253,7 @@ int INST_page_pick_destination_dvd(int entered, page_desc* d) {
     d->title = tr1("Pick Install Destination for %1:install%.", INST_directory.version_folder);
     d->next = INST_page_license;
 
+    d->body_bottom = 220.0f; // a long folder's text ends above the button and the name field
     // The button is as wide as its label needs, and the field follows it at half that width + 300 + 10 +
     // the field label's width.
     const std::string change = tr("Change Destination");

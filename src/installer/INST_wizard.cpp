@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "base/APP_clock.h"
 #include "base/LOG_log.h"
@@ -71,13 +73,30 @@ void draw_step_list(page_fn page) {
 
 // The body from (230, 440), wrapped at 540. A body that would reach below `bottom` starts higher, up to a
 // line step under the title, so that it ends above it. It is never drawn smaller: the interface font is
-// the smallest text of the program, and scaled below it a text is too small to read.
+// the smallest text of the program, and scaled below it a text is too small to read. A body that does not
+// fit even so (a folder path of thousands of bytes) shows the lines that fit, the last one ending in "…":
+// it never runs over the page's widgets below `bottom`.
 void draw_body(const std::string& body, float bottom) {
     constexpr float x = 230.0f, wrap = 540.0f, title_y = 480.0f;
     const float line = OGL_line_step(0);
-    const float lines = static_cast<float>(OGL_layout_string(body, wrap, 0).size());
-    const float y = std::clamp(bottom + 3.0f + line * (lines - 1.0f), 440.0f, title_y - line - 2.0f);
-    OGL_draw_string(52, x, y, body, wrap, 0, 0, 1.0f);
+    const std::vector<OGL_text_line> lines = OGL_layout_string(body, wrap, 0);
+    const float count = static_cast<float>(lines.size());
+    const float y = std::clamp(bottom + 3.0f + line * (count - 1.0f), 440.0f, title_y - line - 2.0f);
+    const size_t room = static_cast<size_t>(std::max(0.0f, std::floor((y - bottom - 3.0f) / line))) + 1;
+    if (lines.size() <= room) {
+        OGL_draw_string(52, x, y, body, wrap, 0, 0, 1.0f);
+        return;
+    }
+    const std::string ellipsis = "\xE2\x80\xA6";
+    const char* begin = lines[room - 1].begin;
+    const char* cut = lines[room - 1].end;
+    const float width = wrap - OGL_measure_string(ellipsis);
+    while (cut > begin && OGL_measure_range(begin, cut) > width)
+        do
+            --cut;
+        while (cut > begin && (static_cast<unsigned char>(*cut) & 0xC0) == 0x80);
+    OGL_draw_string(52, x, y, body.substr(0, static_cast<size_t>(cut - body.data())) + ellipsis, wrap, 0, 0,
+                    1.0f);
 }
 
 void draw_progress(const page_desc& d) {

@@ -260,6 +260,14 @@ class LayoutGui : public test::DiscRoadGuiFixture {
     }
 
     std::string installed = home.file("Aerivon 10/"), second = home.file("Aerivon 10 Copy/");
+    // 3,900 bytes or a little more, in folder names of 99 bytes.
+    const std::string long_folder = [this] {
+        std::string path = home.file("");
+        while (path.size() < 3900)
+            path += std::string(99, 'f') + "/";
+        return path;
+    }();
+    std::string short_folder; // the disc road's own, while the long one is shown
     std::unique_ptr<test::DemoServer> server;
     std::string shots;
 };
@@ -355,6 +363,9 @@ TEST_F(LayoutGui, EveryScreenFitsItsTextsInEveryLanguage) {
         {"demo installing", INST_page_download_demo, {}, [] { return INST_demo_progress > 0.01f; }},
         {"cancel question", nullptr, {}, {}, {997, cancel_question}},
         {"demo finished", INST_page_finished_web_demo, download_finished},
+        // A folder of 3,900 bytes from the chooser: the body ends above the page's widgets.
+        {"demo destination, a long folder", INST_page_pick_destination_demo,
+         [this] { INST_destination_parent = long_folder; }},
         {"run demo chooser", INST_page_run_demo_chooser},
         {"update copy chooser", INST_page_choose_copy_update},
         {"update welcome", INST_page_updater_welcome, [this] { INST_command_line_folder = installed; }},
@@ -370,7 +381,16 @@ TEST_F(LayoutGui, EveryScreenFitsItsTextsInEveryLanguage) {
              INST_destination_parent.clear();
          }},
         {"disc destination", INST_page_pick_destination_dvd},
-        {"disc scenery", INST_page_select_scenery_dvd},
+        {"disc destination, a long folder", INST_page_pick_destination_dvd,
+         [this] {
+             short_folder = INST_destination_parent;
+             INST_destination_parent = long_folder;
+         }},
+        {"disc scenery", INST_page_select_scenery_dvd,
+         [this] {
+             INST_destination_parent = short_folder;
+             INST_install_folder = short_folder + INST_install_name + "/";
+         }},
         {"disc installing", INST_page_installing_dvd},
         {"disc check", INST_page_check_dvd_install, disc_asked(INST_page_installing_dvd)},
         {"disc change", INST_page_change_dvd_install},
