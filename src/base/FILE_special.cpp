@@ -9,11 +9,12 @@
 //                                                 (unset, relative, or no folder can be made there) /tmp
 //   5     local application data                  $XDG_DATA_HOME, else $HOME/.local/share; made when missing
 //
-// HOME is the passwd entry's home folder when unset; a HOME, TMPDIR or XDG folder that is not absolute is
-// not used. Kinds 2-5 end in '/' and pass through FILE_normalize_path. None is ever relative: a lookup that
-// fails answers the root folder "/" (the drive root of the other platforms), and a work folder that cannot
-// be made under /tmp either answers "/tmp/" itself, so that what would go into it fails there and names
-// the folder tried.
+// HOME is the passwd entry's home folder when unset or not absolute; a TMPDIR or XDG folder that is not
+// absolute is not used. Kinds 2-5 end in '/' and pass through FILE_normalize_path. None is ever relative: a
+// lookup that fails answers the root folder "/" (the drive root of the other platforms). The work files
+// have fixed names, so they never go into a folder that others may write: when no private work folder can
+// be made under /tmp either, the answer is a folder in /tmp that is never made, where what would go into it
+// fails and names the folder tried.
 #include "base/FILE_special.h"
 
 #include <cerrno>
@@ -73,11 +74,11 @@ std::string xdg_base(const char* name) {
     return !v.empty() && v[0] == '/' ? v : std::string();
 }
 
-// HOME, else the passwd entry's home folder; "" when neither is an absolute path.
+// HOME when absolute, else the passwd entry's home folder; "" when neither is an absolute path.
 std::string home_folder() {
     std::string home = env("HOME");
-    if (!home.empty())
-        return home[0] == '/' ? home : std::string();
+    if (!home.empty() && home[0] == '/')
+        return home;
     struct passwd pw, *found = nullptr;
     std::vector<char> buf(16384);
     if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir &&
@@ -173,7 +174,8 @@ bool make_work_folder(const std::string& base) {
     return true;
 }
 
-// The work folder; when none can be made, the folder it was last tried in.
+// The work folder; when none can be made, a child of the folder it was last tried in that is never made
+// (its name is not one of the run folders that clean-ups look for).
 void work_folder(std::string& out) {
     std::lock_guard<std::mutex> g(state.lock);
     if (!state.asked) {
@@ -183,7 +185,7 @@ void work_folder(std::string& out) {
         if (!make_work_folder(first) && first != "/tmp/")
             make_work_folder("/tmp/");
     }
-    out = state.work_folder.empty() ? state.tried : state.work_folder + "/";
+    out = state.work_folder.empty() ? state.tried + "aerivon-no-private-folder/" : state.work_folder + "/";
 }
 
 // Makes the folder and its missing parents (mode 0700, as for every XDG folder).

@@ -285,9 +285,10 @@ void finish_head(http_connection* c) {
     }
     if (!c->output_path.empty()) {
         // Written over in place rather than emptied first: a file system that flushes a file emptied and
-        // written again at its close (ext4) would do so for every download into a reused file.
+        // written again at its close (ext4) would do so for every download into a reused file. Never
+        // through a link: a link planted under the file's name is not followed to another file.
         errno = 0;
-        const int fd = open(c->output_path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        const int fd = open(c->output_path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
         c->output = fd >= 0 ? fdopen(fd, "wb") : nullptr;
         // Unbuffered: the body comes in pieces of up to a read buffer, each one write, so every byte
         // counted as received is in the file, whatever block size the file system gives stdio.

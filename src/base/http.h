@@ -160,6 +160,7 @@ void HTTP_clear();
 // 240 s without progress, and, once its head is in, when its body brought less than 1 KiB a second over the
 // last 60 s. A server ending in '/' or '\' or a path not beginning with one is a programming error: a fatal
 // alert (kind 3, "http" 373 or 374).
+// A link under the destination's name is never followed: the transfer fails on this machine (ELOOP).
 int net_check(int key, const std::string& server, const std::string& path, const std::string& destination,
               int64_t max_body_bytes = -1);
 

@@ -35,8 +35,9 @@ void for_each_line(FILE* f, const std::function<bool(const std::string&)>& take)
 std::string INST_registration_file_path() {
     std::string folder;
     FILE_get_special_folder(5, folder);
-    // The lookup answers the root folder when it fails, and a named folder may be gone: only a real one.
-    if (folder.empty() || !FILE_is_folder(folder))
+    // The lookup answers the root folder when it fails, and a named folder may be gone: only a real one,
+    // and never the root folder, which holds no user's files.
+    if (folder.empty() || folder == "/" || !FILE_is_folder(folder))
         return std::string();
     return folder + registration_name;
 }

@@ -11,7 +11,8 @@
 // whole run.
 extern std::vector<std::string> known_installs;
 
-// The registration file's full path, or "" when the local application-data folder is unknown.
+// The registration file's full path, or "" when the local application-data folder is unknown (the root
+// folder, the lookup's answer when it fails, counts as unknown).
 std::string INST_registration_file_path();
 
 // Empties known_installs, then fills it with the file's lines that name an existing folder. Lines are

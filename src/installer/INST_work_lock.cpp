@@ -74,7 +74,8 @@ int open_folder(const std::string& path) {
 } // namespace
 
 bool INST_lock_work_folder(const std::string& folder) {
-    const int fd = open((folder + lock_name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int fd =
+        open((folder + lock_name).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return false;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {

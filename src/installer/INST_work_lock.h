@@ -13,8 +13,9 @@
 #pragma once
 #include <string>
 
-// Takes the lock of the work folder `folder` (ending in '/'), creating its lock file. True when held; the
-// descriptor stays open (close-on-exec) until the process ends.
+// Takes the lock of the work folder `folder` (ending in '/'), creating its lock file, which must be new (a
+// file or link already there is not this run's). True when held; the descriptor stays open (close-on-exec)
+// until the process ends.
 bool INST_lock_work_folder(const std::string& folder);
 
 // Removes the work folders of runs that are gone from `base` (ending in '/'), never `keep` or the folder

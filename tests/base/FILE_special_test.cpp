@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +17,9 @@
 
 #include "base/FILE_ops.h"
 #include "base/FILE_special.h"
+#include "base/OPT_options.h"
+#include "base/http.h"
+#include "support/loopback_server.h"
 #include "support/test_support.h"
 
 namespace fs = std::filesystem;
@@ -145,14 +149,41 @@ TEST(FileSpecialTest, DataFolderIsMadeWithItsParents) {
 }
 
 // How a child's run is set up: where TMPDIR points (a_file: where not even root makes a folder; the
-// read-only /tmp is a tmpfs in a mount namespace of the child's own), or no HOME and no passwd entry.
-enum class tmpdir_kind { fresh, fresh_with_slash, unset, missing, a_file, relative, read_only_tmp, no_home };
+// read-only /tmp and the full one are tmpfs in a mount namespace of the child's own), no HOME and no passwd
+// entry, or a relative HOME and a passwd entry whose home is in the child's TMPDIR.
+enum class tmpdir_kind {
+    fresh,
+    fresh_with_slash,
+    unset,
+    missing,
+    a_file,
+    relative,
+    read_only_tmp,
+    no_home,
+    full_tmp_with_link,
+    relative_home
+};
 
 // Enters the rows' namespace or user id without a passwd entry; false when this machine does not allow it.
-bool enter_setting(tmpdir_kind kind) {
+bool enter_setting(tmpdir_kind kind, const std::string& tmpdir) {
+    if (kind == tmpdir_kind::full_tmp_with_link)
+        return test::take_tmp_after_a_link();
+    const bool own_mounts = kind == tmpdir_kind::read_only_tmp || kind == tmpdir_kind::relative_home;
+    if (own_mounts &&
+        (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0))
+        return false;
     if (kind == tmpdir_kind::read_only_tmp)
-        return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-               mount("tmpfs", "/tmp", "tmpfs", MS_RDONLY, nullptr) == 0;
+        return mount("tmpfs", "/tmp", "tmpfs", MS_RDONLY, nullptr) == 0;
+    if (kind == tmpdir_kind::relative_home) {
+        test::write_file(tmpdir + "/passwd", "someone:x:" + std::to_string(getuid()) + ":" +
+                                                 std::to_string(getgid()) + "::" + tmpdir +
+                                                 "/home:/bin/sh\n");
+        mkdir((tmpdir + "/home").c_str(), 0700);
+        setenv("HOME", "home", 1);
+        unsetenv("XDG_CONFIG_HOME");
+        unsetenv("XDG_DATA_HOME");
+        return mount((tmpdir + "/passwd").c_str(), "/etc/passwd", nullptr, MS_BIND, nullptr) == 0;
+    }
     if (kind != tmpdir_kind::no_home)
         return true;
     unsetenv("HOME");
@@ -162,8 +193,34 @@ bool enter_setting(tmpdir_kind kind) {
            setresuid(54321, 54321, 54321) == 0;
 }
 
+// Fetches the server list into the work folder `work` through the HTTP client, as the program does, and
+// then into the link planted under its name in /tmp. 0 when both failed on this machine and the linked
+// file kept its words.
+int fetch_beside_a_link(const std::string& work) {
+    test::LoopbackServer proxy;
+    const std::string list = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 4\r\n\r\nlist";
+    proxy.accept().read_request().send(list).close().accept().read_request().send(list).close().start();
+    OPT_parse_only("");
+    HTTP_manager().proxy_host = "127.0.0.1";
+    HTTP_manager().port = proxy.port();
+    int code = 0;
+    int key = 0;
+    for (const std::string& path : {work + "server_list_10.txt", std::string("/tmp/server_list_10.txt")}) {
+        int r = 0;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while ((r = net_check(key, "www.aerivon.example", "/servers.txt", path)) == 0 &&
+               std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (r != 2 || !HTTP_failure_on_this_machine(key))
+            code = 5;
+        ++key;
+    }
+    HTTP_clear();
+    return test::read_file(test::their_file) == test::their_words ? code : 6;
+}
+
 // Runs in a child: sets TMPDIR (to a folder the child makes, since the child of a threadsafe death test is
-// a fresh run of the test), asks for kind 4 twice (kinds 2, 3 and 5 without a home) from an empty working
+// a fresh run of the test), asks for kind 4 twice (kinds 2, 3 and 5 for a home) from an empty working
 // folder that anyone may write, writes a file into each answer as the program does, and names TMPDIR and
 // the answers on stderr. The exit code says what went wrong (0: nothing); exit() lets the clean-up at exit
 // run.
@@ -174,19 +231,20 @@ int work_folder_child(tmpdir_kind kind, bool leave_a_file) {
         chmod((tmpdir + "/cwd").c_str(), 0777) != 0 || chdir((tmpdir + "/cwd").c_str()) != 0)
         return 90;
     test::write_file(tmpdir + "/file", "");
-    const char* const names[] = {"", "/", "", "/missing", "/file", "", "/missing", ""};
+    const char* const names[] = {"", "/", "", "/missing", "/file", "", "/missing", "", "/missing", ""};
     setenv("TMPDIR", kind == tmpdir_kind::relative ? "." : (tmpdir + names[int(kind)]).c_str(), 1);
     if (kind == tmpdir_kind::unset)
         unsetenv("TMPDIR");
-    if (!enter_setting(kind)) {
+    if (!enter_setting(kind, tmpdir)) {
         std::fprintf(stderr, "<<%s|unavailable>>", tmpdir.c_str());
         return 0;
     }
+    const bool home = kind == tmpdir_kind::no_home || kind == tmpdir_kind::relative_home;
     const std::vector<std::string> answers =
-        kind == tmpdir_kind::no_home ? std::vector<std::string>{special(2), special(3), special(5)}
-                                     : std::vector<std::string>{special(4)};
+        home ? std::vector<std::string>{special(2), special(3), special(5)}
+             : std::vector<std::string>{special(4)};
     struct stat st;
-    int code = answers[0] != special(kind == tmpdir_kind::no_home ? 2 : 4) ? 2 : 0;
+    int code = answers[0] != special(home ? 2 : 4) ? 2 : 0;
     if (answers[0].find("/aerivon-installer-") != std::string::npos &&
         (stat(answers[0].c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || (st.st_mode & 0777) != 0700))
         code = 3;
@@ -199,6 +257,8 @@ int work_folder_child(tmpdir_kind kind, bool leave_a_file) {
     std::error_code error;
     if (!fs::is_empty(".", error) || error)
         code = 4; // written into the working folder
+    if (kind == tmpdir_kind::full_tmp_with_link && code == 0)
+        code = fetch_beside_a_link(answers[0]);
     for (const std::string& answer : answers)
         if (!leave_a_file)
             std::remove((answer + "kept.txt").c_str());
@@ -298,18 +358,24 @@ TEST(FileSpecialDeathTest, ConcurrentRequestsShareOneWorkFolder) {
 }
 
 // No folder is ever relative, and nothing goes into the working folder: a work folder that cannot be made
-// in TMPDIR is made in /tmp (and removed at exit), else the answer is /tmp itself, where what the program
-// saves fails and names that folder. With no home at all, the desktop and the data folder are "/".
+// in TMPDIR is made in /tmp (and removed at exit), else the answer is a folder in /tmp that is never made,
+// where what the program saves fails and names /tmp, and no link planted in /tmp is written through. With
+// no home at all, the desktop and the data folder are "/"; a relative HOME is the passwd entry's home.
 TEST(FileSpecialDeathTest, FoldersThatCannotBeFoundAreNeverRelative) {
-    const std::pair<tmpdir_kind, std::string> rows[] = {{tmpdir_kind::missing, "/tmp/aerivon-installer-"},
-                                                        {tmpdir_kind::a_file, "/tmp/aerivon-installer-"},
-                                                        {tmpdir_kind::relative, "/tmp/aerivon-installer-"},
-                                                        {tmpdir_kind::read_only_tmp, "/tmp/"},
-                                                        {tmpdir_kind::no_home, "/,/,/"}};
-    for (const auto& [kind, expected] : rows) {
+    const std::pair<tmpdir_kind, std::string> rows[] = {
+        {tmpdir_kind::missing, "/tmp/aerivon-installer-"},
+        {tmpdir_kind::a_file, "/tmp/aerivon-installer-"},
+        {tmpdir_kind::relative, "/tmp/aerivon-installer-"},
+        {tmpdir_kind::read_only_tmp, "/tmp/aerivon-no-private-folder/"},
+        {tmpdir_kind::full_tmp_with_link, "/tmp/aerivon-no-private-folder/"},
+        {tmpdir_kind::no_home, "/,/,/"},
+        {tmpdir_kind::relative_home, "TMPDIR/home/,TMPDIR/home/,TMPDIR/home/.local/share/"}};
+    for (auto [kind, expected] : rows) {
         SCOPED_TRACE(expected + " for row " + std::to_string(int(kind)));
         const work_folder_answer answer = work_folder_in_child(kind, false);
         remove_on_exit r{answer.tmpdir};
+        for (size_t at; (at = expected.find("TMPDIR")) != std::string::npos;)
+            expected.replace(at, 6, answer.tmpdir);
         if (answer.folder == "unavailable") {
             std::printf("[ SKIPPED  ] row %d: no mount namespace or user id for it here\n", int(kind));
         } else if (expected.back() == '-') {

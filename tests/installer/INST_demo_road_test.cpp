@@ -315,6 +315,51 @@ std::string directory_answer(const std::string& text, const std::string& name) {
     return http_ok(test::read_file(d.file("a.zip")));
 }
 
+// The death-test child of the test below: Check Servers as the program runs it, with no TMPDIR to use and
+// a /tmp that takes no folder after another user linked the server list's name there. Names the line shown
+// on stderr; exits 6 when the linked file changed.
+int check_servers_where_tmp_takes_no_folder() {
+    const char* tmpdir = std::getenv("TMPDIR");
+    setenv("TMPDIR", (std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") + "/missing").c_str(), 1);
+    if (!test::take_tmp_after_a_link()) {
+        std::fprintf(stderr, "<<unavailable>>");
+        return 0;
+    }
+    FILE_get_special_folder(4, INST_work_folder); // as the program's start does
+    test::LoopbackServer proxy;
+    proxy.accept().read_request().send(http_ok("I\n1000 version\n")).close().start();
+    HTTP_manager().proxy_host = "127.0.0.1";
+    HTTP_manager().port = proxy.port();
+    INST_servers = server_list();
+    std::string line;
+    test::Engine::poll([&] {
+        page_desc d;
+        INST_page_check_servers(0, &d);
+        return !(line = INST_fetch_failure_line(INST_server_list_fetch)).empty();
+    });
+    std::fprintf(stderr, "<<%s>>", line.c_str());
+    HTTP_clear();
+    return test::read_file(test::their_file) == test::their_words ? 0 : 6;
+}
+
+// The work files are never written into a shared folder: where no private work folder can be made, the
+// list is not saved, the line names the folder tried in /tmp, and a link planted there is not written
+// through.
+TEST_F(DemoRoadTest, AListThatCannotBeSavedInAPrivateFolderNamesTheFolderTried) {
+    fake_clock_seconds = 100.0f; // the clock stands: the line is the first wait's
+    INST_set_download_clock(fake_clock);
+    std::string err;
+    EXPECT_EXIT(std::_Exit(check_servers_where_tmp_takes_no_folder()), testing::ExitedWithCode(0),
+                test::capture(err));
+    if (err.find("<<unavailable>>") != std::string::npos)
+        GTEST_SKIP() << "no mount namespace for it here";
+    EXPECT_NE(
+        err.find("<<I could not save the server list in /tmp/aerivon-no-private-folder: No such file or "
+                 "directory. I will try again in 1 second.>>"),
+        std::string::npos)
+        << err;
+}
+
 // A directory with a good header and no FILE record is a failed directory on both web roads: the page says
 // so, nothing is offered, and it is fetched again only when the page is entered again.
 TEST_F(DemoRoadTest, ADirectoryThatListsNothingIsAFailedDirectory) {

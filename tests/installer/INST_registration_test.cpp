@@ -86,4 +86,27 @@ TEST_F(RegistrationTest, AnUnwritableFileIsOnlyLogged) {
     EXPECT_NE(log.text().find("WARNING: could not append registration file: " + file()), std::string::npos);
 }
 
+TEST_F(RegistrationTest, TheRootFolderIsNeverTheDataFolder) {
+    // The lookup's answer with no home at all, or a data folder set so: nothing is read or registered.
+    const std::string root_file = "/aerivon_install_10.txt";
+    ASSERT_FALSE(std::filesystem::exists(root_file));
+    for (const char* data_home : {"/", "//"}) {
+        SCOPED_TRACE(data_home);
+        test::ScopedEnv root{"XDG_DATA_HOME", data_home};
+        const size_t start = log.text().size();
+        EXPECT_EQ(INST_registration_file_path(), "");
+        INST_install_folder = folder("X");
+        INST_register_install_folder();
+        INST_read_registration_file();
+        EXPECT_TRUE(known_installs.empty());
+        EXPECT_FALSE(std::filesystem::exists(root_file));
+        std::filesystem::remove(root_file); // what the row would have made
+        const std::string warning = "WARNING: registration of this sim-root folder failed!\n";
+        const std::string text = log.text();
+        const size_t first = text.find(warning, start);
+        EXPECT_NE(first, std::string::npos) << text;
+        EXPECT_NE(text.find(warning, first + 1), std::string::npos) << text; // the append's and the read's
+    }
+}
+
 } // namespace

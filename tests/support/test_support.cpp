@@ -11,8 +11,10 @@
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
+#include <sched.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -190,6 +192,21 @@ std::string corpus_dir() {
 bool ci_run() {
     const char* ci = std::getenv("CI");
     return ci && std::string(ci) == "true";
+}
+
+const char their_file[] = "/tmp/theirs.txt";
+const char their_words[] = "their own words\n";
+
+bool take_tmp_after_a_link() {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", "/tmp", "tmpfs", 0, "nr_inodes=8,size=64k") != 0 ||
+        symlink(their_file, "/tmp/server_list_10.txt") != 0)
+        return false;
+    write_file(their_file, their_words);
+    for (int i = 0; i < 16; ++i)
+        if (mkdir(("/tmp/taken" + std::to_string(i)).c_str(), 0755) != 0)
+            return errno == ENOSPC;
+    return false;
 }
 
 } // namespace test

@@ -63,6 +63,13 @@ std::string corpus_dir();
 // True in a CI run (CI=true), where everything a test needs must be present.
 bool ci_run();
 
+// For a child process: enters a mount namespace of its own whose /tmp is a tmpfs where no folder can be
+// made, every inode taken by another user after linking /tmp/server_list_10.txt to their_file, which holds
+// their_words. False when this machine allows no such namespace.
+bool take_tmp_after_a_link();
+extern const char their_file[];
+extern const char their_words[];
+
 } // namespace test
 
 // Declares `dir`, the shared corpus folder, and ends the test when the folder is absent: as a failure in a
