@@ -627,8 +627,9 @@ int HTTP_transfers_running() {
         if (!slot)
             continue;
         const http_connection* c = slot->connection.get();
-        // Without the lock: a connection out of flight is the main thread's alone.
-        if (slot->lookup || (c && c->in_flight)) {
+        // Without the lock: a connection out of flight is the main thread's alone. A look-up that has
+        // answered runs no more: its request starts when the key is polled again, if it is.
+        if ((slot->lookup && !slot->lookup->done) || (c && c->in_flight)) {
             ++running;
             continue;
         }

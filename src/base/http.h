@@ -198,8 +198,8 @@ float HTTP_key_percent(int key);
 // thread.
 std::string HTTP_failure_text(int key);
 
-// The transfers under way: a host look-up pending, or a connection connecting, sending, waiting for its
-// head or receiving its body. A connection kept alive after its transfer does not count. Main thread.
+// The transfers under way: a host look-up not answered yet, or a connection connecting, sending, waiting for
+// its head or receiving its body. A connection kept alive after its transfer does not count. Main thread.
 int HTTP_transfers_running();
 
 // Drops the transfer of `key`, closing its file unchecked and its socket, so that the next request on the

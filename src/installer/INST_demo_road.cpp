@@ -265,6 +265,11 @@ void INST_fetch_directory_file() {
     }
 }
 
+void INST_drop_directory_fetch() {
+    HTTP_drop(0); // the server list's key (UTL_fetch_server_list)
+    HTTP_drop(directory_key);
+}
+
 void INST_show_fetch_failure(page_desc* d) {
     std::string line = INST_fetch_failure_line(INST_server_list_fetch);
     if (line.empty())
@@ -304,10 +309,8 @@ int INST_page_demo_welcome(int entered, page_desc* d) {
 
 int INST_page_license(int entered, page_desc* d) {
     // Back from Check Servers: its fetches are nobody's now, and a look-up that hangs keeps nothing busy.
-    if (entered) {
-        HTTP_drop(0);
-        HTTP_drop(directory_key);
-    }
+    if (entered)
+        INST_drop_directory_fetch();
     d->title = tr("End User License Agreement");
     d->body =
         tr("You agree to use Aerivon only for NON-COMMERCIAL use.\n\n") +

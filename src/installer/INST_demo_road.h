@@ -39,6 +39,10 @@ int INST_launch_simulator(int entered, page_desc* desc);
 // or Search for Updates does).
 void INST_fetch_directory_file();
 
+// Drops the fetch's transfers (the server list's and the directory's): the pages that BACK leads to from a
+// server-checking page call it on entry, so that a look-up that hangs keeps no transfer running.
+void INST_drop_directory_fetch();
+
 // While the server list or the directory waits to be fetched again after a failure, the server-checking
 // pages' status line says so (INST_fetch_failure_line), with the bar shown at least empty so that the line
 // is drawn.

@@ -12,10 +12,13 @@
 // failed check) benches its slot for 30 seconds and puts the package on a retry list; a slot wanting work
 // takes new entries first, then the retry list's oldest package that its server has not failed 5 times; a
 // package that failed 5 times on every server fails the install with the alert (whose first line, for a
-// package whose transfer failed last, is "The installer cannot download a file.", and whose third names
-// the "File: " on the server, as nothing was extracted). Each slot has a small pool of download files in
-// the work folder, "<slot>-<n>.download" (at most 3, made as needed and written over
-// for the whole run, so that the file system is not made to flush new files); a finished download is
+// package whose transfer failed last, is "The installer cannot download a file.", and whose third is
+// "File: " with the package's server and path, as nothing was extracted). A transfer that fails on this
+// machine (its download file cannot be written, or no thread or descriptor is left) benches no server: it
+// ends the install at once with the same first line, and the third names that download file in the work
+// folder, whose disk it is. Each slot has a small pool of download files in the work folder,
+// "<slot>-<n>.download" (at most 3, made as needed and written over for the whole run, so that the file
+// system is not made to flush new files); a finished download is
 // handed, with its file, to the expansion queue with the stage folder of its destination's folder (one per
 // folder while it has jobs in flight), and the slot fetches its next package at once (it waits only while
 // every file of its pool is being expanded). The call that takes a result back applies it to the job's own

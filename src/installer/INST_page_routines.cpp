@@ -81,6 +81,17 @@ bool waiting_for_servers(float now, int servers, int entries) {
     return benched;
 }
 
+// True while bytes are measured: a running transfer has received some, or a download is being expanded.
+bool bytes_measured() {
+    const download_dispenser& d = INST_dispenser;
+    if (d.size_expanding > 0.0f)
+        return true;
+    for (const download_slot& s : d.slots)
+        if ((s.state == 0 && s.size_in_progress > 0.0f) || s.expanding > 0)
+            return true;
+    return false;
+}
+
 // The installing pages' body (see INST_describe_install).
 std::string install_body(bool finished_lines) {
     const float now = INST_download_clock();
@@ -92,9 +103,10 @@ std::string install_body(bool finished_lines) {
     const int entries = static_cast<int>(INST_directory.packages.size());
     // The step has work left whenever the page asks: a time left or a rate that rounds to 0 would be false,
     // and so would one while every server waits out a failure (the rate would be the average, then the
-    // floor, and the time left hours).
+    // floor, and the time left hours), or one built from the 1 KB/s floor while no byte is measured (a
+    // retry that is due, a transfer started again with no byte yet).
     std::string body;
-    if (waiting_for_servers(now, servers, entries))
+    if (waiting_for_servers(now, servers, entries) || (rate < 1.0f && !bytes_measured()))
         body = tr("I am waiting for the servers: each is tried again when its wait is over.");
     else if (rate > 0.0f)
         body = count3(

@@ -57,10 +57,11 @@ float INST_smooth_install_progress(float shown);
 
 // One frame of an installing page's texts, after a download step that left work: the bar moves from
 // `*shown` (INST_smooth_install_progress), the status line names the last action, and once the bar is past
-// 1 % or a server has failed the body holds the time left and the rate (when bytes have come: never below
-// 1 second and 1 kilobyte/second while work remains; while every server waits out a failure, a line that
-// says so in their place) and one line per server: its rate, or its failure and the seconds until its
-// retry, or with `finished_lines` "is finished" for a server with nothing left. With actions
-// logged, each new whole percent of the bar is logged as "Install progress: <n>%" with the body's first
-// line.
+// 1 % or a server has failed the body holds the time left and the rate (never below 1 second and 1
+// kilobyte/second while work remains) or, in their place, a line that says that the page waits for the
+// servers: while every server waits out a failure, and while no byte is measured (no running transfer has
+// received one, nothing is being expanded) and the rate would be below 1 kilobyte/second. Then one line per
+// server: its rate, or its failure and the seconds until its retry, or with `finished_lines` "is finished"
+// for a server with nothing left. With actions logged, each new whole percent of the bar is logged as
+// "Install progress: <n>%" with the body's first line.
 void INST_describe_install(page_desc* d, float* shown, bool finished_lines);

@@ -105,6 +105,9 @@ int INST_update_has_work() {
 
 int INST_page_choose_copy_update(int entered, page_desc* d) {
     if (entered) {
+        // Back from Search for Updates: its fetches are nobody's now, and a look-up that hangs keeps
+        // nothing busy.
+        INST_drop_directory_fetch();
         INST_release_checksum_queue();
         INST_reset_downloads();
         build_step_list(INST_page_dvd_welcome);
@@ -126,6 +129,7 @@ int INST_page_choose_copy_update(int entered, page_desc* d) {
 
 int INST_page_updater_welcome(int entered, page_desc* d) {
     if (entered) {
+        INST_drop_directory_fetch(); // back from Search for Updates, as above
         INST_release_checksum_queue();
         INST_read_registration_file();
         build_step_list(INST_page_updater_welcome);

@@ -495,6 +495,33 @@ TEST_F(DemoRoadTest, ThePackageBeingFetchedMovesTheBarAndASlowRateNeverReadsZero
     EXPECT_EQ(d.body, "I am waiting for the servers: each is tried again when its wait is over.\n\n"
                       "mirror1.test: Server is not responding normally..  Will retry in 30 seconds.");
 
+    // The wait is over with 3 KB in from an earlier package: while no byte of the package tried again is
+    // in, the rate would be the floor and the time left hours; once one is, the average is shown.
+    fake_clock_seconds = 140.0f;
+    INST_dispenser.size_downloaded = slot.size_finished = 3.0f;
+    const std::string waiting =
+        "I am waiting for the servers: each is tried again when its wait is over.\n\n";
+    const struct {
+        const char* what;
+        int state;
+        float received;
+        std::string body;
+    } rows[] = {
+        {"a retry that is due", 1, 0.0f, waiting + "Downloading at 0 kilobytes/second from mirror1.test."},
+        {"restarted with no byte yet", 0, 0.0f,
+         waiting + "Downloading at 0 kilobytes/second from mirror1.test."},
+        {"its first byte", 0, 0.001f,
+         "About 21 minutes left in the install, downloading at 1 kilobyte/second with 1 download stream.\n\n"
+         "Downloading at 1 kilobyte/second from mirror1.test."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        slot.state = row.state;
+        INST_dispenser.size_in_progress = slot.size_in_progress = row.received;
+        INST_describe_install(&d, &shown, false);
+        EXPECT_EQ(d.body, row.body);
+    }
+
     // Before a package's head arrives its length is unknown: nothing of it is done yet, not "-1%".
     INST_last_action = 1;
     INST_last_fraction = -0.01f;

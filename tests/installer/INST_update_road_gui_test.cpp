@@ -262,6 +262,34 @@ TEST_F(UpdateRoadGuiTest, GoingBackToTheSearchFetchesTheDirectoryAnew) {
     EXPECT_EQ(server->count("/_lookup_10_/server_list_10.txt"), 2);
 }
 
+// The resolver linked in (slow_lookup): the look-ups of a held name wait until it is let go.
+extern "C" void slow_lookup_hold(const char* host);
+
+// BACK from Search for Updates, to either page before it, while the proxy's look-up hangs: the search's
+// fetch is dropped and nothing keeps the window at its working rate; the next search goes on with the
+// look-up once it answers.
+TEST_F(UpdateRoadGuiTest, BackFromTheSearchLeavesNoLookUpRunning) {
+    serve();
+    register_copy(copy);
+    HTTP_manager().proxy_host = "localhost";
+    slow_lookup_hold("localhost");
+    for (page_fn start : {INST_page_choose_copy_update, INST_page_updater_welcome}) {
+        SCOPED_TRACE(start == INST_page_updater_welcome ? "the updater's welcome" : "the copy chooser");
+        INST_command_line_folder = start == INST_page_updater_welcome ? copy : "";
+        go(start);
+        click(continue_x, row_y);
+        ASSERT_EQ(current_page, INST_page_search_updates);
+        ASSERT_TRUE(frames_until([] { return HTTP_transfers_running() == 1; }));
+        click(back_x, row_y);
+        frames(2);
+        EXPECT_EQ(current_page, start);
+        EXPECT_EQ(HTTP_transfers_running(), 0);
+    }
+    slow_lookup_hold(nullptr);
+    click(continue_x, row_y);
+    EXPECT_TRUE(frames_until([] { return current_page == INST_page_check_disk_space; }));
+}
+
 TEST_F(UpdateRoadGuiTest, ABenchedServerCountsDownWhileTheOtherFinishes) {
     serve({"mirror2.test=503"});
     register_copy(copy);
