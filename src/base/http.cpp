@@ -548,10 +548,23 @@ http_proxy HTTP_proxy() {
     std::string host = trim_blanks(manager.proxy_host);
     if (host.empty())
         return proxy;
-    const int field_port = manager.port;
+    // A port as typed: 1 to 65535 in digits; 0 when empty, -1 for anything else.
+    const auto port_number = [](const std::string& text) {
+        int value = 0;
+        for (char ch : text) {
+            if (ch < '0' || ch > '9' || value > 65535)
+                return -1;
+            value = value * 10 + (ch - '0');
+        }
+        return text.empty() ? 0 : value >= 1 && value <= 65535 ? value : -1;
+    };
     proxy.port_text = trim_blanks(manager.proxy_port);
-    if (proxy.port_text.empty() && field_port != 0)
-        proxy.port_text = std::to_string(field_port);
+    // The field's number, or the field's text pasted with blanks around its digits.
+    int field_port = manager.port;
+    if (field_port < 0 || field_port > 65535)
+        field_port = proxy.port_text.empty() ? -1 : port_number(proxy.port_text);
+    if (proxy.port_text.empty() && manager.port != 0)
+        proxy.port_text = std::to_string(manager.port);
     proxy.host = host;
     proxy.valid = false;
     // As a browser shows it: "http://host:port/".
@@ -560,23 +573,15 @@ http_proxy HTTP_proxy() {
     if (!host.empty() && host.back() == '/')
         host.pop_back();
     int port = field_port;
-    if (field_port < 0 || field_port > 65535)
-        return proxy;
     const size_t colon = host.find(':');
     if (colon != std::string::npos) {
-        const std::string digits = host.substr(colon + 1);
-        int typed = 0;
-        for (char ch : digits) {
-            if (ch < '0' || ch > '9' || typed > 65535)
-                return proxy;
-            typed = typed * 10 + (ch - '0');
-        }
-        if (digits.empty() || typed < 1 || typed > 65535 || (field_port != 0 && field_port != typed))
+        const int typed = port_number(host.substr(colon + 1));
+        if (typed < 1 || (field_port != 0 && field_port != typed))
             return proxy;
         port = typed;
         host.erase(colon);
     }
-    if (host.empty())
+    if (host.empty() || port < 0)
         return proxy;
     for (char ch : host)
         if (!((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '.' ||

@@ -161,9 +161,9 @@ struct http_proxy {
 
 // The proxy of the manager's fields: blanks around the host go, and so does a leading "http://" (in any
 // case) and a final '/'; a ":port" after the host is the port when the port field is empty or says the
-// same; else the port field's number, else 80. A host field of blanks only is no proxy. Invalid: another
-// scheme, a path, a user, a host of other than letters, digits, '.', '-' and '_', a port that is not
-// 1 to 65535 or differs from the port field's. Main thread.
+// same; else the port field's number (or its text's digits, blanks around them), else 80. A host field of
+// blanks only is no proxy. Invalid: another scheme, a path, a user, a host of other than letters, digits,
+// '.', '-' and '_', a port that is not 1 to 65535 or differs from the port field's. Main thread.
 http_proxy HTTP_proxy();
 
 // Destroys every slot (a pending look-up is left to finish on its own), empties the host cache, forgets the

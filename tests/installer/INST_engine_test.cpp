@@ -744,9 +744,11 @@ TEST_F(EngineTest, TheRouteThroughTinyproxyChainedToTheDemoServerInstalls) {
     // The proxy fields as people type them, a browser's address among them; the last one installs.
     const struct {
         std::string host;
-        int port_field; // 0: empty
+        int port_field;             // 0: empty
+        std::string port_text = ""; // the port field's text, when it is not the number's
     } typed[] = {{"http://127.0.0.1", proxy.port()},
                  {" 127.0.0.1\t", proxy.port()},
+                 {"127.0.0.1", -1, " " + port + " "}, // the port pasted with blanks: no number
                  {"HTTP://127.0.0.1:" + port + "/", proxy.port()},
                  {"127.0.0.1:" + port, 0}};
     const std::string list = "/_lookup_10_/server_list_10.txt";
@@ -755,6 +757,7 @@ TEST_F(EngineTest, TheRouteThroughTinyproxyChainedToTheDemoServerInstalls) {
         Engine engine(proxy.port(), work);
         HTTP_manager().proxy_host = row.host;
         HTTP_manager().port = row.port_field;
+        HTTP_manager().proxy_port = row.port_text;
         if (&row != std::end(typed) - 1) {
             const int before = server.count(list, "www.aerivon.example");
             EXPECT_EQ(Engine::fetch_server_list(), 0) << log.text();
