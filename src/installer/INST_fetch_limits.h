@@ -21,11 +21,11 @@ enum fetch_kind { INST_server_list_fetch = 0, INST_directory_fetch = 1 };
 
 // What went wrong with a fetch, which its status line tells.
 enum fetch_fault {
-    INST_fetch_unreached = 0,  // the connection failed or broke off: "I could not reach ..."
-    INST_fetch_not_sent = 1,   // the server answered without the file (a status outside 2xx, too many bytes)
-    INST_fetch_unreadable = 2, // the server list arrived but cannot be read
-    INST_fetch_too_new = 3,    // the file is not a server list of a version this installer reads
-    INST_fetch_here = 4,       // this machine could not keep what came (a full disk, no descriptor left)
+    INST_fetch_unreached = 0, // the connection failed, or broke off before an answer: "I could not reach ..."
+    INST_fetch_not_sent = 1,  // the server answered without the file (a status outside 2xx, a refused answer)
+    INST_fetch_unreadable = 2,    // the server list arrived but cannot be read
+    INST_fetch_too_new = 3,       // the file is not a server list of a version this installer reads
+    INST_fetch_here = 4,          // this machine could not keep what came (a full disk, no descriptor left)
     INST_fetch_proxy_refused = 5, // the proxy refused the request itself (407) or closed before answering
     INST_fetch_bad_proxy = 6,     // the proxy fields name no proxy the client can use (HTTP_proxy)
 };
