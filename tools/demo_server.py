@@ -32,6 +32,7 @@ MODE is one of:
   drop=N                   send N bytes of the body, then reset the connection
   stall                    send the headers, then nothing until the client goes (or 600 s)
   drip                     send the headers, then the body at 1 byte every 2 s until the client goes
+  hangup                   close the connection without a byte of an answer (logged as status 0)
   short                    announce the whole length, send half the body, close the connection
   wronglen=N               announce the body length plus N (N may be negative), send the whole body,
                            close the connection
@@ -85,7 +86,7 @@ class Fault:
             self.mode, self.arg = "status", int(name)
         elif name in ("status", "slow", "drop", "wronglen") and eq:
             self.mode, self.arg = name, int(arg)
-        elif name in ("stall", "drip", "short", "corrupt", "interim", "chunked", "twolengths", "endless",
+        elif name in ("stall", "drip", "hangup", "short", "corrupt", "interim", "chunked", "twolengths", "endless",
                       "longheader", "manyheaders") and not eq:
             self.mode, self.arg = name, 0
         else:
@@ -245,6 +246,10 @@ class Handler(BaseHTTPRequestHandler):
         if mode == "status":
             text = f"Fault {fault.arg}\n".encode()
             self.answer(host, path, fault.arg, text, "text/plain")
+            return
+        if mode == "hangup":
+            self.close_connection = True
+            self.state.log(host, path, 0, 0)
             return
         if mode == "corrupt":
             body = bytearray(data)

@@ -47,6 +47,8 @@ const error_row error_table[] = {
     {20021, "The server gave two different lengths for the file, or one the installer cannot read"},
     {20022, "The server's headers are longer than the installer accepts (64 KB)"},
     {20023, "The server sent the file without its length (Content-Length), which the installer needs"},
+    // A request the HTTP client did not send: the proxy fields name no proxy it can use.
+    {20024, "The proxy setting is not valid"},
     // Keyed by name: the numbers differ from one C library to the next.
     {EAGAIN, "Resource temporarily unavailable"},
     {EDEADLK, "Resource deadlock avoided"},

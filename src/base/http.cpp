@@ -504,6 +504,11 @@ std::string failure_text(const http_connection* c) {
     std::string text;
     if (code == 0 && c->status_code > 0 && (c->status_code < 200 || c->status_code > 299))
         return std::to_string(c->status_code) + (c->status_text.empty() ? "" : " " + c->status_text);
+    // The peer closed before a byte of an answer came: no answer began, so none was cut.
+    if (code == 0 && c->socket && answer_reached(c) == -1) {
+        LANG_translate(text, "The connection was closed without an answer");
+        return text;
+    }
     // The stream ended without an error before the head, or the body its length announced, was whole:
     // the server's answer was cut, which is not this machine's input or output.
     const bool cut =
@@ -538,6 +543,57 @@ http_manager::~http_manager() {
 }
 
 http_manager& HTTP_manager() { return manager; }
+
+http_proxy HTTP_proxy() {
+    http_proxy proxy;
+    std::string host = trim_blanks(manager.proxy_host);
+    if (host.empty())
+        return proxy;
+    // A port as typed: 1 to 65535 in digits; 0 when empty, -1 for anything else.
+    const auto port_number = [](const std::string& text) {
+        int value = 0;
+        for (char ch : text) {
+            if (ch < '0' || ch > '9' || value > 65535)
+                return -1;
+            value = value * 10 + (ch - '0');
+        }
+        return text.empty() ? 0 : value >= 1 && value <= 65535 ? value : -1;
+    };
+    proxy.port_text = trim_blanks(manager.proxy_port);
+    // The field's number, or the field's text pasted with blanks around its digits.
+    int field_port = manager.port;
+    if (field_port < 0 || field_port > 65535)
+        field_port = proxy.port_text.empty() ? -1 : port_number(proxy.port_text);
+    if (proxy.port_text.empty() && manager.port != 0)
+        proxy.port_text = std::to_string(manager.port);
+    proxy.host = host;
+    proxy.valid = false;
+    // As a browser shows it: "http://host:port/".
+    if (host.size() >= 7 && equal_nocase(host.substr(0, 7), "http://"))
+        host.erase(0, 7);
+    if (!host.empty() && host.back() == '/')
+        host.pop_back();
+    int port = field_port;
+    const size_t colon = host.find(':');
+    if (colon != std::string::npos) {
+        const int typed = port_number(host.substr(colon + 1));
+        if (typed < 1 || (field_port != 0 && field_port != typed))
+            return proxy;
+        port = typed;
+        host.erase(colon);
+    }
+    if (host.empty() || port < 0)
+        return proxy;
+    for (char ch : host)
+        if (!((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '.' ||
+              ch == '-' || ch == '_'))
+            return proxy;
+    proxy.host = host;
+    proxy.port = port != 0 ? port : 80;
+    proxy.valid = true;
+    proxy.port_text.clear();
+    return proxy;
+}
 
 void HTTP_clear() {
     std::lock_guard<http_io_mutex> g(HTTP_io_lock());
@@ -813,7 +869,14 @@ int net_check(int key, const std::string& server, const std::string& path, const
     // The I/O thread may finish a transfer between frames: it is over for the caller once it was told so.
     if (!c || c->answered) {
         // A new request. The address is the proxy's when one is set.
-        const std::string host = manager.proxy_host.empty() ? server : manager.proxy_host;
+        const http_proxy proxy = HTTP_proxy();
+        if (!proxy.valid) {
+            write_report(server_name + file, "The proxy setting is not valid: host " +
+                                                 LOG_escape(proxy.host) + ", port " +
+                                                 LOG_escape(proxy.port_text) + "\n\n");
+            return fail_request(slot, HTTP_bad_proxy_error, false);
+        }
+        const std::string host = proxy.host.empty() ? server : proxy.host;
         in_addr literal{};
         if (manager.host_cache.find(host) == manager.host_cache.end() &&
             inet_pton(AF_INET, host.c_str(), &literal) == 1)
@@ -848,9 +911,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
                 "Basic " + HTTP_base64(std::string(beta_art_user) + ":" + beta_art_password);
 
         // Direct requests go to port 80; only the proxy has a port of its own.
-        int port = 80;
-        if (!manager.proxy_host.empty() && manager.port != 0)
-            port = manager.port;
+        const int port = proxy.host.empty() ? 80 : proxy.port;
         io_lock.lock();
         if (slot.connection && !HTTP_conn_reusable(slot.connection.get(), slot.address, port))
             slot.connection.reset();
@@ -886,8 +947,11 @@ int net_check(int key, const std::string& server, const std::string& path, const
             // Once its answer began, the peer's silence is that server's (or the proxy's) and no longer a
             // connection that could not be made.
             slot.failure_status = answer_reached(c);
-            if (slot.failure_status >= 0)
+            // A body that still comes, a byte now and then, is a server that sends too slowly.
+            if (slot.failure_status >= 0 && now() - c->last_activity >= slow_window / 2.0f)
                 LANG_translate(slot.failure, "The server stopped sending");
+            else if (slot.failure_status >= 0)
+                LANG_translate(slot.failure, "The server sent too slowly");
             else
                 FILE_error_text(slot.failure, ETIMEDOUT);
             HTTP_io_remove(c);

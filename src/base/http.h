@@ -15,7 +15,8 @@
 // server); a failed look-up is not kept, so the next request looks the host up again. Only GET requests
 // with an absolute URI are sent, directly or through a proxy; a 2xx body with a Content-Length goes
 // straight into the destination file. A failure writes a report to LOG_stream, drops the connection and
-// returns 2; a partly written file stays.
+// returns 2; a partly written file stays. The proxy is taken as HTTP_proxy reads its fields; fields that
+// name no usable proxy fail each request at once with HTTP_bad_proxy_error.
 //
 // A transfer on one key, from net_check's view:
 // | phase              | HTTP_conn_state              | next                                    |
@@ -144,6 +145,27 @@ struct http_manager {
 // fields; main thread only.
 http_manager& HTTP_manager();
 
+// The OS error (HTTP_failure_error) of a request that was not sent because the proxy fields name no proxy
+// the client can use.
+constexpr int HTTP_bad_proxy_error = 20024;
+
+// The proxy that the manager's fields name, read as people type them.
+struct http_proxy {
+    std::string host; // empty: no proxy
+    int port = 80;
+    // False when the fields name no proxy the client can use; `host` is then the host field without the
+    // blanks around it, and `port_text` the port field (its number when only that was set), to name them.
+    bool valid = true;
+    std::string port_text;
+};
+
+// The proxy of the manager's fields: blanks around the host go, and so does a leading "http://" (in any
+// case) and a final '/'; a ":port" after the host is the port when the port field is empty or says the
+// same; else the port field's number (or its text's digits, blanks around them), else 80. A host field of
+// blanks only is no proxy. Invalid: another scheme, a path, a user, a host of other than letters, digits,
+// '.', '-' and '_', a port that is not 1 to 65535 or differs from the port field's. Main thread.
+http_proxy HTTP_proxy();
+
 // Destroys every slot (a pending look-up is left to finish on its own), empties the host cache, forgets the
 // pending look-ups and writes what was held back of repeated failure reports; the proxy fields stay. The
 // manager's destructor does the same at exit.
@@ -191,8 +213,10 @@ float HTTP_key_percent(int key);
 // Why the last failed transfer of `key` failed, as the user may read it: the error's sentence
 // (FILE_error_text: "Connection refused", "We could not find the server over the network"), else the
 // server's status as it sent it ("404 Not Found"), else, for an answer that ended before its head or its
-// announced length was in, "The server's answer ended early", and for a body without a length, closed,
+// announced length was in, "The server's answer ended early", for a connection closed before a byte of
+// an answer came, "The connection was closed without an answer", and for a body without a length, closed,
 // the sentence that says so; a time-out once a byte of the answer came reads "The server stopped sending"
+// when nothing came for the last half of the slow-body window, else "The server sent too slowly"
 // (translated). The answers refused by design have sentences of their own (a transfer coding such as
 // chunked, two lengths, a head past 64 KB). Empty when no transfer of the key has failed. Main
 // thread.

@@ -133,10 +133,11 @@ bool expansion_failed_here(int error, const std::string& work) {
 }
 
 // The directory fetch from `server` failed with `why` and `fault`: it is tried again after its wait, from
-// another server unless the failure was this machine's, which every server would meet.
+// another server unless the failure was this machine's or the proxy setting's, which every server would
+// meet.
 void directory_fetch_failed(const server_record& server, const std::string& why, fetch_fault fault) {
     INST_fetch_failed(INST_directory_fetch, server.host, why, fault);
-    if (fault != INST_fetch_here)
+    if (fault != INST_fetch_here && fault != INST_fetch_bad_proxy)
         INST_chosen_server = other_server(INST_chosen_server);
 }
 

@@ -2,7 +2,6 @@
 #include "installer/INST_fetch_limits.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 
 #include "base/LANG_localise.h"
@@ -23,6 +22,7 @@ struct pacing {
     float failed_at = 0.0f; // INST_download_clock seconds
     float next_try = 0.0f;
     std::string host, why; // of the last failure
+    std::string port;      // a proxy setting that is not valid: its port field (empty when none)
     fetch_fault fault = INST_fetch_unreached;
 };
 
@@ -48,6 +48,16 @@ const char* const here_forms[2][2] = {
      "I could not save the server list in %1:folder%: %2:error%. I will try again in %3:seconds% seconds."},
     {"I could not save the file list in %1:folder%: %2:error%. I will try again in %3:seconds% second.",
      "I could not save the file list in %1:folder%: %2:error%. I will try again in %3:seconds% seconds."},
+};
+
+// Proxy fields that name no proxy the client can use: they are named as typed, without and with a port.
+const char* const bad_proxy_forms[2][2] = {
+    {"The proxy setting %1:proxy host% is not valid. I will try again in %3:seconds% second.",
+     "The proxy setting %1:proxy host% is not valid. I will try again in %3:seconds% seconds."},
+    {"The proxy setting %1:proxy host% with port %2:proxy port% is not valid. I will try again in "
+     "%3:seconds% second.",
+     "The proxy setting %1:proxy host% with port %2:proxy port% is not valid. I will try again in "
+     "%3:seconds% seconds."},
 };
 
 // A directory archive that came but cannot be expanded: the server sent it, damaged.
@@ -87,12 +97,15 @@ fetch_fault INST_transfer_fault(int key) {
         return INST_fetch_here;
     const int error = HTTP_failure_error(key);
     const int answer = HTTP_failure_status(key);
+    if (error == HTTP_bad_proxy_error)
+        return INST_fetch_bad_proxy;
     // Through a proxy, an answer that never began is the proxy's (the server asked is behind it), and so
     // is its own refusal of the request.
-    if (!HTTP_manager().proxy_host.empty() && ((answer == -1 && error == 0) || answer == 407))
+    if (!HTTP_proxy().host.empty() && ((answer == -1 && error == 0) || answer == 407))
         return INST_fetch_proxy_refused;
-    // A server that fell silent once its answer began was reached: it stopped sending.
-    if (error == 0 || error == EFBIG || (error == ETIMEDOUT && answer >= 0))
+    // Once a byte of its answer came, the server asked was reached, whatever went wrong then: an answer
+    // refused by design or past the cap, a time-out, a server that stopped sending.
+    if (error == 0 || answer >= 0)
         return INST_fetch_not_sent;
     return INST_fetch_unreached;
 }
@@ -104,12 +117,17 @@ void INST_fetch_failed(fetch_kind kind, const std::string& host, const std::stri
     p.next_try = p.failed_at + p.wait;
     // With a proxy, only a failure to reach it and its own refusal are the proxy's; whatever else went
     // wrong is the answer of the server asked, which the proxy passed on.
-    const std::string& proxy = HTTP_manager().proxy_host;
+    const http_proxy proxy = HTTP_proxy();
     const bool proxys = fault == INST_fetch_unreached || fault == INST_fetch_proxy_refused;
-    p.host = proxys && !proxy.empty() ? proxy : host;
+    p.host = proxys && !proxy.host.empty() ? proxy.host : host;
     if (fault == INST_fetch_here)
         p.host = work_folder_name();
     p.why = why;
+    p.port.clear();
+    if (fault == INST_fetch_bad_proxy) {
+        p.host = proxy.host;
+        p.port = proxy.port_text;
+    }
     p.fault = fault;
     if (PREF_installer.log_actions) {
         LOG_stream << INST_fetch_failure_line(kind) << "\n";
@@ -127,12 +145,14 @@ std::string INST_fetch_failure_line(fetch_kind kind) {
     const int seconds = std::max(1, static_cast<int>(std::ceil(left - 0.001f)));
     std::string form, line;
     const char* const* forms =
-        p.fault == INST_fetch_here ? here_forms[kind]
+        p.fault == INST_fetch_bad_proxy ? bad_proxy_forms[p.port.empty() ? 0 : 1]
+        : p.fault == INST_fetch_here    ? here_forms[kind]
         : p.fault == INST_fetch_unreadable && kind == INST_directory_fetch
             ? file_list_unreadable_forms
             : failure_forms[p.fault == INST_fetch_proxy_refused ? INST_fetch_not_sent : p.fault];
     LANG_translate_count(form, seconds, forms[0], forms[1]);
-    LANG_subst3(line, form, p.host, p.why, std::to_string(seconds));
+    LANG_subst3(line, form, p.host, p.fault == INST_fetch_bad_proxy ? p.port : p.why,
+                std::to_string(seconds));
     return line;
 }
 

@@ -21,19 +21,22 @@ enum fetch_kind { INST_server_list_fetch = 0, INST_directory_fetch = 1 };
 
 // What went wrong with a fetch, which its status line tells.
 enum fetch_fault {
-    INST_fetch_unreached = 0,  // the connection failed or broke off: "I could not reach ..."
-    INST_fetch_not_sent = 1,   // the server answered without the file (a status outside 2xx, too many bytes)
-    INST_fetch_unreadable = 2, // the server list arrived but cannot be read
-    INST_fetch_too_new = 3,    // the file is not a server list of a version this installer reads
-    INST_fetch_here = 4,       // this machine could not keep what came (a full disk, no descriptor left)
+    INST_fetch_unreached = 0, // the connection failed, or broke off before an answer: "I could not reach ..."
+    INST_fetch_not_sent = 1,  // the server answered without the file (a status outside 2xx, a refused answer)
+    INST_fetch_unreadable = 2,    // the server list arrived but cannot be read
+    INST_fetch_too_new = 3,       // the file is not a server list of a version this installer reads
+    INST_fetch_here = 4,          // this machine could not keep what came (a full disk, no descriptor left)
     INST_fetch_proxy_refused = 5, // the proxy refused the request itself (407) or closed before answering
+    INST_fetch_bad_proxy = 6,     // the proxy fields name no proxy the client can use (HTTP_proxy)
 };
 
 // The fault of the failed transfer of HTTP key `key` (net_check returned 2): INST_fetch_here when it
-// failed on this machine (HTTP_failure_on_this_machine: another server would meet the same); through a
-// proxy, INST_fetch_proxy_refused when it refused the request itself (407 Proxy Authentication Required)
-// or the stream ended without a byte of an answer; else INST_fetch_not_sent when the server answered (no
-// OS error, the byte cap's EFBIG, or a time-out once a byte of its answer came), else INST_fetch_unreached.
+// failed on this machine (HTTP_failure_on_this_machine: another server would meet the same);
+// INST_fetch_bad_proxy when the proxy fields name no usable proxy; through a proxy,
+// INST_fetch_proxy_refused when it refused the request itself (407 Proxy Authentication Required) or the
+// stream ended without a byte of an answer; else INST_fetch_not_sent when the server answered (no OS
+// error, or any error once a byte of its answer came: an answer refused by design, the byte cap's EFBIG, a
+// time-out), else INST_fetch_unreached.
 fetch_fault INST_transfer_fault(int key);
 
 // True when `kind` may start a transfer now: it has not failed, or its wait is over.
@@ -41,7 +44,8 @@ bool INST_fetch_due(fetch_kind kind);
 // The transfer (or the reading of what it brought) failed: the next try waits. `host` is the server the
 // fetch asked, `why` the error's text and `fault` what went wrong; the line names `host`, or the proxy
 // when one is set and the fault is INST_fetch_unreached or INST_fetch_proxy_refused, or the work folder
-// (INST_work_path) for INST_fetch_here. With actions logged, INST_fetch_failure_line goes to the log.
+// (INST_work_path) for INST_fetch_here, or the proxy fields as typed for INST_fetch_bad_proxy. With actions
+// logged, INST_fetch_failure_line goes to the log.
 void INST_fetch_failed(fetch_kind kind, const std::string& host = "", const std::string& why = "",
                        fetch_fault fault = INST_fetch_unreached);
 // It succeeded: no wait now, and 1 s after the next failure.
@@ -53,6 +57,7 @@ void INST_fetch_succeeded(fetch_kind kind);
 // | INST_fetch_unreadable | "I could not read the server list (the file list) from <host>: <why>. I ..." |
 // | INST_fetch_too_new    | "The file from <host> is not a server list this installer can read."         |
 // | INST_fetch_here       | "I could not save the server list (the file list) in <folder>: <why>. ..."   |
+// | INST_fetch_bad_proxy  | "The proxy setting <host>[ with port <port>] is not valid. I will try ..."   |
 // (n the whole seconds left, rounded up; the singular form for 1). Empty when it has not failed since its
 // last success or while it tries again.
 std::string INST_fetch_failure_line(fetch_kind kind);

@@ -662,7 +662,12 @@ TEST_F(HttpClientTest, AProxyPortOutOfRangeFailsWithoutASocket) {
         SCOPED_TRACE(port);
         use_proxy(port);
         EXPECT_EQ(fetch(13, "www.aerivon.example", "/a"), 2);
-        EXPECT_NE(log().rfind("   GetStat    =0\n   GetOSErr   =20009\n"), std::string::npos);
+        // A setting that names no usable proxy, told as such.
+        EXPECT_EQ(HTTP_failure_error(13), HTTP_bad_proxy_error);
+        EXPECT_NE(log().rfind("The proxy setting is not valid: host 127.0.0.1, port " + std::to_string(port) +
+                              "\n"),
+                  std::string::npos)
+            << log();
     }
 }
 

@@ -74,7 +74,7 @@ class UpdateRoadProgramTest : public testing::Test {
     void start(std::vector<std::string> args = {}, int proxy_port = 0, const std::string& wrapper = "") {
         args.insert(args.end(), {"--lang=en", "--pref:_log_actions=1", "--log_path=" + log_path});
         if (server)
-            args.insert(args.end(), {"--pref:_proxy_host=127.0.0.1",
+            args.insert(args.end(), {"--pref:_proxy_host=" + proxy_host,
                                      "--pref:_proxy_port_int=" +
                                          std::to_string(proxy_port ? proxy_port : server->port())});
         if (wrapper.empty()) {
@@ -214,6 +214,7 @@ class UpdateRoadProgramTest : public testing::Test {
     }
 
     const std::array<int, 3> panel_fill = {22, 32, 48}; // the wizard panels' fill
+    std::string proxy_host = "127.0.0.1";
     shell::session s{"800x600x24"};
     test::TempDir release, tmp;
     std::unique_ptr<test::DemoServer> server;
@@ -270,11 +271,13 @@ TEST_F(UpdateRoadProgramTest, AnUpToDateCopyGoesStraightToTheFinishPage) {
     EXPECT_EQ(tree(), before);
 }
 
+// The proxy host typed as a browser shows it, blanks around it and all, is read as people mean it.
 TEST_F(UpdateRoadProgramTest, ThroughTinyproxyTheRequestsTravelTheProxy) {
     serve();
     test::UpstreamTinyproxy proxy(tmp.path(), server->port());
     if (!proxy.ok())
         GTEST_SKIP() << "tinyproxy did not start";
+    proxy_host = " HTTP://127.0.0.1/ ";
     const time_t mtime = unchanged_mtime();
     start({}, proxy.port());
     walk_to_disk_space();

@@ -118,8 +118,11 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
         bool directory = false;  // the directory's fetch from mirror1.test (of two), else the list's
         rlim_t file_limit = 0;   // the files of this process cannot grow past this many bytes
         bool no_descriptor = false;
-        bool again = false;                    // every try gets the answer: 4 tries in 10 s of the clock
-        bool stall = false;                    // nothing follows the answer while the frame clock runs on
+        bool again = false;              // every try gets the answer: 4 tries in 10 s of the clock
+        bool stall = false;              // nothing follows the answer while the frame clock runs on
+        bool drip = false;               // the body comes a byte at a time, the frame clock 2 s on at each
+        std::string proxy = "127.0.0.1"; // the proxy host field as typed ("%p": the server's port)
+        int port_field = -1;             // the proxy port field's number (-1: the server's)
         std::vector<std::string> earlier = {}; // the answers of the tries before
         int alerts = -1; // the alerts that an archive cannot be expanded (-1: not counted)
     } rows[] = {
@@ -198,9 +201,57 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
          .english =
              "127.0.0.1 did not send the file: 407 Proxy Authentication Required. I will try again in 1 "
              "second."},
-        {.answer = no_answer,
-         .english = "127.0.0.1 did not send the file: The server's answer ended early. I will try again in 1 "
-                    "second."},
+        {.answer = no_answer, // no answer began, so none ended early
+         .english =
+             "127.0.0.1 did not send the file: The connection was closed without an answer. I will try "
+             "again in 1 second.",
+         .german =
+             "127.0.0.1 hat die Datei nicht gesendet: Die Verbindung wurde ohne Antwort geschlossen. Ich "
+             "versuche es in 1 Sekunde erneut."},
+        // The answers refused by design came: the server asked sent them.
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
+         "www.aerivon.example did not send the file: The server sent the file in a transfer coding (such as "
+         "chunked) that the installer does not accept. I will try again in 1 second."},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\nhello",
+         "www.aerivon.example did not send the file: The server gave two different lengths for the file, or "
+         "one the installer cannot read. I will try again in 1 second."},
+        {"HTTP/1.1 200 OK\r\nX-Long: " + std::string(70000, 'l') + "\r\nContent-Length: 0\r\n\r\n",
+         "www.aerivon.example did not send the file: The server's headers are longer than the installer "
+         "accepts (64 KB). I will try again in 1 second."},
+        {.answer = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n", // then a byte every 2 s
+         .english = "mirror1.test did not send the file: The server sent too slowly. I will try again in 1 "
+                    "second.",
+         .german =
+             "mirror1.test hat die Datei nicht gesendet: Der Server hat zu langsam gesendet. Ich versuche "
+             "es in 1 Sekunde erneut.",
+         .directory = true,
+         .drip = true},
+        // The proxy fields as people type them: the proxy is named as read; what cannot be read is named as
+        // typed, and nothing is asked.
+        {.answer = "",
+         .english = "I could not reach 127.0.0.1: Connection refused. I will try again in 1 second.",
+         .proxy = " http://127.0.0.1 "},
+        {.answer = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n",
+         .english = "www.aerivon.example did not send the file: 404 Not Found. I will try again in 1 second.",
+         .proxy = "HTTP://127.0.0.1:%p/",
+         .port_field = 0},
+        {.answer = "",
+         .english = "The proxy setting ftp://127.0.0.1 is not valid. I will try again in 1 second.",
+         .german = "Die Proxy-Einstellung ftp://127.0.0.1 ist ung\xC3\xBCltig. Ich versuche es in 1 Sekunde "
+                   "erneut.",
+         .proxy = "ftp://127.0.0.1",
+         .port_field = 0},
+        {.answer = "",
+         .english =
+             "The proxy setting 127.0.0.1:3128 with port 8080 is not valid. I will try again in 1 second.",
+         .proxy = "127.0.0.1:3128",
+         .port_field = 8080},
+        {.answer = "",
+         .english = "The proxy setting 127.0.0.1/proxy with port 3128 is not valid. I will try again in 1 "
+                    "second.",
+         .directory = true,
+         .proxy = "127.0.0.1/proxy",
+         .port_field = 3128},
     };
     fake_clock_seconds = 100.0f;
     INST_set_download_clock(fake_clock);
@@ -233,11 +284,18 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
                 answers(answer);
             if (row.stall)
                 server.accept().read_request().send(row.answer).pause(20000);
-            for (int i = 0; i < (row.again ? 6 : 1) && !row.stall && !row.answer.empty(); ++i)
+            if (row.drip)
+                server.accept().read_request().send(row.answer).send_pieces(std::string(5000, 'x'), 1, 2);
+            for (int i = 0; i < (row.again ? 6 : 1) && !row.stall && !row.drip && !row.answer.empty(); ++i)
                 answers(row.answer);
             server.start();
-            HTTP_manager().proxy_host = "127.0.0.1";
-            HTTP_manager().port = !row.answer.empty() ? server.port() : 1; // nothing listens on port 1
+            HTTP_manager().proxy_host = row.proxy;
+            if (const size_t p = row.proxy.find("%p"); p != std::string::npos)
+                HTTP_manager().proxy_host.replace(p, 2, std::to_string(server.port()));
+            HTTP_manager().port = row.port_field >= 0   ? row.port_field
+                                  : !row.answer.empty() ? server.port()
+                                                        : 1; // nothing listens on port 1
+            float dripped = 0.0f;
             const fetch_kind kind = row.directory ? INST_directory_fetch : INST_server_list_fetch;
             const size_t log_start = log.text().size();
             double http_clock = 0.0; // the HTTP client's, stepped 20 s a frame once a stalled head is in
@@ -264,12 +322,18 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
                         APP_inject_microseconds(static_cast<int64_t>((http_clock += 20.0) * 1e6));
                         APP_frame_clock(APP_clock);
                     }
+                    if (row.drip && HTTP_key_percent(row.directory ? 1 : 0) > dripped) {
+                        dripped = HTTP_key_percent(row.directory ? 1 : 0);
+                        APP_inject_microseconds(static_cast<int64_t>((http_clock += 2.0) * 1e6));
+                        APP_frame_clock(APP_clock);
+                    }
                     return INST_fetch_wait(kind) > wait;
                 })) << log.text();
             }
             INST_page_check_servers(0, &(d = page_desc()));
             EXPECT_EQ(d.status, language ? row.german : row.english);
-            if (row.file_limit || row.no_descriptor) { // this machine's failure passes no server over
+            // This machine's failure passes no server over, nor does a proxy setting that is not valid.
+            if (row.file_limit || row.no_descriptor || row.english.starts_with("The proxy setting")) {
                 EXPECT_EQ(INST_chosen_server, 0) << log.text();
             } else if (row.directory && row.earlier.empty()) { // any other failure passes it to mirror2
                 EXPECT_EQ(INST_chosen_server, 1) << log.text();

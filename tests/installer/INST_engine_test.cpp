@@ -422,6 +422,11 @@ TEST_F(EngineTest, ABrokenPackageStopsTheUpdateAndKeepsTheOldFile) {
          {"mirror1.test/Manual.txt.zip=short", "mirror2.test/Manual.txt.zip=short"},
          "The server's answer ended early",
          nullptr},
+        // A connection closed before a byte of an answer: no answer began to end early.
+        {"",
+         {"mirror1.test/Manual.txt.zip=hangup", "mirror2.test/Manual.txt.zip=hangup"},
+         "The connection was closed without an answer",
+         nullptr},
         // The connection's own error, though the connection is gone when the alert is made.
         {"",
          {"mirror1.test/Manual.txt.zip=endless", "mirror2.test/Manual.txt.zip=endless"},
@@ -735,11 +740,39 @@ TEST_F(EngineTest, TheRouteThroughTinyproxyChainedToTheDemoServerInstalls) {
     ASSERT_TRUE(server.ok()) << server.output();
     test::UpstreamTinyproxy proxy(dir.path(), server.port());
     ASSERT_TRUE(proxy.ok());
-    Engine engine(proxy.port(), work);
-    ASSERT_GT(Engine::install(install), 0) << log.text();
-    expect_files("after_install", "absent_after_install");
-    EXPECT_EQ(server.count("/pub/Aerivon10Demo/Aerivon.exe.zip"), 1);
-    EXPECT_EQ(server.count("/_lookup_10_/server_list_10.txt", "www.aerivon.example"), 1);
+    const std::string port = std::to_string(proxy.port());
+    // The proxy fields as people type them, a browser's address among them; the last one installs.
+    const struct {
+        std::string host;
+        int port_field;             // 0: empty
+        std::string port_text = ""; // the port field's text, when it is not the number's
+    } typed[] = {{"http://127.0.0.1", proxy.port()},
+                 {" 127.0.0.1\t", proxy.port()},
+                 {"127.0.0.1", -1, " " + port + " "}, // the port pasted with blanks: no number
+                 {"HTTP://127.0.0.1:" + port + "/", proxy.port()},
+                 {"127.0.0.1:" + port, 0}};
+    const std::string list = "/_lookup_10_/server_list_10.txt";
+    for (const auto& row : typed) {
+        SCOPED_TRACE(row.host);
+        Engine engine(proxy.port(), work);
+        HTTP_manager().proxy_host = row.host;
+        HTTP_manager().port = row.port_field;
+        HTTP_manager().proxy_port = row.port_text;
+        if (&row != std::end(typed) - 1) {
+            const int before = server.count(list, "www.aerivon.example");
+            EXPECT_EQ(Engine::fetch_server_list(), 0) << log.text();
+            EXPECT_TRUE(
+                test::eventually([&] { return server.count(list, "www.aerivon.example") == before + 1; }));
+            continue;
+        }
+        ASSERT_GT(Engine::install(install), 0) << log.text();
+        expect_files("after_install", "absent_after_install");
+        EXPECT_EQ(server.count("/pub/Aerivon10Demo/Aerivon.exe.zip"), 1);
+        EXPECT_EQ(server.count(list, "www.aerivon.example"), static_cast<int>(std::size(typed)));
+    }
+    EXPECT_EQ(
+        test::count_of(test::read_file(dir.file("tinyproxy-upstream.log")), "www.aerivon.example" + list),
+        static_cast<int>(std::size(typed)));
 }
 
 } // namespace

@@ -65,6 +65,7 @@ class Engine {
         INST_reset_downloads();
         HTTP_clear();
         HTTP_manager().proxy_host.clear();
+        HTTP_manager().proxy_port.clear();
         HTTP_manager().port = 0;
         INST_set_download_clock(nullptr);
         INST_set_modified_file_dialog(nullptr);
