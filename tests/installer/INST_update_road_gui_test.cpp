@@ -362,7 +362,7 @@ TEST_F(UpdateRoadGuiTest, PreferencesDialogSetsTheSystemAndTheProxy) {
 
     // The port text: "80a" is no number (-1), and the next transfer fails cleanly; an empty text gives 0.
     // The keys typed count when what follows them before the next frame moves the focus or ends the dialog:
-    // a click on the log box, Escape, Return, a quit.
+    // a click on the log box, Tab, Escape, Return, a quit.
     struct port_case {
         std::string typed;
         int port;
@@ -370,8 +370,8 @@ TEST_F(UpdateRoadGuiTest, PreferencesDialogSetsTheSystemAndTheProxy) {
     };
     HTTP_manager().proxy_host = "127.0.0.1";
     for (const port_case& c : {port_case{"80a", -1}, port_case{"", 0}, port_case{"3128", 3128, "click"},
-                               port_case{"3128", 3128, "escape"}, port_case{"3128", 3128, "return"},
-                               port_case{"3128", 3128, "quit"}}) {
+                               port_case{"3128", 3128, "tab"}, port_case{"3128", 3128, "escape"},
+                               port_case{"3128", 3128, "return"}, port_case{"3128", 3128, "quit"}}) {
         SCOPED_TRACE(c.typed + c.then);
         HTTP_manager().proxy_port = "8";
         const int log_actions = PREF_installer.log_actions;
@@ -390,8 +390,10 @@ TEST_F(UpdateRoadGuiTest, PreferencesDialogSetsTheSystemAndTheProxy) {
                     mouse_event(SDL_MOUSEBUTTONDOWN, 250, 144);
                 if (frame == 7 && then == "click")
                     mouse_event(SDL_MOUSEBUTTONUP, 250, 144);
-                if (frame == 6 && (then == "escape" || then == "return"))
-                    key(then == "escape" ? SDL_SCANCODE_ESCAPE : SDL_SCANCODE_RETURN);
+                if (frame == 6 && (then == "tab" || then == "escape" || then == "return"))
+                    key(then == "tab"      ? SDL_SCANCODE_TAB
+                        : then == "escape" ? SDL_SCANCODE_ESCAPE
+                                           : SDL_SCANCODE_RETURN);
                 if (frame == 6 && then == "quit") {
                     SDL_Event quit{};
                     quit.type = SDL_QUIT;

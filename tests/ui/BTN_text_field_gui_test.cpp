@@ -1,6 +1,6 @@
 // Text fields in a real window (typing, cut and paste as a user does them: edit_driver_gui_test.cpp): the
 // clipboard keys without a selection or a clipboard text, Tab and clicks, the maximum length, shared
-// identities, control keys, a full key queue, and keys typed just before the focus moves.
+// identities, control keys, a full key queue, and keys left for a field that was not drawn.
 #include "edit_gui_fixture.h"
 #include "gui_harness.h"
 #include "platform/WIN_clipboard.h"
@@ -138,38 +138,6 @@ TEST_F(BtnTextFieldGuiTest, AFullQueueStaysBoundedAndAVanishedFieldBlocksNoOther
     click(100 + OGL_measure_string("mm"), 403);
     EXPECT_EQ(a, std::string(32, 'm'));
     EXPECT_EQ(BTN_text_field_queue().count, 0);
-}
-
-// Keys and then, before the next frame, an event that moves the focus, in a dialog drawn as the program
-// draws one (its fields, then a frame). The keys reach the field that had the focus, and no other later.
-TEST_F(BtnTextFieldGuiTest, KeysTypedBeforeTheFocusMovesReachTheirField) {
-    const std::tuple<const char*, const char*, std::function<void()>> moves[] = {
-        {"a click on the other field", "41", [] { mouse_event(SDL_MOUSEBUTTONDOWN, 150, 163); }},
-        {"Tab", "42", [] { key(SDL_SCANCODE_TAB); }},
-        {"Escape", "43", [] { key(SDL_SCANCODE_ESCAPE); }},
-        {"Return", "44", [] { key(SDL_SCANCODE_RETURN); }},
-    };
-    for (const auto& [name, typed, move] : moves) {
-        SCOPED_TRACE(name);
-        a = b = "";
-        APP_set_screen(993);
-        const auto dialog_frames = [](int n) {
-            for (int i = 0; i < n && screen_state.screen_id == 993; ++i) {
-                BTN_text_field(100, 200, a, 200, "Name", 200, 0);
-                BTN_text_field(100, 160, b, 200, "Code", 200, 0);
-                APP_run_one_frame();
-            }
-        };
-        key(SDL_SCANCODE_TAB); // the first field takes the focus
-        dialog_frames(2);
-        type(typed);
-        move();
-        dialog_frames(3);
-        EXPECT_EQ(a + "|" + b, std::string(typed) + "|");
-        mouse_event(SDL_MOUSEBUTTONUP, 150, 163);
-        APP_set_screen(0);
-        frames(1);
-    }
 }
 
 } // namespace
