@@ -81,7 +81,7 @@ void INST_preferences_dialog() {
         http.port = proxy_port_number(http.proxy_port);
         APP_run_one_frame();
     }
-    // Keys typed just before the key that closed the dialog, in the same frame, still count.
+    // Keys typed in the frame in which a quit ended the loop still count.
     BTN_text_field_flush();
     http.port = proxy_port_number(http.proxy_port);
 }

@@ -23,6 +23,11 @@ struct WIN_input_callbacks {
     void (*resize)(WIN_input_callbacks* rec, int width, int height) = nullptr; // drawable size
     int (*key_down)(WIN_input_callbacks* rec, int character, int key, int flags) = nullptr;
     void (*key_up)(WIN_input_callbacks* rec, int character, int key, int flags) = nullptr;
+    // Non-zero while keys that came in this drain wait for the widget that holds the keyboard focus. An
+    // event that may move the focus (a button press; Tab, Return or Escape going down; an exposure or a
+    // resize, which set the screen again) then stays queued, with every event after it, for the next drain:
+    // the frame between lets the widget take the keys typed before it.
+    int (*keys_waiting)(WIN_input_callbacks* rec) = nullptr;
     int window_id = 0; // the window's identity (0 or 1)
     intptr_t user = 0; // a second word given by the maker of the record
 };
@@ -81,7 +86,8 @@ void* WIN_get_gl_context(WIN_window* window);
 
 // Runs frames on the main thread until a quit is requested (not entered when it already is):
 // hint = prepare(); drain events (or wait up to hint x 16 ms for one when none is waiting and hint > 0);
-// one look at the mount table; frame().
+// one look at the mount table; frame(). A drain takes the events in the order they came, and stops before
+// an event that may move the keyboard focus while keys wait for the focused widget (keys_waiting above).
 void WIN_run_loop(int (*prepare)(), void (*frame)());
 // Ends the run loop's wait for events early, so that the next frame runs at once. Any thread; wakes that
 // come before the loop takes the first one add nothing.

@@ -14,6 +14,7 @@
 #include "platform/WIN_window.h"
 #include "ui/APP_screens.h"
 #include "ui/APP_tooltip.h"
+#include "ui/BTN_text_field.h"
 #include "ui/BTN_widgets.h"
 #include "ui/KEY_bindings.h"
 #include "ui/MENU_menus.h"
@@ -132,6 +133,8 @@ void on_key_up(WIN_input_callbacks*, int character, int key, int flags) {
     note_input();
     KEY_event(character, key, flags);
 }
+
+int keys_waiting(WIN_input_callbacks*) { return BTN_keys_waiting() ? 1 : 0; }
 
 int frame_as_int() {
     APP_frame();
@@ -282,6 +285,7 @@ void APP_input_callbacks_init(WIN_input_callbacks& record, int window_index) {
     record.resize = on_resize;
     record.key_down = on_key_down;
     record.key_up = on_key_up;
+    record.keys_waiting = keys_waiting;
     record.window_id = window_index;
     record.user = 0;
 }

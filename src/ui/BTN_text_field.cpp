@@ -37,6 +37,10 @@ struct text_field_module {
     int last_focused = 0; // the field that held the focus when a field last drew with it
     std::string seen;     // that field's text as it drew it
     int max_length = -1;  // and its most bytes
+
+    // The queue that BTN_route_key last filled, and the frame (APP_clock.frame_count) in which it did.
+    const BTN_key_queue* routed_queue = nullptr;
+    long routed_frame = -1;
 };
 text_field_module tf;
 
@@ -147,6 +151,19 @@ void discard_stale(BTN_key_queue& q) {
     q.count = kept;
 }
 
+// The focus goes to `id`. Keys waiting in the queues (the listed widgets' and `queue`) were typed for the
+// widget that held it, or for one in an earlier visit: they are dropped.
+void move_focus(int id, BTN_key_queue* queue) {
+    if (id != ui_state.focus_id) {
+        for (const BTN_focus_entry& e : ui_state.focus_list)
+            if (e.queue)
+                e.queue->count = 0;
+        if (queue)
+            queue->count = 0;
+    }
+    ui_state.focus_id = id;
+}
+
 // A field takes Backspace, the arrows and printable characters; other control bytes (Delete, Home, End,
 // the page keys, Ctrl+X without a selection) would otherwise land in the text.
 bool field_types(int c) { return c == 8 || (c >= 28 && c <= 31) || (c >= 32 && c != 127); }
@@ -243,7 +260,7 @@ int BTN_key_class(int character, int key, int flags) {
 
 bool BTN_focus_register(int id, BTN_key_queue* queue, int capacity, int accept_mask, int take) {
     if (take)
-        ui_state.focus_id = id;
+        move_focus(id, queue);
     ui_state.focus_list.push_back({id, queue, capacity, accept_mask});
     return ui_state.focus_id == id;
 }
@@ -263,17 +280,17 @@ bool BTN_route_key(int character, int key, int flags) {
     bool tab_press = key == 9 && !(flags & 16);
     int index = ui_state.focus_id != 0 ? BTN_focus_index(ui_state.focus_id) : -1;
     if (index < 0) {
-        ui_state.focus_id = 0;
+        move_focus(0, nullptr);
         if (!tab_press || list.empty())
             return false;
-        ui_state.focus_id = list.front().id;
+        move_focus(list.front().id, nullptr);
         return true;
     }
     const BTN_focus_entry& entry = list[static_cast<size_t>(index)];
     if (!(entry.accept_mask & BTN_KEYS_TAB) && tab_press) {
         int n = static_cast<int>(list.size());
         int next = (flags & 1) ? (index + n - 1) % n : (index + 1) % n;
-        ui_state.focus_id = list[static_cast<size_t>(next)].id;
+        move_focus(list[static_cast<size_t>(next)].id, nullptr);
         return true;
     }
     if (!(entry.accept_mask & BTN_key_class(character, key, flags)))
@@ -289,7 +306,19 @@ bool BTN_route_key(int character, int key, int flags) {
     q->flags[q->count] = flags;
     q->targets[q->count] = ui_state.focus_id;
     ++q->count;
+    tf.routed_queue = q;
+    tf.routed_frame = APP_clock.frame_count;
     return true;
+}
+
+bool BTN_keys_waiting() {
+    const BTN_key_queue* q = tf.routed_queue;
+    if (!q || tf.routed_frame != APP_clock.frame_count || ui_state.focus_id == 0)
+        return false;
+    for (int i = 0; i < q->count; ++i)
+        if (q->targets[i] == ui_state.focus_id && !(q->flags[i] & 16))
+            return true;
+    return false;
 }
 
 bool BTN_text_field(float x, float y, std::string& text, int max_length, const std::string& label,

@@ -6,7 +6,10 @@
 // the focus on Tab or queues the key for the focused widget when its accept mask takes it. The text fields
 // share one 64-entry queue and one edit state, which serves whichever field has the focus. A key that finds
 // the queue full is dropped (and counts as taken); entries for a widget that lost the focus are discarded
-// before the next key is queued, so a field that vanished cannot block the others.
+// before the next key is queued, so a field that vanished cannot block the others, and whenever the focus
+// moves, so that no key waits for a later visit of its field. Keys come before the events that follow them:
+// while keys routed in this frame wait, the event loop keeps a press, Tab, Return or Escape for the next
+// frame (BTN_keys_waiting), and the focused field takes the keys when it draws in between.
 //
 // Keys a text field takes (mask 0x3F4), and what it does with them:
 // | keys                         | effect                                                       |
@@ -52,6 +55,11 @@ int BTN_focus_index(int id);
 // the focused widget. While the alert screen (994) is current nothing is taken.
 bool BTN_route_key(int character, int key, int flags);
 
+// True while keys routed since the frame began wait in the focused widget's queue. The event loop then
+// keeps an event that would move the focus for the next frame, so that the widget, drawn in between, takes
+// the keys typed before it (the frame clock takes the focus at a press, before any widget draws).
+bool BTN_keys_waiting();
+
 // A single-line text field whose text box runs from x to x + width, baseline y - 1; identity
 // trunc(x) * 8192 + trunc(y). A click in the box (or, with take_focus, no focus elsewhere) gives it the
 // focus; the queued keys edit `text`, which is then cut to at most max_length bytes at a character
@@ -61,9 +69,10 @@ bool BTN_route_key(int character, int key, int flags);
 bool BTN_text_field(float x, float y, std::string& text, int max_length, const std::string& label,
                     float width, int take_focus);
 
-// The focused field takes the keys queued for it that no frame of it took: a dialog that a later key
-// closed (Escape, Return) keeps what was typed before that key. Called once the field is drawn no more,
-// while the text it edited still lives.
+// The focused field takes the keys queued for it that no frame of it took: a dialog whose loop a quit ended
+// in the frame the keys came keeps what was typed before it (a key or a press that moves the focus waits
+// for the frame that takes the keys, and needs no flush). Called once the field is drawn no more, while the
+// text it edited still lives.
 void BTN_text_field_flush();
 
 // ---- For tests.

@@ -28,6 +28,7 @@
 #include "installer/INST_update_road.h"
 #include "installer/INST_wizard.h"
 #include "installer_fixtures.h"
+#include "platform/WIN_message.h"
 #include "support/demo_release.h"
 #include "support/engine_harness.h"
 #include "support/fake_dialogs.h"
@@ -388,16 +389,23 @@ TEST_F(UpdateRoadGuiTest, PreferencesDialogSetsTheSystemAndTheProxy) {
     EXPECT_TRUE(listed);
 
     // The port text: "80a" is no number (-1), and the next transfer fails cleanly; an empty text gives 0.
+    // The keys typed count when what follows them before the next frame moves the focus or ends the dialog:
+    // a click on the log box, Tab, Escape, Return, a quit.
     struct port_case {
         std::string typed;
         int port;
+        const char* then = "";
     };
     HTTP_manager().proxy_host = "127.0.0.1";
-    for (const port_case& c : {port_case{"80a", -1}, port_case{"", 0}}) {
-        SCOPED_TRACE(c.typed);
+    for (const port_case& c : {port_case{"80a", -1}, port_case{"", 0}, port_case{"3128", 3128, "click"},
+                               port_case{"3128", 3128, "tab"}, port_case{"3128", 3128, "escape"},
+                               port_case{"3128", 3128, "return"}, port_case{"3128", 3128, "quit"}}) {
+        SCOPED_TRACE(c.typed + c.then);
         HTTP_manager().proxy_port = "8";
+        const int log_actions = PREF_installer.log_actions;
         modal<int>(
             [&](int frame) {
+                const std::string then = c.then;
                 if (frame == 2)
                     mouse_event(SDL_MOUSEBUTTONDOWN, 300, 23);
                 if (frame == 3)
@@ -406,15 +414,31 @@ TEST_F(UpdateRoadGuiTest, PreferencesDialogSetsTheSystemAndTheProxy) {
                     key(SDL_SCANCODE_BACKSPACE);
                 if (frame == 6)
                     type(c.typed);
-                if (frame == 8)
+                if (frame == 6 && then == "click")
+                    mouse_event(SDL_MOUSEBUTTONDOWN, 250, 144);
+                if (frame == 7 && then == "click")
+                    mouse_event(SDL_MOUSEBUTTONUP, 250, 144);
+                if (frame == 6 && (then == "tab" || then == "escape" || then == "return"))
+                    key(then == "tab"      ? SDL_SCANCODE_TAB
+                        : then == "escape" ? SDL_SCANCODE_ESCAPE
+                                           : SDL_SCANCODE_RETURN);
+                if (frame == 6 && then == "quit") {
+                    SDL_Event quit{};
+                    quit.type = SDL_QUIT;
+                    SDL_PushEvent(&quit);
+                }
+                if (frame == 10)
                     APP_set_screen(0);
             },
             [] {
                 INST_preferences_dialog();
                 return 0;
             });
+        WIN_clear_quit_request_for_test();
         EXPECT_EQ(HTTP_manager().proxy_port, c.typed);
         EXPECT_EQ(HTTP_manager().port, c.port);
+        EXPECT_EQ(PREF_installer.log_actions, log_actions ^ (c.then == std::string("click")));
+        PREF_installer.log_actions = log_actions;
     }
     HTTP_manager().proxy_port = "80a";
     HTTP_manager().port = -1;

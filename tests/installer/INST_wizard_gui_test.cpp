@@ -161,6 +161,17 @@ TEST_F(WizardGuiTest, DestinationRefusesNamesThatAreNoNewFolderOfItsParent) {
     EXPECT_EQ(d.body, "I will create the folder 'Sim' inside the folder '" + home.file("work/") + "'.");
     INST_directory.packages[0][0].expanded_kb = 1.0e15f;
     EXPECT_EQ(describe(INST_page_pick_destination_demo, 1).next, nullptr);
+
+    // A name typed and GO BACK pressed before the next frame: the page had the whole name.
+    INST_destination_parent.clear();
+    go(INST_page_pick_destination_demo);
+    click(750, 203); // the field's end
+    type("x");
+    mouse_event(SDL_MOUSEBUTTONDOWN, back_x, row_y);
+    mouse_event(SDL_MOUSEBUTTONUP, back_x, row_y);
+    frames(3);
+    EXPECT_EQ(current_page, INST_page_license);
+    EXPECT_EQ(INST_install_name, "Aerivon 10 Demox");
 }
 
 TEST_F(WizardGuiTest, FrameEntersOnceLetsAutoAdvanceWinAndAsksBeforeQuitting) {

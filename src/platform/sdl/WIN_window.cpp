@@ -269,9 +269,42 @@ void poll_devices() {
         cb.devices_changed(cb.self);
 }
 
+// An event that may move the keyboard focus: a button press; Tab, Return or Escape going down; a window's
+// exposure or resize, after which the toolkit sets its screen again.
+bool may_move_focus(const SDL_Event& e, Uint32* window_id) {
+    switch (e.type) {
+    case SDL_MOUSEBUTTONDOWN:
+        *window_id = e.button.windowID;
+        return true;
+    case SDL_KEYDOWN: {
+        *window_id = e.key.windowID;
+        const SDL_Keycode k = e.key.keysym.sym;
+        return k == SDLK_TAB || k == SDLK_RETURN || k == SDLK_KP_ENTER || k == SDLK_ESCAPE ||
+               e.key.keysym.scancode == SDL_SCANCODE_KP_ENTER;
+    }
+    case SDL_WINDOWEVENT:
+        *window_id = e.window.windowID;
+        return e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED;
+    default:
+        return false;
+    }
+}
+
+// The event waits for the next drain: keys that came before it wait for the focused widget.
+bool held(const SDL_Event& e) {
+    Uint32 window_id = 0;
+    if (!may_move_focus(e, &window_id))
+        return false;
+    WIN_input_callbacks* cb = callbacks_of(window_id);
+    return cb && cb->keys_waiting && cb->keys_waiting(cb) != 0;
+}
+
+// Takes the waiting events in their order, up to the first one held.
 void drain_events() {
+    SDL_PumpEvents();
     SDL_Event e;
-    while (SDL_PollEvent(&e))
+    while (SDL_PeepEvents(&e, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1 && !held(e) &&
+           SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1)
         dispatch(e);
     poll_devices();
 }
@@ -482,16 +515,13 @@ void WIN_wake_loop() {
 void WIN_run_loop(int (*prepare)(), void (*frame)()) {
     while (!WIN_quit_requested()) {
         int hint = prepare();
-        SDL_Event e;
-        if (SDL_PollEvent(&e)) {
-            dispatch(e);
+        SDL_PumpEvents();
+        // The wait leaves the event queued: the drain decides whether it is taken in this frame.
+        if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) ||
+            (hint > 0 && SDL_WaitEventTimeout(nullptr, hint * 16)))
             drain_events();
-        } else if (hint > 0 && SDL_WaitEventTimeout(&e, hint * 16)) {
-            dispatch(e);
-            drain_events();
-        } else {
+        else
             poll_devices();
-        }
         frame();
     }
 }
