@@ -155,7 +155,7 @@ TEST_F(DemoToolsTest, TheServerRoutesByHostInEveryFormARequestTakes) {
         EXPECT_EQ(output_of("curl -s -m 5 -o /dev/null -w '%{http_code} %{size_download}' " + c.command),
                   c.want);
     }
-    const std::vector<test::demo_request> log = server.requests();
+    const std::vector<test::demo_request> log = server.requests(std::size(cases) + 1);
     ASSERT_EQ(log.size(), std::size(cases) + 1);
     EXPECT_EQ(log[2].host, "mirror1.test");
     EXPECT_EQ(log[2].path, zip);

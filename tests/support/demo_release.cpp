@@ -144,7 +144,16 @@ DemoServer::DemoServer(const std::string& root, const std::vector<std::string>& 
     ok_ = port_ > 0 && process_.wait_listening(port_, 10000);
 }
 
-std::vector<demo_request> DemoServer::requests() const {
+std::vector<demo_request> DemoServer::requests(size_t at_least) const {
+    std::vector<demo_request> out = requests_logged();
+    for (int waited_ms = 0; out.size() < at_least && waited_ms < 10000; waited_ms += 10) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        out = requests_logged();
+    }
+    return out;
+}
+
+std::vector<demo_request> DemoServer::requests_logged() const {
     std::vector<demo_request> out;
     std::ifstream in(dir_.file("requests.log"));
     std::string line;

@@ -39,8 +39,10 @@ class DemoServer {
                         bool nodelay = false);
     bool ok() const { return ok_; }
     int port() const { return port_; }
-    // The requests logged so far, control requests left out.
-    std::vector<demo_request> requests() const;
+    // The requests logged so far, control requests left out. The server logs a request once its answer is
+    // sent, so a client may be done before its line is written: with `at_least`, waits up to 10 s for that
+    // many.
+    std::vector<demo_request> requests(size_t at_least = 0) const;
     // Requests for `path` on any host, or on `host` when given.
     int count(const std::string& path, const std::string& host = "") const;
     // Adds (or replaces) a fault, or removes every fault, through the control host. True on a 200.
@@ -51,6 +53,8 @@ class DemoServer {
     void stop() { process_.stop(); }
 
   private:
+    std::vector<demo_request> requests_logged() const;
+
     TempDir dir_;
     ServerProcess process_;
     bool ok_ = false;
