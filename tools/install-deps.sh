@@ -16,6 +16,8 @@ packages=(
     tinyproxy-bin curl
     # window tests: Mesa's software OpenGL under Xvfb, driven by xdotool
     libgl1-mesa-dri xvfb xauth xdotool imagemagick
+    # the X core fonts an ordinary desktop has: with them SDL's own message box really shows and waits
+    xfonts-base x11-utils
     # movie recording (MJPEG in .mov) and its checks (ffprobe)
     libavcodec-dev libavformat-dev libswscale-dev ffmpeg
 )
