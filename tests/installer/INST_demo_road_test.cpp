@@ -99,9 +99,9 @@ std::string http_ok(const std::string& body) {
 
 // The status line of a failed server-list or directory fetch through a proxy says what went wrong, in the
 // user's language, and whose fault it was: the proxy when it could not be reached, refused the request
-// itself or closed without a byte of an answer, else the server asked, whose answer the proxy passed on as
-// it came; no server at all (nor another one asked) when this machine could not keep what came or had no
-// descriptor left.
+// itself, closed without a byte of an answer or sent bytes that formed no status line, else the server asked,
+// whose answer the proxy passed on as it came; no server at all (nor another one asked) when this machine
+// could not keep what came or had no descriptor left.
 TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
     // Past the file-size limit of their rows, which the log stays within: a list, an archive's text.
     const std::string big_list =
