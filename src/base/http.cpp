@@ -491,9 +491,20 @@ int write_error_report(const http_connection* c, const std::string& destination,
 
 // How far the answer on `c` came (see HTTP_failure_status); under the I/O lock or out of flight.
 int answer_reached(const http_connection* c) {
-    if (c->headers_done)
+    if (c->headers_done || c->status_code >= 100)
         return c->status_code;
     return c->head_bytes > 0 || !c->receive_buffer.empty() ? 0 : -1;
+}
+
+// Bytes came on `c` that cannot begin an HTTP answer: a line that was no status line was taken, or what
+// waits for its line's end does not begin as one does ("HTTP/"). A TLS alert or an SSH banner from a port
+// that speaks another protocol.
+bool not_http(const http_connection* c) {
+    if (answer_reached(c) != 0)
+        return false;
+    const std::string& start = c->receive_buffer;
+    const size_t n = std::min<size_t>(start.size(), 5);
+    return c->head_bytes > 0 || start.compare(0, n, "HTTP/", n) != 0;
 }
 
 // Why the transfer on `c` failed (see HTTP_failure_text).
@@ -502,6 +513,11 @@ std::string failure_text(const http_connection* c) {
     if (code == 0 && c->socket)
         code = c->socket->get_error();
     std::string text;
+    // Not an HTTP answer, however the peer's stream ended after it (a reset among them).
+    if (c->os_error == 0 && c->socket && not_http(c)) {
+        LANG_translate(text, "The answer was not HTTP");
+        return text;
+    }
     if (code == 0 && c->status_code > 0 && (c->status_code < 200 || c->status_code > 299))
         return std::to_string(c->status_code) + (c->status_text.empty() ? "" : " " + c->status_text);
     // The peer closed before a byte of an answer came: no answer began, so none was cut.
@@ -948,7 +964,9 @@ int net_check(int key, const std::string& server, const std::string& path, const
             // connection that could not be made.
             slot.failure_status = answer_reached(c);
             // A body that still comes, a byte now and then, is a server that sends too slowly.
-            if (slot.failure_status >= 0 && now() - c->last_activity >= slow_window / 2.0f)
+            if (not_http(c))
+                LANG_translate(slot.failure, "The answer was not HTTP");
+            else if (slot.failure_status >= 0 && now() - c->last_activity >= slow_window / 2.0f)
                 LANG_translate(slot.failure, "The server stopped sending");
             else if (slot.failure_status >= 0)
                 LANG_translate(slot.failure, "The server sent too slowly");

@@ -201,8 +201,9 @@ int HTTP_failure_error(int key);
 bool HTTP_failure_on_this_machine(int key);
 
 // How far the answer of `key`'s last failed transfer came: -1 when no byte of one did (the connection
-// failed, or the peer closed it or kept silent before answering), 0 when part of a head did, else the final
-// status whose head was in (a 404; a proxy's own 407). -1 while a transfer runs or after one succeeded.
+// failed, or the peer closed it or kept silent before answering), 0 when bytes did that formed no status
+// line (part of one, or another protocol's), else the status of the last status line read (a 404; a
+// proxy's own 407; the final one once its head was in). -1 while a transfer runs or after one succeeded.
 // Main thread.
 int HTTP_failure_status(int key);
 
@@ -210,16 +211,18 @@ int HTTP_failure_status(int key);
 // connection, else HTTP_percent_complete (-1 when unknown).
 float HTTP_key_percent(int key);
 
-// Why the last failed transfer of `key` failed, as the user may read it: the error's sentence
-// (FILE_error_text: "Connection refused", "We could not find the server over the network"), else the
-// server's status as it sent it ("404 Not Found"), else, for an answer that ended before its head or its
-// announced length was in, "The server's answer ended early", for a connection closed before a byte of
-// an answer came, "The connection was closed without an answer", and for a body without a length, closed,
-// the sentence that says so; a time-out once a byte of the answer came reads "The server stopped sending"
-// when nothing came for the last half of the slow-body window, else "The server sent too slowly"
-// (translated). The answers refused by design have sentences of their own (a transfer coding such as
-// chunked, two lengths, a head past 64 KB). Empty when no transfer of the key has failed. Main
-// thread.
+// Why the last failed transfer of `key` failed, as the user may read it: for bytes that cannot begin an
+// HTTP answer (a line before any status line that is none, or a first line that does not begin with
+// "HTTP/": a TLS alert, an SSH banner), "The answer was not HTTP", however the stream ended after them (a
+// close, a reset, a silence); else the error's sentence (FILE_error_text: "Connection refused", "We could
+// not find the server over the network"), else the server's status as it sent it ("404 Not Found"), else,
+// for an answer that ended before its head or its announced length was in, "The server's answer ended
+// early", for a connection closed before a byte of an answer came, "The connection was closed without an
+// answer", and for a body without a length, closed, the sentence that says so; a time-out once a byte of
+// the answer came reads "The server stopped sending" when nothing came for the last half of the slow-body
+// window, else "The server sent too slowly" (translated). The answers refused by design have sentences of
+// their own (a transfer coding such as chunked, two lengths, a head past 64 KB). Empty when no transfer of
+// the key has failed. Main thread.
 std::string HTTP_failure_text(int key);
 
 // The transfers under way: a host look-up not answered yet, or a connection connecting, sending, waiting for

@@ -100,8 +100,9 @@ fetch_fault INST_transfer_fault(int key) {
     if (error == HTTP_bad_proxy_error)
         return INST_fetch_bad_proxy;
     // Through a proxy, an answer that never began is the proxy's (the server asked is behind it), and so
-    // is its own refusal of the request.
-    if (!HTTP_proxy().host.empty() && ((answer == -1 && error == 0) || answer == 407))
+    // are bytes that formed no status line (no HTTP answer came, from the server nor from the proxy: a port
+    // that speaks another protocol) and its own refusal of the request.
+    if (!HTTP_proxy().host.empty() && ((answer == -1 && error == 0) || answer == 0 || answer == 407))
         return INST_fetch_proxy_refused;
     // Once a byte of its answer came, the server asked was reached, whatever went wrong then: an answer
     // refused by design or past the cap, a time-out, a server that stopped sending.

@@ -26,17 +26,18 @@ enum fetch_fault {
     INST_fetch_unreadable = 2,    // the server list arrived but cannot be read
     INST_fetch_too_new = 3,       // the file is not a server list of a version this installer reads
     INST_fetch_here = 4,          // this machine could not keep what came (a full disk, no descriptor left)
-    INST_fetch_proxy_refused = 5, // the proxy refused the request itself (407) or closed before answering
+    INST_fetch_proxy_refused = 5, // the proxy refused the request itself (407), closed before answering or
+                                  // sent no status line
     INST_fetch_bad_proxy = 6,     // the proxy fields name no proxy the client can use (HTTP_proxy)
 };
 
 // The fault of the failed transfer of HTTP key `key` (net_check returned 2): INST_fetch_here when it
 // failed on this machine (HTTP_failure_on_this_machine: another server would meet the same);
 // INST_fetch_bad_proxy when the proxy fields name no usable proxy; through a proxy,
-// INST_fetch_proxy_refused when it refused the request itself (407 Proxy Authentication Required) or the
-// stream ended without a byte of an answer; else INST_fetch_not_sent when the server answered (no OS
-// error, or any error once a byte of its answer came: an answer refused by design, the byte cap's EFBIG, a
-// time-out), else INST_fetch_unreached.
+// INST_fetch_proxy_refused when it refused the request itself (407 Proxy Authentication Required), the
+// stream ended without a byte of an answer, or its bytes formed no status line; else INST_fetch_not_sent when
+// the server answered (no OS error, or any error once a byte of its answer came: an answer refused by design,
+// the byte cap's EFBIG, a time-out), else INST_fetch_unreached.
 fetch_fault INST_transfer_fault(int key);
 
 // True when `kind` may start a transfer now: it has not failed, or its wait is over.

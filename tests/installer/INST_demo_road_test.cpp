@@ -99,9 +99,9 @@ std::string http_ok(const std::string& body) {
 
 // The status line of a failed server-list or directory fetch through a proxy says what went wrong, in the
 // user's language, and whose fault it was: the proxy when it could not be reached, refused the request
-// itself or closed without a byte of an answer, else the server asked, whose answer the proxy passed on as
-// it came; no server at all (nor another one asked) when this machine could not keep what came or had no
-// descriptor left.
+// itself, closed without a byte of an answer or sent bytes that formed no status line, else the server asked,
+// whose answer the proxy passed on as it came; no server at all (nor another one asked) when this machine
+// could not keep what came or had no descriptor left.
 TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
     // Past the file-size limit of their rows, which the log stays within: a list, an archive's text.
     const std::string big_list =
@@ -208,6 +208,15 @@ TEST_F(DemoRoadTest, TheFetchFailureLineSaysWhatWentWrong) {
          .german =
              "127.0.0.1 hat die Datei nicht gesendet: Die Verbindung wurde ohne Antwort geschlossen. Ich "
              "versuche es in 1 Sekunde erneut."},
+        // Bytes of another protocol from the proxy's port formed no status line: no HTTP answer came, from
+        // the proxy nor from the server behind it.
+        {.answer = std::string("\x15\x03\x01\x00\x02\x02\x46", 7), // a TLS alert (protocol version)
+         .english = "127.0.0.1 did not send the file: The answer was not HTTP. I will try again in 1 second.",
+         .german = "127.0.0.1 hat die Datei nicht gesendet: Die Antwort war kein HTTP. Ich versuche es in 1 "
+                   "Sekunde erneut."},
+        {.answer = "SSH-2.0-OpenSSH_9.2\r\n",
+         .english = "127.0.0.1 did not send the file: The answer was not HTTP. I will try again in 1 second.",
+         .directory = true},
         // The answers refused by design came: the server asked sent them.
         {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
          "www.aerivon.example did not send the file: The server sent the file in a transfer coding (such as "

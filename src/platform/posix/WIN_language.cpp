@@ -16,12 +16,13 @@ const locale_language languages[] = {{"en", 9},  {"fr", 12}, {"de", 7},  {"ru", 
                                      {"it", 16}, {"es", 10}, {"pt", 22}, {"ja", 17}};
 
 // The locale text that decides, as gettext would read it for messages: LANGUAGE lists fallbacks
-// separated by ':', of which only the first one counts here.
+// separated by ':', of which only the first one that is not empty counts here (gettext passes over the
+// empty ones, as in ":de" or "de::fr").
 std::string locale_text() {
     if (const char* v = std::getenv("LANGUAGE")) {
-        std::string first(v, std::strcspn(v, ":"));
-        if (!first.empty())
-            return first;
+        v += std::strspn(v, ":");
+        if (*v)
+            return std::string(v, std::strcspn(v, ":"));
     }
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* v = std::getenv(name);
