@@ -87,7 +87,8 @@ void* WIN_get_gl_context(WIN_window* window);
 // Runs frames on the main thread until a quit is requested (not entered when it already is):
 // hint = prepare(); drain events (or wait up to hint x 16 ms for one when none is waiting and hint > 0);
 // one look at the mount table; frame(). A drain takes the events in the order they came, and stops before
-// an event that may move the keyboard focus while keys wait for the focused widget (keys_waiting above).
+// an event that may move the keyboard focus while keys wait for the focused widget (keys_waiting above),
+// and after taking one: the keys that follow it go to the widget that holds the focus once a frame ran.
 void WIN_run_loop(int (*prepare)(), void (*frame)());
 // Ends the run loop's wait for events early, so that the next frame runs at once. Any thread; wakes that
 // come before the loop takes the first one add nothing.

@@ -9,7 +9,9 @@
 // before the next key is queued, so a field that vanished cannot block the others, and whenever the focus
 // moves, so that no key waits for a later visit of its field. Keys come before the events that follow them:
 // while keys routed in this frame wait, the event loop keeps a press, Tab, Return or Escape for the next
-// frame (BTN_keys_waiting), and the focused field takes the keys when it draws in between.
+// frame (BTN_keys_waiting), and the focused field takes the keys when it draws in between. Keys come after
+// the events that precede them too: the loop ends its drain once it took such an event, so the keys behind
+// it are routed after a frame gave the focus to the widget clicked or tabbed to.
 //
 // Keys a text field takes (mask 0x3F4), and what it does with them:
 // | keys                         | effect                                                       |

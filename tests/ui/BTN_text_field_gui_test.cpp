@@ -1,9 +1,11 @@
 // Text fields in a real window (typing, cut and paste as a user does them: edit_driver_gui_test.cpp): the
 // clipboard keys without a selection or a clipboard text, Tab and clicks, the maximum length, shared
-// identities, control keys, a full key queue, and keys left for a field that was not drawn.
+// identities, control keys, a full key queue, keys left for a field that was not drawn, and clicks and keys
+// that come all before one frame of the run loop.
 #include "edit_gui_fixture.h"
 #include "gui_harness.h"
 #include "platform/WIN_clipboard.h"
+#include "platform/WIN_message.h"
 
 namespace {
 
@@ -55,6 +57,7 @@ TEST_F(BtnTextFieldGuiTest, ClipboardKeysWithoutSelectionOrTextAndTheMaximumLeng
     EXPECT_EQ(a, "keep");
 
     key(SDL_SCANCODE_TAB); // field b holds 4 bytes: the paste is cut between whole characters
+    frames(1);
     WIN_clipboard_put("a\xC3\xA9\xC3\xA9");
     ctrl('v');
     frames(1);
@@ -138,6 +141,76 @@ TEST_F(BtnTextFieldGuiTest, AFullQueueStaysBoundedAndAVanishedFieldBlocksNoOther
     click(100 + OGL_measure_string("mm"), 403);
     EXPECT_EQ(a, std::string(32, 'm'));
     EXPECT_EQ(BTN_text_field_queue().count, 0);
+}
+
+// Clicks and keys give the same texts whether each comes in a frame of its own or all come before one
+// frame of the program's run loop: the keys after a click or a Tab go to the field it focused, the keys after
+// a Return or an Escape that closes a dialog to the field behind it.
+TEST_F(BtnTextFieldGuiTest, ClicksAndKeysTypeTheSameInOneFrameAsSpreadOverFrames) {
+    constexpr int dialog = 5; // a screen that Return and Escape close
+    static std::string behind;
+    screen0 = [] {
+        if (screen_state.screen_id != dialog) {
+            BTN_text_field(100, 300, behind, 200, "Behind", 200, 1);
+            return;
+        }
+        BTN_text_field(100, 400, a, 200, "Name", 200, 0);
+        BTN_text_field(100, 360, b, 4, "Code", 200, 0);
+    };
+    // Runs the run loop until its queue is empty, and two more frames.
+    static int idle;
+    const auto run = [] {
+        idle = 0;
+        WIN_run_loop(APP_frame_prepare, [] {
+            APP_frame();
+            idle = SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) ? 0 : idle + 1;
+            if (idle == 2)
+                WIN_request_quit();
+        });
+        WIN_clear_quit_request_for_test();
+    };
+    using step = std::function<void()>;
+    const step ab = [] { type("ab"); }, cd = [] { type("cd"); };
+    const step press_a = [] { mouse_event(SDL_MOUSEBUTTONDOWN, 250, 403); };
+    const step release_a = [] { mouse_event(SDL_MOUSEBUTTONUP, 250, 403); };
+    const step press_b = [] { mouse_event(SDL_MOUSEBUTTONDOWN, 250, 363); };
+    const step release_b = [] { mouse_event(SDL_MOUSEBUTTONUP, 250, 363); };
+    const step tab = [] { key(SDL_SCANCODE_TAB); };
+    struct row {
+        const char* events;
+        std::vector<step> steps;
+        const char* texts; // Name|Code|Behind
+    };
+    const row rows[] = {
+        {"click Name (focused), cd", {press_a, release_a, cd}, "cd||"},
+        {"press Name, cd, release Name", {press_a, cd, release_a}, "cd||"},
+        {"ab, click Code, click Name, cd", {ab, press_b, release_b, press_a, release_a, cd}, "abcd||"},
+        {"ab, click Code, cd", {ab, press_b, release_b, cd}, "ab|cd|"},
+        {"ab, Tab, Tab, cd (Tab selects the text)", {ab, tab, tab, cd}, "cd||"},
+        {"ab, Tab, cd", {ab, tab, cd}, "ab|cd|"},
+        {"ab, Return, cd", {ab, [] { key(SDL_SCANCODE_RETURN); }, cd}, "ab||cd"},
+        {"ab, keypad Enter, cd", {ab, [] { key(SDL_SCANCODE_KP_ENTER); }, cd}, "ab||cd"},
+        {"ab, Escape, cd", {ab, [] { key(SDL_SCANCODE_ESCAPE); }, cd}, "ab||cd"},
+    };
+    for (const row& r : rows) {
+        for (bool one_frame : {false, true}) {
+            a.clear();
+            b.clear();
+            behind.clear();
+            APP_set_screen(dialog);
+            run();
+            tab(); // Name takes the focus
+            run();
+            for (const step& s : r.steps) {
+                s();
+                if (!one_frame)
+                    run();
+            }
+            run();
+            EXPECT_EQ(a + "|" + b + "|" + behind, r.texts)
+                << r.events << (one_frame ? ", all before one frame" : ", one frame each");
+        }
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The edit driver under Xvfb, driven by xdotool: text typed into its fields, Tab and a popup, checked on a
-// screenshot; and the folder chooser answered by the fake zenity, the fake kdialog and the in-window chooser.
+// screenshot; a click and keys that come in one frame; and the folder chooser answered by the fake zenity,
+// the fake kdialog and the in-window chooser.
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -97,6 +98,28 @@ TEST_F(EditDriverGoldenGuiTest, TypedTextTabAndPopupThenAScreenshot) {
     const std::string shot = dir.file("shot.png");
     ASSERT_EQ(test::shell("timeout 10 import -window " + window + " " + shot), 0);
     EXPECT_TRUE(screenshot_matches(shot, "edit_driver_fields"));
+    EXPECT_EQ(stop(), 0);
+}
+
+// What comes while the driver is stopped is taken in one go when it goes on: a click and the keys typed
+// after it give the text they give one frame each (into the focused field, then into the other one).
+TEST_F(EditDriverGuiTest, KeysAfterAClickInTheSameFrameGoToTheFieldItFocused) {
+    ASSERT_TRUE(start({"--fields"})) << driver->errors();
+    click(450, 403);
+    gui::xdotool("type --delay 20 abc");
+    ASSERT_TRUE(says("field 0 abc"));
+    struct row {
+        int y;
+        const char *keys, *line;
+    };
+    for (const row& r : {row{403, "de", "field 0 abcde"}, row{363, "xy", "field 1 xy"}}) {
+        driver->signal(SIGSTOP);
+        gui::xdotool("mousemove --window " + window + " 450 " + std::to_string(600 - r.y) +
+                     " mousedown 1 mouseup 1 type --delay 20 " + r.keys);
+        gui::xdotool("sleep 0.2"); // the X server has passed every event on
+        driver->signal(SIGCONT);
+        EXPECT_TRUE(says(r.line)) << driver->output();
+    }
     EXPECT_EQ(stop(), 0);
 }
 

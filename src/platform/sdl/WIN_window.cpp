@@ -299,13 +299,19 @@ bool held(const SDL_Event& e) {
     return cb && cb->keys_waiting && cb->keys_waiting(cb) != 0;
 }
 
-// Takes the waiting events in their order, up to the first one held.
+// Takes the waiting events in their order, up to the first one held, and ends after one that may move the
+// focus: the frame gives the focus its new owner before the keys typed after it are routed, as when the
+// same events come spread over frames.
 void drain_events() {
     SDL_PumpEvents();
     SDL_Event e;
+    Uint32 window_id = 0;
     while (SDL_PeepEvents(&e, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1 && !held(e) &&
-           SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1)
+           SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) {
         dispatch(e);
+        if (may_move_focus(e, &window_id))
+            break;
+    }
     poll_devices();
 }
 
