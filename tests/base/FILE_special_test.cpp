@@ -5,9 +5,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <grp.h>
 #include <latch>
+#include <optional>
 #include <pwd.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -149,8 +151,10 @@ TEST(FileSpecialTest, DataFolderIsMadeWithItsParents) {
 }
 
 // How a child's run is set up: where TMPDIR points (a_file: where not even root makes a folder; the
-// read-only /tmp and the full one are tmpfs in a mount namespace of the child's own), no HOME and no passwd
-// entry, or a relative HOME and a passwd entry whose home is in the child's TMPDIR.
+// read-only /tmp and the full one are tmpfs in a mount namespace of the child's own, the full one after
+// another user planted a link to the server list's name, made the fallback folder, or linked its name to
+// a folder of theirs), no HOME and no passwd entry, or a relative HOME and a passwd entry whose home is in
+// the child's TMPDIR.
 enum class tmpdir_kind {
     fresh,
     fresh_with_slash,
@@ -161,13 +165,29 @@ enum class tmpdir_kind {
     read_only_tmp,
     no_home,
     full_tmp_with_link,
-    relative_home
+    relative_home,
+    full_tmp_with_their_fallback_folder,
+    full_tmp_with_their_fallback_link
 };
+
+// What another user set up in the full /tmp of a row, if anything.
+std::optional<test::tmp_plant> plant_of(tmpdir_kind kind) {
+    switch (kind) {
+    case tmpdir_kind::full_tmp_with_link:
+        return test::tmp_plant::list_link;
+    case tmpdir_kind::full_tmp_with_their_fallback_folder:
+        return test::tmp_plant::fallback_folder;
+    case tmpdir_kind::full_tmp_with_their_fallback_link:
+        return test::tmp_plant::fallback_link;
+    default:
+        return std::nullopt;
+    }
+}
 
 // Enters the rows' namespace or user id without a passwd entry; false when this machine does not allow it.
 bool enter_setting(tmpdir_kind kind, const std::string& tmpdir) {
-    if (kind == tmpdir_kind::full_tmp_with_link)
-        return test::take_tmp_after_a_link();
+    if (const auto plant = plant_of(kind))
+        return test::take_tmp_after(*plant);
     const bool own_mounts = kind == tmpdir_kind::read_only_tmp || kind == tmpdir_kind::relative_home;
     if (own_mounts &&
         (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0))
@@ -216,7 +236,7 @@ int fetch_beside_a_link(const std::string& work) {
         ++key;
     }
     HTTP_clear();
-    return test::read_file(test::their_file) == test::their_words ? code : 6;
+    return test::tmp_plant_untouched(test::tmp_plant::list_link) ? code : 6;
 }
 
 // Runs in a child: sets TMPDIR (to a folder the child makes, since the child of a threadsafe death test is
@@ -231,7 +251,8 @@ int work_folder_child(tmpdir_kind kind, bool leave_a_file) {
         chmod((tmpdir + "/cwd").c_str(), 0777) != 0 || chdir((tmpdir + "/cwd").c_str()) != 0)
         return 90;
     test::write_file(tmpdir + "/file", "");
-    const char* const names[] = {"", "/", "", "/missing", "/file", "", "/missing", "", "/missing", ""};
+    const char* const names[] = {"",         "/", "",         "/missing", "/file",    "",
+                                 "/missing", "",  "/missing", "",         "/missing", "/missing"};
     setenv("TMPDIR", kind == tmpdir_kind::relative ? "." : (tmpdir + names[int(kind)]).c_str(), 1);
     if (kind == tmpdir_kind::unset)
         unsetenv("TMPDIR");
@@ -254,11 +275,19 @@ int work_folder_child(tmpdir_kind kind, bool leave_a_file) {
         if (FILE* f = std::fopen((answer + "kept.txt").c_str(), "w"))
             std::fclose(f);
     }
+    std::string tried;
+    if (const int error = FILE_work_folder_failure(tried))
+        named += " (" + tried + ": " + std::strerror(error) + ")";
     std::error_code error;
     if (!fs::is_empty(".", error) || error)
         code = 4; // written into the working folder
     if (kind == tmpdir_kind::full_tmp_with_link && code == 0)
         code = fetch_beside_a_link(answers[0]);
+    // Another user's fallback folder is neither written nor read.
+    if (plant_of(kind) && kind != tmpdir_kind::full_tmp_with_link && code == 0)
+        code = std::fopen((answers[0] + "server_list_10.txt").c_str(), "r") ? 7
+               : test::tmp_plant_untouched(*plant_of(kind))                 ? 0
+                                                                            : 8;
     for (const std::string& answer : answers)
         if (!leave_a_file)
             std::remove((answer + "kept.txt").c_str());
@@ -358,18 +387,24 @@ TEST(FileSpecialDeathTest, ConcurrentRequestsShareOneWorkFolder) {
 }
 
 // No folder is ever relative, and nothing goes into the working folder: a work folder that cannot be made
-// in TMPDIR is made in /tmp (and removed at exit), else the answer is a folder in /tmp that is never made,
-// where what the program saves fails and names /tmp, and no link planted in /tmp is written through. With
-// no home at all, the desktop and the data folder are "/"; a relative HOME is the passwd entry's home.
+// in TMPDIR is made in /tmp (and removed at exit), else the answer is a folder that nobody can make, where
+// what the program saves fails, and no link planted in /tmp is written through, nor a fallback folder or
+// link that another user made first. With no home at all, the desktop and the data folder are "/"; a
+// relative HOME is the passwd entry's home.
 TEST(FileSpecialDeathTest, FoldersThatCannotBeFoundAreNeverRelative) {
+    const std::string full = "No space left on device";
     const std::pair<tmpdir_kind, std::string> rows[] = {
         {tmpdir_kind::missing, "/tmp/aerivon-installer-"},
         {tmpdir_kind::a_file, "/tmp/aerivon-installer-"},
         {tmpdir_kind::relative, "/tmp/aerivon-installer-"},
-        {tmpdir_kind::read_only_tmp, "/tmp/aerivon-no-private-folder/"},
-        {tmpdir_kind::full_tmp_with_link, "/tmp/aerivon-no-private-folder/"},
+        {tmpdir_kind::read_only_tmp, "/dev/null/aerivon-no-private-folder/ (/tmp/: Read-only file system)"},
+        {tmpdir_kind::full_tmp_with_link, "/dev/null/aerivon-no-private-folder/ (/tmp/: " + full + ")"},
         {tmpdir_kind::no_home, "/,/,/"},
-        {tmpdir_kind::relative_home, "TMPDIR/home/,TMPDIR/home/,TMPDIR/home/.local/share/"}};
+        {tmpdir_kind::relative_home, "TMPDIR/home/,TMPDIR/home/,TMPDIR/home/.local/share/"},
+        {tmpdir_kind::full_tmp_with_their_fallback_folder,
+         "/dev/null/aerivon-no-private-folder/ (/tmp/: " + full + ")"},
+        {tmpdir_kind::full_tmp_with_their_fallback_link,
+         "/dev/null/aerivon-no-private-folder/ (/tmp/: " + full + ")"}};
     for (auto [kind, expected] : rows) {
         SCOPED_TRACE(expected + " for row " + std::to_string(int(kind)));
         const work_folder_answer answer = work_folder_in_child(kind, false);
