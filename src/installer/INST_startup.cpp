@@ -119,7 +119,7 @@ void INST_log_os_folders() {
     std::string tried, why;
     if (const int error = FILE_work_folder_failure(tried)) {
         FILE_error_text(why, error);
-        LOG_stream << "No private work folder could be made in " << tried << " (" << why
+        LOG_stream << "This run has no private work folder in " << tried << " (" << why
                    << "): no work file is written or read.\n\n";
     }
     LOG_stream.flush();

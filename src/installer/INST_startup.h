@@ -64,7 +64,8 @@ void INST_start_up(const std::string& text);
 void INST_remove_work_folder();
 
 // Takes the lock of the work folder INST_work_folder (INST_lock_work_folder). A folder whose lock cannot be
-// taken is not used: another run would take it for a run's that is gone and remove it, and its name would
-// then be free to anyone. The folder is removed and given up (FILE_give_up_work_folder), and INST_work_folder
-// becomes what kind 4 answers then, where every work file fails. True when the lock is held.
+// taken is not used: another run would take it for the folder of a run that is gone and remove it, and its
+// name would then be free to anyone. The folder is removed and given up (FILE_give_up_work_folder), and
+// INST_work_folder becomes what kind 4 answers then, where every work file fails. True when the lock is
+// held.
 bool INST_hold_work_folder();

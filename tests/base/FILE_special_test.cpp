@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <grp.h>
 #include <latch>
-#include <optional>
 #include <pwd.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -152,9 +151,8 @@ TEST(FileSpecialTest, DataFolderIsMadeWithItsParents) {
 
 // How a child's run is set up: where TMPDIR points (a_file: where not even root makes a folder; the
 // read-only /tmp and the full one are tmpfs in a mount namespace of the child's own, the full one after
-// another user planted a link to the server list's name, made the fallback folder, or linked its name to
-// a folder of theirs), no HOME and no passwd entry, or a relative HOME and a passwd entry whose home is in
-// the child's TMPDIR.
+// another user set up a plant there), no HOME and no passwd entry, or a relative HOME and a passwd entry
+// whose home is in the child's TMPDIR.
 enum class tmpdir_kind {
     fresh,
     fresh_with_slash,
@@ -165,29 +163,13 @@ enum class tmpdir_kind {
     read_only_tmp,
     no_home,
     full_tmp_with_link,
-    relative_home,
-    full_tmp_with_their_fallback_folder,
-    full_tmp_with_their_fallback_link
+    relative_home
 };
 
-// What another user set up in the full /tmp of a row, if anything.
-std::optional<test::tmp_plant> plant_of(tmpdir_kind kind) {
-    switch (kind) {
-    case tmpdir_kind::full_tmp_with_link:
-        return test::tmp_plant::list_link;
-    case tmpdir_kind::full_tmp_with_their_fallback_folder:
-        return test::tmp_plant::fallback_folder;
-    case tmpdir_kind::full_tmp_with_their_fallback_link:
-        return test::tmp_plant::fallback_link;
-    default:
-        return std::nullopt;
-    }
-}
-
 // Enters the rows' namespace or user id without a passwd entry; false when this machine does not allow it.
-bool enter_setting(tmpdir_kind kind, const std::string& tmpdir) {
-    if (const auto plant = plant_of(kind))
-        return test::take_tmp_after(*plant);
+bool enter_setting(tmpdir_kind kind, const std::string& tmpdir, test::tmp_plant plant) {
+    if (kind == tmpdir_kind::full_tmp_with_link)
+        return test::take_tmp_after(plant);
     const bool own_mounts = kind == tmpdir_kind::read_only_tmp || kind == tmpdir_kind::relative_home;
     if (own_mounts &&
         (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0))
@@ -242,21 +224,20 @@ int fetch_beside_a_link(const std::string& work) {
 // Runs in a child: sets TMPDIR (to a folder the child makes, since the child of a threadsafe death test is
 // a fresh run of the test), asks for kind 4 twice (kinds 2, 3 and 5 for a home) from an empty working
 // folder that anyone may write, writes a file into each answer as the program does, and names TMPDIR and
-// the answers on stderr. The exit code says what went wrong (0: nothing); exit() lets the clean-up at exit
-// run.
-int work_folder_child(tmpdir_kind kind, bool leave_a_file) {
+// the answers (with why there is no work folder, when there is none) on stderr. The exit code says what
+// went wrong (0: nothing); exit() lets the clean-up at exit run.
+int work_folder_child(tmpdir_kind kind, bool leave_a_file, test::tmp_plant plant) {
     const char* base = std::getenv("TMPDIR");
     std::string tmpdir = std::string(base && *base ? base : "/tmp") + "/aerivon-special-XXXXXX";
     if (!mkdtemp(tmpdir.data()) || mkdir((tmpdir + "/cwd").c_str(), 0777) != 0 ||
         chmod((tmpdir + "/cwd").c_str(), 0777) != 0 || chdir((tmpdir + "/cwd").c_str()) != 0)
         return 90;
     test::write_file(tmpdir + "/file", "");
-    const char* const names[] = {"",         "/", "",         "/missing", "/file",    "",
-                                 "/missing", "",  "/missing", "",         "/missing", "/missing"};
+    const char* const names[] = {"", "/", "", "/missing", "/file", "", "/missing", "", "/missing", ""};
     setenv("TMPDIR", kind == tmpdir_kind::relative ? "." : (tmpdir + names[int(kind)]).c_str(), 1);
     if (kind == tmpdir_kind::unset)
         unsetenv("TMPDIR");
-    if (!enter_setting(kind, tmpdir)) {
+    if (!enter_setting(kind, tmpdir, plant)) {
         std::fprintf(stderr, "<<%s|unavailable>>", tmpdir.c_str());
         return 0;
     }
@@ -281,13 +262,12 @@ int work_folder_child(tmpdir_kind kind, bool leave_a_file) {
     std::error_code error;
     if (!fs::is_empty(".", error) || error)
         code = 4; // written into the working folder
+    // Nothing another user set up in /tmp is written through, nor read.
     if (kind == tmpdir_kind::full_tmp_with_link && code == 0)
-        code = fetch_beside_a_link(answers[0]);
-    // Another user's fallback folder is neither written nor read.
-    if (plant_of(kind) && kind != tmpdir_kind::full_tmp_with_link && code == 0)
-        code = std::fopen((answers[0] + "server_list_10.txt").c_str(), "r") ? 7
-               : test::tmp_plant_untouched(*plant_of(kind))                 ? 0
-                                                                            : 8;
+        code = plant == test::tmp_plant::list_link ? fetch_beside_a_link(answers[0])
+               : std::fopen((answers[0] + "server_list_10.txt").c_str(), "r") ? 7
+               : test::tmp_plant_untouched(plant)                             ? 0
+                                                                              : 8;
     for (const std::string& answer : answers)
         if (!leave_a_file)
             std::remove((answer + "kept.txt").c_str());
@@ -300,9 +280,10 @@ struct work_folder_answer {
 };
 
 // Kind 4 is made once per process, so each case runs in a death-test child.
-work_folder_answer work_folder_in_child(tmpdir_kind kind, bool leave_a_file) {
+work_folder_answer work_folder_in_child(tmpdir_kind kind, bool leave_a_file,
+                                        test::tmp_plant plant = test::tmp_plant::list_link) {
     std::string err;
-    EXPECT_EXIT(std::exit(work_folder_child(kind, leave_a_file)), testing::ExitedWithCode(0),
+    EXPECT_EXIT(std::exit(work_folder_child(kind, leave_a_file, plant)), testing::ExitedWithCode(0),
                 testing::Truly([&err](const std::string& e) {
                     err = e;
                     return true;
@@ -388,23 +369,21 @@ TEST(FileSpecialDeathTest, ConcurrentRequestsShareOneWorkFolder) {
 
 // No folder is ever relative, and nothing goes into the working folder: a work folder that cannot be made
 // in TMPDIR is made in /tmp (and removed at exit), else the answer is a folder that nobody can make, where
-// what the program saves fails, and no link planted in /tmp is written through, nor a fallback folder or
-// link that another user made first. With no home at all, the desktop and the data folder are "/"; a
-// relative HOME is the passwd entry's home.
+// what the program saves fails, and why /tmp took none is told; no link planted in /tmp is written
+// through. With no home at all, the desktop and the data folder are "/"; a relative HOME is the passwd
+// entry's home.
+const std::string no_folder_in_full_tmp =
+    "/dev/null/aerivon-no-private-folder/ (/tmp/: No space left on device)";
+
 TEST(FileSpecialDeathTest, FoldersThatCannotBeFoundAreNeverRelative) {
-    const std::string full = "No space left on device";
     const std::pair<tmpdir_kind, std::string> rows[] = {
         {tmpdir_kind::missing, "/tmp/aerivon-installer-"},
         {tmpdir_kind::a_file, "/tmp/aerivon-installer-"},
         {tmpdir_kind::relative, "/tmp/aerivon-installer-"},
         {tmpdir_kind::read_only_tmp, "/dev/null/aerivon-no-private-folder/ (/tmp/: Read-only file system)"},
-        {tmpdir_kind::full_tmp_with_link, "/dev/null/aerivon-no-private-folder/ (/tmp/: " + full + ")"},
+        {tmpdir_kind::full_tmp_with_link, no_folder_in_full_tmp},
         {tmpdir_kind::no_home, "/,/,/"},
-        {tmpdir_kind::relative_home, "TMPDIR/home/,TMPDIR/home/,TMPDIR/home/.local/share/"},
-        {tmpdir_kind::full_tmp_with_their_fallback_folder,
-         "/dev/null/aerivon-no-private-folder/ (/tmp/: " + full + ")"},
-        {tmpdir_kind::full_tmp_with_their_fallback_link,
-         "/dev/null/aerivon-no-private-folder/ (/tmp/: " + full + ")"}};
+        {tmpdir_kind::relative_home, "TMPDIR/home/,TMPDIR/home/,TMPDIR/home/.local/share/"}};
     for (auto [kind, expected] : rows) {
         SCOPED_TRACE(expected + " for row " + std::to_string(int(kind)));
         const work_folder_answer answer = work_folder_in_child(kind, false);
@@ -420,6 +399,18 @@ TEST(FileSpecialDeathTest, FoldersThatCannotBeFoundAreNeverRelative) {
         } else {
             EXPECT_EQ(answer.folder, expected);
         }
+    }
+}
+
+// Another user who made the fallback folder first (mode 0777, with a server list in it) or linked its name
+// to a folder of theirs, then filled /tmp, gets nothing: the answer is still a folder nobody can make, and
+// nothing of theirs is written or read.
+TEST(FileSpecialDeathTest, AFallbackFolderAnotherUserMadeFirstIsNeitherWrittenNorRead) {
+    for (const test::tmp_plant plant : {test::tmp_plant::fallback_folder, test::tmp_plant::fallback_link}) {
+        SCOPED_TRACE(int(plant));
+        const work_folder_answer answer = work_folder_in_child(tmpdir_kind::full_tmp_with_link, false, plant);
+        remove_on_exit r{answer.tmpdir};
+        EXPECT_THAT(answer.folder, testing::AnyOf("unavailable", no_folder_in_full_tmp));
     }
 }
 
