@@ -221,6 +221,21 @@ bool data_folder(std::string& out) {
 
 } // namespace
 
+int FILE_work_folder_failure(std::string& tried) {
+    std::lock_guard<std::mutex> g(state.lock);
+    const bool none = state.asked && state.work_folder.empty();
+    tried = none ? state.tried : std::string();
+    return none ? state.error : 0;
+}
+
+void FILE_give_up_work_folder(int error) {
+    std::lock_guard<std::mutex> g(state.lock);
+    if (state.work_folder.empty())
+        return;
+    state.work_folder.clear();
+    state.error = error;
+}
+
 void APP_get_exe_path(std::string& out, int mode) {
     out.clear();
     read_link("/proc/self/exe", out);
@@ -252,19 +267,4 @@ void FILE_get_special_folder(int kind, std::string& out) {
         ok = data_folder(found);
     out = ok ? found : std::string("/");
     FILE_normalize_path(out);
-}
-
-int FILE_work_folder_failure(std::string& tried) {
-    std::lock_guard<std::mutex> g(state.lock);
-    const bool none = state.asked && state.work_folder.empty();
-    tried = none ? state.tried : std::string();
-    return none ? state.error : 0;
-}
-
-void FILE_give_up_work_folder(int error) {
-    std::lock_guard<std::mutex> g(state.lock);
-    if (state.work_folder.empty())
-        return;
-    state.work_folder.clear();
-    state.error = error;
 }
