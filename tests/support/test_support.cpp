@@ -224,12 +224,13 @@ bool take_tmp_after(tmp_plant plant) {
     write_file(their_file, their_words);
     bool made = chown(their_file, their_uid, their_uid) == 0;
     if (plant == tmp_plant::list_link)
-        made = symlink(their_file, "/tmp/server_list_10.txt") == 0;
+        made = made && symlink(their_file, "/tmp/server_list_10.txt") == 0;
     if (plant == tmp_plant::fallback_folder) {
+        const std::string list = std::string(fallback) + "/server_list_10.txt";
         made = made && mkdir(fallback, 0777) == 0 && chmod(fallback, 0777) == 0 &&
                chown(fallback, their_uid, their_uid) == 0;
-        write_file(std::string(fallback) + "/server_list_10.txt", their_words);
-        made = made && chmod((std::string(fallback) + "/server_list_10.txt").c_str(), 0666) == 0;
+        write_file(list, their_words);
+        made = made && chmod(list.c_str(), 0666) == 0 && chown(list.c_str(), their_uid, their_uid) == 0;
     }
     if (plant == tmp_plant::fallback_link)
         made = made && mkdir(their_folder, 0777) == 0 && chmod(their_folder, 0777) == 0 &&
