@@ -13,8 +13,9 @@
 // absolute is not used. Kinds 2-5 end in '/' and pass through FILE_normalize_path. None is ever relative: a
 // lookup that fails answers the root folder "/" (the drive root of the other platforms). The work files
 // have fixed names, so they never go into a folder that others may write: when no private work folder can
-// be made under /tmp either, the answer is a folder in /tmp that is never made, where what would go into it
-// fails and names the folder tried.
+// be made under /tmp either (or the run gives it up), the answer is a folder under /dev/null, which nobody
+// can make, so that every open and every folder made in it fails; any fixed name in /tmp may already be
+// another user's folder or link. FILE_work_folder_failure then tells why and where it was tried.
 #include "base/FILE_special.h"
 
 #include <cerrno>
@@ -36,9 +37,13 @@ namespace {
 struct special_state {
     std::mutex lock;
     bool asked = false;      // the work folder was looked for: the answer stands for the run
-    std::string work_folder; // without its final '/'; "" when none could be made
+    std::string work_folder; // without its final '/'; "" when none could be made or it was given up
     std::string tried;       // the last folder a work folder was tried in, ending in '/'
+    int error = 0;           // why there is none: mkdtemp's errno, or the one it was given up for
 } state;
+
+// Kind 4 when the run has no work folder: nothing can be opened or made in it (ENOTDIR), by anyone.
+constexpr char no_work_folder[] = "/dev/null/aerivon-no-private-folder/";
 
 // The target of a symbolic link, however long: the buffer grows until the answer no longer fills it
 // (readlink truncates silently).
@@ -167,15 +172,17 @@ void remove_work_folder_if_empty() {
 bool make_work_folder(const std::string& base) {
     state.tried = base;
     std::string tmpl = base + "aerivon-installer-XXXXXX";
-    if (!mkdtemp(tmpl.data())) // mode 0700
+    if (!mkdtemp(tmpl.data())) { // mode 0700
+        state.error = errno;
         return false;
+    }
     state.work_folder = tmpl;
     std::atexit(remove_work_folder_if_empty);
     return true;
 }
 
-// The work folder; when none can be made, a child of the folder it was last tried in that is never made
-// (its name is not one of the run folders that clean-ups look for).
+// The work folder; when none can be made, no_work_folder (its name is not one of the run folders that
+// clean-ups look for).
 void work_folder(std::string& out) {
     std::lock_guard<std::mutex> g(state.lock);
     if (!state.asked) {
@@ -185,7 +192,7 @@ void work_folder(std::string& out) {
         if (!make_work_folder(first) && first != "/tmp/")
             make_work_folder("/tmp/");
     }
-    out = state.work_folder.empty() ? state.tried + "aerivon-no-private-folder/" : state.work_folder + "/";
+    out = state.work_folder.empty() ? std::string(no_work_folder) : state.work_folder + "/";
 }
 
 // Makes the folder and its missing parents (mode 0700, as for every XDG folder).
@@ -213,6 +220,21 @@ bool data_folder(std::string& out) {
 }
 
 } // namespace
+
+int FILE_work_folder_failure(std::string& tried) {
+    std::lock_guard<std::mutex> g(state.lock);
+    const bool none = state.asked && state.work_folder.empty();
+    tried = none ? state.tried : std::string();
+    return none ? state.error : 0;
+}
+
+void FILE_give_up_work_folder(int error) {
+    std::lock_guard<std::mutex> g(state.lock);
+    if (state.work_folder.empty())
+        return;
+    state.work_folder.clear();
+    state.error = error;
+}
 
 void APP_get_exe_path(std::string& out, int mode) {
     out.clear();

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using lock_guard = std::lock_guard<std::recursive_mutex>;
@@ -38,21 +39,33 @@ static int open_flags(std::ios_base::openmode mode) {
     return -1;
 }
 
-bool x_filebuf::open(const std::string& path, std::ios_base::openmode mode) {
+bool x_filebuf::open(const std::string& path, std::ios_base::openmode mode, bool through_links) {
     lock_guard g(*lock_);
     const int flags = open_flags(mode);
     if (fd_ >= 0 || flags < 0)
         return false;
+    // Without links, the file is emptied only once it is known to have no other name.
+    const int open_with = through_links ? flags : (flags & ~O_TRUNC) | O_NOFOLLOW;
     int fd;
     do
-        fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+        fd = ::open(path.c_str(), open_with | O_CLOEXEC, 0666);
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return false;
-    if ((mode & std::ios_base::ate) && ::lseek(fd, 0, SEEK_END) < 0) {
+    struct stat st;
+    const auto fail = [fd](int error) {
         ::close(fd);
+        errno = error;
         return false;
+    };
+    if (!through_links && fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        if (st.st_nlink > 1)
+            return fail(EMLINK);
+        if ((flags & O_TRUNC) && ::ftruncate(fd, 0) != 0)
+            return fail(errno);
     }
+    if ((mode & std::ios_base::ate) && ::lseek(fd, 0, SEEK_END) < 0)
+        return fail(errno);
     fd_ = fd;
     failed_ = false;
     used_ = 0;
@@ -158,11 +171,24 @@ void x_ofstream::close() {
         setstate(std::ios_base::failbit);
 }
 
-void FILE_open_ofstream(x_ofstream& stream, const std::string& path, std::ios_base::openmode mode,
-                        int share) {
-    (void)share;
-    if (stream.file_buffer()->open(path, mode | std::ios_base::out))
+namespace {
+
+void open_stream(x_ofstream& stream, const std::string& path, std::ios_base::openmode mode,
+                 bool through_links) {
+    if (stream.file_buffer()->open(path, mode | std::ios_base::out, through_links))
         stream.clear();
     else
         stream.setstate(std::ios_base::failbit);
+}
+
+} // namespace
+
+void FILE_open_ofstream(x_ofstream& stream, const std::string& path, std::ios_base::openmode mode,
+                        int share) {
+    (void)share;
+    open_stream(stream, path, mode, true);
+}
+
+void FILE_open_ofstream_no_links(x_ofstream& stream, const std::string& path, std::ios_base::openmode mode) {
+    open_stream(stream, path, mode, false);
 }

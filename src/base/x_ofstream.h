@@ -23,8 +23,10 @@ class x_filebuf : public std::streambuf {
 
     // Opens `path` for output with the std::filebuf rules for `mode` (out/trunc: create and truncate;
     // app: create and append; in|out: an existing file, not truncated; ate: start at the end).
-    // Returns false (and stays closed) when the buffer is already open or the open fails.
-    bool open(const std::string& path, std::ios_base::openmode mode);
+    // Returns false (and stays closed) when the buffer is already open or the open fails. Without
+    // `through_links`, a symbolic link at `path` is not followed (ELOOP) and a file that has other names
+    // (hard links) is neither truncated nor written (EMLINK).
+    bool open(const std::string& path, std::ios_base::openmode mode, bool through_links = true);
     // Writes what is buffered, then closes. False when it was not open, or a write or the close failed.
     bool close();
     bool is_open() const;
@@ -72,3 +74,6 @@ class x_ofstream : public std::ostream {
 // `mode` | out, close-on-exec. `share` is the Windows sharing flag, kept for the callers; POSIX has no
 // share modes. Success clears the stream's state; failure sets failbit.
 void FILE_open_ofstream(x_ofstream& stream, const std::string& path, std::ios_base::openmode mode, int share);
+// The same, for a file in a folder that others may write (the log on the desktop): never through a link
+// planted at its name (see x_filebuf::open).
+void FILE_open_ofstream_no_links(x_ofstream& stream, const std::string& path, std::ios_base::openmode mode);

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/FILE_error_text.h"
+#include "base/FILE_special.h"
 #include "base/LANG_localise.h"
 #include "base/LOG_log.h"
 #include "base/PREF_file.h"
@@ -121,9 +123,16 @@ void INST_fetch_failed(fetch_kind kind, const std::string& host, const std::stri
     const http_proxy proxy = HTTP_proxy();
     const bool proxys = fault == INST_fetch_unreached || fault == INST_fetch_proxy_refused;
     p.host = proxys && !proxy.host.empty() ? proxy.host : host;
-    if (fault == INST_fetch_here)
-        p.host = work_folder_name();
     p.why = why;
+    if (fault == INST_fetch_here) {
+        // Without a work folder, the folder it was tried in and why it could not be made: the stand-in's
+        // own failure says nothing.
+        std::string tried;
+        const int error = FILE_work_folder_failure(tried);
+        p.host = error != 0 && tried.size() > 1 ? tried.substr(0, tried.size() - 1) : work_folder_name();
+        if (error != 0)
+            FILE_error_text(p.why, error);
+    }
     p.port.clear();
     if (fault == INST_fetch_bad_proxy) {
         p.host = proxy.host;

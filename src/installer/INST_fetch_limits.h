@@ -45,8 +45,9 @@ bool INST_fetch_due(fetch_kind kind);
 // The transfer (or the reading of what it brought) failed: the next try waits. `host` is the server the
 // fetch asked, `why` the error's text and `fault` what went wrong; the line names `host`, or the proxy
 // when one is set and the fault is INST_fetch_unreached or INST_fetch_proxy_refused, or the work folder
-// (INST_work_path) for INST_fetch_here, or the proxy fields as typed for INST_fetch_bad_proxy. With actions
-// logged, INST_fetch_failure_line goes to the log.
+// (INST_work_path; when the run has none, the folder it was tried in, and why it could not be made) for
+// INST_fetch_here, or the proxy fields as typed for INST_fetch_bad_proxy. With actions logged,
+// INST_fetch_failure_line goes to the log.
 void INST_fetch_failed(fetch_kind kind, const std::string& host = "", const std::string& why = "",
                        fetch_fault fault = INST_fetch_unreached);
 // It succeeded: no wait now, and 1 s after the next failure.

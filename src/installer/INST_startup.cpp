@@ -1,9 +1,12 @@
 // INST_startup: the installer's start-up values, the DVD check and the start-up order after the toolkit.
 #include "installer/INST_startup.h"
 
+#include <cerrno>
 #include <cstdio>
 
+#include "base/FILE_error_text.h"
 #include "base/FILE_ops.h"
+#include "base/FILE_special.h"
 #include "base/LOG_log.h"
 #include "base/OPT_options.h"
 #include "base/PREF_file.h"
@@ -13,6 +16,7 @@
 #include "installer/INST_page_routines.h"
 #include "installer/INST_registration.h"
 #include "installer/INST_scan.h"
+#include "installer/INST_work_lock.h"
 
 // Start-up values (main thread; see the header).
 std::string INST_probe_path = "dvd_version.txt";
@@ -112,6 +116,12 @@ void INST_log_os_folders() {
         FILE_get_special_folder(line.kind, folder);
         LOG_stream << line.label << folder << (line.kind == 5 ? "\n\n" : "\n");
     }
+    std::string tried, why;
+    if (const int error = FILE_work_folder_failure(tried)) {
+        FILE_error_text(why, error);
+        LOG_stream << "This run has no private work folder in " << tried << " (" << why
+                   << "): no work file is written or read.\n\n";
+    }
     LOG_stream.flush();
 }
 
@@ -148,4 +158,14 @@ void INST_remove_work_folder() {
     if (INST_work_folder.size() > 1 && INST_work_folder[0] == '/' && INST_work_folder.back() == '/' &&
         starts_with(name, work_folder_prefix))
         FILE_delete_tree(INST_work_folder);
+}
+
+bool INST_hold_work_folder() {
+    if (INST_lock_work_folder(INST_work_folder))
+        return true;
+    const int error = errno;
+    INST_remove_work_folder();
+    FILE_give_up_work_folder(error);
+    FILE_get_special_folder(4, INST_work_folder);
+    return false;
 }

@@ -51,7 +51,7 @@ bool INST_runs_from_dvd(const std::string& exe_path, const std::string& dvd_root
 int INST_restart_from_work_folder(const std::string& exe_path, const std::string& work_folder);
 
 // Writes the five operating-system folder lines (this program, desktop, default applications, temporary,
-// preferences) straight to the log and flushes it.
+// preferences) straight to the log, with why the run has no work folder when it has none, and flushes it.
 void INST_log_os_folders();
 
 // The start-up after the toolkit is up, in order: the UI atlas of the language, the folder lines, the
@@ -62,3 +62,10 @@ void INST_start_up(const std::string& text);
 // Removes the work folder (INST_work_folder, when it is one the file layer made) with everything in it:
 // at a normal exit, registered by the entry point.
 void INST_remove_work_folder();
+
+// Takes the lock of the work folder INST_work_folder (INST_lock_work_folder). A folder whose lock cannot be
+// taken is not used: another run would take it for the folder of a run that is gone and remove it, and its
+// name would then be free to anyone. The folder is removed and given up (FILE_give_up_work_folder), and
+// INST_work_folder becomes what kind 4 answers then, where every work file fails. True when the lock is
+// held.
+bool INST_hold_work_folder();

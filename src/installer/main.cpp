@@ -3,7 +3,8 @@
 //
 //   step  what                                              where
 //   1     a previous instance ends the program at once      (none on this system)
-//   2     the work folder and the executable's path         FILE_get_special_folder 4 and 1
+//   2     the work folder and its lock, the executable's    FILE_get_special_folder 4 and 1,
+//         path                                              INST_hold_work_folder
 //   4-5   running from the maker's DVD: copy, restart, end  INST_runs_from_dvd, INST_restart_from_work_folder
 //   6     the toolkit's start-up                            hl_init
 //   7-15  atlas, folders, engine values, options, prefs,    INST_start_up
@@ -17,6 +18,7 @@
 
 #include "base/APP_alert.h"
 #include "base/FILE_ops.h"
+#include "base/FILE_special.h"
 #include "base/UTL_progress.h"
 #include "installer/INST_activity.h"
 #include "installer/INST_globals.h"
@@ -83,7 +85,8 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
     FILE_get_special_folder(1, executable);
     INST_work_folder = temporary;
     std::atexit(INST_remove_work_folder);
-    INST_lock_work_folder(temporary); // this run's folder is in use
+    INST_hold_work_folder(); // this run's folder is in use, or the run has none
+    temporary = INST_work_folder;
 
     INST_probe_path = "dvd_version.txt";
     INST_directory.dvd_root = UTL_find_dvd_drive(INST_probe_volume);
@@ -98,10 +101,11 @@ int WinMain(void* instance, void* previous_instance, const char* command_line, i
     APP_set_program_work_end(INST_remove_work_folder);
     hl_init(1, args);
     APP_set_program_work_end(INST_end_work);
-    // The work folders of runs that were killed go (the log is open now). A copy restarted from the disc
-    // runs from its own work folder, which is kept.
+    // The work folders of runs that were killed go (the log is open now), from where this run's was
+    // tried when it has none. A copy restarted from the disc runs from its own work folder, which is kept.
     std::string base, program_folder;
-    FILE_parent_folder(base, temporary.empty() ? temporary : temporary.substr(0, temporary.size() - 1));
+    if (FILE_work_folder_failure(base) == 0)
+        FILE_parent_folder(base, temporary.empty() ? temporary : temporary.substr(0, temporary.size() - 1));
     FILE_parent_folder(program_folder, executable);
     INST_remove_stale_work_folders(base, temporary, program_folder);
     INST_start_up(text);

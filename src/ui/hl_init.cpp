@@ -258,14 +258,14 @@ void hl_init(int, char** argv) {
         std::fflush(stdout);
     }
     if (!crash_report) {
-        FILE_open_ofstream(LOG_stream, log_path, std::ios_base::out, 0x40);
+        FILE_open_ofstream_no_links(LOG_stream, log_path, std::ios_base::out);
         if (!LOG_stream.is_open() && log_path_given) {
             // A log path that cannot be written (a folder that does not exist) keeps the default log.
             const int error = errno;
             const std::string fallback = default_log_path();
             std::fprintf(stderr, "Could not open the log file %s (%s); the log goes to %s\n",
                          log_path.c_str(), std::strerror(error), fallback.c_str());
-            FILE_open_ofstream(LOG_stream, fallback, std::ios_base::out, 0x40);
+            FILE_open_ofstream_no_links(LOG_stream, fallback, std::ios_base::out);
         }
         LOG_stream << std::fixed;
     }

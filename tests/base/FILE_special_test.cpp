@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <grp.h>
 #include <latch>
@@ -149,8 +150,9 @@ TEST(FileSpecialTest, DataFolderIsMadeWithItsParents) {
 }
 
 // How a child's run is set up: where TMPDIR points (a_file: where not even root makes a folder; the
-// read-only /tmp and the full one are tmpfs in a mount namespace of the child's own), no HOME and no passwd
-// entry, or a relative HOME and a passwd entry whose home is in the child's TMPDIR.
+// read-only /tmp and the full one are tmpfs in a mount namespace of the child's own, the full one after
+// another user set up a plant there), no HOME and no passwd entry, or a relative HOME and a passwd entry
+// whose home is in the child's TMPDIR.
 enum class tmpdir_kind {
     fresh,
     fresh_with_slash,
@@ -165,9 +167,9 @@ enum class tmpdir_kind {
 };
 
 // Enters the rows' namespace or user id without a passwd entry; false when this machine does not allow it.
-bool enter_setting(tmpdir_kind kind, const std::string& tmpdir) {
+bool enter_setting(tmpdir_kind kind, const std::string& tmpdir, test::tmp_plant plant) {
     if (kind == tmpdir_kind::full_tmp_with_link)
-        return test::take_tmp_after_a_link();
+        return test::take_tmp_after(plant);
     const bool own_mounts = kind == tmpdir_kind::read_only_tmp || kind == tmpdir_kind::relative_home;
     if (own_mounts &&
         (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0))
@@ -216,15 +218,15 @@ int fetch_beside_a_link(const std::string& work) {
         ++key;
     }
     HTTP_clear();
-    return test::read_file(test::their_file) == test::their_words ? code : 6;
+    return test::tmp_plant_untouched(test::tmp_plant::list_link) ? code : 6;
 }
 
 // Runs in a child: sets TMPDIR (to a folder the child makes, since the child of a threadsafe death test is
 // a fresh run of the test), asks for kind 4 twice (kinds 2, 3 and 5 for a home) from an empty working
 // folder that anyone may write, writes a file into each answer as the program does, and names TMPDIR and
-// the answers on stderr. The exit code says what went wrong (0: nothing); exit() lets the clean-up at exit
-// run.
-int work_folder_child(tmpdir_kind kind, bool leave_a_file) {
+// the answers (with why there is no work folder, when there is none) on stderr. The exit code says what
+// went wrong (0: nothing); exit() lets the clean-up at exit run.
+int work_folder_child(tmpdir_kind kind, bool leave_a_file, test::tmp_plant plant) {
     const char* base = std::getenv("TMPDIR");
     std::string tmpdir = std::string(base && *base ? base : "/tmp") + "/aerivon-special-XXXXXX";
     if (!mkdtemp(tmpdir.data()) || mkdir((tmpdir + "/cwd").c_str(), 0777) != 0 ||
@@ -235,7 +237,7 @@ int work_folder_child(tmpdir_kind kind, bool leave_a_file) {
     setenv("TMPDIR", kind == tmpdir_kind::relative ? "." : (tmpdir + names[int(kind)]).c_str(), 1);
     if (kind == tmpdir_kind::unset)
         unsetenv("TMPDIR");
-    if (!enter_setting(kind, tmpdir)) {
+    if (!enter_setting(kind, tmpdir, plant)) {
         std::fprintf(stderr, "<<%s|unavailable>>", tmpdir.c_str());
         return 0;
     }
@@ -254,11 +256,18 @@ int work_folder_child(tmpdir_kind kind, bool leave_a_file) {
         if (FILE* f = std::fopen((answer + "kept.txt").c_str(), "w"))
             std::fclose(f);
     }
+    std::string tried;
+    if (const int error = FILE_work_folder_failure(tried))
+        named += " (" + tried + ": " + std::strerror(error) + ")";
     std::error_code error;
     if (!fs::is_empty(".", error) || error)
         code = 4; // written into the working folder
+    // Nothing another user set up in /tmp is written through, nor read.
     if (kind == tmpdir_kind::full_tmp_with_link && code == 0)
-        code = fetch_beside_a_link(answers[0]);
+        code = plant == test::tmp_plant::list_link ? fetch_beside_a_link(answers[0])
+               : std::fopen((answers[0] + "server_list_10.txt").c_str(), "r") ? 7
+               : test::tmp_plant_untouched(plant)                             ? 0
+                                                                              : 8;
     for (const std::string& answer : answers)
         if (!leave_a_file)
             std::remove((answer + "kept.txt").c_str());
@@ -271,9 +280,10 @@ struct work_folder_answer {
 };
 
 // Kind 4 is made once per process, so each case runs in a death-test child.
-work_folder_answer work_folder_in_child(tmpdir_kind kind, bool leave_a_file) {
+work_folder_answer work_folder_in_child(tmpdir_kind kind, bool leave_a_file,
+                                        test::tmp_plant plant = test::tmp_plant::list_link) {
     std::string err;
-    EXPECT_EXIT(std::exit(work_folder_child(kind, leave_a_file)), testing::ExitedWithCode(0),
+    EXPECT_EXIT(std::exit(work_folder_child(kind, leave_a_file, plant)), testing::ExitedWithCode(0),
                 testing::Truly([&err](const std::string& e) {
                     err = e;
                     return true;
@@ -358,16 +368,20 @@ TEST(FileSpecialDeathTest, ConcurrentRequestsShareOneWorkFolder) {
 }
 
 // No folder is ever relative, and nothing goes into the working folder: a work folder that cannot be made
-// in TMPDIR is made in /tmp (and removed at exit), else the answer is a folder in /tmp that is never made,
-// where what the program saves fails and names /tmp, and no link planted in /tmp is written through. With
-// no home at all, the desktop and the data folder are "/"; a relative HOME is the passwd entry's home.
+// in TMPDIR is made in /tmp (and removed at exit), else the answer is a folder that nobody can make, where
+// what the program saves fails, and why /tmp took none is told; no link planted in /tmp is written
+// through. With no home at all, the desktop and the data folder are "/"; a relative HOME is the passwd
+// entry's home.
+const std::string no_folder_in_full_tmp =
+    "/dev/null/aerivon-no-private-folder/ (/tmp/: No space left on device)";
+
 TEST(FileSpecialDeathTest, FoldersThatCannotBeFoundAreNeverRelative) {
     const std::pair<tmpdir_kind, std::string> rows[] = {
         {tmpdir_kind::missing, "/tmp/aerivon-installer-"},
         {tmpdir_kind::a_file, "/tmp/aerivon-installer-"},
         {tmpdir_kind::relative, "/tmp/aerivon-installer-"},
-        {tmpdir_kind::read_only_tmp, "/tmp/aerivon-no-private-folder/"},
-        {tmpdir_kind::full_tmp_with_link, "/tmp/aerivon-no-private-folder/"},
+        {tmpdir_kind::read_only_tmp, "/dev/null/aerivon-no-private-folder/ (/tmp/: Read-only file system)"},
+        {tmpdir_kind::full_tmp_with_link, no_folder_in_full_tmp},
         {tmpdir_kind::no_home, "/,/,/"},
         {tmpdir_kind::relative_home, "TMPDIR/home/,TMPDIR/home/,TMPDIR/home/.local/share/"}};
     for (auto [kind, expected] : rows) {
@@ -385,6 +399,18 @@ TEST(FileSpecialDeathTest, FoldersThatCannotBeFoundAreNeverRelative) {
         } else {
             EXPECT_EQ(answer.folder, expected);
         }
+    }
+}
+
+// Another user who made the fallback folder first (mode 0777, with a server list in it) or linked its name
+// to a folder of theirs, then filled /tmp, gets nothing: the answer is still a folder nobody can make, and
+// nothing of theirs is written or read.
+TEST(FileSpecialDeathTest, AFallbackFolderAnotherUserMadeFirstIsNeitherWrittenNorRead) {
+    for (const test::tmp_plant plant : {test::tmp_plant::fallback_folder, test::tmp_plant::fallback_link}) {
+        SCOPED_TRACE(int(plant));
+        const work_folder_answer answer = work_folder_in_child(tmpdir_kind::full_tmp_with_link, false, plant);
+        remove_on_exit r{answer.tmpdir};
+        EXPECT_THAT(answer.folder, testing::AnyOf("unavailable", no_folder_in_full_tmp));
     }
 }
 

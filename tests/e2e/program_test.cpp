@@ -120,29 +120,56 @@ TEST(ProgramTest, CommandLineReachesTheLogAsParsed) {
     }
 }
 
-// A log path in a folder that does not exist is told on stderr, and the log stays where it would be.
+// A log path in a folder that does not exist, or a link there, is told on stderr, and the log stays where
+// it would be. A link planted at the log's name (where others may write), symbolic or hard, is never
+// written through: the linked file keeps its words, and without the option the run has no log.
 TEST(ProgramTest, LogPathOptionTakesTheLog) {
-    for (const bool folder_exists : {true, false}) {
-        SCOPED_TRACE(folder_exists);
+    const struct {
+        bool option, folder_exists;
+        int link;        // planted at the log's name: 0 none, 1 symbolic, 2 hard
+        const char* why; // the option's path cannot be opened: why
+    } rows[] = {
+        {true, true, 0, nullptr},
+        {true, false, 0, "No such file or directory"},
+        {true, true, 1, "Too many levels of symbolic links"},
+        {true, true, 2, "Too many links"},
+        {false, true, 1, nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.option ? "--log_path" : "no option") + (row.link ? ", a link" : "") +
+                     (row.why ? row.why : ""));
         home_run h;
-        if (folder_exists)
+        if (row.folder_exists)
             fs::create_directories(h.home.file("t"));
-        const std::string path = h.home.file("t/log.txt");
-        auto r = h.run({"--log_path=" + path, "--lang=fr"});
+        const std::string path = h.home.file("t/log.txt"), theirs = h.home.file("theirs.txt");
+        const std::string linked = row.option ? path : h.home.file(log_name);
+        if (row.link) {
+            test::write_file(theirs, "their words\n");
+            if (row.link == 1)
+                fs::create_symlink(theirs, linked);
+            else
+                fs::create_hard_link(theirs, linked);
+        }
+        auto r = h.run(row.option ? std::vector<std::string>{"--log_path=" + path, "--lang=fr"}
+                                  : std::vector<std::string>{"--lang=fr"});
         EXPECT_EQ(r.exit_code, 1);
+        if (row.link) {
+            EXPECT_EQ(test::read_file(theirs), "their words\n");
+            EXPECT_EQ(fs::is_symlink(linked), row.link == 1);
+        }
+        if (!row.option)
+            continue;
         EXPECT_EQ(r.out, "Log path changed to: " + path + "\n");
-        const std::string log = test::read_file(folder_exists ? path : h.home.file(log_name));
+        const std::string log = test::read_file(row.why ? h.home.file(log_name) : path);
         EXPECT_THAT(log, StartsWith("Installer log.txt for Aerivon Demo Installer 3.22r1 compiled on "));
         EXPECT_THAT(log, HasSubstr("\n" + dashes +
                                    "\nApplication was launched with the following command line "
                                    "options...\n\t'--lang'='fr'\n\t'--log_path'='" +
                                    path + "'\n" + dashes + "\n\n"));
-        EXPECT_EQ(fs::exists(h.home.file(log_name)), !folder_exists);
-        if (!folder_exists) {
-            EXPECT_THAT(r.err, StartsWith("Could not open the log file " + path +
-                                          " (No such file or directory); "
-                                          "the log goes to " +
-                                          h.home.file(log_name) + "\n"));
+        EXPECT_EQ(fs::exists(h.home.file(log_name)), row.why != nullptr);
+        if (row.why) {
+            EXPECT_THAT(r.err, StartsWith("Could not open the log file " + path + " (" + row.why +
+                                          "); the log goes to " + h.home.file(log_name) + "\n"));
         }
     }
 }

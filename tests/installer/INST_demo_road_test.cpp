@@ -13,6 +13,7 @@
 #include "installer/INST_download.h"
 #include "installer/INST_fetch_limits.h"
 #include "installer/INST_page_routines.h"
+#include "installer/INST_startup.h"
 #include "installer/INST_update_road.h"
 #include "installer/INST_wizard.h"
 #include "installer_fixtures.h"
@@ -389,18 +390,24 @@ std::string directory_answer(const std::string& text, const std::string& name) {
 }
 
 // The death-test child of the test below: Check Servers as the program runs it, with no TMPDIR to use and
-// a /tmp that takes no folder after another user linked the server list's name there. Names the line shown
-// on stderr; exits 6 when the linked file changed.
-int check_servers_where_tmp_takes_no_folder() {
+// a /tmp that takes no work folder (or no lock in it) after another user set up `plant` there. Names the
+// line shown and the servers read on stderr; exits 6 when what they set up changed.
+int check_servers_where_tmp_takes_no_folder(test::tmp_plant plant) {
     const char* tmpdir = std::getenv("TMPDIR");
     setenv("TMPDIR", (std::string(tmpdir && *tmpdir ? tmpdir : "/tmp") + "/missing").c_str(), 1);
-    if (!test::take_tmp_after_a_link()) {
+    if (!test::take_tmp_after(plant)) {
         std::fprintf(stderr, "<<unavailable>>");
         return 0;
     }
     FILE_get_special_folder(4, INST_work_folder); // as the program's start does
+    INST_hold_work_folder();
     test::LoopbackServer proxy;
-    proxy.accept().read_request().send(http_ok("I\n1000 version\n")).close().start();
+    proxy.accept()
+        .read_request()
+        .send(http_ok("I\n1000 version\nSERVERS\nFINAL Aerivon10Demo\nSERVER "
+                      "mirror1.test\n/pub/\nmirror1.test/pub/\nENDOFLIST\n"))
+        .close()
+        .start();
     HTTP_manager().proxy_host = "127.0.0.1";
     HTTP_manager().port = proxy.port();
     INST_servers = server_list();
@@ -408,29 +415,39 @@ int check_servers_where_tmp_takes_no_folder() {
     test::Engine::poll([&] {
         page_desc d;
         INST_page_check_servers(0, &d);
-        return !(line = INST_fetch_failure_line(INST_server_list_fetch)).empty();
+        return !(line = INST_fetch_failure_line(INST_server_list_fetch)).empty() ||
+               !INST_servers.servers.empty();
     });
-    std::fprintf(stderr, "<<%s>>", line.c_str());
+    std::fprintf(stderr, "<<%s|%zu servers>>", line.c_str(), INST_servers.servers.size());
     HTTP_clear();
-    return test::read_file(test::their_file) == test::their_words ? 0 : 6;
+    return test::tmp_plant_untouched(plant) ? 0 : 6;
 }
 
-// The work files are never written into a shared folder: where no private work folder can be made, the
-// list is not saved, the line names the folder tried in /tmp, and a link planted there is not written
-// through.
+// The work files are never written into a shared folder: where no private work folder can be made, or its
+// lock cannot be taken, no list is saved or read, the line names the folder tried in /tmp and why, and
+// nothing another user set up in /tmp (a link to the list's name, the fallback folder) is written through.
 TEST_F(DemoRoadTest, AListThatCannotBeSavedInAPrivateFolderNamesTheFolderTried) {
     fake_clock_seconds = 100.0f; // the clock stands: the line is the first wait's
     INST_set_download_clock(fake_clock);
-    std::string err;
-    EXPECT_EXIT(std::_Exit(check_servers_where_tmp_takes_no_folder()), testing::ExitedWithCode(0),
-                test::capture(err));
-    if (err.find("<<unavailable>>") != std::string::npos)
-        GTEST_SKIP() << "no mount namespace for it here";
-    EXPECT_NE(
-        err.find("<<I could not save the server list in /tmp/aerivon-no-private-folder: No such file or "
-                 "directory. I will try again in 1 second.>>"),
-        std::string::npos)
-        << err;
+    const std::string full = "No space left on device. Perhaps your hard drive is full";
+    const std::pair<test::tmp_plant, std::string> rows[] = {
+        {test::tmp_plant::list_link, full},
+        {test::tmp_plant::fallback_folder, full},
+        {test::tmp_plant::room_for_a_folder, full}, // the folder is made, but not its lock
+        {test::tmp_plant::read_only, "The destination file system is read-only"},
+    };
+    for (const auto& [plant, why] : rows) {
+        SCOPED_TRACE(why + " for row " + std::to_string(int(plant)));
+        std::string err;
+        EXPECT_EXIT(std::_Exit(check_servers_where_tmp_takes_no_folder(plant)), testing::ExitedWithCode(0),
+                    test::capture(err));
+        if (err.find("<<unavailable>>") != std::string::npos)
+            GTEST_SKIP() << "no mount namespace for it here";
+        EXPECT_NE(err.find("<<I could not save the server list in /tmp: " + why +
+                           ". I will try again in 1 second.|0 servers>>"),
+                  std::string::npos)
+            << err;
+    }
 }
 
 // A directory with a good header and no FILE record is a failed directory on both web roads: the page says

@@ -197,16 +197,64 @@ bool ci_run() {
 const char their_file[] = "/tmp/theirs.txt";
 const char their_words[] = "their own words\n";
 
-bool take_tmp_after_a_link() {
+namespace {
+
+const char fallback[] = "/tmp/aerivon-no-private-folder";
+const char their_folder[] = "/tmp/theirs";
+constexpr uid_t their_uid = 54321;
+
+// The names in `folder`, each with a line feed; "?" when it cannot be read.
+std::string listing(const std::string& folder) {
+    std::error_code error;
+    std::string names;
+    for (const auto& e : std::filesystem::directory_iterator(folder, error))
+        names += e.path().filename().string() + "\n";
+    return error ? std::string("?") : names;
+}
+
+} // namespace
+
+bool take_tmp_after(tmp_plant plant) {
+    // A /tmp of mode 0777 (not 1777): links are followed whoever made them, as with fs.protected_symlinks=0.
+    const char* options =
+        plant == tmp_plant::list_link ? "nr_inodes=12,size=64k" : "nr_inodes=12,size=64k,mode=0777";
     if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        mount("tmpfs", "/tmp", "tmpfs", 0, "nr_inodes=8,size=64k") != 0 ||
-        symlink(their_file, "/tmp/server_list_10.txt") != 0)
+        mount("tmpfs", "/tmp", "tmpfs", 0, options) != 0)
         return false;
     write_file(their_file, their_words);
-    for (int i = 0; i < 16; ++i)
-        if (mkdir(("/tmp/taken" + std::to_string(i)).c_str(), 0755) != 0)
-            return errno == ENOSPC;
-    return false;
+    bool made = chown(their_file, their_uid, their_uid) == 0;
+    if (plant == tmp_plant::list_link)
+        made = made && symlink(their_file, "/tmp/server_list_10.txt") == 0;
+    if (plant == tmp_plant::fallback_folder) {
+        const std::string list = std::string(fallback) + "/server_list_10.txt";
+        made = made && mkdir(fallback, 0777) == 0 && chmod(fallback, 0777) == 0 &&
+               chown(fallback, their_uid, their_uid) == 0;
+        write_file(list, their_words);
+        made = made && chmod(list.c_str(), 0666) == 0 && chown(list.c_str(), their_uid, their_uid) == 0;
+    }
+    if (plant == tmp_plant::fallback_link)
+        made = made && mkdir(their_folder, 0777) == 0 && chmod(their_folder, 0777) == 0 &&
+               chown(their_folder, their_uid, their_uid) == 0 && symlink(their_folder, fallback) == 0 &&
+               lchown(fallback, their_uid, their_uid) == 0;
+    if (plant == tmp_plant::read_only)
+        return made && mount(nullptr, "/tmp", nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    int taken = 0;
+    while (made && mkdir(("/tmp/taken" + std::to_string(taken)).c_str(), 0755) == 0)
+        ++taken;
+    if (!made || errno != ENOSPC || taken == 0)
+        return false;
+    return plant != tmp_plant::room_for_a_folder ||
+           rmdir(("/tmp/taken" + std::to_string(taken - 1)).c_str()) == 0;
+}
+
+bool tmp_plant_untouched(tmp_plant plant) {
+    bool same = read_file(their_file) == their_words;
+    if (plant == tmp_plant::fallback_folder)
+        same = same && listing(fallback) == "server_list_10.txt\n" &&
+               read_file(std::string(fallback) + "/server_list_10.txt") == their_words;
+    if (plant == tmp_plant::fallback_link)
+        same = same && listing(their_folder).empty() && std::filesystem::is_symlink(fallback);
+    return same;
 }
 
 } // namespace test

@@ -63,10 +63,24 @@ std::string corpus_dir();
 // True in a CI run (CI=true), where everything a test needs must be present.
 bool ci_run();
 
-// For a child process: enters a mount namespace of its own whose /tmp is a tmpfs where no folder can be
-// made, every inode taken by another user after linking /tmp/server_list_10.txt to their_file, which holds
-// their_words. False when this machine allows no such namespace.
-bool take_tmp_after_a_link();
+// What another user set up in /tmp before they filled it (take_tmp_after). Their file their_file holds
+// their_words in every case.
+enum class tmp_plant {
+    list_link,         // /tmp/server_list_10.txt links to their_file
+    fallback_folder,   // uid 54321 made /tmp/aerivon-no-private-folder/ (mode 0777), with their_words as the
+                       // server list in it
+    fallback_link,     // uid 54321 linked /tmp/aerivon-no-private-folder to their folder /tmp/theirs/ (0777)
+    room_for_a_folder, // nothing: one inode is left, which a folder takes, and then none for a file in it
+    read_only,         // nothing, and /tmp is read-only
+};
+
+// For a child process: enters a mount namespace of its own whose /tmp is a tmpfs where, once `plant` is
+// set up, no folder can be made (but one for room_for_a_folder): every inode is taken, or it is read-only.
+// Another user's links are followed there (the tmpfs is not sticky). False when this machine allows no such
+// namespace.
+bool take_tmp_after(tmp_plant plant);
+// True when what take_tmp_after set up is as it was: their words in their files, nothing added.
+bool tmp_plant_untouched(tmp_plant plant);
 extern const char their_file[];
 extern const char their_words[];
 
