@@ -133,10 +133,11 @@ class child_process {
     std::string out_path_, err_path_;
 };
 
-// An Xvfb of its own for a test that needs another screen; stopped when the object goes.
+// An Xvfb of its own for a test that needs another screen; stopped when the object goes. `options` are
+// more of the server's options ("-extension GLX": a display without OpenGL).
 class private_xserver {
   public:
-    explicit private_xserver(const std::string& screen) {
+    explicit private_xserver(const std::string& screen, const std::vector<std::string>& options = {}) {
         int fds[2];
         if (pipe2(fds, O_CLOEXEC) != 0)
             return;
@@ -149,6 +150,7 @@ class private_xserver {
         posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
         std::vector<std::string> argv = {"Xvfb", "-displayfd", "3",         "-screen",
                                          "0",    screen,       "-nolisten", "tcp"};
+        argv.insert(argv.end(), options.begin(), options.end());
         auto args = pointers(argv);
         if (posix_spawnp(&pid_, "Xvfb", &fa, nullptr, args.data(), environ) != 0)
             pid_ = -1;
