@@ -155,7 +155,7 @@ TEST(ShellProgramBoxTest, TheBoxIsAnsweredOrEndedBySigterm) {
                 s.process->signal(SIGTERM);
             }
         }
-        EXPECT_EQ(s.process->wait_exit(5000), r.exit_code) << s.process->errors();
+        EXPECT_EQ(s.process->wait_exit(10000), r.exit_code) << s.process->errors();
         EXPECT_TRUE(shell::wait_until([&] { return s.message_box(0).empty(); }, 2000));
         EXPECT_NE(s.process->errors().find(r.first), std::string::npos) << s.process->errors();
         const std::string log = test::read_file(log_path);

@@ -74,7 +74,7 @@ TEST_F(ShellDriverGuiTest, ADismissedFatalAlertEndsWithZeroAndNestedAlertsWithOn
             nested.process->signal(SIGTERM);
         else
             ASSERT_TRUE(nested.answer_message_box());
-        EXPECT_EQ(nested.process->wait_exit(5000), 1);
+        EXPECT_EQ(nested.process->wait_exit(10000), 1);
         EXPECT_NE(nested.process->errors().find("A second alert."), std::string::npos);
         EXPECT_TRUE(shell::wait_until([&] { return nested.message_box(0).empty(); }, 2000));
     }
