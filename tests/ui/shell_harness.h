@@ -137,12 +137,14 @@ class session {
     // The program's window, waited for; "" when none appeared.
     std::string window() {
         if (window_.empty())
-            window_ = find_window("^Sim-Root$", 60000);
+            window_ = find_window("--name '^Sim-Root$'", 60000);
         return window_;
     }
-    // The platform's message box, a window of its own titled "Sim-Root Message", waited for at most
-    // timeout_ms; "" when none appeared.
-    std::string message_box(int timeout_ms = 60000) { return find_window("^Sim-Root Message$", timeout_ms); }
+    // The platform's message box, a window of its own titled "Sim-Root Message", waited for until it shows
+    // (at most timeout_ms); "" when none showed.
+    std::string message_box(int timeout_ms = 60000) {
+        return find_window("--onlyvisible --name '^Sim-Root Message$'", timeout_ms);
+    }
     // Answers the message box as a user does: Return with the keyboard focus on the box, or a click on its
     // one button, centred 26 pixels above the box's bottom edge. False when no box appeared.
     bool answer_message_box(bool click = false) {
@@ -198,12 +200,12 @@ class session {
     std::string last_shot;
 
   private:
-    // The first window whose title matches `title` (a regular expression), waited for at most timeout_ms
-    // (a loaded machine may take a while to map it); "" when there is none.
-    std::string find_window(const std::string& title, int timeout_ms) {
+    // The first window that xdotool's search with `criteria` finds, waited for at most timeout_ms (a loaded
+    // machine may take a while to map it); "" when there is none.
+    std::string find_window(const std::string& criteria, int timeout_ms) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         for (;;) {
-            const std::string ids = xdo("search --name " + sh_quote(title));
+            const std::string ids = xdo("search " + criteria);
             if (!ids.empty() || std::chrono::steady_clock::now() >= end)
                 return ids.substr(0, ids.find('\n'));
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
