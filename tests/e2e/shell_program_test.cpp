@@ -141,7 +141,8 @@ TEST(ShellProgramBoxTest, TheBoxIsAnsweredOrEndedBySigterm) {
         std::vector<std::string> args = {"--lang=en", "--log_path=" + log_path};
         if (r.force_run)
             args.push_back("--force_run");
-        std::map<std::string, std::string> env;
+        // A UTF-8 locale, as on a desktop: the box's title is then UTF-8 text.
+        std::map<std::string, std::string> env = {{"LANG", "C.UTF-8"}};
         if (!r.no_gl)
             env["MESA_GL_VERSION_OVERRIDE"] = "1.5";
         s.start(AERIVON_EXE, args, env);

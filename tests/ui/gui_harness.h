@@ -182,11 +182,11 @@ class private_xserver {
     std::string display_;
 };
 
-// Runs xdotool with the arguments (a shell word list) on `display` ("" for this process's); returns its
-// standard output without the last line end.
-inline std::string xdotool(const std::string& args, const std::string& display = "") {
+// Runs an X client, `command` (a shell command line), on `display` ("" for this process's) for at most 10 s;
+// returns its standard output without the last line end.
+inline std::string x_client(const std::string& command, const std::string& display = "") {
     std::string cmd =
-        (display.empty() ? "" : "DISPLAY=" + display + " ") + "timeout 10 xdotool " + args + " 2>/dev/null";
+        (display.empty() ? "" : "DISPLAY=" + display + " ") + "timeout 10 " + command + " 2>/dev/null";
     std::string out;
     if (FILE* f = popen(cmd.c_str(), "r")) {
         char buf[256];
@@ -198,6 +198,11 @@ inline std::string xdotool(const std::string& args, const std::string& display =
     while (!out.empty() && out.back() == '\n')
         out.pop_back();
     return out;
+}
+
+// Runs xdotool with the arguments (a shell word list), as x_client does.
+inline std::string xdotool(const std::string& args, const std::string& display = "") {
+    return x_client("xdotool " + args, display);
 }
 
 } // namespace gui

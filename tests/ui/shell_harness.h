@@ -137,13 +137,28 @@ class session {
     // The program's window, waited for; "" when none appeared.
     std::string window() {
         if (window_.empty())
-            window_ = find_window("--name '^Sim-Root$'", 60000);
+            window_ = wait_for_window(
+                [&] {
+                    const std::string ids = xdo("search --name '^Sim-Root$'");
+                    return ids.substr(0, ids.find('\n'));
+                },
+                60000);
         return window_;
     }
     // The platform's message box, a window of its own titled "Sim-Root Message", waited for until it shows
-    // (at most timeout_ms); "" when none showed.
+    // (at most timeout_ms); "" when none showed. Found with xwininfo: in a UTF-8 locale SDL gives the box's
+    // title as UTF8_STRING, which xdotool's search does not read.
     std::string message_box(int timeout_ms = 60000) {
-        return find_window("--onlyvisible --name '^Sim-Root Message$'", timeout_ms);
+        return wait_for_window(
+            [&] {
+                const std::string info =
+                    gui::x_client("xwininfo -name 'Sim-Root Message'", xserver_.display());
+                const size_t id = info.find("Window id: ");
+                if (id == std::string::npos || info.find("Map State: IsViewable") == std::string::npos)
+                    return std::string();
+                return info.substr(id + 11, info.find(' ', id + 11) - id - 11);
+            },
+            timeout_ms);
     }
     // Answers the message box as a user does: Return with the keyboard focus on the box, or a click on its
     // one button, centred 26 pixels above the box's bottom edge. False when no box appeared.
@@ -200,14 +215,14 @@ class session {
     std::string last_shot;
 
   private:
-    // The first window that xdotool's search with `criteria` finds, waited for at most timeout_ms (a loaded
-    // machine may take a while to map it); "" when there is none.
-    std::string find_window(const std::string& criteria, int timeout_ms) {
+    // Asks `find` for a window id every 200 ms until it gives one or timeout_ms have passed (a loaded
+    // machine may take a while to map a window); "" when none came.
+    template <typename F> static std::string wait_for_window(F find, int timeout_ms) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         for (;;) {
-            const std::string ids = xdo("search " + criteria);
-            if (!ids.empty() || std::chrono::steady_clock::now() >= end)
-                return ids.substr(0, ids.find('\n'));
+            const std::string id = find();
+            if (!id.empty() || std::chrono::steady_clock::now() >= end)
+                return id;
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
     }
