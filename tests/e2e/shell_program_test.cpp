@@ -111,8 +111,63 @@ TEST_F(ShellProgramTest, AQuitWhileTheLanguageChooserShowsCancelsItAndEndsTheRun
     }
 }
 
+// Before the graphics are up an alert shows in the platform's box, a window of its own: the refusal of an
+// OpenGL below 2.0 (kind 2; kind 1 with --force_run, and start-up goes on), and the window alert on a
+// display without OpenGL (kind 3). Answered with Return or a click on its button, a fatal alert ends the run
+// with its kind's exit code. SIGTERM while the box shows ends the run as promptly, with the same code; where
+// the run goes on, it saves the preferences as any run ended by SIGTERM does.
+TEST(ShellProgramBoxTest, TheBoxIsAnsweredOrEndedBySigterm) {
+    enum class answer { key, click, sigterm };
+    const std::string refusal = "Your graphics hardware cannot support Aerivon.";
+    const std::string window_alert = "I could not set up the graphics for Aerivon!";
+    const struct {
+        bool no_gl, force_run;
+        answer how;
+        int exit_code;
+        const std::string& first;
+    } rows[] = {
+        {false, false, answer::key, 0, refusal},         {true, false, answer::click, 1, window_alert},
+        {false, true, answer::key, 0, refusal},          {false, false, answer::sigterm, 0, refusal},
+        {true, false, answer::sigterm, 1, window_alert}, {false, true, answer::sigterm, 0, refusal},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << r.first << " force_run " << r.force_run << " answer " << static_cast<int>(r.how));
+        shell::session s("1024x768x24", r.no_gl ? std::vector<std::string>{"-extension", "GLX"}
+                                                : std::vector<std::string>{});
+        if (!s.have_display())
+            GTEST_SKIP() << "Xvfb did not start";
+        const std::string log_path = s.home.file("log.txt");
+        std::vector<std::string> args = {"--lang=en", "--log_path=" + log_path};
+        if (r.force_run)
+            args.push_back("--force_run");
+        // A UTF-8 locale, as on a desktop: the box's title is then UTF-8 text.
+        std::map<std::string, std::string> env = {{"LANG", "C.UTF-8"}};
+        if (!r.no_gl)
+            env["MESA_GL_VERSION_OVERRIDE"] = "1.5";
+        s.start(AERIVON_EXE, args, env);
+        ASSERT_FALSE(s.message_box().empty()) << s.process->errors();
+        if (r.how == answer::sigterm) {
+            s.process->signal(SIGTERM);
+        } else {
+            ASSERT_TRUE(s.answer_message_box(r.how == answer::click));
+            if (r.force_run) { // start-up went on
+                EXPECT_TRUE(shows_screen_0(s));
+                s.process->signal(SIGTERM);
+            }
+        }
+        EXPECT_EQ(s.process->wait_exit(10000), r.exit_code) << s.process->errors();
+        EXPECT_TRUE(shell::wait_until([&] { return s.message_box(0).empty(); }, 2000));
+        EXPECT_NE(s.process->errors().find(r.first), std::string::npos) << s.process->errors();
+        const std::string log = test::read_file(log_path);
+        EXPECT_NE(log.find("E/SYS: | " + r.first), std::string::npos) << log;
+        EXPECT_EQ(std::filesystem::exists(s.home.file(".local/share/Aerivon Installer.prf")), r.force_run);
+    }
+}
+
 // The window alert ends the run with exit code 1, its first line on stderr, in an automated run as well;
-// the run's work folder goes with it.
+// the run's work folder goes with it. There is no display on purpose: the box cannot show, and counts as
+// dismissed at once.
 TEST(ShellProgramNoDisplayTest, TheWindowAlertGoesToStderrAndTheLog) {
     for (bool automated : {false, true}) {
         SCOPED_TRACE(automated);

@@ -133,10 +133,11 @@ class child_process {
     std::string out_path_, err_path_;
 };
 
-// An Xvfb of its own for a test that needs another screen; stopped when the object goes.
+// An Xvfb of its own for a test that needs another screen; stopped when the object goes. `options` are
+// more of the server's options ("-extension GLX": a display without OpenGL).
 class private_xserver {
   public:
-    explicit private_xserver(const std::string& screen) {
+    explicit private_xserver(const std::string& screen, const std::vector<std::string>& options = {}) {
         int fds[2];
         if (pipe2(fds, O_CLOEXEC) != 0)
             return;
@@ -149,6 +150,7 @@ class private_xserver {
         posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
         std::vector<std::string> argv = {"Xvfb", "-displayfd", "3",         "-screen",
                                          "0",    screen,       "-nolisten", "tcp"};
+        argv.insert(argv.end(), options.begin(), options.end());
         auto args = pointers(argv);
         if (posix_spawnp(&pid_, "Xvfb", &fa, nullptr, args.data(), environ) != 0)
             pid_ = -1;
@@ -180,11 +182,11 @@ class private_xserver {
     std::string display_;
 };
 
-// Runs xdotool with the arguments (a shell word list) on `display` ("" for this process's); returns its
-// standard output without the last line end.
-inline std::string xdotool(const std::string& args, const std::string& display = "") {
+// Runs an X client, `command` (a shell command line), on `display` ("" for this process's) for at most 10 s;
+// returns its standard output without the last line end.
+inline std::string x_client(const std::string& command, const std::string& display = "") {
     std::string cmd =
-        (display.empty() ? "" : "DISPLAY=" + display + " ") + "timeout 10 xdotool " + args + " 2>/dev/null";
+        (display.empty() ? "" : "DISPLAY=" + display + " ") + "timeout 10 " + command + " 2>/dev/null";
     std::string out;
     if (FILE* f = popen(cmd.c_str(), "r")) {
         char buf[256];
@@ -196,6 +198,11 @@ inline std::string xdotool(const std::string& args, const std::string& display =
     while (!out.empty() && out.back() == '\n')
         out.pop_back();
     return out;
+}
+
+// Runs xdotool with the arguments (a shell word list), as x_client does.
+inline std::string xdotool(const std::string& args, const std::string& display = "") {
+    return x_client("xdotool " + args, display);
 }
 
 } // namespace gui

@@ -103,9 +103,13 @@ class session {
     gui::private_xserver xserver_; // made first and gone last: the program ends before its server
 
   public:
-    explicit session(const std::string& screen = "1024x768x24") : xserver_(screen) {
+    // `server_options`: more options of the X server (gui::private_xserver).
+    explicit session(const std::string& screen = "1024x768x24",
+                     const std::vector<std::string>& server_options = {})
+        : xserver_(screen, server_options) {
         test::shell("mkdir -p " + sh_quote(home.file("Desktop")) + " " + sh_quote(home.file("bin")));
-        // SDL shows its message boxes through zenity: this one is dismissed at once, wherever zenity exists.
+        // A stand-in zenity ends at once, printing nothing, wherever a real one is installed. SDL's own
+        // message box does not go through zenity: answer_message_box answers it.
         test::write_file(home.file("bin/zenity"), "#!/bin/sh\nexit 0\n");
         chmod(home.file("bin/zenity").c_str(), 0755);
     }
@@ -132,15 +136,48 @@ class session {
     }
     // The program's window, waited for; "" when none appeared.
     std::string window() {
-        // A loaded machine may take a while to map the window; xdotool's own wait ends after 10 s.
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (window_.empty() && std::chrono::steady_clock::now() < end) {
-            const std::string ids = xdo("search --sync --name Sim-Root");
-            window_ = ids.substr(0, ids.find('\n'));
-            if (window_.empty())
-                std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        }
+        if (window_.empty())
+            window_ = wait_for_window(
+                [&] {
+                    const std::string ids = xdo("search --name '^Sim-Root$'");
+                    return ids.substr(0, ids.find('\n'));
+                },
+                60000);
         return window_;
+    }
+    // The platform's message box, a window of its own titled "Sim-Root Message", waited for until it shows
+    // (at most timeout_ms); "" when none showed. Found with xwininfo: in a UTF-8 locale SDL gives the box's
+    // title as UTF8_STRING, which xdotool's search does not read.
+    std::string message_box(int timeout_ms = 60000) {
+        return wait_for_window(
+            [&] {
+                const std::string info =
+                    gui::x_client("xwininfo -name 'Sim-Root Message'", xserver_.display());
+                const size_t id = info.find("Window id: ");
+                if (id == std::string::npos || info.find("Map State: IsViewable") == std::string::npos)
+                    return std::string();
+                return info.substr(id + 11, info.find(' ', id + 11) - id - 11);
+            },
+            timeout_ms);
+    }
+    // Answers the message box as a user does: Return with the keyboard focus on the box, or a click on its
+    // one button, centred 26 pixels above the box's bottom edge. False when no box appeared.
+    bool answer_message_box(bool click = false) {
+        const std::string box = message_box();
+        if (box.empty())
+            return false;
+        if (!click) {
+            xdo("windowfocus --sync " + box + " key Return");
+            return true;
+        }
+        const std::string shape = xdo("getwindowgeometry --shell " + box);
+        const size_t w = shape.find("WIDTH="), h = shape.find("HEIGHT=");
+        if (w == std::string::npos || h == std::string::npos)
+            return false;
+        const int width = std::atoi(shape.c_str() + w + 6), height = std::atoi(shape.c_str() + h + 7);
+        xdo("mousemove --window " + box + " " + std::to_string(width / 2) + " " +
+            std::to_string(height - 26) + " mousedown 1 sleep 0.1 mouseup 1");
+        return true;
     }
     std::string xdo(const std::string& args) { return gui::xdotool(args, xserver_.display()); }
     // Press, 100 ms, release at window pixel (x, y), as a hand clicks: a push button needs its press and
@@ -178,6 +215,17 @@ class session {
     std::string last_shot;
 
   private:
+    // Asks `find` for a window id every 200 ms until it gives one or timeout_ms have passed (a loaded
+    // machine may take a while to map a window); "" when none came.
+    template <typename F> static std::string wait_for_window(F find, int timeout_ms) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        for (;;) {
+            const std::string id = find();
+            if (!id.empty() || std::chrono::steady_clock::now() >= end)
+                return id;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+    }
     std::string window_;
 };
 
