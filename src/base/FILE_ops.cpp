@@ -50,6 +50,12 @@ bool has_drive_prefix(const std::string& p) {
     return p.size() >= 3 && is_ascii_letter(p[0]) && p[1] == ':' && p[2] == '\\';
 }
 
+// The separators between components: every '/', and the '\' of a drive prefix. Any other '\' is a byte of
+// a name, as the system takes it ("Sims \ 2026").
+bool is_component_end(const std::string& p, size_t i) {
+    return p[i] == '/' || (i == 2 && has_drive_prefix(p));
+}
+
 std::string absolute(const std::string& path) {
     std::string a = path;
     FILE_make_absolute(a);
@@ -461,10 +467,10 @@ int FILE_free_disk_space(const std::string& path, uint64_t* total_bytes, uint64_
 
 void FILE_last_component(std::string& out, const std::string& path) {
     size_t end = path.size();
-    if (end > 0 && is_sep(path[end - 1]))
+    if (end > 0 && is_component_end(path, end - 1))
         --end;
     size_t start = end;
-    while (start > 0 && !is_sep(path[start - 1]))
+    while (start > 0 && !is_component_end(path, start - 1))
         --start;
     out = path.substr(start);
 }
@@ -475,9 +481,9 @@ void FILE_parent_folder(std::string& out, const std::string& path) {
         return;
     }
     size_t end = path.size();
-    if (is_sep(path[end - 1]))
+    if (is_component_end(path, end - 1))
         --end;
-    while (end > 0 && !is_sep(path[end - 1]))
+    while (end > 0 && !is_component_end(path, end - 1))
         --end;
     out = path.substr(0, end);
 }

@@ -1,5 +1,7 @@
-// FILE_ops: paths and the file-system layer. Paths are UTF-8, '/'-separated, folders end in '/'; a relative
-// path is relative to the Sim-Root folder. Operations return 0 or an errno value.
+// FILE_ops: paths and the file-system layer. Paths are '/'-separated, folders end in '/'; a relative path is
+// relative to the Sim-Root folder. A folder that the system or the user names is taken as the bytes it is
+// (any byte but '/' and NUL may stand in a name, UTF-8 or not); only names from packages and lists are
+// normalised. Operations return 0 or an errno value.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -15,7 +17,8 @@ extern std::string FILE_sim_root;
 extern thread_local const char* FILE_error_site_file;
 extern thread_local int FILE_error_site_line;
 
-// Bytes that are not well-formed UTF-8 are taken as Windows-1252 and converted; then every '\' and ':'
+// For names written on other systems (package entries, list paths), never for a folder the system names:
+// bytes that are not well-formed UTF-8 are taken as Windows-1252 and converted; then every '\' and ':'
 // becomes '/', except inside a leading drive prefix ("C:\").
 void FILE_normalize_path(std::string& path);
 // A leading drive prefix (letter, ':', '\') or a first character '/' or '\'.
@@ -50,9 +53,11 @@ bool FILE_mkdir_failed(int err);
 // itself when it is a folder, else of the nearest existing folder above it, so a folder not yet made
 // gives its future volume. Either output may be null. 0 or errno.
 int FILE_free_disk_space(const std::string& path, uint64_t* total_bytes, uint64_t* free_bytes);
-// The last component with its trailing separator when it has one: "a/b/c/" gives "c/", "abc" "abc".
+// The last component with its trailing separator when it has one: "a/b/c/" gives "c/", "abc" "abc". The
+// separator is '/' (and a drive prefix's '\'): "/a/Sims \ 2026/" gives "Sims \ 2026/".
 void FILE_last_component(std::string& out, const std::string& path);
 // The path less its last component: "a/b/c/" gives "a/b/"; fewer than 4 characters are kept as they are.
+// Separators as for FILE_last_component.
 void FILE_parent_folder(std::string& out, const std::string& path);
 // Lists a folder into parallel lists of names and types (1 folder, 0 anything else; links are never
 // followed), sorted by lowered bytes, ties in byte order; returns the count. Kind 0 (and the unbuilt

@@ -10,7 +10,8 @@
 //   5     local application data                  $XDG_DATA_HOME, else $HOME/.local/share; made when missing
 //
 // HOME is the passwd entry's home folder when unset or not absolute; a TMPDIR or XDG folder that is not
-// absolute is not used. Kinds 2-5 end in '/' and pass through FILE_normalize_path. None is ever relative: a
+// absolute is not used. Every answer is the bytes the system gives, never normalised: a name may hold ':',
+// '\' or bytes that are not UTF-8. Kinds 2-5 end in '/'. None is ever relative: a
 // lookup that fails answers the root folder "/" (the drive root of the other platforms). The work files
 // have fixed names, so they never go into a folder that others may write: when no private work folder can
 // be made under /tmp either (or the run gives it up), the answer is a folder under /dev/null, which nobody
@@ -240,7 +241,6 @@ void APP_get_exe_path(std::string& out, int mode) {
     out.clear();
     read_link("/proc/self/exe", out);
     FILE_case_sensitive = 0;
-    FILE_normalize_path(out);
     if (mode == 2) {
         std::string folder;
         FILE_parent_folder(folder, out);
@@ -266,5 +266,4 @@ void FILE_get_special_folder(int kind, std::string& out) {
     else
         ok = data_folder(found);
     out = ok ? found : std::string("/");
-    FILE_normalize_path(out);
 }

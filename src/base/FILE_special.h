@@ -8,8 +8,8 @@
 // any thread that asks for the executable's path, hence atomic).
 extern std::atomic<int> FILE_case_sensitive;
 
-// The running executable's full path (mode 1) or its folder with a trailing '/' (mode 2), normalised. The
-// path has no length limit; "" when the system cannot tell it. Any thread.
+// The running executable's full path (mode 1) or its folder with a trailing '/' (mode 2), as the bytes the
+// system gives. The path has no length limit; "" when the system cannot tell it. Any thread.
 void APP_get_exe_path(std::string& out, int mode);
 
 // Why the run has no work folder (kind 4 of FILE_get_special_folder, which then answers a folder under

@@ -24,13 +24,13 @@ const char* OGL_utf8_next(const char* p, const char* end, uint32_t* code_point) 
         extra = 3;
         cp = lead & 0x07;
     } else {
-        *code_point = 0; // a stray continuation byte or an invalid lead
+        *code_point = OGL_REPLACEMENT_CHARACTER; // a stray continuation byte or an invalid lead
         return p + 1;
     }
     const char* q = p + 1;
     for (int i = 0; i < extra; ++i, ++q) {
         if (q >= end || !is_continuation(*q)) {
-            *code_point = 0;
+            *code_point = OGL_REPLACEMENT_CHARACTER;
             return q;
         }
         cp = (cp << 6) | (static_cast<unsigned char>(*q) & 0x3F);

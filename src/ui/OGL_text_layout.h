@@ -6,9 +6,13 @@
 #include <functional>
 #include <vector>
 
+// What a byte that is not UTF-8 is drawn as: a path the system names may hold any byte, and is shown with
+// this character where its bytes are not UTF-8 (the bytes themselves stay as they are).
+constexpr uint32_t OGL_REPLACEMENT_CHARACTER = 0xFFFD;
+
 // Decodes the code point at p (p < end) without reading at or past end; returns the position after it.
-// A malformed or cut sequence gives code point 0 and stops before the first byte that does not belong to
-// it (at least one byte is always taken).
+// A malformed or cut sequence gives OGL_REPLACEMENT_CHARACTER and stops before the first byte that does
+// not belong to it (at least one byte is always taken).
 const char* OGL_utf8_next(const char* p, const char* end, uint32_t* code_point);
 
 // The start of the character before the one at pos, never before begin. A pos inside a character (on a

@@ -28,9 +28,9 @@ bool WIN_choose_file_or_folder(int mode, const std::string& prompt, const std::s
                                                                   : WIN_DIALOG_CANCELLED;
 
     if (r == WIN_DIALOG_CONFIRMED) {
+        // The chooser's answer is a path the system names: its bytes are the folder, ':' and '\' included.
         if (mode == 2 && answer.back() != '/')
             answer += '/';
-        FILE_normalize_path(answer);
         path = answer;
         return true;
     }
@@ -38,7 +38,5 @@ bool WIN_choose_file_or_folder(int mode, const std::string& prompt, const std::s
     // buffer held, which is empty for the open dialog and the suggested name for the save dialog.
     if (mode == 0)
         path.clear();
-    else if (mode == 1)
-        FILE_normalize_path(path);
     return false;
 }

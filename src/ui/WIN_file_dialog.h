@@ -15,8 +15,9 @@
 // Mode 0 opens an existing file, 1 chooses a file to save, 2 chooses a folder; `prompt` is the title. The
 // start path (the home folder when empty) is made absolute and is the initial folder (modes 0 and 1; mode 1
 // suggests the name that `path` already holds) or the initial selection (mode 2).
-// Confirmed: `path` becomes the normalised result, a folder ending in '/', and the result is true.
-// Cancelled (false): mode 2 leaves `path` unchanged, mode 0 empties it, mode 1 keeps it (normalised).
+// Confirmed: `path` becomes the chosen path as the bytes the chooser gives (never normalised: ':', '\' and
+// bytes that are not UTF-8 stay), a folder ending in '/', and the result is true.
+// Cancelled (false): mode 2 leaves `path` unchanged, mode 0 empties it, mode 1 keeps it.
 // `button`, when not empty, labels the confirming button where the chooser lets it be named (kdialog and the
 // in-window chooser; zenity has no such option).
 bool WIN_choose_file_or_folder(int mode, const std::string& prompt, const std::string& start_path,
@@ -25,7 +26,6 @@ bool WIN_choose_file_or_folder(int mode, const std::string& prompt, const std::s
 // The in-window chooser alone: runs screen 999 (modes 0 and 2) or 1000 (mode 1) as a modal loop until OK
 // (or Return) gives an answer or Cancel (or Esc, or closing the window) gives none, then makes the
 // caller's screen current again. `start` is an absolute folder ending in '/', in mode 1 followed by a
-// suggested name. `button` labels the OK button when not empty. True with the chosen path (not yet
-// normalised) in `out`.
+// suggested name. `button` labels the OK button when not empty. True with the chosen path in `out`.
 bool BTN_file_chooser(int mode, const std::string& prompt, const std::string& start, std::string& out,
                       const std::string& button = "");

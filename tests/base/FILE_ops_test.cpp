@@ -184,6 +184,13 @@ TEST_F(FileOpsTest, EdgeCases) {
         {"parent of folder", [&] { return parent("a/b/c/"); }, "a/b/"},
         {"parent of file", [&] { return parent("/abc/d.txt"); }, "/abc/"},
         {"parent of short path", [&] { return parent("a/"); }, "a/"},
+        // A folder the system names may hold '\' and ':' in its names: only '/' separates (and a drive
+        // prefix's '\').
+        {"last of a name with '\\'", [&] { return last("/g/Games: Flight/Sims \\ 2026/"); }, "Sims \\ 2026/"},
+        {"parent of a name with '\\'", [&] { return parent("/g/Games: Flight/Sims \\ 2026/"); },
+         "/g/Games: Flight/"},
+        {"parent of a file with '\\'", [&] { return parent("/g/a\\b.txt"); }, "/g/"},
+        {"parent in a drive prefix", [&] { return parent("C:\\Games/"); }, "C:\\"},
         {"relative made absolute", with_root("/sim/", [&] { return absolute("a/b"); }), "/sim/a/b"},
         {"absolute kept", with_root("/sim/", [&] { return absolute("/x"); }), "/x"},
         {"wide path", with_root("/sim/\xC3\xA9/", [&] { return wide("x"); }), "wide /sim/\xC3\xA9/x"},

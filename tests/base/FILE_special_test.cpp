@@ -98,6 +98,11 @@ TEST(FileSpecialTest, DesktopFollowsUserDirsThenDesktopThenHome) {
          true,
          "Schreibtisch/"},
         {"unclosed quote", {"Desktop", "Half"}, "XDG_DESKTOP_DIR=\"$HOME/Half\n", false, "Desktop/"},
+        {"a name with ':', '\\' and Latin-1 bytes is its bytes",
+         {"Desktop", "Bureau: b\xFF\\x"},
+         "XDG_DESKTOP_DIR=\"$HOME/Bureau: b\xFF\\\\x\"\n",
+         false,
+         "Bureau: b\xFF\\x/"},
     };
     for (const desktop_case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -134,10 +139,11 @@ TEST(FileSpecialTest, DesktopMayBeAnAbsolutePathAndConfigHomeMustBeAbsolute) {
 TEST(FileSpecialTest, DataFolderIsMadeWithItsParents) {
     test::TempDir home;
     test::ScopedEnv h("HOME", home.path());
-    {
-        test::ScopedEnv d("XDG_DATA_HOME", home.file("x/y/z"));
-        EXPECT_EQ(special(5), home.file("x/y/z/"));
-        EXPECT_TRUE(fs::is_directory(home.file("x/y/z")));
+    for (const char* named : {"x/y/z", "Games: Flight/Sims \\ 2026/b\xFF"
+                                       "ad\xFE"}) {
+        test::ScopedEnv d("XDG_DATA_HOME", home.file(named));
+        EXPECT_EQ(special(5), home.file(named) + "/"); // the bytes named, never rewritten
+        EXPECT_TRUE(fs::is_directory(home.file(named)));
     }
     for (std::optional<std::string> unused :
          {std::optional<std::string>(), std::optional<std::string>("rel")}) {
@@ -163,8 +169,14 @@ enum class tmpdir_kind {
     read_only_tmp,
     no_home,
     full_tmp_with_link,
-    relative_home
+    relative_home,
+    odd_home,  // HOME under names with ':', '\' and Latin-1 bytes
+    odd_tmpdir // TMPDIR under such names
 };
+
+// Names a folder may hold on this system and that other systems' paths would rewrite.
+constexpr char odd_names[] = "/Games: Flight/Sims \\ 2026/b\xFF"
+                             "ad\xFE";
 
 // Enters the rows' namespace or user id without a passwd entry; false when this machine does not allow it.
 bool enter_setting(tmpdir_kind kind, const std::string& tmpdir, test::tmp_plant plant) {
@@ -185,6 +197,16 @@ bool enter_setting(tmpdir_kind kind, const std::string& tmpdir, test::tmp_plant 
         unsetenv("XDG_CONFIG_HOME");
         unsetenv("XDG_DATA_HOME");
         return mount((tmpdir + "/passwd").c_str(), "/etc/passwd", nullptr, MS_BIND, nullptr) == 0;
+    }
+    if (kind == tmpdir_kind::odd_home || kind == tmpdir_kind::odd_tmpdir) {
+        const std::string odd = tmpdir + odd_names;
+        fs::create_directories(odd + "/home/Desktop");
+        fs::create_directories(odd + "/tmp");
+        setenv(kind == tmpdir_kind::odd_home ? "HOME" : "TMPDIR",
+               (odd + "/" + (kind == tmpdir_kind::odd_home ? "home" : "tmp")).c_str(), 1);
+        unsetenv("XDG_CONFIG_HOME");
+        unsetenv("XDG_DATA_HOME");
+        return true;
     }
     if (kind != tmpdir_kind::no_home)
         return true;
@@ -233,7 +255,8 @@ int work_folder_child(tmpdir_kind kind, bool leave_a_file, test::tmp_plant plant
         chmod((tmpdir + "/cwd").c_str(), 0777) != 0 || chdir((tmpdir + "/cwd").c_str()) != 0)
         return 90;
     test::write_file(tmpdir + "/file", "");
-    const char* const names[] = {"", "/", "", "/missing", "/file", "", "/missing", "", "/missing", ""};
+    const char* const names[] = {"",         "/", "",         "/missing", "/file", "",
+                                 "/missing", "",  "/missing", "",         "",      ""};
     setenv("TMPDIR", kind == tmpdir_kind::relative ? "." : (tmpdir + names[int(kind)]).c_str(), 1);
     if (kind == tmpdir_kind::unset)
         unsetenv("TMPDIR");
@@ -241,7 +264,8 @@ int work_folder_child(tmpdir_kind kind, bool leave_a_file, test::tmp_plant plant
         std::fprintf(stderr, "<<%s|unavailable>>", tmpdir.c_str());
         return 0;
     }
-    const bool home = kind == tmpdir_kind::no_home || kind == tmpdir_kind::relative_home;
+    const bool home =
+        kind == tmpdir_kind::no_home || kind == tmpdir_kind::relative_home || kind == tmpdir_kind::odd_home;
     const std::vector<std::string> answers =
         home ? std::vector<std::string>{special(2), special(3), special(5)}
              : std::vector<std::string>{special(4)};
@@ -383,13 +407,18 @@ TEST(FileSpecialDeathTest, FoldersThatCannotBeFoundAreNeverRelative) {
         {tmpdir_kind::read_only_tmp, "/dev/null/aerivon-no-private-folder/ (/tmp/: Read-only file system)"},
         {tmpdir_kind::full_tmp_with_link, no_folder_in_full_tmp},
         {tmpdir_kind::no_home, "/,/,/"},
-        {tmpdir_kind::relative_home, "TMPDIR/home/,TMPDIR/home/,TMPDIR/home/.local/share/"}};
+        {tmpdir_kind::relative_home, "TMPDIR/home/,TMPDIR/home/,TMPDIR/home/.local/share/"},
+        // Folders named with ':', '\' and Latin-1 bytes are the bytes they are, under their real parents.
+        {tmpdir_kind::odd_home, "ODD/home/Desktop/,ODD/home/Desktop/,ODD/home/.local/share/"},
+        {tmpdir_kind::odd_tmpdir, "ODD/tmp/aerivon-installer-"}};
     for (auto [kind, expected] : rows) {
         SCOPED_TRACE(expected + " for row " + std::to_string(int(kind)));
         const work_folder_answer answer = work_folder_in_child(kind, false);
         remove_on_exit r{answer.tmpdir};
         for (size_t at; (at = expected.find("TMPDIR")) != std::string::npos;)
             expected.replace(at, 6, answer.tmpdir);
+        for (size_t at; (at = expected.find("ODD")) != std::string::npos;)
+            expected.replace(at, 3, answer.tmpdir + odd_names);
         if (answer.folder == "unavailable") {
             std::printf("[ SKIPPED  ] row %d: no mount namespace or user id for it here\n", int(kind));
         } else if (expected.back() == '-') {

@@ -58,7 +58,7 @@ class DemoRoadProgramTest : public testing::Test {
             args.insert(args.end(), {"--pref:_proxy_host=" + proxy_host,
                                      "--pref:_proxy_port_int=" +
                                          std::to_string(proxy_port ? proxy_port : server->port())});
-        env["TMPDIR"] = tmp.path();
+        env.try_emplace("TMPDIR", tmp.path());
         if (wrapper.empty()) {
             s.start(AERIVON_EXE, args, env);
         } else {
@@ -158,18 +158,22 @@ class DemoRoadProgramTest : public testing::Test {
     shell::session s{"800x600x24"};
     test::TempDir release, tmp;
     std::unique_ptr<test::DemoServer> server;
-    const std::string log_path = s.home.file("log.txt");
+    std::string log_path = s.home.file("log.txt");
     std::string copy = s.home.file("Desktop/Aerivon 10 Demo/");
 };
 
 // The simulator started by "Fly Aerivon 10 Now" gets the user's environment: the drawing-thread count and
 // the window class set for the installer's own window are not in it, and values the user set are. The
-// installer's window keeps a class the user set.
+// installer's window keeps a class the user set. A HOME whose names hold ':', '\' or Latin-1 bytes is the
+// folder it names: the copy goes onto its desktop, is registered as those bytes and flies from there.
 struct fly_row {
     const char* name;
     // As the user set them; null: not set at all, whatever the test's own environment holds.
     const char* threads;  // LP_NUM_THREADS
     const char* wm_class; // SDL_VIDEO_X11_WMCLASS
+    // HOME, with XDG_CONFIG_HOME, XDG_DATA_HOME, TMPDIR and the log inside it, under the session's home;
+    // null: the session's home.
+    const char* home = nullptr;
 };
 
 void PrintTo(const fly_row& row, std::ostream* out) { *out << row.name; }
@@ -183,6 +187,19 @@ TEST_P(FlyTest, TheRoadInstallsRegistersAndFliesTheDemo) {
     std::string unset;
     for (const auto& [name, value] : users)
         value ? void(env[name] = value) : void(unset += " " + name);
+    std::string home = s.home.path();
+    if (GetParam().home) {
+        home = s.home.file(GetParam().home);
+        ASSERT_EQ(test::shell("mkdir -p " + shell::sh_quote(home + "/Desktop") + " " +
+                              shell::sh_quote(home + "/tmp")),
+                  0);
+        env.insert({{"HOME", home},
+                    {"XDG_CONFIG_HOME", home + "/.config"},
+                    {"XDG_DATA_HOME", home + "/.local/share"},
+                    {"TMPDIR", home + "/tmp"}});
+        log_path = home + "/log.txt";
+        copy = home + "/Desktop/Aerivon 10 Demo/";
+    }
     serve();
     start(env, unset.empty() ? "" : "unset" + unset);
     const std::string wm_class = GetParam().wm_class ? GetParam().wm_class : "Sim-Root";
@@ -192,7 +209,7 @@ TEST_P(FlyTest, TheRoadInstallsRegistersAndFliesTheDemo) {
     click(continue_button);
     expect_page("Finshed Web Demo Install");
     expect_installed_copy();
-    EXPECT_EQ(test::read_file(s.home.file(".local/share/aerivon_install_10.txt")), copy + "\n");
+    EXPECT_EQ(test::read_file(home + "/.local/share/aerivon_install_10.txt"), copy + "\n");
     const std::string text = log();
     EXPECT_NE(text.find("EXPANDING file " + copy + "Aerivon.exe, with result=0."), std::string::npos) << text;
     EXPECT_EQ(text.find("E/SYS: |"), std::string::npos) << "an alert was raised:\n" << text;
@@ -211,13 +228,18 @@ TEST_P(FlyTest, TheRoadInstallsRegistersAndFliesTheDemo) {
                       : environment.substr(at + 1, environment.find('\n', at + 1) - at - 1),
                   value ? name + "=" + value : "");
     }
-    EXPECT_TRUE(exists(s.home.file(".local/share/Aerivon Installer.prf")));
+    EXPECT_TRUE(exists(home + "/.local/share/Aerivon Installer.prf"));
     EXPECT_FALSE(exists(work)) << work;
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, FlyTest,
                          testing::Values(fly_row{"UsersEnvironment", nullptr, nullptr},
-                                         fly_row{"UsersThreadCountAndWindowClass", "3", "Users-Class"}),
+                                         fly_row{"UsersThreadCountAndWindowClass", "3", "Users-Class"},
+                                         fly_row{"HomeUnderColonsAndBackslashes", nullptr, nullptr,
+                                                 "Games: Flight/Sims \\ 2026/home"},
+                                         fly_row{"HomeUnderALatin1Parent", nullptr, nullptr,
+                                                 "b\xFF"
+                                                 "ad\xFE name/home"}),
                          [](const testing::TestParamInfo<fly_row>& i) { return std::string(i.param.name); });
 
 // One large package, sent slowly: the bar follows its bytes, and the time left and the rate show once

@@ -36,6 +36,13 @@ TEST(StartupTest, CommandLineGivesFolderExecutableSceneryAndBeta) {
         {"--log_path=/tmp/l.txt /home/u/Aerivon 10 Demo/Sim.sh --pref:_log_actions=1",
          "/home/u/Aerivon 10 Demo/", "Sim.sh", 0, 0},
         {"--os=LIN /home/u/Copy/", "/home/u/Copy/", "Aerivon.exe", 0, 0},
+        // A path is the bytes the system names: ':', '\\' and Latin-1 bytes are parts of names.
+        {"/home/Games: Flight/Sims \\ 2026/b\xFF"
+         "ad\xFE/Copy/",
+         "/home/Games: Flight/Sims \\ 2026/b\xFF"
+         "ad\xFE/Copy/",
+         "Aerivon.exe", 0, 0},
+        {"/home/Games: Flight/Sim\\Run.sh", "/home/Games: Flight/", "Sim\\Run.sh", 0, 0},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.text);

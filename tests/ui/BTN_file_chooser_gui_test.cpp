@@ -23,6 +23,7 @@ class BtnFileChooserGuiTest : public edittest::EditGuiFixture {
             return;
         for (const char* d : {"alpha", "beta", ".hidden"})
             mkdir(tree.file(d).c_str(), 0755);
+        mkdir(tree.file("alpha/" + odd).c_str(), 0755);
         test::write_file(tree.file("file.txt"), "x");
         symlink(tree.file("alpha").c_str(), tree.file("link").c_str());
         root = tree.path() + "/";
@@ -66,6 +67,9 @@ class BtnFileChooserGuiTest : public edittest::EditGuiFixture {
         return [] { return std::make_pair(screen_state.view_width / 3.0f, 18.0f); };
     }
 
+    // A name with ':', '\' and Latin-1 bytes, as a folder may have on this system.
+    inline static const std::string odd = "Sims \\ 2026: b\xFF"
+                                          "ad\xFE";
     test::FakeDialogs no_dialogs{{}};
     std::string button; // the OK button's label; "" for OK
     test::TempDir tree;
@@ -123,6 +127,14 @@ TEST_F(BtnFileChooserGuiTest, ReturnTakesTheFieldAndEscCancels) {
     s.push_back([] { key(SDL_SCANCODE_RETURN); });
     ASSERT_TRUE(choose(0, path, s));
     EXPECT_EQ(path, root + "file.txt");
+
+    // A folder's name is its bytes.
+    s.clear();
+    add_click(s, row(1)); // "alpha/"
+    add_click(s, row(1)); // the odd name inside it
+    s.push_back([] { key(SDL_SCANCODE_RETURN); });
+    ASSERT_TRUE(choose(2, path, s));
+    EXPECT_EQ(path, root + "alpha/" + odd + "/");
 }
 
 TEST_F(BtnFileChooserGuiTest, ANamedButtonIsAsWideAsItsLabel) {

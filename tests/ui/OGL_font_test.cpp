@@ -81,6 +81,14 @@ TEST_F(OglFontTest, MeasuringSumsFreeTypeAdvancesAndTabsAddNothing) {
     EXPECT_FLOAT_EQ(OGL_measure_range(t.data() + 1, t.data() + 3), freetype_advance_sum(U"bc"));
     // A tab is never cached.
     EXPECT_EQ(OGL_find_glyph(*OGL_get_font(0), 9), nullptr);
+    // A folder named in Latin-1 bytes measures and draws a replacement character for each byte that is not
+    // UTF-8.
+    const std::string latin1 = "b\xFF"
+                               "ad\xFE";
+    EXPECT_FLOAT_EQ(OGL_measure_string(latin1), freetype_advance_sum(U"b\uFFFDad\uFFFD"));
+    const std::vector<OGL_placed_line> placed = OGL_place_string(latin1, 0.0f, 0.0f, 9999.0f, 0, 0);
+    ASSERT_EQ(placed.size(), 1u);
+    EXPECT_EQ(placed[0].glyphs.size(), 5u);
 }
 
 // Advances of 10.25 per character and 3.5 for a blank: easy widths for the breaking rules.
@@ -183,13 +191,13 @@ TEST(OglTextLayoutTest, Utf8SteppingStaysInsideItsRange) {
     EXPECT_EQ(STR_utf8_prev(b, b, e), b);
     uint32_t cp = 1;
     EXPECT_EQ(OGL_utf8_next(b, e, &cp), b + 1);
-    EXPECT_EQ(cp, 0u);
+    EXPECT_EQ(cp, 0xFFFDu);
     EXPECT_EQ(OGL_fit_backward_with(b, e, 1000.0f, fake_advance), b);
     EXPECT_EQ(OGL_fit_backward_with(b, b, 1000.0f, fake_advance), b);
     // A cut sequence at the end is not read past.
     const std::string cut = "a\xE6\x97";
     EXPECT_EQ(OGL_utf8_next(cut.data() + 1, cut.data() + cut.size(), &cp), cut.data() + 3);
-    EXPECT_EQ(cp, 0u);
+    EXPECT_EQ(cp, 0xFFFDu);
     // From inside a character: back to its lead byte, then to the character before.
     const std::string t = "a\xE6\x97\xA5z"; // a 日 z
     EXPECT_EQ(STR_utf8_prev(t.data(), t.data() + 3, t.data() + t.size()), t.data());

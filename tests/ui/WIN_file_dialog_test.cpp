@@ -67,10 +67,14 @@ TEST(WinFileDialogTest, TheButtonTextGoesToKdialogOnly) {
 
 TEST(WinFileDialogTest, MissingZenityFallsToKdialog) {
     test::FakeDialogs kde({"kdialog"});
-    kde.answer("kdialog", "/data/Games");
-    std::string path;
-    ASSERT_TRUE(WIN_choose_file_or_folder(2, "Folder", "/data", path));
-    EXPECT_EQ(path, "/data/Games/");
+    // The answer is the folder's bytes: ':', '\' and Latin-1 bytes are parts of its names.
+    for (const std::string answer : {"/data/Games", "/data/Games: Flight/Sims \\ 2026/b\xFF"
+                                                    "ad\xFE"}) {
+        kde.answer("kdialog", answer);
+        std::string path;
+        ASSERT_TRUE(WIN_choose_file_or_folder(2, "Folder", "/data", path));
+        EXPECT_EQ(path, answer + "/");
+    }
     EXPECT_EQ(kde.calls().find("[zenity]"), std::string::npos);
 }
 
@@ -86,6 +90,7 @@ TEST(WinFileDialogTest, CancelRules) {
         {2, "/keep/this/", "/keep/this/"}, // the folder chooser leaves the path alone
         {0, "/some/file", ""},             // the open dialog empties it
         {1, "draft.txt", "draft.txt"},     // the save dialog keeps the name it started with
+        {1, "Sims \\ 2026: b\xFF.txt", "Sims \\ 2026: b\xFF.txt"}, // as its bytes
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.mode);
