@@ -302,8 +302,8 @@ void alert(const std::string&) {
         tr("No problem... grab it at the download section of ") + INST_MAKER_WEB_SITE + ".", INST_DEMO_PAGE,
         1, "");
 }
-// The folders of an install folder of 4,080 bytes, as the installing page makes them: "Output/FMS plans" is
-// a path too long, and the drawn alert names both, as in the program.
+// The folders of an install folder of 4,080 bytes, as the installing page makes them: a planned folder (or
+// else "Output/FMS plans") is a path too long, and the drawn alert names both, as in the program.
 void make_folders(const std::string&) {
     APP_alert_hooks hooks;
     hooks.draw_alert = APP_draw_alert;
