@@ -83,20 +83,7 @@ void draw_body(const std::string& body, float bottom) {
     const float count = static_cast<float>(lines.size());
     const float y = std::clamp(bottom + 3.0f + line * (count - 1.0f), 440.0f, title_y - line - 2.0f);
     const size_t room = static_cast<size_t>(std::max(0.0f, std::floor((y - bottom - 3.0f) / line))) + 1;
-    if (lines.size() <= room) {
-        OGL_draw_string(52, x, y, body, wrap, 0, 0, 1.0f);
-        return;
-    }
-    const std::string ellipsis = "\xE2\x80\xA6";
-    const char* begin = lines[room - 1].begin;
-    const char* cut = lines[room - 1].end;
-    const float width = wrap - OGL_measure_string(ellipsis);
-    while (cut > begin && OGL_measure_range(begin, cut) > width)
-        do
-            --cut;
-        while (cut > begin && (static_cast<unsigned char>(*cut) & 0xC0) == 0x80);
-    OGL_draw_string(52, x, y, body.substr(0, static_cast<size_t>(cut - body.data())) + ellipsis, wrap, 0, 0,
-                    1.0f);
+    OGL_draw_string(52, x, y, OGL_clip_lines(body, wrap, room), wrap, 0, 0, 1.0f);
 }
 
 void draw_progress(const page_desc& d) {

@@ -4,6 +4,10 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
 #include "base/LANG_localise.h"
 #include "platform/WIN_message.h"
 #include "platform/WIN_system.h"
@@ -12,6 +16,7 @@
 #include "ui/BTN_widgets.h"
 #include "ui/OGL_extensions.h"
 #include "ui/OGL_font.h"
+#include "ui/OGL_text_record.h"
 #include "ui/OGL_view.h"
 #include "ui/screen_state.h"
 #include "ui/widget_state.h"
@@ -36,6 +41,52 @@ void reset_gl_state() {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glDisable(GL_SCISSOR_TEST);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+}
+
+// Where a path in an alert's line starts: its first '/' that begins a word (after a blank, a colon, a quote
+// mark), or npos.
+size_t path_start(const std::string& line) {
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (line[i] != '/')
+            continue;
+        const unsigned char before = i == 0 ? ' ' : static_cast<unsigned char>(line[i - 1]);
+        if (!std::isalnum(before) && before != '.' && before != '-' && before != '_' && before != '/')
+            return i;
+    }
+    return std::string::npos;
+}
+
+// The lines of kinds 1 to 3, each at its own height, and the source line of kinds 2 and 3 above the panel's
+// bottom. A line takes the rows above the next text drawn (or, for the last, above the panel's frame, its
+// descenders two units clear of it); one that needs more shows its path shortened in the middle, or its
+// end cut, with "…", so that the body stays inside the panel and clear of the buttons below it.
+void draw_body(const std::string* lines, bool link, const std::string* source) {
+    const float w = screen_state.view_width, wrap = 0.9f * w;
+    const float ys[4] = {215, 175, 135, 95};
+    const float step = OGL_line_step(0);
+    const font_record* font = OGL_get_font(0);
+    const float descent = font && !font->faces.empty() ? font->faces.front().descent : 0.0f;
+    const float source_y = panel_y + 10.0f;
+    size_t rows[4] = {};
+    float below = source ? source_y : panel_y + 2.0f + descent - step;
+    for (int i = 3; i >= 0; --i)
+        if (!lines[i].empty() && (i < 3 || !link)) {
+            rows[i] = static_cast<size_t>(std::max(1.0f, std::floor((ys[i] - below) / step)));
+            below = ys[i];
+        }
+    const auto draw = [&](float y, const std::string& text, size_t room) {
+        const OGL_text_box_scope panel("panel", 10.0f, panel_y, w - 10.0f, screen_state.view_height - 28.0f);
+        const size_t path = path_start(text);
+        OGL_draw_string(52, w / 2, y,
+                        path == std::string::npos ? OGL_clip_lines(text, wrap, room)
+                                                  : OGL_shorten_path_lines(text, path, wrap, room),
+                        wrap, 0, 1, 1.0f);
+    };
+    for (int i = 0; i < 4; ++i)
+        if (rows[i] > 0)
+            draw(ys[i], lines[i], rows[i]);
+    if (source)
+        draw(source_y, *source, 1);
 }
 
 } // namespace
@@ -63,13 +114,8 @@ bool APP_alert_pass(int return_screen, const std::string* lines, int kind, const
         label = "Accept";
     } else {
         link = APP_alert_is_link(lines[3]);
-        const float ys[4] = {215, 175, 135, 95};
-        for (int i = 0; i < 4; ++i)
-            if (i < 3 || !link)
-                OGL_draw_string(52, w / 2, ys[i], lines[i], 0.9f * w, 0, 1, 1.0f);
+        draw_body(lines, link, kind == 2 || kind == 3 ? &source : nullptr);
         LANG_translate(label, "Understood");
-        if (kind == 2 || kind == 3)
-            OGL_draw_string(52, w / 2, panel_y + 10.0f, source, 0.9f * w, 0, 1, 1.0f);
     }
 
     float main_x = w / 2;

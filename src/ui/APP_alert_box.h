@@ -6,6 +6,9 @@
 // |      | available language, title "Language/"    |                                    |                 |
 // | 1    | the four lines, "Understood"              | "Understood", Return or Esc        | return_screen   |
 // | 2, 3 | the lines and "(file:line)", "Understood" | "Understood", Return or Esc        | APP_alert ends  |
+// Each line wraps at nine tenths of the view, centred at its own height, and keeps to the rows above the next
+// text (the last one to the rows above the panel's frame): a line that needs more shows its path (from its
+// first '/' that starts a word) shortened in the middle, or else its end cut, with "…".
 // A fourth line that is a link ("http://" and at least 8 characters) becomes a "Learn More" button that
 // opens it and dismisses the alert. A quit requested while the alert shows (the window closed, SIGTERM)
 // dismisses it as cancelled: the chooser restores the language it found. An alert raised once a quit was

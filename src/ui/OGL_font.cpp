@@ -4,6 +4,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -312,6 +313,69 @@ std::vector<OGL_text_line> OGL_layout_string(std::string_view text, float wrap, 
     return OGL_break_lines(text.data(), text.data() + text.size(), wrapping ? wrap : 0.0f,
                            fixed_of_mode(font_mode),
                            [font](uint32_t cp) { return OGL_glyph_advance(*font, cp); });
+}
+
+namespace {
+
+constexpr std::string_view ellipsis = "\xE2\x80\xA6";
+
+bool fits_lines(std::string_view text, float wrap, size_t lines) {
+    return OGL_layout_string(text, wrap, 0).size() <= lines;
+}
+
+} // namespace
+
+std::string OGL_clip_lines(std::string_view text, float wrap, size_t lines) {
+    const std::vector<OGL_text_line> laid = OGL_layout_string(text, wrap, 0);
+    if (laid.size() <= lines)
+        return std::string(text);
+    if (lines == 0)
+        return {};
+    const OGL_text_line& last = laid[lines - 1];
+    const char* cut = OGL_fit_forward(last.begin, last.end, wrap - OGL_measure_string(ellipsis));
+    return std::string(text.data(), cut) + std::string(ellipsis);
+}
+
+std::string OGL_shorten_path_lines(std::string_view text, size_t path, float wrap, size_t lines) {
+    if (path >= text.size() || fits_lines(text, wrap, lines))
+        return OGL_clip_lines(text, wrap, lines);
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* const start = begin + path + 1;
+    const float room = static_cast<float>(lines) * wrap;
+    const char* right = end;
+    const auto shortened = [&](const char* left) {
+        return std::string(begin, left) + std::string(ellipsis) + std::string(right, end);
+    };
+    // The right side: the last folders that take half the room, else the last characters that do (a '/'
+    // that ends the text names no folder). Where a break at a blank leaves less room than that, the right
+    // side takes half as much, and so on.
+    for (float share = room * 0.5f;; share *= 0.5f) {
+        right = OGL_fit_backward(start, end, share - OGL_measure_string(ellipsis));
+        for (const char* p = right; p + 1 < end; ++p)
+            if (*p == '/') {
+                right = p;
+                break;
+            }
+        if (fits_lines(shortened(start), wrap, lines))
+            break;
+        if (right == end)
+            return OGL_clip_lines(text, wrap, lines);
+    }
+    // The left side: the longest start (never less than the path's first character) that fits with it.
+    std::vector<const char*> lefts{start};
+    const char* const most = std::min(right, OGL_fit_forward(begin, end, room));
+    for (const char* p = start; p < most;) {
+        uint32_t cp;
+        p = OGL_utf8_next(p, most, &cp);
+        lefts.push_back(p);
+    }
+    size_t fit = 0, over = lefts.size();
+    while (over - fit > 1) {
+        const size_t mid = fit + (over - fit) / 2;
+        (fits_lines(shortened(lefts[mid]), wrap, lines) ? fit : over) = mid;
+    }
+    return shortened(lefts[fit]);
 }
 
 float OGL_line_step(int font_mode) {

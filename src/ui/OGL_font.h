@@ -85,6 +85,16 @@ float OGL_draw_string(int colour, float x, float y, std::string_view text, float
 // The lines OGL_draw_string draws (rasterising their glyphs), with the widths alignment uses.
 std::vector<OGL_text_line> OGL_layout_string(std::string_view text, float wrap, int font_mode);
 
+// A text that OGL_draw_string (font 0, that wrap) would draw in more than `lines` lines, made to fit in
+// them. OGL_clip_lines keeps the first lines, the last of them cut to end in "…". OGL_shorten_path_lines
+// cuts the middle out of the path that starts at byte `path` of the text instead, where "…" stands for it:
+// the text before the path and the path's start on the left, its last folders (its last characters, when
+// not even its last folder fits) and the text after it on the right, each side taking about half the room.
+// A text whose start before the path does not fit even so is clipped as OGL_clip_lines does. A text that
+// fits is returned whole.
+std::string OGL_clip_lines(std::string_view text, float wrap, size_t lines);
+std::string OGL_shorten_path_lines(std::string_view text, size_t path, float wrap, size_t lines);
+
 // The distance between the baselines of stacked lines of a font mode's font, in whole units: room for the
 // font's descent and the next line's ascent (those of its own face).
 float OGL_line_step(int font_mode);

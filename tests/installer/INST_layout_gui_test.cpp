@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "base/http.h"
 #include "installer/INST_dialogs.h"
 #include "installer/INST_download.h"
+#include "installer/INST_folders.h"
 #include "installer/INST_modified_dialog.h"
 #include "installer/INST_preferences.h"
 #include "installer/INST_text.h"
@@ -300,6 +302,17 @@ void alert(const std::string&) {
         tr("No problem... grab it at the download section of ") + INST_MAKER_WEB_SITE + ".", INST_DEMO_PAGE,
         1, "");
 }
+// The folders of an install folder of 4,080 bytes, as the installing page makes them: a planned folder (or
+// else "Output/FMS plans") is a path too long, and the drawn alert names both, as in the program.
+void make_folders(const std::string&) {
+    APP_alert_hooks hooks;
+    hooks.draw_alert = APP_draw_alert;
+    APP_set_alert_hooks(hooks);
+    APP_graphics_up = 1;
+    EXPECT_EQ(INST_create_install_folders(), ENAMETOOLONG);
+    APP_graphics_up = 0;
+    APP_set_alert_hooks({});
+}
 void language_chooser(const std::string&) {
     EXPECT_EQ(LANG_available().size(), static_cast<size_t>(LANG_COUNT)) << "the chooser lists every language";
     const int keep = LANG_current_language();
@@ -366,6 +379,17 @@ TEST_F(LayoutGui, EveryScreenFitsItsTextsInEveryLanguage) {
         // A folder of 3,900 bytes from the chooser: the body ends above the page's widgets.
         {"demo destination, a long folder", INST_page_pick_destination_demo,
          [this] { INST_destination_parent = long_folder; }},
+        {"folder alert, a long folder",
+         nullptr,
+         [this] {
+             std::string parent = long_folder;
+             const size_t want = 4080 - INST_install_name.size() - 1;
+             while (parent.size() < want)
+                 parent += std::string(std::clamp<size_t>(want - parent.size() - 1, 1, 99), 'f') + "/";
+             INST_install_folder = parent + INST_install_name + "/";
+         },
+         {},
+         {994, make_folders}},
         {"run demo chooser", INST_page_run_demo_chooser},
         {"update copy chooser", INST_page_choose_copy_update},
         {"update welcome", INST_page_updater_welcome, [this] { INST_command_line_folder = installed; }},

@@ -181,6 +181,51 @@ TEST_F(OglFontTest, FittingAtBothEndsOfTheRange) {
               u.data() + 3);
 }
 
+// A text too long for its lines keeps to them: a path loses its middle to one "…", other text its end; only
+// whole characters are kept.
+TEST_F(OglFontTest, ATextTooLongForItsLinesIsShortenedWithAnEllipsis) {
+    const auto repeat = [](const std::string& piece, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i)
+            text += piece;
+        return text;
+    };
+    const std::string e = "\xE2\x80\xA6", deep = "/home/u/" + repeat("dddddddddd/", 40),
+                      long_sentence = repeat("word ", 60);
+    const struct {
+        std::string text;
+        size_t path; // npos: not a path
+        size_t lines;
+        std::string head, tail; // what the shown text starts and ends with
+    } rows[] = {
+        {"Install Location: /a/b/", 18, 1, "Install Location: /a/b/", "Install Location: /a/b/"},
+        {"Install Location: " + deep + "Aerivon 10/", 18, 2, "Install Location: /home/u/dd", "d/Aerivon 10/"},
+        {"Saving in " + deep + "a: No such file", 10, 2, "Saving in /home/u/dd", "d/a: No such file"},
+        // Not even the last folder fits in half the room: its last characters.
+        {"At /" + repeat("\xC3\xA9", 300) + "z", 3, 2, "At /\xC3\xA9", "\xC3\xA9z"},
+        // The start before the path does not fit: clipped at the end.
+        {long_sentence + deep, long_sentence.size(), 1, "word word", "word" + e},
+        {long_sentence + "\xC3\xA9\xC3\xA9\xC3\xA9", std::string::npos, 2, "word word", e},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        const std::string shown = row.path == std::string::npos
+                                      ? OGL_clip_lines(row.text, 300.0f, row.lines)
+                                      : OGL_shorten_path_lines(row.text, row.path, 300.0f, row.lines);
+        EXPECT_LE(OGL_layout_string(shown, 300.0f, 0).size(), row.lines) << shown;
+        EXPECT_EQ(shown.compare(0, row.head.size(), row.head), 0) << shown;
+        ASSERT_GE(shown.size(), row.tail.size());
+        EXPECT_EQ(shown.compare(shown.size() - row.tail.size(), row.tail.size(), row.tail), 0) << shown;
+        EXPECT_EQ(shown.find(e), shown.rfind(e)) << shown;
+        EXPECT_EQ(shown.find(e) == std::string::npos, shown == row.text) << shown;
+        for (const char* p = shown.data(); p < shown.data() + shown.size();) {
+            uint32_t cp = 0;
+            p = OGL_utf8_next(p, shown.data() + shown.size(), &cp);
+            EXPECT_NE(cp, 0u) << "a character cut in two: " << shown;
+        }
+    }
+}
+
 TEST(OglTextLayoutTest, Utf8SteppingStaysInsideItsRange) {
     // Continuation bytes only: every step ends at begin, and decoding takes one byte at a time.
     const std::string junk(5, '\x80');
