@@ -266,6 +266,8 @@ void take_header(http_connection* c, const std::string& name, const std::string&
 // otherwise encoded, or two different lengths) is refused rather than saved as the file, and so is a 204
 // or 304, which has none.
 void finish_head(http_connection* c) {
+    // The head's arrival is progress, counted before the head is published as done (see net_check).
+    ++c->progress;
     c->headers_done = true;
     if (c->bad_framing || c->status_code == 204 || c->status_code == 304) {
         c->os_error = c->bad_framing ? c->bad_framing : EPROTO;
@@ -401,16 +403,15 @@ void take_bytes(http_connection* c, const char* data, size_t size) {
     c->receive_buffer.append(data, size);
     parse_head(c);
     if (c->headers_done && c->os_error == 0) {
-        ++c->progress;
         take_body(c, c->receive_buffer.data(), c->receive_buffer.size());
         c->receive_buffer.clear();
     }
 }
 
 // True when the body has brought less than `slow_rate` a second over the last `slow_window` seconds.
-// net_check samples it at most once a second, from the first call that finds the head in (as 0 bytes).
-bool body_too_slow(http_connection* c) {
-    if (!c->headers_done)
+// net_check samples it at most once a second, from the first call that found the head in (as 0 bytes).
+bool body_too_slow(http_connection* c, bool head_in) {
+    if (!head_in)
         return false;
     const float t = now();
     std::deque<http_rate_sample>& samples = c->body_samples;
@@ -943,12 +944,15 @@ int net_check(int key, const std::string& server, const std::string& path, const
     }
 
     // The I/O thread moves the bytes; the frame only reads where the transfer stands, and while the thread
-    // holds it, without making the thread wait.
+    // holds it, without making the thread wait. The head is read as done before the progress count, which
+    // the thread raises first: a frame that finds the head in has taken its arrival as activity too, so
+    // the body's window never starts before the activity that "stopped sending" is measured from.
+    const bool head_in = c->headers_done;
     if (c->progress != c->progress_seen) {
         c->progress_seen = c->progress;
         c->last_activity = now();
     }
-    if (c->in_flight && now() - c->last_activity <= idle_limit && !body_too_slow(c))
+    if (c->in_flight && now() - c->last_activity <= idle_limit && !body_too_slow(c, head_in))
         return 0;
     if (!io_lock.owns_lock())
         io_lock.lock();
@@ -956,7 +960,7 @@ int net_check(int key, const std::string& server, const std::string& path, const
     bool complete = c->bytes_received == c->content_length;
     bool is_err = c->os_error != 0 || state == 0 || state == 2;
     if (!(state == 3 || complete || is_err)) {
-        if (now() - c->last_activity > idle_limit || body_too_slow(c)) {
+        if (now() - c->last_activity > idle_limit || body_too_slow(c, head_in)) {
             write_timeout_report(c, destination, server_name, file);
             slot.failure_error = ETIMEDOUT;
             slot.failure_local = false;

@@ -83,7 +83,7 @@ struct http_connection {
                                 // the code that says how (0 when they do not)
     bool spoiled = false;       // the stream held bytes beyond the body: never carry another request
     std::atomic<bool> in_flight{false}; // held by the I/O thread, which pumps it
-    std::atomic<uint64_t> progress{0};  // body reads so far (the I/O thread's count of activity)
+    std::atomic<uint64_t> progress{0};  // the head and body reads so far (the I/O thread's count of activity)
     uint64_t progress_seen = 0;         // the count net_check last turned into activity time
     bool answered = false; // net_check gave this transfer's success: the next call is a new request
     std::deque<http_rate_sample> body_samples; // net_check's: the body's progress, a sample a second

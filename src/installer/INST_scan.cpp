@@ -84,15 +84,23 @@ void INST_set_include_flags(int include_simulator, int include_scenery) {
     INST_include_scenery = include_scenery;
 }
 
+job_filter INST_current_job_filter() {
+    return {INST_include_simulator, INST_include_scenery, INST_selected_os};
+}
+
 int INST_record_is_wanted(int entry, int record) {
+    return INST_record_is_wanted(entry, record, INST_current_job_filter());
+}
+
+int INST_record_is_wanted(int entry, int record, const job_filter& job) {
     const package_list& list = INST_directory.packages;
     if (entry < 0 || static_cast<size_t>(entry) >= list.size() || record < 0 ||
         static_cast<size_t>(record) >= list[static_cast<size_t>(entry)].size())
         return 0;
     const file_record& r = list[static_cast<size_t>(entry)][static_cast<size_t>(record)];
-    if (!(r.has_tile ? INST_include_scenery : INST_include_simulator))
+    if (!(r.has_tile ? job.include_scenery : job.include_simulator))
         return 0;
-    return (INST_selected_os == 0 || r.os == 0 || r.os == INST_selected_os) ? 1 : 0;
+    return (job.selected_os == 0 || r.os == 0 || r.os == job.selected_os) ? 1 : 0;
 }
 
 int INST_scan_local_signatures(int* next, int mode, float* progress) {

@@ -14,11 +14,21 @@
 #include "installer/UTL_installer.h"
 
 // Whether the simulator's own files and the scenery files are part of the current job (both 0 at
-// start). Written by INST_set_include_flags only; read by the scan's workers while a scan runs.
+// start). Written by INST_set_include_flags only, on the main thread.
 extern int INST_include_simulator;
 extern int INST_include_scenery;
 // Sets both include flags.
 void INST_set_include_flags(int include_simulator, int include_scenery);
+
+// What INST_record_is_wanted filters by. A checksum task takes a copy when it is made, as it takes the
+// install folder: the pages set the flags again at every frame while the scan's workers run.
+struct job_filter {
+    int include_simulator;
+    int include_scenery;
+    int selected_os;
+};
+// The filter as the include flags and INST_selected_os stand now.
+job_filter INST_current_job_filter();
 
 // The user's tile selection and the tiles the package list offers.
 extern tile_grid INST_tile_selection;
@@ -35,6 +45,8 @@ extern int INST_second_file_count;
 // code must be 0, equal the selected OS code, or the selected code must be 0 (every system). 0 otherwise,
 // also for indices outside the list.
 int INST_record_is_wanted(int entry, int record);
+// The same by the given filter.
+int INST_record_is_wanted(int entry, int record, const job_filter& job);
 
 // One step of the scan of the install folder's files; call once per frame with the same `next` (0 at
 // the start of a scan) until it returns 1. `mode` 0 hashes (MD5), 1 only tests presence (see

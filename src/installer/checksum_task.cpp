@@ -23,7 +23,7 @@ bool something_at(const std::string& path) {
 } // namespace
 
 checksum_task::checksum_task(int first, int end, int mode)
-    : first_(first), end_(end), mode_(mode), folder_(INST_install_folder) {
+    : first_(first), end_(end), mode_(mode), folder_(INST_install_folder), job_(INST_current_job_filter()) {
     FILE_make_absolute(folder_);
 }
 
@@ -33,7 +33,7 @@ void checksum_task::run() {
         if (entry.empty())
             continue;
         const int last = static_cast<int>(entry.size()) - 1;
-        if (!INST_record_is_wanted(i, last))
+        if (!INST_record_is_wanted(i, last, job_))
             continue;
         file_record& r = entry.back();
         const std::string full = folder_ + r.path;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/UTL_work_queue.h"
+#include "installer/INST_scan.h"
 
 // The signature a path gets when something exists there but cannot be hashed (a folder, a dangling link,
 // a file without read permission). It matches no version, so the plan asks the user about it.
@@ -12,7 +13,9 @@ inline constexpr const char INST_SIG_UNREADABLE[] = "UNREADABLE";
 inline constexpr const char INST_SIG_NONE[] = "NONE";
 
 // Entries [first, end) of INST_directory's package list. For the current record of each wanted entry
-// (INST_record_is_wanted) run sets sig_have and the matches flag (sig_have == sig_want):
+// (INST_record_is_wanted, by the filter taken when the task was made) run sets sig_have and the matches
+// flag (sig_have == sig_want):
+//
 // | mode | something at the path (lstat)            | sig_have             |
 // |------|------------------------------------------|----------------------|
 // | 0    | nothing                                  | "NONE"               |
@@ -25,7 +28,8 @@ inline constexpr const char INST_SIG_NONE[] = "NONE";
 // keeps the list's layout and the install folder unchanged while it is in flight.
 class checksum_task : public UTL_work_task {
   public:
-    // Made on the main thread, which fixes the install folder (made absolute) the task works in.
+    // Made on the main thread, which fixes the install folder (made absolute) the task works in and the
+    // job's filter.
     checksum_task(int first, int end, int mode);
     void run() override;
     // Empties `message` and returns 0: file errors become signatures, never task errors.
@@ -39,4 +43,5 @@ class checksum_task : public UTL_work_task {
     int end_;
     int mode_;
     std::string folder_;
+    job_filter job_;
 };

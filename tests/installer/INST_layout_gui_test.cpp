@@ -429,7 +429,8 @@ TEST_F(LayoutGui, EveryScreenFitsItsTextsInEveryLanguage) {
              INST_install_folder = installed;
              INST_set_sim_root();
          }},
-        {"scenery select", INST_page_select_new_scenery},
+        // The scan is stopped, as Quit stops it: the pages after it read and write the records it writes.
+        {"scenery select", INST_page_select_new_scenery, [] { INST_release_checksum_queue(); }},
         // The map's one tile, on the second disc, is clicked.
         {"scenery verify disc", INST_page_verify_dvd_scenery,
          [asked = disc_asked(INST_page_install_scenery)] {

@@ -130,6 +130,7 @@ TEST_F(WindowGuiTest, ClosingTheWindowEndsTheLoop) {
 }
 
 // With hint 1 an idle loop waits up to 16 ms for input before each frame; with hint 0 it does not wait.
+// Each loop runs 700 ms from its first frame, however long its window took to open.
 TEST_F(WindowGuiTest, HintOneWaitsForInputAndHintZeroDoesNot) {
     DriverRun idle({"--hint=1", "--run_ms=700", "--window_size=160x120"});
     DriverRun busy({"--hint=0", "--run_ms=700", "--window_size=160x120"});

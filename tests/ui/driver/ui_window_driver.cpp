@@ -3,11 +3,12 @@
 //
 // Switches (besides the program's own options, which reach OPT_store): --log_path=FILE, --window_size=WxH,
 // --aa=LEVEL (anti-aliasing request), --fullscreen (desktop-mode full screen), --hint=N (idle hint of each
-// frame, default 1), --run_ms=N (ask to quit once N ms have passed). Output lines: "ready", one line per
+// frame, default 1), --run_ms=N (ask to quit once the loop has run N ms). Output lines: "ready", one line per
 // callback, "visible 1" or "visible 0" at the first frame and whenever window 0 is shown or hidden, then
 // "frames N" and "loop ended" when the loop returns.
 #include <GL/gl.h>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -25,6 +26,7 @@ namespace {
 
 int hint = 1;
 long run_ms = -1;
+int64_t loop_start_us = 0; // the clock when the loop began: start-up takes no part of --run_ms
 long frames = 0;
 int visible = -1;
 
@@ -63,7 +65,7 @@ void frame() {
     const int now_visible = WIN_window_visible(WIN_table_window(0)) ? 1 : 0;
     if (now_visible != visible)
         say("visible %d\n", visible = now_visible);
-    if (run_ms >= 0 && APP_get_microseconds() / 1000 >= run_ms)
+    if (run_ms >= 0 && (APP_get_microseconds() - loop_start_us) / 1000 >= run_ms)
         WIN_request_quit();
 }
 
@@ -109,6 +111,7 @@ int main(int argc, char** argv) {
     std::printf("ready\n");
     std::fflush(stdout);
 
+    loop_start_us = APP_get_microseconds();
     WIN_run_loop(prepare, frame);
 
     std::printf("frames %ld\nloop ended\n", frames);
