@@ -62,7 +62,9 @@ void INST_read_registration_file() {
 
 void INST_register_install_folder() {
     const std::string path = INST_registration_file_path();
-    if (path.empty()) {
+    // A folder whose name holds a line break cannot be one line: its pieces would be read back as other
+    // copies ("/" among them).
+    if (path.empty() || INST_install_folder.find_first_of("\r\n") != std::string::npos) {
         LOG_stream << unknown_folder_warning;
         return;
     }

@@ -23,6 +23,6 @@ void INST_read_registration_file();
 
 // Appends the install folder, unchanged, as one line, unless a line equals it byte for byte already
 // (case and a trailing '/' count). The file is made when missing. Failures are only logged: the unknown
-// data folder as above, an append that cannot open as "WARNING: could not append registration file: "
-// with the file's path.
+// data folder as above, and so is a folder whose name holds a CR or LF (it cannot be one line); an append
+// that cannot open as "WARNING: could not append registration file: " with the file's path.
 void INST_register_install_folder();

@@ -71,6 +71,18 @@ TEST_F(RegistrationTest, AppendingMakesTheFileAndAddsOnlyNewExactLines) {
     EXPECT_EQ(test::read_file(file()), a + "\n" + upper + "\n" + a.substr(0, a.size() - 1) + "\n");
 }
 
+TEST_F(RegistrationTest, AFolderWhoseNameBreaksTheLineIsNotRegistered) {
+    // Its line would read back as its parent's path and as the root folder, "/".
+    for (const char* name : {"Copy\n", "Copy\r"}) {
+        INST_install_folder = folder(name);
+        INST_register_install_folder();
+        EXPECT_FALSE(std::filesystem::exists(file())) << name;
+        INST_read_registration_file();
+        EXPECT_TRUE(known_installs.empty());
+    }
+    EXPECT_NE(log.text().find("WARNING: registration of this sim-root folder failed!"), std::string::npos);
+}
+
 TEST_F(RegistrationTest, AMissingFileGivesNoCopiesAndNoWarning) {
     known_installs = {"stale"};
     INST_read_registration_file();
